@@ -1,0 +1,38 @@
+# fxview: `make run` builds and runs the viewer on ./main.fx, `make test` builds and runs every test.
+# Both install the Debian packages they need first.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build run test windows asan clean
+
+all: build
+
+deps:
+	@scripts/deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@scripts/run.sh $(BUILD)/fxview
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Cross-builds the Windows program with mingw-w64 against the real Windows headers and libraries.
+windows:
+	@scripts/deps.sh --windows
+	cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=scripts/mingw-w64.cmake
+	cmake --build build-windows -j $(JOBS)
+	@echo "built build-windows/fxview.exe"
+
+# The whole suite under AddressSanitizer, UndefinedBehaviorSanitizer and leak detection.
+asan:
+	@$(MAKE) --no-print-directory test BUILD=build-asan CMAKE_FLAGS="-DFXVIEW_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug"
+
+clean:
+	rm -rf build build-asan build-windows

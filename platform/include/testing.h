@@ -1,0 +1,34 @@
+// Hooks for the tests of the platform layer and of the program: an injected tick and key state,
+// failure injection and live-object counts. The program itself never calls them, and on Windows
+// they do not exist: only tests include this header.
+#pragma once
+
+#include <windows.h>
+
+namespace fxtest {
+
+// The multimedia tick: from now on timeGetTime returns `ms`, then `ms + step`, `ms + 2 * step`...
+// Until UseRealTick, the monotonic clock is not read.
+void SetTick(DWORD ms, DWORD stepPerRead = 0);
+void UseRealTick();
+// How many times timeGetTime has been called since the process started.
+unsigned long TickReads();
+
+// GetAsyncKeyState(vk) reads this state instead of the display's while an override is set.
+// `pressedSincePoll` sets the low bit for the next poll only, as a press that has already ended.
+void SetKeyState(int vk, bool down, bool pressedSincePoll = false);
+void ClearKeyStates();
+
+// Every call of DefWindowProcA is counted, and the last one kept (window is not recorded).
+unsigned long DefWindowProcCalls();
+MSG LastDefWindowProc();
+
+// The next call of the named layer function (for example "CreateUnorderedAccessView") returns
+// `hr` without doing anything. Each injection is used once.
+void FailNextCall(const char* call, HRESULT hr);
+void ClearFailures();
+
+// Live objects of one kind ("ID3D11Buffer", "HWND"...), or of every kind when kind is null.
+long LiveObjects(const char* kind = nullptr);
+
+} // namespace fxtest

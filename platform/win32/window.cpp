@@ -1,0 +1,270 @@
+#include "hooks.h"
+#include "state.h"
+#include "x11_window.h"
+
+#include <X11/Xutil.h>
+
+#include <cstring>
+#include <strings.h>
+
+namespace platform::win32 {
+
+namespace {
+
+constexpr unsigned kWindowMagic = 0x57494e44; // "WIND"
+
+// One fixed set of frame metrics, those of Windows 10 at 96 dots per inch, so that the outer size
+// AdjustWindowRectEx computes is taken off again by CreateWindowExA and the client area is exact.
+constexpr int kSizingFrame = 8;
+constexpr int kFixedFrame = 3;
+constexpr int kCaption = 23;
+constexpr int kMenu = 20;
+
+struct Frame {
+    int left, top, right, bottom;
+};
+
+Frame FrameOf(DWORD style, BOOL menu) {
+    int edge = 0;
+    if (style & WS_THICKFRAME)
+        edge = kSizingFrame;
+    else if (style & WS_CAPTION)
+        edge = kFixedFrame;
+    Frame f = {edge, edge, edge, edge};
+    if ((style & WS_CAPTION) == WS_CAPTION)
+        f.top += kCaption;
+    if (menu)
+        f.top += kMenu;
+    return f;
+}
+
+WindowClass* FindClass(LPCSTR name) {
+    if (!name)
+        return nullptr;
+    for (WindowClass& c : State().classes) {
+        if (c.used && strcasecmp(c.name, name) == 0)
+            return &c;
+    }
+    return nullptr;
+}
+
+void SetTitle(Display* display, Window window, LPCSTR title) {
+    const char* text = title ? title : "";
+    XStoreName(display, window, text);
+    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    XChangeProperty(display, window, netName, utf8, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(text), static_cast<int>(std::strlen(text)));
+}
+
+} // namespace
+
+WindowRecord* FindWindow(HWND hwnd) {
+    for (WindowRecord& w : State().windows) {
+        if (w.magic == kWindowMagic && HandleOf(&w) == hwnd)
+            return &w;
+    }
+    return nullptr;
+}
+
+WindowRecord* FindWindowByX(Window xwindow) {
+    for (WindowRecord& w : State().windows) {
+        if (w.magic == kWindowMagic && w.xwindow == xwindow)
+            return &w;
+    }
+    return nullptr;
+}
+
+} // namespace platform::win32
+
+namespace platform {
+
+using win32::FindWindow;
+using win32::WindowRecord;
+using win32::State;
+
+bool X11WindowOf(HWND hwnd, Display** display, Window* window) {
+    WindowRecord* w = FindWindow(hwnd);
+    if (!w)
+        return false;
+    *display = State().display;
+    *window = w->xwindow;
+    return true;
+}
+
+bool ClientSizeOf(HWND hwnd, UINT* width, UINT* height) {
+    WindowRecord* w = FindWindow(hwnd);
+    if (!w)
+        return false;
+    *width = w->minimised ? 0 : w->clientWidth;
+    *height = w->minimised ? 0 : w->clientHeight;
+    return true;
+}
+
+} // namespace platform
+
+using namespace platform;
+using namespace platform::win32;
+
+BOOL WINAPI SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom) {
+    if (!lprc)
+        return FALSE;
+    *lprc = {xLeft, yTop, xRight, yBottom};
+    return TRUE;
+}
+
+BOOL WINAPI AdjustWindowRectEx(LPRECT lpRect, DWORD dwStyle, BOOL bMenu, DWORD) {
+    if (!lpRect)
+        return FALSE;
+    Frame f = FrameOf(dwStyle, bMenu);
+    lpRect->left -= f.left;
+    lpRect->top -= f.top;
+    lpRect->right += f.right;
+    lpRect->bottom += f.bottom;
+    return TRUE;
+}
+
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE, LPVOID) {
+    WindowClass* cls = FindClass(lpClassName);
+    if (!cls || hWndParent)
+        return nullptr;
+    Display* display = OpenDisplay();
+    if (!display)
+        return nullptr;
+    Win32State& s = State();
+    WindowRecord* w = nullptr;
+    for (WindowRecord& candidate : s.windows) {
+        if (candidate.magic != kWindowMagic) {
+            w = &candidate;
+            break;
+        }
+    }
+    if (!w)
+        return nullptr;
+
+    Frame f = FrameOf(dwStyle, hMenu != nullptr);
+    int clientWidth = nWidth - f.left - f.right;
+    int clientHeight = nHeight - f.top - f.bottom;
+    if (clientWidth < 1)
+        clientWidth = 1;
+    if (clientHeight < 1)
+        clientHeight = 1;
+
+    int screen = DefaultScreen(display);
+    XSetWindowAttributes attributes = {};
+    attributes.background_pixel = BlackPixel(display, screen);
+    attributes.event_mask = KeyPressMask | KeyReleaseMask | ExposureMask | StructureNotifyMask | FocusChangeMask;
+    Window xwindow = XCreateWindow(display, RootWindow(display, screen), X + f.left, Y + f.top,
+                                   static_cast<unsigned>(clientWidth), static_cast<unsigned>(clientHeight), 0,
+                                   CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWEventMask,
+                                   &attributes);
+    if (!xwindow) {
+        LogFailure("XCreateWindow", "no window");
+        return nullptr;
+    }
+    // Ask the window manager to keep the position the program computed.
+    XSizeHints hints = {};
+    hints.flags = USPosition | USSize;
+    hints.x = X + f.left;
+    hints.y = Y + f.top;
+    hints.width = clientWidth;
+    hints.height = clientHeight;
+    XSetWMNormalHints(display, xwindow, &hints);
+    XClassHint classHint = {const_cast<char*>(cls->name), const_cast<char*>(cls->name)};
+    XSetClassHint(display, xwindow, &classHint);
+    SetTitle(display, xwindow, lpWindowName);
+    XSetWMProtocols(display, xwindow, &s.wmDeleteWindow, 1);
+
+    *w = WindowRecord{};
+    w->magic = kWindowMagic;
+    w->xwindow = xwindow;
+    w->proc = cls->record.lpfnWndProc;
+    w->style = dwStyle;
+    w->clientWidth = static_cast<UINT>(clientWidth);
+    w->clientHeight = static_cast<UINT>(clientHeight);
+    CountLive("HWND", 1);
+
+    HWND hwnd = HandleOf(w);
+    if (w->proc(hwnd, WM_CREATE, 0, 0) == -1) {
+        DestroyWindow(hwnd);
+        return nullptr;
+    }
+    return hwnd;
+}
+
+BOOL WINAPI DestroyWindow(HWND hWnd) {
+    WindowRecord* w = FindWindow(hWnd);
+    if (!w)
+        return FALSE;
+    w->proc(hWnd, WM_DESTROY, 0, 0);
+    // The procedure may have destroyed the window itself.
+    if (FindWindow(hWnd) != w)
+        return TRUE;
+    Win32State& s = State();
+    XDestroyWindow(s.display, w->xwindow);
+    XFlush(s.display);
+    *w = WindowRecord{};
+    CountLive("HWND", -1);
+    return TRUE;
+}
+
+BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
+    WindowRecord* w = FindWindow(hWnd);
+    if (!w)
+        return FALSE;
+    Display* display = State().display;
+    BOOL wasVisible = w->mapped ? TRUE : FALSE;
+    switch (nCmdShow) {
+    case SW_HIDE:
+        w->hidden = true;
+        XUnmapWindow(display, w->xwindow);
+        break;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+        XIconifyWindow(display, w->xwindow, DefaultScreen(display));
+        break;
+    default:
+        w->hidden = false;
+        XMapRaised(display, w->xwindow);
+        w->needsPaint = true;
+        break;
+    }
+    XSync(display, False);
+    return wasVisible;
+}
+
+BOOL WINAPI UpdateWindow(HWND hWnd) {
+    WindowRecord* w = FindWindow(hWnd);
+    if (!w)
+        return FALSE;
+    if (w->needsPaint)
+        w->proc(hWnd, WM_PAINT, 0, 0);
+    return TRUE;
+}
+
+BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
+    WindowRecord* w = FindWindow(hWnd);
+    if (!w || !lpRect)
+        return FALSE;
+    UINT width = 0, height = 0;
+    ClientSizeOf(hWnd, &width, &height);
+    *lpRect = {0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
+    return TRUE;
+}
+
+BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
+    WindowRecord* w = FindWindow(hWnd);
+    if (!w || !lpRect)
+        return FALSE;
+    // Where the client area is now, as the X server has it; the frame is added around it.
+    Display* display = State().display;
+    int clientX = 0, clientY = 0;
+    Window child = 0;
+    if (!XTranslateCoordinates(display, w->xwindow, DefaultRootWindow(display), 0, 0, &clientX, &clientY, &child))
+        return FALSE;
+    Frame f = FrameOf(w->style, FALSE);
+    *lpRect = {clientX - f.left, clientY - f.top, clientX + static_cast<LONG>(w->clientWidth) + f.right,
+               clientY + static_cast<LONG>(w->clientHeight) + f.bottom};
+    return TRUE;
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need, only when one is missing.
+set -euo pipefail
+packages=(
+    build-essential cmake pkg-config clang-format
+    libx11-dev libxss-dev libxext-dev libxi-dev
+    libvulkan-dev mesa-vulkan-drivers vulkan-validationlayers
+    libshaderc-dev glslang-dev glslang-tools spirv-tools
+    libgtest-dev
+    xvfb xdotool x11-utils imagemagick
+)
+if [ "${1:-}" = "--windows" ]; then
+    packages+=(g++-mingw-w64-x86-64-posix)
+fi
+if [ "${1:-}" = "--fuzz" ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,336 @@
+// The Win32 stand-in on a real X server: window geometry, the message queue's order, the close
+// box, resizing and minimising, the display-wide key state and the screen saver.
+// gtest before Xlib, whose macros (None, Bool) would rewrite gtest's names.
+#include <gtest/gtest.h>
+
+#include <testing.h>
+#include <windows.h>
+#include <mmsystem.h>
+#include <x11_window.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/scrnsaver.h>
+
+#include <cstdlib>
+#include <time.h>
+#include <vector>
+
+namespace {
+
+std::vector<MSG> received;
+
+// Records what the window receives and lets everything but WM_CLOSE reach DefWindowProcA,
+// which would destroy the window.
+LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    received.push_back(MSG{hwnd, msg, wParam, lParam, 0, {0, 0}});
+    if (msg == WM_CLOSE)
+        return 0;
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+bool swallowSaver = true;
+
+LRESULT CALLBACK SaverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_SYSCOMMAND && ((wParam & 0xFFF0) == SC_SCREENSAVE)) {
+        received.push_back(MSG{hwnd, msg, wParam, lParam, 0, {0, 0}});
+        if (swallowSaver)
+            return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+void Register(const char* name, WNDPROC proc) {
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = proc;
+    wc.lpszClassName = name;
+    wc.hInstance = GetModuleHandleA(NULL);
+    RegisterClassExA(&wc);
+}
+
+HWND MakeWindow(const char* cls, int x, int y, int clientWidth, int clientHeight) {
+    RECT rect;
+    SetRect(&rect, 0, 0, clientWidth, clientHeight);
+    AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW | WS_EX_WINDOWEDGE);
+    HWND hwnd = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, cls, cls, WS_OVERLAPPEDWINDOW, x, y,
+                                rect.right - rect.left, rect.bottom - rect.top, NULL, NULL, GetModuleHandleA(NULL),
+                                NULL);
+    return hwnd;
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT)
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void SleepMs(long ms) {
+    timespec t = {ms / 1000, (ms % 1000) * 1000000};
+    nanosleep(&t, nullptr);
+}
+
+// Pumps messages until `done` holds or about two seconds pass.
+template <typename Pred> bool PumpUntil(Pred done, long ms = 2000) {
+    for (long waited = 0; waited < ms; waited += 10) {
+        Pump();
+        if (done())
+            return true;
+        SleepMs(10);
+    }
+    return false;
+}
+
+bool Received(UINT msg, WPARAM wParam) {
+    for (const MSG& m : received) {
+        if (m.message == msg && m.wParam == wParam)
+            return true;
+    }
+    return false;
+}
+
+// A second client of the same X server: what another program (a window manager, an editor) sees.
+struct OtherClient {
+    Display* display = XOpenDisplay(nullptr);
+    ~OtherClient() { XCloseDisplay(display); }
+};
+
+class Win32OnX : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        Register("recording", RecordingProc);
+        Register("saver", SaverProc);
+    }
+    void SetUp() override { received.clear(); }
+};
+
+TEST_F(Win32OnX, FrameMetricsLeaveAnExactClientArea) {
+    RECT rect;
+    SetRect(&rect, 0, 0, 1280, 720);
+    ASSERT_TRUE(AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW | WS_EX_WINDOWEDGE));
+    EXPECT_EQ(rect.right - rect.left, 1296);
+    EXPECT_EQ(rect.bottom - rect.top, 759);
+
+    OtherClient other;
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), DisplayWidth(other.display, DefaultScreen(other.display)));
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), DisplayHeight(other.display, DefaultScreen(other.display)));
+
+    HWND hwnd = MakeWindow("recording", 312, 160, 1280, 720);
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOW);
+    Display* display = nullptr;
+    Window xwindow = 0;
+    ASSERT_TRUE(platform::X11WindowOf(hwnd, &display, &xwindow));
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(other.display, xwindow, &attributes));
+    EXPECT_EQ(attributes.width, 1280);
+    EXPECT_EQ(attributes.height, 720);
+    int x = 0, y = 0;
+    Window child;
+    XTranslateCoordinates(other.display, xwindow, DefaultRootWindow(other.display), 0, 0, &x, &y, &child);
+    EXPECT_EQ(x, 312 + 8);
+    EXPECT_EQ(y, 160 + 31);
+    RECT outer;
+    ASSERT_TRUE(GetWindowRect(hwnd, &outer));
+    EXPECT_EQ(outer.left, 312);
+    EXPECT_EQ(outer.top, 160);
+    EXPECT_EQ(outer.right - outer.left, 1296);
+    EXPECT_EQ(outer.bottom - outer.top, 759);
+    DestroyWindow(hwnd);
+    EXPECT_EQ(fxtest::LiveObjects("HWND"), 0);
+}
+
+TEST_F(Win32OnX, CreationFailsForAnUnknownClass) {
+    EXPECT_EQ(MakeWindow("no such class", 0, 0, 100, 100), nullptr);
+    WNDCLASSEXA twice = {};
+    twice.cbSize = sizeof twice;
+    twice.lpfnWndProc = RecordingProc;
+    twice.lpszClassName = "RECORDING";
+    EXPECT_EQ(RegisterClassExA(&twice), 0) << "class names are case-insensitive and registered once";
+}
+
+TEST_F(Win32OnX, PostedMessagesComeBeforeTheQuitRequestWhichComesBeforePainting) {
+    HWND hwnd = MakeWindow("recording", 0, 0, 200, 100);
+    ShowWindow(hwnd, SW_SHOW);
+    PostQuitMessage(7);
+    PostMessageA(hwnd, WM_USER, 1, 0);
+    PostThreadMessageA(GetCurrentThreadId(), WM_USER + 1, 2, 0);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, (UINT)WM_USER);
+    EXPECT_EQ(msg.hwnd, hwnd);
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, (UINT)(WM_USER + 1));
+    EXPECT_EQ(msg.hwnd, nullptr);
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, (UINT)WM_QUIT);
+    EXPECT_EQ(msg.wParam, (WPARAM)7);
+    // The window was shown and never painted: painting comes last and stays until validated.
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, (UINT)WM_PAINT);
+    DispatchMessageA(&msg);
+    Pump();
+    EXPECT_FALSE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
+    DestroyWindow(hwnd);
+}
+
+TEST_F(Win32OnX, TheCloseBoxAsksTheProcedureWithoutDestroyingTheWindow) {
+    HWND hwnd = MakeWindow("recording", 0, 0, 200, 100);
+    ShowWindow(hwnd, SW_SHOW);
+    Display* display = nullptr;
+    Window xwindow = 0;
+    platform::X11WindowOf(hwnd, &display, &xwindow);
+
+    OtherClient wm;
+    XEvent e = {};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = xwindow;
+    e.xclient.message_type = XInternAtom(wm.display, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(wm.display, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(wm.display, xwindow, False, NoEventMask, &e);
+    XFlush(wm.display);
+
+    EXPECT_TRUE(PumpUntil([] { return Received(WM_CLOSE, 0); }));
+    EXPECT_TRUE(Received(WM_SYSCOMMAND, SC_CLOSE));
+    EXPECT_FALSE(Received(WM_DESTROY, 0));
+    EXPECT_EQ(fxtest::LiveObjects("HWND"), 1);
+    DestroyWindow(hwnd);
+    EXPECT_TRUE(Received(WM_DESTROY, 0));
+}
+
+TEST_F(Win32OnX, ResizingAndMinimisingReachTheProcedure) {
+    HWND hwnd = MakeWindow("recording", 0, 0, 640, 360);
+    ShowWindow(hwnd, SW_SHOW);
+    Display* display = nullptr;
+    Window xwindow = 0;
+    platform::X11WindowOf(hwnd, &display, &xwindow);
+    OtherClient wm;
+
+    XResizeWindow(wm.display, xwindow, 1, 1);
+    XFlush(wm.display);
+    ASSERT_TRUE(PumpUntil([] { return Received(WM_SIZE, SIZE_RESTORED); }));
+    UINT width = 0, height = 0;
+    platform::ClientSizeOf(hwnd, &width, &height);
+    EXPECT_EQ(width, 1u);
+    EXPECT_EQ(height, 1u);
+    for (const MSG& m : received) {
+        if (m.message == WM_SIZE) {
+            EXPECT_EQ(m.lParam, (LPARAM)((1 << 16) | 1)) << "WM_SIZE carries the client size, height high";
+        }
+    }
+
+    XUnmapWindow(wm.display, xwindow);
+    XFlush(wm.display);
+    ASSERT_TRUE(PumpUntil([] { return Received(WM_SIZE, SIZE_MINIMIZED); }));
+    platform::ClientSizeOf(hwnd, &width, &height);
+    EXPECT_EQ(width, 0u) << "a minimised window has no client area to draw into";
+
+    received.clear();
+    XMapWindow(wm.display, xwindow);
+    XResizeWindow(wm.display, xwindow, 800, 600);
+    XFlush(wm.display);
+    ASSERT_TRUE(PumpUntil([&] {
+        platform::ClientSizeOf(hwnd, &width, &height);
+        return width == 800u && height == 600u;
+    }));
+    EXPECT_TRUE(Received(WM_SIZE, SIZE_RESTORED));
+    DestroyWindow(hwnd);
+}
+
+TEST_F(Win32OnX, KeysAreReadFromTheWholeDisplay) {
+    HWND hwnd = MakeWindow("recording", 0, 0, 200, 100);
+    ShowWindow(hwnd, SW_SHOW);
+    // Another program's window has the focus, as the shader editor does.
+    OtherClient editor;
+    Window other = XCreateSimpleWindow(editor.display, DefaultRootWindow(editor.display), 300, 300, 100, 100, 0, 0, 0);
+    XMapWindow(editor.display, other);
+    XSync(editor.display, False);
+    XSetInputFocus(editor.display, other, RevertToParent, CurrentTime);
+    XSync(editor.display, False);
+    Pump();
+    GetAsyncKeyState(VK_F5);
+    GetAsyncKeyState(VK_F6);
+
+    ASSERT_EQ(std::system("xdotool keydown F5"), 0);
+    EXPECT_TRUE(PumpUntil([] { return (GetAsyncKeyState(VK_F5) & 0x8000) != 0; }))
+        << "F5 held while another window has the focus reads as up";
+    ASSERT_EQ(std::system("xdotool keyup F5"), 0);
+    EXPECT_TRUE(PumpUntil([] { return (GetAsyncKeyState(VK_F5) & 0x8000) == 0; }));
+
+    // Pressed and released between two polls: the next poll still sees the press, once.
+    ASSERT_EQ(std::system("xdotool key F6"), 0);
+    SleepMs(200);
+    EXPECT_EQ(GetAsyncKeyState(VK_F6), 1);
+    EXPECT_EQ(GetAsyncKeyState(VK_F6), 0);
+    EXPECT_FALSE(Received(WM_KEYDOWN, VK_F6)) << "key messages go to the focused window only";
+
+    XDestroyWindow(editor.display, other);
+    XSync(editor.display, False);
+    DestroyWindow(hwnd);
+}
+
+TEST_F(Win32OnX, KeyMessagesReachTheFocusedWindow) {
+    HWND hwnd = MakeWindow("recording", 0, 0, 200, 100);
+    ShowWindow(hwnd, SW_SHOW);
+    Display* display = nullptr;
+    Window xwindow = 0;
+    platform::X11WindowOf(hwnd, &display, &xwindow);
+    XSetInputFocus(display, xwindow, RevertToParent, CurrentTime);
+    XSync(display, False);
+    ASSERT_EQ(std::system("xdotool key Escape key a"), 0);
+    EXPECT_TRUE(PumpUntil([] { return Received(WM_CHAR, 'a'); }));
+    EXPECT_TRUE(Received(WM_KEYDOWN, VK_ESCAPE));
+    EXPECT_TRUE(Received(WM_KEYUP, VK_ESCAPE));
+    EXPECT_TRUE(Received(WM_KEYDOWN, 'A'));
+    DestroyWindow(hwnd);
+}
+
+TEST_F(Win32OnX, ASwallowedScreenSaverRequestKeepsTheSaverAway) {
+    HWND hwnd = MakeWindow("saver", 0, 0, 200, 100);
+    ShowWindow(hwnd, SW_SHOW);
+    OtherClient observer;
+    XSetScreenSaver(observer.display, 2, 0, DontPreferBlanking, AllowExposures);
+    XResetScreenSaver(observer.display);
+    XSync(observer.display, False);
+    auto saverState = [&] {
+        XScreenSaverInfo info = {};
+        XScreenSaverQueryInfo(observer.display, DefaultRootWindow(observer.display), &info);
+        return info.state;
+    };
+
+    swallowSaver = true;
+    PumpUntil([] { return false; }, 3500);
+    EXPECT_TRUE(Received(WM_SYSCOMMAND, SC_SCREENSAVE));
+    EXPECT_EQ(saverState(), ScreenSaverOff);
+
+    swallowSaver = false;
+    received.clear();
+    EXPECT_TRUE(PumpUntil([&] { return saverState() == ScreenSaverOn; }, 4000))
+        << "a request passed to DefWindowProcA lets the saver start";
+    EXPECT_TRUE(Received(WM_SYSCOMMAND, SC_SCREENSAVE));
+    XSetScreenSaver(observer.display, 0, 0, DontPreferBlanking, AllowExposures);
+    XForceScreenSaver(observer.display, ScreenSaverReset);
+    XSync(observer.display, False);
+    DestroyWindow(hwnd);
+}
+
+TEST(Tick, InjectedTickWrapsAsAnUnsigned32BitCount) {
+    fxtest::SetTick(0xFFFFFFFEu, 1);
+    EXPECT_EQ(timeGetTime(), 0xFFFFFFFEu);
+    EXPECT_EQ(timeGetTime(), 0xFFFFFFFFu);
+    EXPECT_EQ(timeGetTime(), 0u);
+    fxtest::UseRealTick();
+    DWORD a = timeGetTime();
+    SleepMs(20);
+    DWORD b = timeGetTime();
+    EXPECT_GE(b - a, 15u);
+    EXPECT_LT(b - a, 1000u);
+}
+
+} // namespace
