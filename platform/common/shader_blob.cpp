@@ -1,0 +1,146 @@
+#include "shader_blob.h"
+
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+// "FXSH" in the first four bytes, then the layout version.
+constexpr uint32_t kBlobMagic = 0x48535846;
+constexpr uint32_t kBlobVersion = 1;
+constexpr uint32_t kSpirvMagic = 0x07230203;
+
+// The layout, all fields little-endian 32-bit words, strings padded to a whole word:
+//   magic, version, total size in bytes, stage, usedRegisters[4], threadGroupSize[3],
+//   entry point length, entry point bytes,
+//   input count, per input: semantic index, location, semantic length, semantic bytes,
+//   SPIR-V word count, SPIR-V words.
+class Writer {
+  public:
+    void U32(uint32_t v) { Bytes(&v, sizeof v); }
+    void String(const std::string& s) {
+        U32(static_cast<uint32_t>(s.size()));
+        Bytes(s.data(), s.size());
+        out_.resize((out_.size() + 3) & ~size_t(3), 0);
+    }
+    void Bytes(const void* p, size_t n) {
+        const uint8_t* b = static_cast<const uint8_t*>(p);
+        out_.insert(out_.end(), b, b + n);
+    }
+    std::vector<uint8_t>& Out() { return out_; }
+
+  private:
+    std::vector<uint8_t> out_;
+};
+
+// Every read checks that what it reads lies inside the blob; after one failed read all fail.
+class Reader {
+  public:
+    Reader(const void* data, size_t size) : data_(static_cast<const uint8_t*>(data)), size_(size) {}
+    bool U32(uint32_t* v) { return Bytes(v, sizeof *v); }
+    bool String(std::string* s) {
+        uint32_t length;
+        if (!U32(&length) || length > Left())
+            return Fail();
+        s->assign(reinterpret_cast<const char*>(data_ + at_), length);
+        at_ += (size_t(length) + 3) & ~size_t(3);
+        return at_ <= size_ || Fail();
+    }
+    bool Bytes(void* p, size_t n) {
+        if (!ok_ || n > Left())
+            return Fail();
+        std::memcpy(p, data_ + at_, n);
+        at_ += n;
+        return true;
+    }
+    size_t Left() const { return ok_ ? size_ - at_ : 0; }
+    bool AtEnd() const { return ok_ && at_ == size_; }
+
+  private:
+    bool Fail() {
+        ok_ = false;
+        return false;
+    }
+    const uint8_t* data_;
+    size_t size_;
+    size_t at_ = 0;
+    bool ok_ = true;
+};
+
+bool IsStage(uint32_t stage) {
+    switch (static_cast<ShaderStage>(stage)) {
+    case ShaderStage::Vertex:
+    case ShaderStage::Pixel:
+    case ShaderStage::Compute:
+    case ShaderStage::Geometry:
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::vector<uint8_t> EncodeShaderBlob(const ShaderInfo& info) {
+    Writer w;
+    w.U32(kBlobMagic);
+    w.U32(kBlobVersion);
+    w.U32(0); // total size, filled in below
+    w.U32(static_cast<uint32_t>(info.stage));
+    for (uint32_t used : info.usedRegisters)
+        w.U32(used);
+    for (uint32_t size : info.threadGroupSize)
+        w.U32(size);
+    w.String(info.entryPoint);
+    w.U32(static_cast<uint32_t>(info.inputs.size()));
+    for (const ShaderInput& input : info.inputs) {
+        w.U32(input.semanticIndex);
+        w.U32(input.location);
+        w.String(input.semantic);
+    }
+    w.U32(static_cast<uint32_t>(info.spirv.size()));
+    w.Bytes(info.spirv.data(), info.spirv.size() * sizeof(uint32_t));
+    uint32_t total = static_cast<uint32_t>(w.Out().size());
+    std::memcpy(w.Out().data() + 8, &total, sizeof total);
+    return std::move(w.Out());
+}
+
+bool DecodeShaderBlob(const void* data, size_t size, ShaderInfo* info) {
+    if (!data)
+        return false;
+    Reader r(data, size);
+    uint32_t magic = 0, version = 0, total = 0, stage = 0;
+    if (!r.U32(&magic) || magic != kBlobMagic || !r.U32(&version) || version != kBlobVersion ||
+        !r.U32(&total) || total != size || !r.U32(&stage) || !IsStage(stage))
+        return false;
+    ShaderInfo out;
+    out.stage = static_cast<ShaderStage>(stage);
+    for (uint32_t& used : out.usedRegisters) {
+        if (!r.U32(&used))
+            return false;
+    }
+    for (uint32_t& groupSize : out.threadGroupSize) {
+        if (!r.U32(&groupSize))
+            return false;
+    }
+    uint32_t inputCount = 0;
+    if (!r.String(&out.entryPoint) || !r.U32(&inputCount))
+        return false;
+    for (uint32_t i = 0; i < inputCount; ++i) {
+        ShaderInput input;
+        if (!r.U32(&input.semanticIndex) || !r.U32(&input.location) || !r.String(&input.semantic))
+            return false;
+        out.inputs.push_back(std::move(input));
+    }
+    uint32_t words = 0;
+    if (!r.U32(&words) || words == 0 || words != r.Left() / sizeof(uint32_t))
+        return false;
+    out.spirv.resize(words);
+    if (!r.Bytes(out.spirv.data(), size_t(words) * sizeof(uint32_t)) || !r.AtEnd() ||
+        out.spirv[0] != kSpirvMagic)
+        return false;
+    *info = std::move(out);
+    return true;
+}
+
+} // namespace platform

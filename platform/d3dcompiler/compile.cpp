@@ -1,0 +1,172 @@
+// D3DCompile2: HLSL in, a code blob of SPIR-V and metadata out, with the compiler's messages.
+#include "hooks.h"
+#include "include_handler.h"
+#include "shader_blob.h"
+#include "spirv_reflect.h"
+#include "targets.h"
+
+#include <d3dcompiler.h>
+
+#include <shaderc/shaderc.hpp>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace {
+
+using namespace platform;
+
+// Messages name the source this way when the caller gave no name.
+constexpr char kUnnamedSource[] = "<source>";
+
+constexpr UINT kOptimizationLevelMask = D3DCOMPILE_OPTIMIZATION_LEVEL2;
+// Strictness and flow control need no translation: glslang's HLSL front end accepts only the strict
+// syntax, and SPIR-V control flow is always structured.
+constexpr UINT kSupportedFlags = D3DCOMPILE_SKIP_OPTIMIZATION | D3DCOMPILE_PREFER_FLOW_CONTROL |
+                                 D3DCOMPILE_ENABLE_STRICTNESS | kOptimizationLevelMask;
+
+// shaderc has one optimisation for speed; levels 1 to 3 all ask for it.
+shaderc_optimization_level ToShadercOptimization(UINT flags) {
+    bool skip = (flags & D3DCOMPILE_SKIP_OPTIMIZATION) != 0 ||
+                (flags & kOptimizationLevelMask) == D3DCOMPILE_OPTIMIZATION_LEVEL0;
+    return skip ? shaderc_optimization_level_zero : shaderc_optimization_level_performance;
+}
+
+shaderc::CompileOptions MakeOptions(const D3D_SHADER_MACRO* defines, ID3DInclude* include, UINT flags) {
+    shaderc::CompileOptions options;
+    options.SetSourceLanguage(shaderc_source_language_hlsl);
+    // Glslang 12 still marks HLSL structured buffers BufferBlock, which SPIR-V 1.4 and later reject;
+    // SPIR-V 1.3 is accepted by every Vulkan 1.1 to 1.3 device.
+    options.SetTargetEnvironment(shaderc_target_env_vulkan, shaderc_env_version_vulkan_1_1);
+    options.SetOptimizationLevel(ToShadercOptimization(flags));
+    options.SetHlslOffsets(true);
+    options.SetHlslFunctionality1(true);
+    options.SetHlslIoMapping(true);
+    options.SetAutoMapLocations(true);
+    // Registers keep their number inside their class's range; a resource without a register gets
+    // the lowest free one of its class, as Direct3D assigns it.
+    options.SetAutoBindUniforms(true);
+    options.SetBindingBase(shaderc_uniform_kind_buffer, BindingOf(RegisterClass::ConstantBuffer, 0));
+    options.SetBindingBase(shaderc_uniform_kind_unordered_access_view,
+                           BindingOf(RegisterClass::UnorderedAccess, 0));
+    options.SetBindingBase(shaderc_uniform_kind_texture, BindingOf(RegisterClass::ShaderResource, 0));
+    options.SetBindingBase(shaderc_uniform_kind_sampler, BindingOf(RegisterClass::Sampler, 0));
+    for (const D3D_SHADER_MACRO* d = defines; d && d->Name; ++d)
+        options.AddMacroDefinition(d->Name, d->Definition ? d->Definition : "");
+    if (include == D3D_COMPILE_STANDARD_FILE_INCLUDE)
+        options.SetIncluder(MakeStandardFileIncluder());
+    return options;
+}
+
+// A blob holding `text` and its terminating NUL.
+HRESULT MakeTextBlob(const std::string& text, ID3DBlob** blob) {
+    HRESULT hr = D3DCreateBlob(text.size() + 1, blob);
+    if (FAILED(hr))
+        return hr;
+    std::memcpy((*blob)->GetBufferPointer(), text.c_str(), text.size() + 1);
+    return S_OK;
+}
+
+// Hands out the messages, warnings included; a compile that cannot hand them out fails whole.
+HRESULT Finish(HRESULT hr, const std::string& messages, ID3DBlob** shader, ID3DBlob** error_messages) {
+    if (!error_messages || messages.empty())
+        return hr;
+    HRESULT blobHr = MakeTextBlob(messages, error_messages);
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(blobHr) && *shader) {
+        (*shader)->Release();
+        *shader = nullptr;
+    }
+    return blobHr;
+}
+
+HRESULT Compile(const char* data, size_t length, const std::string& name, const D3D_SHADER_MACRO* defines,
+                ID3DInclude* include, const char* entry, ShaderStage stage, UINT flags, ID3DBlob** shader,
+                std::string* messages) {
+    const std::string notFound = name + ": error: entry point '" + entry + "' not found\n";
+    if (length == 0) {
+        *messages = notFound;
+        return E_FAIL;
+    }
+    shaderc::Compiler compiler;
+    shaderc::CompileOptions options = MakeOptions(defines, include, flags);
+    shaderc::SpvCompilationResult result =
+        compiler.CompileGlslToSpv(data, length, ToShadercKind(stage), name.c_str(), entry, options);
+    *messages = result.GetErrorMessage();
+    shaderc_compilation_status status = result.GetCompilationStatus();
+    if (status != shaderc_compilation_status_success) {
+        if (status != shaderc_compilation_status_compilation_error)
+            LogFailure("shaderc::Compiler::CompileGlslToSpv", messages->c_str());
+        // Glslang reports a missing entry point only as a warning of its link step.
+        if (result.GetNumErrors() == 0)
+            *messages += notFound;
+        return E_FAIL;
+    }
+
+    ShaderInfo info;
+    info.stage = stage;
+    std::string error;
+    if (!ReflectSpirv(std::vector<uint32_t>(result.cbegin(), result.cend()), entry, &info, &error)) {
+        *messages += name + ": error: " + error + "\n";
+        return E_FAIL;
+    }
+    std::vector<uint8_t> bytes = EncodeShaderBlob(info);
+    HRESULT hr = D3DCreateBlob(bytes.size(), shader);
+    if (FAILED(hr))
+        return hr;
+    std::memcpy((*shader)->GetBufferPointer(), bytes.data(), bytes.size());
+    return S_OK;
+}
+
+} // namespace
+
+extern "C" HRESULT WINAPI D3DCompile2(const void* data, SIZE_T data_size, const char* filename,
+                                      const D3D_SHADER_MACRO* defines, ID3DInclude* include,
+                                      const char* entrypoint, const char* target, UINT sflags, UINT eflags,
+                                      UINT secondary_flags, const void* secondary_data,
+                                      SIZE_T secondary_data_size, ID3DBlob** shader,
+                                      ID3DBlob** error_messages) {
+    if (shader)
+        *shader = nullptr;
+    if (error_messages)
+        *error_messages = nullptr;
+    HRESULT hr;
+    if (TakeInjectedFailure("D3DCompile2", &hr))
+        return hr;
+    if (!shader || !entrypoint || !target) {
+        LogFailure("D3DCompile2", "null entry point, target or code pointer");
+        return E_INVALIDARG;
+    }
+    if (include && include != D3D_COMPILE_STANDARD_FILE_INCLUDE) {
+        LogFailure("D3DCompile2", "only D3D_COMPILE_STANDARD_FILE_INCLUDE resolves includes here");
+        return E_NOTIMPL;
+    }
+    const std::string name = filename ? filename : kUnnamedSource;
+    if ((sflags & ~kSupportedFlags) != 0 || eflags != 0 || secondary_flags != 0 || secondary_data ||
+        secondary_data_size != 0) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "%s: error: unsupported flags: Flags1 0x%08X, Flags2 0x%08X, secondary 0x%08X\n",
+                      name.c_str(), sflags, eflags, secondary_flags);
+        return Finish(E_INVALIDARG, text, shader, error_messages);
+    }
+    ShaderStage stage;
+    if (!ParseTarget(target, &stage)) {
+        std::string text = name + ": error: unsupported target '" + target +
+                           "': use vs, ps, gs or cs with 4_0, 4_1, 5_0 or 5_1 (vs_5_0...)\n";
+        return Finish(E_FAIL, text, shader, error_messages);
+    }
+    const char* source = static_cast<const char*>(data);
+    std::string messages;
+    try {
+        hr = Compile(source, SourceLength(source, data_size), name, defines, include, entrypoint, stage,
+                     sflags, shader, &messages);
+    } catch (const std::bad_alloc&) {
+        LogFailure("D3DCompile2", "out of memory");
+        return E_OUTOFMEMORY;
+    }
+    return Finish(hr, messages, shader, error_messages);
+}

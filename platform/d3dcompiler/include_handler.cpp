@@ -1,0 +1,101 @@
+#include "include_handler.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace platform {
+
+namespace {
+
+// Deeper nesting than this is taken for an include cycle.
+constexpr size_t kMaxIncludeDepth = 32;
+
+struct IncludedFile {
+    std::string name;    // empty when the include failed
+    std::string content; // the file's text, or the reason it failed
+    shaderc_include_result result;
+};
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// False, with the reason, when the file cannot be opened or read (a folder cannot be read).
+bool ReadFile(const std::string& path, std::string* content, std::string* reason) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        *reason = std::strerror(errno);
+        return false;
+    }
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        content->append(chunk, n);
+    bool failed = std::ferror(file) != 0;
+    if (failed)
+        *reason = std::strerror(errno);
+    std::fclose(file);
+    if (failed)
+        return false;
+    content->resize(SourceLength(content->data(), content->size()));
+    return true;
+}
+
+class StandardFileIncluder final : public shaderc::CompileOptions::IncluderInterface {
+  public:
+    shaderc_include_result* GetInclude(const char* requested_source, shaderc_include_type,
+                                       const char* requesting_source, size_t include_depth) override {
+        auto* file = new IncludedFile;
+        Resolve(requested_source, requesting_source, include_depth, file);
+        file->result.source_name = file->name.c_str();
+        file->result.source_name_length = file->name.size();
+        file->result.content = file->content.c_str();
+        file->result.content_length = file->content.size();
+        file->result.user_data = file;
+        return &file->result;
+    }
+
+    void ReleaseInclude(shaderc_include_result* data) override {
+        delete static_cast<IncludedFile*>(data->user_data);
+    }
+
+  private:
+    static void Resolve(const std::string& requested, const std::string& requesting, size_t depth,
+                        IncludedFile* file) {
+        if (depth > kMaxIncludeDepth) {
+            file->content = "includes nested more than " + std::to_string(kMaxIncludeDepth) + " deep";
+            return;
+        }
+        std::string candidates[2] = {requested, requested};
+        if (requested.empty() || requested[0] != '/')
+            candidates[0] = FolderOf(requesting) + requested;
+        std::string reason;
+        for (const std::string& path : candidates) {
+            std::string content;
+            if (ReadFile(path, &content, &reason)) {
+                file->name = path;
+                file->content = std::move(content);
+                return;
+            }
+        }
+        file->content = "cannot open include file '" + requested + "': " + reason;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<shaderc::CompileOptions::IncluderInterface> MakeStandardFileIncluder() {
+    return std::make_unique<StandardFileIncluder>();
+}
+
+size_t SourceLength(const char* data, size_t size) {
+    if (!data)
+        return 0;
+    const void* nul = std::memchr(data, '\0', size);
+    return nul ? static_cast<size_t>(static_cast<const char*>(nul) - data) : size;
+}
+
+} // namespace platform

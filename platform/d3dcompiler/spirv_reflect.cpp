@@ -1,0 +1,348 @@
+#include "spirv_reflect.h"
+
+#include <array>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+
+namespace platform {
+
+namespace {
+
+// The SPIR-V numbers this walker reads, from the SPIR-V and SPV_GOOGLE_* specifications.
+constexpr uint32_t kMagic = 0x07230203;
+constexpr uint32_t kHeaderWords = 5;
+
+enum Op : uint32_t {
+    OpExtension = 10,
+    OpEntryPoint = 15,
+    OpExecutionMode = 16,
+    OpTypeImage = 25,
+    OpTypeSampler = 26,
+    OpTypeSampledImage = 27,
+    OpTypeArray = 28,
+    OpTypeRuntimeArray = 29,
+    OpTypeStruct = 30,
+    OpTypePointer = 32,
+    OpVariable = 59,
+    OpDecorate = 71,
+    OpMemberDecorate = 72,
+    OpDecorateId = 332,
+    OpDecorateString = 5632,
+    OpMemberDecorateString = 5633,
+};
+
+enum Decoration : uint32_t {
+    DecorationBlock = 2,
+    DecorationBufferBlock = 3,
+    DecorationBuiltIn = 11,
+    DecorationNonWritable = 24,
+    DecorationLocation = 30,
+    DecorationBinding = 33,
+    DecorationDescriptorSet = 34,
+    DecorationHlslCounterBuffer = 5634,
+    DecorationHlslSemantic = 5635,
+    DecorationUserType = 5636,
+};
+
+enum StorageClass : uint32_t {
+    StorageUniformConstant = 0,
+    StorageInput = 1,
+    StorageUniform = 2,
+    StorageBuffer = 12,
+};
+
+constexpr uint32_t kExecutionModeLocalSize = 17;
+constexpr uint32_t kImageSampledStorage = 2;
+
+// The extensions whose decorations are removed, and with them the need for the extensions.
+const char* const kStrippedExtensions[] = {"SPV_GOOGLE_hlsl_functionality1", "SPV_GOOGLE_decorate_string",
+                                           "SPV_GOOGLE_user_type"};
+
+bool IsStrippedDecoration(uint32_t decoration) {
+    return decoration == DecorationHlslCounterBuffer || decoration == DecorationHlslSemantic ||
+           decoration == DecorationUserType;
+}
+
+struct Decorations {
+    bool block = false;
+    bool bufferBlock = false;
+    bool builtIn = false;
+    bool nonWritable = false;
+    bool hasLocation = false;
+    bool hasBinding = false;
+    uint32_t location = 0;
+    uint32_t binding = 0;
+    uint32_t set = 0;
+    std::string semantic;
+    std::set<uint32_t> nonWritableMembers;
+};
+
+struct Type {
+    uint32_t opcode = 0;
+    uint32_t element = 0;     // arrays and pointers: the type pointed to or held; sampled images: the image
+    uint32_t storage = 0;     // pointers
+    uint32_t sampled = 0;     // images
+    uint32_t memberCount = 0; // structs
+};
+
+struct Variable {
+    uint32_t id;
+    uint32_t type;
+    uint32_t storage;
+};
+
+struct Module {
+    std::map<uint32_t, Decorations> decorations;
+    std::map<uint32_t, Type> types;
+    std::vector<Variable> variables;
+    std::map<std::string, uint32_t> entryPoints;
+    std::map<uint32_t, std::array<uint32_t, 3>> localSizes;
+};
+
+// A literal string starting at `words[0]`, NUL-terminated within `count` words.
+std::string ReadString(const uint32_t* words, size_t count) {
+    const char* bytes = reinterpret_cast<const char*>(words);
+    return std::string(bytes, strnlen(bytes, count * 4));
+}
+
+bool IsStrippedExtension(const std::string& name) {
+    for (const char* stripped : kStrippedExtensions) {
+        if (name == stripped)
+            return true;
+    }
+    return false;
+}
+
+// Records one instruction; returns false when it is to be left out of the module handed on.
+bool Record(const uint32_t* ins, uint32_t count, Module* m) {
+    uint32_t opcode = ins[0] & 0xffff;
+    switch (opcode) {
+    case OpExtension:
+        return !IsStrippedExtension(ReadString(ins + 1, count - 1));
+    case OpEntryPoint:
+        if (count >= 4)
+            m->entryPoints[ReadString(ins + 3, count - 3)] = ins[2];
+        return true;
+    case OpExecutionMode:
+        if (count >= 6 && ins[2] == kExecutionModeLocalSize)
+            m->localSizes[ins[1]] = {ins[3], ins[4], ins[5]};
+        return true;
+    case OpTypeImage:
+        if (count >= 9)
+            m->types[ins[1]] = {opcode, 0, 0, ins[7], 0};
+        return true;
+    case OpTypeSampler:
+        if (count >= 2)
+            m->types[ins[1]] = {opcode, 0, 0, 0, 0};
+        return true;
+    case OpTypeSampledImage:
+    case OpTypeArray:
+    case OpTypeRuntimeArray:
+        if (count >= 3)
+            m->types[ins[1]] = {opcode, ins[2], 0, 0, 0};
+        return true;
+    case OpTypeStruct:
+        if (count >= 2)
+            m->types[ins[1]] = {opcode, 0, 0, 0, count - 2};
+        return true;
+    case OpTypePointer:
+        if (count >= 4)
+            m->types[ins[1]] = {opcode, ins[3], ins[2], 0, 0};
+        return true;
+    case OpVariable:
+        if (count >= 4)
+            m->variables.push_back({ins[2], ins[1], ins[3]});
+        return true;
+    case OpDecorate: {
+        if (count < 3)
+            return true;
+        Decorations& d = m->decorations[ins[1]];
+        uint32_t operand = count >= 4 ? ins[3] : 0;
+        switch (ins[2]) {
+        case DecorationBlock:
+            d.block = true;
+            break;
+        case DecorationBufferBlock:
+            d.bufferBlock = true;
+            break;
+        case DecorationBuiltIn:
+            d.builtIn = true;
+            break;
+        case DecorationNonWritable:
+            d.nonWritable = true;
+            break;
+        case DecorationLocation:
+            d.hasLocation = true;
+            d.location = operand;
+            break;
+        case DecorationBinding:
+            d.hasBinding = true;
+            d.binding = operand;
+            break;
+        case DecorationDescriptorSet:
+            d.set = operand;
+            break;
+        }
+        return true;
+    }
+    case OpMemberDecorate:
+        if (count >= 4 && ins[3] == DecorationNonWritable)
+            m->decorations[ins[1]].nonWritableMembers.insert(ins[2]);
+        return true;
+    case OpDecorateString:
+        if (count >= 4 && ins[2] == DecorationHlslSemantic)
+            m->decorations[ins[1]].semantic = ReadString(ins + 3, count - 3);
+        return count < 3 || !IsStrippedDecoration(ins[2]);
+    case OpDecorateId:
+        return count < 3 || !IsStrippedDecoration(ins[2]);
+    case OpMemberDecorateString:
+        return count < 4 || !IsStrippedDecoration(ins[3]);
+    }
+    return true;
+}
+
+const Type* FindType(const Module& m, uint32_t id) {
+    auto it = m.types.find(id);
+    return it == m.types.end() ? nullptr : &it->second;
+}
+
+// The register class of a resource variable, by what HLSL object it was made from.
+bool ClassOf(const Module& m, const Variable& v, RegisterClass* cls) {
+    const Type* pointer = FindType(m, v.type);
+    const Type* type = pointer ? FindType(m, pointer->element) : nullptr;
+    uint32_t typeId = pointer ? pointer->element : 0;
+    while (type && (type->opcode == OpTypeArray || type->opcode == OpTypeRuntimeArray)) {
+        typeId = type->element;
+        type = FindType(m, typeId);
+    }
+    if (!type)
+        return false;
+    switch (type->opcode) {
+    case OpTypeSampler:
+        *cls = RegisterClass::Sampler;
+        return true;
+    case OpTypeSampledImage:
+        *cls = RegisterClass::ShaderResource;
+        return true;
+    case OpTypeImage:
+        *cls = type->sampled == kImageSampledStorage ? RegisterClass::UnorderedAccess
+                                                     : RegisterClass::ShaderResource;
+        return true;
+    case OpTypeStruct: {
+        auto it = m.decorations.find(typeId);
+        static const Decorations kNone;
+        const Decorations& d = it == m.decorations.end() ? kNone : it->second;
+        if (v.storage == StorageUniform && d.block) {
+            *cls = RegisterClass::ConstantBuffer;
+            return true;
+        }
+        auto var = m.decorations.find(v.id);
+        bool readOnly = (var != m.decorations.end() && var->second.nonWritable) ||
+                        (type->memberCount > 0 && d.nonWritableMembers.size() == type->memberCount);
+        *cls = readOnly ? RegisterClass::ShaderResource : RegisterClass::UnorderedAccess;
+        return true;
+    }
+    }
+    return false;
+}
+
+// Indexed by RegisterClass.
+constexpr char kRegisterLetters[kRegisterClassCount] = {'b', 'u', 't', 's'};
+
+char RegisterLetter(RegisterClass cls) {
+    return kRegisterLetters[static_cast<uint32_t>(cls)];
+}
+
+bool CollectResource(const Module& m, const Variable& v, ShaderInfo* info, std::string* error) {
+    RegisterClass cls;
+    if (!ClassOf(m, v, &cls)) {
+        *error = "a resource of a kind Direct3D 11 shaders cannot bind";
+        return false;
+    }
+    auto it = m.decorations.find(v.id);
+    if (it == m.decorations.end() || !it->second.hasBinding || it->second.set != kDescriptorSet) {
+        *error = std::string("a resource of class ") + RegisterLetter(cls) + " without a register";
+        return false;
+    }
+    uint32_t base = BindingOf(cls, 0);
+    uint32_t binding = it->second.binding;
+    if (binding < base || binding - base >= kRegistersPerClass) {
+        *error = std::string("register ") + RegisterLetter(cls) + std::to_string(binding - base) +
+                 " is out of range: " + RegisterLetter(cls) + "0 to " + RegisterLetter(cls) +
+                 std::to_string(kRegistersPerClass - 1) + " are supported";
+        return false;
+    }
+    info->usedRegisters[static_cast<uint32_t>(cls)] |= 1u << (binding - base);
+    return true;
+}
+
+ShaderInput ToInput(const Decorations& d) {
+    ShaderInput input;
+    input.location = d.location;
+    size_t digits = d.semantic.size();
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(d.semantic[digits - 1])))
+        --digits;
+    input.semantic = d.semantic.substr(0, digits);
+    for (char& c : input.semantic)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (digits < d.semantic.size())
+        input.semanticIndex = static_cast<uint32_t>(std::strtoul(d.semantic.c_str() + digits, nullptr, 10));
+    return input;
+}
+
+} // namespace
+
+bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, ShaderInfo* info,
+                  std::string* error) {
+    if (spirv.size() < kHeaderWords || spirv[0] != kMagic) {
+        *error = "the compiler produced no SPIR-V module";
+        return false;
+    }
+    Module m;
+    std::vector<uint32_t> kept(spirv.begin(), spirv.begin() + kHeaderWords);
+    for (size_t at = kHeaderWords; at < spirv.size();) {
+        uint32_t count = spirv[at] >> 16;
+        if (count == 0 || count > spirv.size() - at) {
+            *error = "the compiler produced a truncated SPIR-V module";
+            return false;
+        }
+        if (Record(&spirv[at], count, &m))
+            kept.insert(kept.end(), spirv.begin() + at, spirv.begin() + at + count);
+        at += count;
+    }
+
+    auto entryPoint = m.entryPoints.find(entry);
+    if (entryPoint == m.entryPoints.end()) {
+        *error = "entry point '" + entry + "' not found";
+        return false;
+    }
+    info->entryPoint = entry;
+    auto localSize = m.localSizes.find(entryPoint->second);
+    if (localSize != m.localSizes.end())
+        std::memcpy(info->threadGroupSize, localSize->second.data(), sizeof info->threadGroupSize);
+
+    for (const Variable& v : m.variables) {
+        switch (v.storage) {
+        case StorageUniformConstant:
+        case StorageUniform:
+        case StorageBuffer:
+            if (!CollectResource(m, v, info, error))
+                return false;
+            break;
+        case StorageInput: {
+            auto it = m.decorations.find(v.id);
+            if (info->stage == ShaderStage::Vertex && it != m.decorations.end() && !it->second.builtIn &&
+                it->second.hasLocation)
+                info->inputs.push_back(ToInput(it->second));
+            break;
+        }
+        }
+    }
+    info->spirv = std::move(kept);
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,18 @@
+// Reads back from a compiled SPIR-V module what the Direct3D 11 stand-in needs (entry point, vertex
+// inputs with their HLSL semantics, registers used by class, thread-group size) and removes the
+// semantic decorations, so the module needs no Vulkan extension. Only modules glslang makes from HLSL.
+#pragma once
+
+#include "shader_blob.h"
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Fills `info`, whose stage is already set, from `spirv`; false, with a message, when the entry point is
+// missing or a resource lies outside the registers of the binding table.
+bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, ShaderInfo* info,
+                  std::string* error);
+
+} // namespace platform
