@@ -1,0 +1,69 @@
+#include "shader_compile.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// The source of one compile: whatever happens, the file is closed and the bytes freed when the
+// call ends.
+struct ShaderSource {
+    FILE* file = nullptr;
+    std::vector<char> bytes;
+    int32_t size = 0;
+
+    ~ShaderSource() {
+        if (file)
+            fclose(file);
+    }
+
+    void Close() {
+        fclose(file);
+        file = nullptr;
+    }
+
+    // Reads the whole file as text. A file that cannot be measured, is 2 GiB or more, or cannot be
+    // read (a folder) leaves no source, as a missing file does.
+    void Read() {
+        long end = -1;
+        if (fseek(file, 0, SEEK_END) == 0)
+            end = ftell(file);
+        if (end < 0 || end > INT32_MAX || fseek(file, 0, SEEK_SET) != 0) {
+            Close();
+            return;
+        }
+        size = static_cast<int32_t>(end);
+        bytes.resize(size, 0);
+        if (size > 0)
+            fread(bytes.data(), 1, size, file);
+        if (ferror(file)) {
+            bytes.clear();
+            size = 0;
+        }
+        Close();
+    }
+};
+
+} // namespace
+
+HRESULT D3DCompileShaderFromFile(const char* path, const char* entry, const char* target, ID3DBlob** code) {
+    ShaderSource source;
+    source.file = fopen(path, "r");
+    if (source.file)
+        source.Read();
+
+    ID3DBlob* messages = nullptr;
+    HRESULT hr = D3DCompile2(source.size ? source.bytes.data() : nullptr, source.size, NULL, NULL,
+                             D3D_COMPILE_STANDARD_FILE_INCLUDE, entry, target,
+                             D3DCOMPILE_OPTIMIZATION_LEVEL3 | D3DCOMPILE_ENABLE_STRICTNESS |
+                                 D3DCOMPILE_PREFER_FLOW_CONTROL,
+                             0, 0, NULL, 0, code, &messages);
+    if (messages) {
+        printf("INFO : %s\n", static_cast<const char*>(messages->GetBufferPointer()));
+        messages->Release();
+        messages = nullptr;
+    }
+    printf("%s : %s %s::%08X\n", "D3DCompileShaderFromFile", entry, target, static_cast<unsigned>(hr));
+    return hr;
+}

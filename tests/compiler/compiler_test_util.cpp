@@ -1,0 +1,94 @@
+#include "compiler_test_util.h"
+
+#include <gtest/gtest.h>
+#include <spirv-tools/libspirv.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fxtest {
+
+ScratchDir::ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "fxview-compiler-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        ADD_FAILURE() << "mkdtemp failed for " << pattern;
+    path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ScratchDir::Write(const std::string& name, const std::string& bytes) const {
+    std::filesystem::path file = std::filesystem::path(path_) / name;
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_TRUE(out.good()) << "writing " << file;
+    return file.string();
+}
+
+platform::ShaderInfo Decode(ID3DBlob* code) {
+    platform::ShaderInfo info;
+    if (!code) {
+        ADD_FAILURE() << "got no code blob, want one";
+        return info;
+    }
+    EXPECT_TRUE(platform::DecodeShaderBlob(code->GetBufferPointer(), code->GetBufferSize(), &info))
+        << "the code blob does not decode";
+    return info;
+}
+
+std::string Text(ID3DBlob* messages) {
+    if (!messages)
+        return "";
+    const char* text = static_cast<const char*>(messages->GetBufferPointer());
+    size_t size = messages->GetBufferSize();
+    EXPECT_GT(size, 0u);
+    EXPECT_EQ(text[size - 1], '\0') << "message blob is not NUL-terminated";
+    EXPECT_EQ(std::char_traits<char>::length(text) + 1, size) << "message blob holds a NUL before its end";
+    return std::string(text);
+}
+
+std::set<uint32_t> Bindings(const std::vector<uint32_t>& spirv) {
+    constexpr uint32_t kOpDecorate = 71, kDecorationBinding = 33;
+    std::set<uint32_t> bindings;
+    for (size_t at = 5; at < spirv.size();) {
+        uint32_t count = spirv[at] >> 16;
+        if (count == 0)
+            break;
+        if ((spirv[at] & 0xffff) == kOpDecorate && count >= 4 && spirv[at + 2] == kDecorationBinding)
+            bindings.insert(spirv[at + 3]);
+        at += count;
+    }
+    return bindings;
+}
+
+std::string ValidateForVulkan(const std::vector<uint32_t>& spirv) {
+    spvtools::SpirvTools tools(SPV_ENV_VULKAN_1_3);
+    std::string message;
+    tools.SetMessageConsumer([&](spv_message_level_t, const char*, const spv_position_t&, const char* m) {
+        message += m;
+        message += "\n";
+    });
+    if (tools.Validate(spirv))
+        return "";
+    return message.empty() ? "invalid" : message;
+}
+
+std::string DefaultShaderPath() {
+    const char* source = std::getenv("FXVIEW_SOURCE_DIR");
+    return std::string(source ? source : ".") + "/main.fx";
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace fxtest

@@ -1,0 +1,44 @@
+// Helpers shared by the compiler tests: scratch folders and files, decoding a code blob, and
+// reading bindings back out of SPIR-V independently of the compiler's own reflection.
+#pragma once
+
+#include "shader_blob.h"
+
+#include <d3dcompiler.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fxtest {
+
+// A fresh folder under the system's temporary folder, removed with its contents at destruction.
+class ScratchDir {
+  public:
+    ScratchDir();
+    ~ScratchDir();
+    const std::string& path() const { return path_; }
+    std::string Write(const std::string& name, const std::string& bytes) const;
+
+  private:
+    std::string path_;
+};
+
+// Decodes a code blob; fails the calling test when it is not one.
+platform::ShaderInfo Decode(ID3DBlob* code);
+
+// The text of a message blob, or "" when there is none.
+std::string Text(ID3DBlob* messages);
+
+// Values of the Binding decorations in a SPIR-V module.
+std::set<uint32_t> Bindings(const std::vector<uint32_t>& spirv);
+
+// The spirv-val verdict for Vulkan 1.3: "" when valid, else the validator's message.
+std::string ValidateForVulkan(const std::vector<uint32_t>& spirv);
+
+// The default shader file of the repository.
+std::string DefaultShaderPath();
+
+std::string ReadAll(const std::string& path);
+
+} // namespace fxtest

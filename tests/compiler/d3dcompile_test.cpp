@@ -1,0 +1,341 @@
+// D3DCompile2 as the program and the Direct3D 11 stand-in rely on it: targets, registers, cbuffer
+// packing, vertex inputs, messages, includes, and the validity of the SPIR-V it hands on.
+#include "compiler_test_util.h"
+
+#include <gtest/gtest.h>
+#include <testing.h>
+
+#include <filesystem>
+
+namespace {
+
+using platform::RegisterClass;
+using platform::ShaderStage;
+
+constexpr UINT kProgramFlags =
+    D3DCOMPILE_OPTIMIZATION_LEVEL3 | D3DCOMPILE_ENABLE_STRICTNESS | D3DCOMPILE_PREFER_FLOW_CONTROL;
+
+struct Result {
+    HRESULT hr = S_OK;
+    ID3DBlob* code = nullptr;
+    std::string messages;
+    ~Result() {
+        if (code)
+            code->Release();
+    }
+};
+
+void Compile(Result* r, const std::string& source, const char* entry, const char* target,
+             UINT flags = kProgramFlags, const char* name = nullptr,
+             ID3DInclude* include = D3D_COMPILE_STANDARD_FILE_INCLUDE,
+             const D3D_SHADER_MACRO* defines = nullptr) {
+    ID3DBlob* messages = nullptr;
+    r->hr = D3DCompile2(source.data(), source.size(), name, defines, include, entry, target, flags, 0, 0,
+                        nullptr, 0, &r->code, &messages);
+    r->messages = fxtest::Text(messages);
+    if (messages)
+        messages->Release();
+}
+
+uint32_t Bit(uint32_t reg) {
+    return 1u << reg;
+}
+
+const char kVertex[] = "float4 vs_main(float3 p : POSITION) : SV_Position { return float4(p, 1); }\n";
+const char kPixel[] = "float4 ps_main(float4 p : SV_Position) : SV_Target { return p; }\n";
+const char kCompute[] =
+    "RWStructuredBuffer<float4> o : register(u0);\n"
+    "[numthreads(8, 4, 2)] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n";
+const char kGeometry[] = "struct V { float4 p : SV_Position; };\n"
+                         "[maxvertexcount(3)] void gs_main(triangle V i[3], inout TriangleStream<V> s) {\n"
+                         "  for (int k = 0; k < 3; ++k) s.Append(i[k]);\n}\n";
+
+class D3DCompile2Test : public testing::Test {
+  protected:
+    void TearDown() override {
+        EXPECT_EQ(fxtest::LiveObjects("ID3D10Blob"), 0) << "blobs left alive after the test";
+        fxtest::ClearFailures();
+    }
+};
+
+TEST_F(D3DCompile2Test, EveryModelOfTheFourStagesCompilesToItsStage) {
+    struct Case {
+        const char* source;
+        const char* entry;
+        const char* stage;
+        ShaderStage want;
+    } cases[] = {{kVertex, "vs_main", "vs", ShaderStage::Vertex},
+                 {kPixel, "ps_main", "ps", ShaderStage::Pixel},
+                 {kCompute, "cs_main", "cs", ShaderStage::Compute},
+                 {kGeometry, "gs_main", "gs", ShaderStage::Geometry}};
+    for (const Case& c : cases) {
+        for (const char* model : {"_4_0", "_4_1", "_5_0", "_5_1"}) {
+            std::string target = std::string(c.stage) + model;
+            Result r;
+            Compile(&r, c.source, c.entry, target.c_str());
+            ASSERT_EQ(r.hr, S_OK) << target << ": " << r.messages;
+            platform::ShaderInfo info = fxtest::Decode(r.code);
+            EXPECT_EQ(info.stage, c.want) << target;
+            EXPECT_EQ(info.entryPoint, c.entry) << target;
+            EXPECT_EQ(fxtest::ValidateForVulkan(info.spirv), "") << target;
+        }
+    }
+}
+
+TEST_F(D3DCompile2Test, OtherTargetsFailNamingTheTarget) {
+    for (const char* target :
+         {"vs_3_0", "hs_5_0", "ds_5_0", "cs_6_0", "fx_5_0", "lib_6_3", "vs_5_0 ", "VS_5_0", ""}) {
+        Result r;
+        Compile(&r, kVertex, "vs_main", target);
+        EXPECT_EQ(r.hr, E_FAIL) << "target '" << target << "'";
+        EXPECT_EQ(r.code, nullptr) << target;
+        EXPECT_NE(r.messages.find(std::string("'") + target + "'"), std::string::npos)
+            << "got message " << r.messages << "want one naming '" << target << "'";
+    }
+}
+
+TEST_F(D3DCompile2Test, RegistersLandOnTheBindingsOfTheirClass) {
+    const char source[] = "cbuffer A : register(b3) { float4 a; };\n"
+                          "RWStructuredBuffer<float4> u : register(u2);\n"
+                          "Texture2D tex : register(t5);\n"
+                          "SamplerState smp : register(s1);\n"
+                          "StructuredBuffer<float4> unregistered;\n" // the lowest free t register: t0
+                          "RWTexture2D<float4> image : register(u15);\n"
+                          "[numthreads(1, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) {\n"
+                          "  u[id.x] = a + tex.SampleLevel(smp, float2(0, 0), 0) + unregistered[id.x];\n"
+                          "  image[id.xy] = a;\n}\n";
+    Result r;
+    Compile(&r, source, "cs_main", "cs_5_0");
+    ASSERT_EQ(r.hr, S_OK) << r.messages;
+    platform::ShaderInfo info = fxtest::Decode(r.code);
+    using platform::BindingOf;
+    std::set<uint32_t> want = {
+        BindingOf(RegisterClass::ConstantBuffer, 3),   BindingOf(RegisterClass::UnorderedAccess, 2),
+        BindingOf(RegisterClass::UnorderedAccess, 15), BindingOf(RegisterClass::ShaderResource, 0),
+        BindingOf(RegisterClass::ShaderResource, 5),   BindingOf(RegisterClass::Sampler, 1)};
+    EXPECT_EQ(fxtest::Bindings(info.spirv), want);
+    EXPECT_EQ(info.usedRegisters[0], Bit(3)) << "constant buffers";
+    EXPECT_EQ(info.usedRegisters[1], Bit(2) | Bit(15)) << "unordered-access views";
+    EXPECT_EQ(info.usedRegisters[2], Bit(0) | Bit(5)) << "shader-resource views";
+    EXPECT_EQ(info.usedRegisters[3], Bit(1)) << "samplers";
+    EXPECT_EQ(fxtest::ValidateForVulkan(info.spirv), "");
+}
+
+TEST_F(D3DCompile2Test, ARegisterPastTheTableFailsNamingIt) {
+    Result r;
+    Compile(&r,
+            "RWStructuredBuffer<float4> o : register(u16);\n"
+            "[numthreads(1, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n",
+            "cs_main", "cs_5_0");
+    EXPECT_EQ(r.hr, E_FAIL);
+    EXPECT_EQ(r.code, nullptr);
+    EXPECT_NE(r.messages.find("u16"), std::string::npos) << "got " << r.messages;
+}
+
+// The member offsets of Direct3D's packing: a float3 fills the rest of the first 16-byte row.
+TEST_F(D3DCompile2Test, ConstantBuffersArePackedByHlslRules) {
+    const char source[] = "cbuffer C : register(b0) { float a; float3 b; float2 c; float4 d; float e; };\n"
+                          "float4 ps_main() : SV_Target { return float4(a + b.x + c.y + e, 0, 0, 0) + d; }\n";
+    Result r;
+    Compile(&r, source, "ps_main", "ps_5_0");
+    ASSERT_EQ(r.hr, S_OK) << r.messages;
+    platform::ShaderInfo info = fxtest::Decode(r.code);
+    constexpr uint32_t kOpMemberDecorate = 72, kDecorationOffset = 35;
+    std::vector<uint32_t> offsets;
+    for (size_t at = 5; at < info.spirv.size(); at += info.spirv[at] >> 16) {
+        const uint32_t* ins = &info.spirv[at];
+        if ((ins[0] & 0xffff) == kOpMemberDecorate && ins[3] == kDecorationOffset)
+            offsets.push_back(ins[4]);
+    }
+    EXPECT_EQ(offsets, (std::vector<uint32_t>{0, 4, 16, 32, 48}));
+}
+
+TEST_F(D3DCompile2Test, VertexInputsKeepSemanticIndexAndLocation) {
+    const char source[] = "struct In { float3 p : POSITION; float2 uv : TEXCOORD1; float4 c : color; uint id "
+                          ": SV_VertexID; };\n"
+                          "float4 vs_main(In i) : SV_Position { return float4(i.p + i.uv.x, i.id) * i.c; }\n";
+    Result r;
+    Compile(&r, source, "vs_main", "vs_5_0");
+    ASSERT_EQ(r.hr, S_OK) << r.messages;
+    platform::ShaderInfo info = fxtest::Decode(r.code);
+    ASSERT_EQ(info.inputs.size(), 3u) << "SV_VertexID is not an input of the layout";
+    std::set<std::string> got;
+    std::set<uint32_t> locations;
+    for (const platform::ShaderInput& in : info.inputs) {
+        got.insert(in.semantic + std::to_string(in.semanticIndex));
+        locations.insert(in.location);
+    }
+    EXPECT_EQ(got, (std::set<std::string>{"POSITION0", "TEXCOORD1", "COLOR0"}));
+    EXPECT_EQ(locations.size(), 3u) << "each input has its own location";
+    EXPECT_EQ(fxtest::ValidateForVulkan(info.spirv), "");
+}
+
+TEST_F(D3DCompile2Test, ComputeKeepsItsThreadGroupSize) {
+    Result r;
+    Compile(&r, kCompute, "cs_main", "cs_5_0");
+    ASSERT_EQ(r.hr, S_OK) << r.messages;
+    platform::ShaderInfo info = fxtest::Decode(r.code);
+    EXPECT_EQ(info.threadGroupSize[0], 8u);
+    EXPECT_EQ(info.threadGroupSize[1], 4u);
+    EXPECT_EQ(info.threadGroupSize[2], 2u);
+}
+
+// Sources with no entry point of that name, however they come about, fail with the same message.
+TEST_F(D3DCompile2Test, AMissingEntryPointFails) {
+    const std::string want = "<source>: error: entry point 'ps_main' not found\n";
+    Result empty, nuls, other;
+    ID3DBlob* messages = nullptr;
+    ID3DBlob* code = nullptr;
+    HRESULT hr = D3DCompile2(nullptr, 0, nullptr, nullptr, D3D_COMPILE_STANDARD_FILE_INCLUDE, "ps_main",
+                             "ps_5_0", kProgramFlags, 0, 0, nullptr, 0, &code, &messages);
+    EXPECT_EQ(hr, E_FAIL);
+    EXPECT_EQ(code, nullptr);
+    EXPECT_EQ(fxtest::Text(messages), want) << "null source";
+    if (messages)
+        messages->Release();
+    Compile(&empty, "", "ps_main", "ps_5_0");
+    EXPECT_EQ(empty.hr, E_FAIL);
+    EXPECT_EQ(empty.messages, want) << "empty source";
+    Compile(&nuls, std::string(64, '\0'), "ps_main", "ps_5_0");
+    EXPECT_EQ(nuls.hr, E_FAIL);
+    EXPECT_EQ(nuls.messages, want) << "source of NUL bytes";
+    Compile(&other, kVertex, "ps_main", "ps_5_0");
+    EXPECT_EQ(other.hr, E_FAIL);
+    EXPECT_EQ(other.code, nullptr);
+    EXPECT_NE(other.messages.find(want), std::string::npos) << "got " << other.messages;
+}
+
+TEST_F(D3DCompile2Test, SourceEndsAtItsFirstNulByte) {
+    std::string source = kVertex;
+    source += std::string(100, '\0') + "this is not HLSL {{{";
+    Result r;
+    Compile(&r, source, "vs_main", "vs_5_0");
+    EXPECT_EQ(r.hr, S_OK) << r.messages;
+    EXPECT_EQ(r.messages, "");
+}
+
+TEST_F(D3DCompile2Test, ErrorsNameTheSameLineForLfAndCrLf) {
+    const std::string lf =
+        "float4 vs_main(float3 p : POSITION) : SV_Position\n{\n\n    return float4(p, 1)\n}\n";
+    std::string crlf;
+    for (char c : lf)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    Result a, b;
+    Compile(&a, lf, "vs_main", "vs_5_0");
+    Compile(&b, crlf, "vs_main", "vs_5_0");
+    EXPECT_EQ(a.hr, E_FAIL);
+    EXPECT_EQ(b.hr, E_FAIL);
+    EXPECT_NE(a.messages.find("<source>:5: error"), std::string::npos) << "got " << a.messages;
+    EXPECT_EQ(b.messages, a.messages);
+}
+
+TEST_F(D3DCompile2Test, WarningsComeBackOnSuccess) {
+    Result r;
+    Compile(&r, "[unknown_attribute] " + std::string(kVertex), "vs_main", "vs_5_0");
+    EXPECT_EQ(r.hr, S_OK);
+    EXPECT_NE(r.code, nullptr);
+    EXPECT_NE(r.messages.find("<source>:1: warning"), std::string::npos) << "got '" << r.messages << "'";
+}
+
+TEST_F(D3DCompile2Test, SourceNameAndDefinesAreUsed) {
+    const char source[] = "#ifdef WITH_ENTRY\n"
+                          "float4 vs_main(float3 p : POSITION) : SV_Position { return float4(p, SCALE); }\n"
+                          "#endif\n";
+    D3D_SHADER_MACRO defines[] = {{"WITH_ENTRY", nullptr}, {"SCALE", "2.0"}, {nullptr, nullptr}};
+    Result with, without;
+    Compile(&with, source, "vs_main", "vs_5_0", kProgramFlags, "shaders/a.fx",
+            D3D_COMPILE_STANDARD_FILE_INCLUDE, defines);
+    EXPECT_EQ(with.hr, S_OK) << with.messages;
+    Compile(&without, source, "vs_main", "vs_5_0", kProgramFlags, "shaders/a.fx");
+    EXPECT_EQ(without.hr, E_FAIL);
+    EXPECT_NE(without.messages.find("shaders/a.fx: error: entry point 'vs_main' not found"),
+              std::string::npos)
+        << "got " << without.messages;
+}
+
+// Includes resolve beside the including file first, then in the current directory.
+TEST_F(D3DCompile2Test, IncludesResolveBesideTheIncluderThenTheCurrentDirectory) {
+    fxtest::ScratchDir dir;
+    dir.Write("shaders/lib/colour.hlsl", "#include \"scale.hlsl\"\nfloat4 Colour() { return SCALE; }\n");
+    dir.Write("shaders/lib/scale.hlsl", "#define SCALE 0.5\n");
+    dir.Write("cwd/fromcwd.hlsl", "float Extra() { return 2; }\n");
+    std::string main =
+        dir.Write("shaders/main.fx", "#include \"lib/colour.hlsl\"\n#include \"fromcwd.hlsl\"\n"
+                                     "float4 ps_main() : SV_Target { return Colour() * Extra(); }\n");
+    std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path() + "/cwd");
+    Result r;
+    Compile(&r, fxtest::ReadAll(main), "ps_main", "ps_5_0", kProgramFlags, main.c_str());
+    std::filesystem::current_path(before);
+    EXPECT_EQ(r.hr, S_OK) << r.messages;
+}
+
+TEST_F(D3DCompile2Test, AnIncludeThatCannotBeReadIsAnError) {
+    fxtest::ScratchDir dir;
+    std::filesystem::create_directories(dir.path() + "/folder.hlsl");
+    std::string self = dir.Write("self.hlsl", "#include \"self.hlsl\"\n");
+    struct Case {
+        std::string line;
+        std::string want;  // in the message
+        std::string where; // the file and line the message names
+    } cases[] = {{"#include \"missing.hlsl\"\n", "missing.hlsl", "main.fx:1: error"},
+                 {"#include \"folder.hlsl\"\n", "folder.hlsl", "main.fx:1: error"},
+                 {"#include \"self.hlsl\"\n", "nested", "self.hlsl:1: error"}};
+    std::string name = dir.path() + "/main.fx";
+    for (const Case& c : cases) {
+        Result r;
+        Compile(&r, c.line + kPixel, "ps_main", "ps_5_0", kProgramFlags, name.c_str());
+        EXPECT_EQ(r.hr, E_FAIL) << c.line;
+        EXPECT_EQ(r.code, nullptr) << c.line;
+        EXPECT_NE(r.messages.find(c.want), std::string::npos) << "got " << r.messages << "want " << c.want;
+        EXPECT_NE(r.messages.find(c.where), std::string::npos) << "got " << r.messages << "want " << c.where;
+    }
+    Result none;
+    Compile(&none, "#include \"self.hlsl\"\n" + std::string(kPixel), "ps_main", "ps_5_0", kProgramFlags,
+            self.c_str(), nullptr);
+    EXPECT_EQ(none.hr, E_FAIL) << "no include handler, yet the include was resolved";
+}
+
+TEST_F(D3DCompile2Test, OptimisationLevelThreeOptimises) {
+    const char source[] = "float4 ps_main(float4 p : SV_Position) : SV_Target {\n"
+                          "  float4 s = 0; for (int i = 0; i < 4; ++i) s += p * i; return s; }\n";
+    Result fast, plain;
+    Compile(&fast, source, "ps_main", "ps_5_0", D3DCOMPILE_OPTIMIZATION_LEVEL3);
+    Compile(&plain, source, "ps_main", "ps_5_0", D3DCOMPILE_SKIP_OPTIMIZATION);
+    ASSERT_EQ(fast.hr, S_OK) << fast.messages;
+    ASSERT_EQ(plain.hr, S_OK) << plain.messages;
+    size_t fastWords = fxtest::Decode(fast.code).spirv.size();
+    size_t plainWords = fxtest::Decode(plain.code).spirv.size();
+    EXPECT_LT(fastWords, plainWords) << "level 3 made a module no smaller than no optimisation";
+}
+
+TEST_F(D3DCompile2Test, ArgumentsItCannotHonourAreRefused) {
+    Result flags, effects;
+    Compile(&flags, kVertex, "vs_main", "vs_5_0", kProgramFlags | 0x1 /* D3DCOMPILE_DEBUG */);
+    EXPECT_EQ(flags.hr, E_INVALIDARG);
+    ID3DBlob* code = nullptr;
+    HRESULT hr = D3DCompile2(kVertex, sizeof kVertex, nullptr, nullptr, nullptr, "vs_main", "vs_5_0", 0, 1, 0,
+                             nullptr, 0, &code, nullptr);
+    EXPECT_EQ(hr, E_INVALIDARG) << "effect flags";
+    EXPECT_EQ(code, nullptr);
+    hr = D3DCompile2(kVertex, sizeof kVertex, nullptr, nullptr, nullptr, nullptr, "vs_5_0", 0, 0, 0, nullptr,
+                     0, &code, nullptr);
+    EXPECT_EQ(hr, E_INVALIDARG) << "null entry point";
+}
+
+// A compile whose code blob cannot be made hands out nothing.
+TEST_F(D3DCompile2Test, AFailedBlobLeavesNothingBehind) {
+    fxtest::FailNextCall("D3DCreateBlob", E_OUTOFMEMORY);
+    Result code;
+    Compile(&code, kVertex, "vs_main", "vs_5_0");
+    EXPECT_EQ(code.hr, E_OUTOFMEMORY);
+    EXPECT_EQ(code.code, nullptr);
+
+    fxtest::FailNextCall("D3DCompile2", E_OUTOFMEMORY);
+    Result injected;
+    Compile(&injected, kVertex, "vs_main", "vs_5_0");
+    EXPECT_EQ(injected.hr, E_OUTOFMEMORY);
+    EXPECT_EQ(injected.code, nullptr);
+}
+
+} // namespace

@@ -1,0 +1,74 @@
+// The code blob format: what EncodeShaderBlob writes DecodeShaderBlob reads back, and bytes that
+// are not such a blob are refused without reading outside them.
+#include "compiler_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+namespace {
+
+platform::ShaderInfo Sample() {
+    platform::ShaderInfo info;
+    info.stage = platform::ShaderStage::Vertex;
+    info.entryPoint = "vs_main";
+    info.inputs = {{"POSITION", 0, 0}, {"TEXCOORD", 3, 1}};
+    info.usedRegisters[0] = 0x1;
+    info.usedRegisters[1] = 0x8002;
+    info.threadGroupSize[0] = 32;
+    info.spirv = {0x07230203, 0x00010300, 0, 9, 0};
+    return info;
+}
+
+TEST(ShaderBlob, DecodeReadsBackWhatEncodeWrote) {
+    platform::ShaderInfo in = Sample();
+    std::vector<uint8_t> bytes = platform::EncodeShaderBlob(in);
+    platform::ShaderInfo out;
+    ASSERT_TRUE(platform::DecodeShaderBlob(bytes.data(), bytes.size(), &out));
+    EXPECT_EQ(out.stage, in.stage);
+    EXPECT_EQ(out.entryPoint, in.entryPoint);
+    ASSERT_EQ(out.inputs.size(), in.inputs.size());
+    for (size_t i = 0; i < in.inputs.size(); ++i) {
+        EXPECT_EQ(out.inputs[i].semantic, in.inputs[i].semantic);
+        EXPECT_EQ(out.inputs[i].semanticIndex, in.inputs[i].semanticIndex);
+        EXPECT_EQ(out.inputs[i].location, in.inputs[i].location);
+    }
+    EXPECT_EQ(0, std::memcmp(out.usedRegisters, in.usedRegisters, sizeof in.usedRegisters));
+    EXPECT_EQ(0, std::memcmp(out.threadGroupSize, in.threadGroupSize, sizeof in.threadGroupSize));
+    EXPECT_EQ(out.spirv, in.spirv);
+}
+
+// Run under AddressSanitizer, a read past any of these buffers fails the test.
+TEST(ShaderBlob, BytesThatAreNotABlobAreRefused) {
+    std::vector<uint8_t> good = platform::EncodeShaderBlob(Sample());
+    platform::ShaderInfo out;
+    EXPECT_FALSE(platform::DecodeShaderBlob(nullptr, 0, &out));
+    for (size_t size = 0; size < good.size(); ++size) {
+        std::vector<uint8_t> cut(good.begin(), good.begin() + size);
+        EXPECT_FALSE(platform::DecodeShaderBlob(cut.data(), cut.size(), &out))
+            << "cut to " << size << " bytes";
+    }
+    std::vector<uint8_t> longer = good;
+    longer.push_back(0);
+    EXPECT_FALSE(platform::DecodeShaderBlob(longer.data(), longer.size(), &out)) << "a byte too many";
+
+    // Every length field and count, set to values that point past the end.
+    for (size_t at = 0; at + 4 <= good.size(); at += 4) {
+        for (uint32_t value : {0xffffffffu, 0x7fffffffu, 0x10000u, 3u}) {
+            std::vector<uint8_t> bad = good;
+            std::memcpy(bad.data() + at, &value, 4);
+            platform::ShaderInfo ignored;
+            platform::DecodeShaderBlob(bad.data(), bad.size(), &ignored);
+        }
+    }
+    std::mt19937 random(1234);
+    for (int i = 0; i < 2000; ++i) {
+        std::vector<uint8_t> noise(random() % 256);
+        for (uint8_t& b : noise)
+            b = static_cast<uint8_t>(random());
+        EXPECT_FALSE(platform::DecodeShaderBlob(noise.data(), noise.size(), &out));
+    }
+}
+
+} // namespace
