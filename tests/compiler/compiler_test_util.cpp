@@ -53,18 +53,37 @@ std::string Text(ID3DBlob* messages) {
     return std::string(text);
 }
 
+namespace {
+
+// Calls `visit(words, count)` for each instruction after the header.
+template <typename Visit> void ForEachInstruction(const std::vector<uint32_t>& spirv, Visit visit) {
+    for (size_t at = 5; at < spirv.size();) {
+        uint32_t count = spirv[at] >> 16;
+        if (count == 0 || count > spirv.size() - at)
+            return;
+        visit(&spirv[at], count);
+        at += count;
+    }
+}
+
+} // namespace
+
 std::set<uint32_t> Bindings(const std::vector<uint32_t>& spirv) {
     constexpr uint32_t kOpDecorate = 71, kDecorationBinding = 33;
     std::set<uint32_t> bindings;
-    for (size_t at = 5; at < spirv.size();) {
-        uint32_t count = spirv[at] >> 16;
-        if (count == 0)
-            break;
-        if ((spirv[at] & 0xffff) == kOpDecorate && count >= 4 && spirv[at + 2] == kDecorationBinding)
-            bindings.insert(spirv[at + 3]);
-        at += count;
-    }
+    ForEachInstruction(spirv, [&](const uint32_t* ins, uint32_t count) {
+        if ((ins[0] & 0xffff) == kOpDecorate && count >= 4 && ins[2] == kDecorationBinding)
+            bindings.insert(ins[3]);
+    });
     return bindings;
+}
+
+bool DeclaresExtension(const std::vector<uint32_t>& spirv) {
+    constexpr uint32_t kOpExtension = 10;
+    bool found = false;
+    ForEachInstruction(spirv,
+                       [&](const uint32_t* ins, uint32_t) { found |= (ins[0] & 0xffff) == kOpExtension; });
+    return found;
 }
 
 std::string ValidateForVulkan(const std::vector<uint32_t>& spirv) {

@@ -33,6 +33,9 @@ std::string Text(ID3DBlob* messages);
 // Values of the Binding decorations in a SPIR-V module.
 std::set<uint32_t> Bindings(const std::vector<uint32_t>& spirv);
 
+// True when the module declares any OpExtension: a device would have to enable it.
+bool DeclaresExtension(const std::vector<uint32_t>& spirv);
+
 // The spirv-val verdict for Vulkan 1.3: "" when valid, else the validator's message.
 std::string ValidateForVulkan(const std::vector<uint32_t>& spirv);
 

@@ -205,38 +205,6 @@ TEST_F(D3DCompile2Test, AMissingEntryPointFails) {
     EXPECT_NE(other.messages.find(want), std::string::npos) << "got " << other.messages;
 }
 
-TEST_F(D3DCompile2Test, SourceEndsAtItsFirstNulByte) {
-    std::string source = kVertex;
-    source += std::string(100, '\0') + "this is not HLSL {{{";
-    Result r;
-    Compile(&r, source, "vs_main", "vs_5_0");
-    EXPECT_EQ(r.hr, S_OK) << r.messages;
-    EXPECT_EQ(r.messages, "");
-}
-
-TEST_F(D3DCompile2Test, ErrorsNameTheSameLineForLfAndCrLf) {
-    const std::string lf =
-        "float4 vs_main(float3 p : POSITION) : SV_Position\n{\n\n    return float4(p, 1)\n}\n";
-    std::string crlf;
-    for (char c : lf)
-        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    Result a, b;
-    Compile(&a, lf, "vs_main", "vs_5_0");
-    Compile(&b, crlf, "vs_main", "vs_5_0");
-    EXPECT_EQ(a.hr, E_FAIL);
-    EXPECT_EQ(b.hr, E_FAIL);
-    EXPECT_NE(a.messages.find("<source>:5: error"), std::string::npos) << "got " << a.messages;
-    EXPECT_EQ(b.messages, a.messages);
-}
-
-TEST_F(D3DCompile2Test, WarningsComeBackOnSuccess) {
-    Result r;
-    Compile(&r, "[unknown_attribute] " + std::string(kVertex), "vs_main", "vs_5_0");
-    EXPECT_EQ(r.hr, S_OK);
-    EXPECT_NE(r.code, nullptr);
-    EXPECT_NE(r.messages.find("<source>:1: warning"), std::string::npos) << "got '" << r.messages << "'";
-}
-
 TEST_F(D3DCompile2Test, SourceNameAndDefinesAreUsed) {
     const char source[] = "#ifdef WITH_ENTRY\n"
                           "float4 vs_main(float3 p : POSITION) : SV_Position { return float4(p, SCALE); }\n"

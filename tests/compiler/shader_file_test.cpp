@@ -77,8 +77,10 @@ TEST_F(CompileFromFileTest, DefaultMainFxCompilesAtItsThreeEntryPoints) {
     // The program dispatches 40 x 22 groups over 1280 x 720 cells.
     EXPECT_EQ(c.threadGroupSize[0] * 40, 1280u);
 
-    for (const platform::ShaderInfo* info : {&v, &p, &c})
+    for (const platform::ShaderInfo* info : {&v, &p, &c}) {
         EXPECT_EQ(fxtest::ValidateForVulkan(info->spirv), "") << "stage " << static_cast<int>(info->stage);
+        EXPECT_FALSE(fxtest::DeclaresExtension(info->spirv)) << "stage " << static_cast<int>(info->stage);
+    }
 }
 
 TEST_F(CompileFromFileTest, AWarningIsPrintedBeforeASucceedingStatus) {
