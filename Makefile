@@ -17,8 +17,9 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
+# `make run SAMPLE=life` runs a sample from samples/ instead, in its own folder.
 run: build
-	@scripts/run.sh $(BUILD)/fxview
+	@scripts/run.sh $(BUILD)/fxview $(if $(SAMPLE),samples/$(SAMPLE),.)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
