@@ -32,3 +32,9 @@ void ClearFailures();
 long LiveObjects(const char* kind = nullptr);
 
 } // namespace fxtest
+
+// ---- Direct3D 11 stand-in ----
+namespace fxtest {
+// Vulkan validation messages (warnings and errors) seen so far, across every device of the process.
+long ValidationMessages();
+} // namespace fxtest

@@ -1,0 +1,170 @@
+#include "buffer.h"
+
+#include "vk_result.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr UINT kConstantBufferMax = D3D11_REQ_CONSTANT_BUFFER_ELEMENT_COUNT * 16;
+constexpr UINT kKnownBindFlags = D3D11_BIND_VERTEX_BUFFER | D3D11_BIND_INDEX_BUFFER |
+                                 D3D11_BIND_CONSTANT_BUFFER | D3D11_BIND_SHADER_RESOURCE |
+                                 D3D11_BIND_UNORDERED_ACCESS;
+constexpr UINT kKnownMiscFlags =
+    D3D11_RESOURCE_MISC_BUFFER_ALLOW_RAW_VIEWS | D3D11_RESOURCE_MISC_BUFFER_STRUCTURED;
+
+VkBufferUsageFlags ToVkBufferUsage(D3D11_BIND_FLAG flag) {
+    switch (flag) {
+    case D3D11_BIND_VERTEX_BUFFER:
+        return VK_BUFFER_USAGE_VERTEX_BUFFER_BIT;
+    case D3D11_BIND_INDEX_BUFFER:
+        return VK_BUFFER_USAGE_INDEX_BUFFER_BIT;
+    case D3D11_BIND_CONSTANT_BUFFER:
+        return VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT;
+    case D3D11_BIND_SHADER_RESOURCE:
+        return VK_BUFFER_USAGE_STORAGE_BUFFER_BIT;
+    case D3D11_BIND_UNORDERED_ACCESS:
+        return VK_BUFFER_USAGE_STORAGE_BUFFER_BIT;
+    case D3D11_BIND_STREAM_OUTPUT:
+        return 0;
+    case D3D11_BIND_RENDER_TARGET:
+        return 0;
+    case D3D11_BIND_DEPTH_STENCIL:
+        return 0;
+    }
+    return 0;
+}
+
+// The checks Direct3D 11 makes on a buffer description, plus what this layer does not implement.
+HRESULT Validate(const D3D11_BUFFER_DESC* d, const D3D11_SUBRESOURCE_DATA* initial) {
+    if (!d || d->ByteWidth == 0)
+        return E_INVALIDARG;
+    if (initial && !initial->pSysMem)
+        return E_INVALIDARG;
+    if ((d->BindFlags & ~kKnownBindFlags) || (d->MiscFlags & ~kKnownMiscFlags))
+        return d3d11::Refuse("CreateBuffer", "bind or misc flags this layer does not implement",
+                             E_INVALIDARG);
+    switch (d->Usage) {
+    case D3D11_USAGE_DEFAULT:
+        if (d->CPUAccessFlags)
+            return E_INVALIDARG;
+        break;
+    case D3D11_USAGE_IMMUTABLE:
+        if (d->CPUAccessFlags || !initial)
+            return E_INVALIDARG;
+        break;
+    case D3D11_USAGE_STAGING:
+        if (d->BindFlags || !d->CPUAccessFlags ||
+            (d->CPUAccessFlags & ~(D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE)))
+            return E_INVALIDARG;
+        break;
+    case D3D11_USAGE_DYNAMIC:
+        return d3d11::Refuse("CreateBuffer", "dynamic usage is not implemented by this layer", E_INVALIDARG);
+    default:
+        return E_INVALIDARG;
+    }
+    if (d->BindFlags & D3D11_BIND_CONSTANT_BUFFER) {
+        if (d->BindFlags != D3D11_BIND_CONSTANT_BUFFER || d->ByteWidth % 16 ||
+            d->ByteWidth > kConstantBufferMax)
+            return E_INVALIDARG;
+    }
+    if (d->MiscFlags & D3D11_RESOURCE_MISC_BUFFER_STRUCTURED) {
+        const UINT stride = d->StructureByteStride;
+        if (stride == 0 || stride % 4 || stride > 2048 || d->ByteWidth % stride ||
+            (d->MiscFlags & D3D11_RESOURCE_MISC_BUFFER_ALLOW_RAW_VIEWS) ||
+            (d->BindFlags & (D3D11_BIND_VERTEX_BUFFER | D3D11_BIND_INDEX_BUFFER)))
+            return E_INVALIDARG;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+namespace d3d11 {
+
+Buffer::Buffer(Device* device, const D3D11_BUFFER_DESC& desc)
+    : DeviceChild(device, "ID3D11Buffer"), desc_(desc) {}
+
+Buffer::~Buffer() {
+    FrameRing& frames = device_->frames;
+    if (memory_.buffer)
+        frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(memory_.buffer));
+    if (memory_.memory)
+        frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(memory_.memory));
+}
+
+HRESULT Buffer::Create(Device* device, const D3D11_BUFFER_DESC* desc, const D3D11_SUBRESOURCE_DATA* initial,
+                       ID3D11Buffer** out) {
+    HRESULT hr = Validate(desc, initial);
+    if (FAILED(hr))
+        return hr;
+    if (!out)
+        return S_FALSE;
+    *out = nullptr;
+
+    const bool staging = desc->Usage == D3D11_USAGE_STAGING;
+    VkBufferUsageFlags usage = VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT;
+    for (UINT bit = 1; bit <= desc->BindFlags; bit <<= 1) {
+        if (desc->BindFlags & bit)
+            usage |= ToVkBufferUsage(static_cast<D3D11_BIND_FLAG>(bit));
+    }
+    // Rounded up so that whole-size fills and copies cover every byte.
+    const VkDeviceSize size = (desc->ByteWidth + 3u) & ~3u;
+
+    Buffer* buffer = new Buffer(device, *desc);
+    VkResult result = CreateBufferMemory(device->vk, size, usage, staging, &buffer->memory_);
+    if (result != VK_SUCCESS) {
+        buffer->Release();
+        return Fail("vkCreateBuffer", result);
+    }
+    if (staging) {
+        if (initial)
+            std::memcpy(buffer->memory_.mapped, initial->pSysMem, desc->ByteWidth);
+        else
+            std::memset(buffer->memory_.mapped, 0, size);
+        *out = buffer;
+        return S_OK;
+    }
+
+    VkCommandBuffer cmd;
+    result = device->frames.Commands(&cmd);
+    BufferMemory upload;
+    if (result == VK_SUCCESS && initial) {
+        result = CreateBufferMemory(device->vk, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload);
+        if (result == VK_SUCCESS) {
+            std::memcpy(upload.mapped, initial->pSysMem, desc->ByteWidth);
+            std::memset(static_cast<char*>(upload.mapped) + desc->ByteWidth, 0, size - desc->ByteWidth);
+            device->frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(upload.buffer));
+            device->frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(upload.memory));
+        }
+    }
+    if (result != VK_SUCCESS) {
+        buffer->Release();
+        return Fail(initial ? "vkCreateBuffer (upload)" : "vkBeginCommandBuffer", result);
+    }
+    UseBuffer(cmd, buffer->Handle(), &buffer->hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT,
+              VK_ACCESS_2_TRANSFER_WRITE_BIT);
+    if (initial) {
+        VkBufferCopy region = {0, 0, size};
+        vkCmdCopyBuffer(cmd, upload.buffer, buffer->Handle(), 1, &region);
+    } else {
+        vkCmdFillBuffer(cmd, buffer->Handle(), 0, VK_WHOLE_SIZE, 0);
+    }
+    *out = buffer;
+    return S_OK;
+}
+
+HRESULT Buffer::QueryInterface(REFIID riid, void** ppvObject) {
+    return Query(riid, ppvObject,
+                 {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11Resource, &IID_ID3D11Buffer});
+}
+
+void Buffer::GetType(D3D11_RESOURCE_DIMENSION* pResourceDimension) {
+    *pResourceDimension = D3D11_RESOURCE_DIMENSION_BUFFER;
+}
+
+void Buffer::GetDesc(D3D11_BUFFER_DESC* pDesc) {
+    *pDesc = desc_;
+}
+
+} // namespace d3d11

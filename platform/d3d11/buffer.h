@@ -1,0 +1,34 @@
+// ID3D11Buffer: one VkBuffer each, device-local for default and immutable usage, host-visible and
+// mapped for staging. New buffers read as zeros, as on Windows. No dynamic usage: the program never
+// maps a buffer it draws with.
+#pragma once
+
+#include "barriers.h"
+#include "com.h"
+#include "memory.h"
+
+namespace d3d11 {
+
+class Buffer final : public DeviceChild<ID3D11Buffer> {
+  public:
+    static HRESULT Create(Device* device, const D3D11_BUFFER_DESC* desc,
+                          const D3D11_SUBRESOURCE_DATA* initial, ID3D11Buffer** out);
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;
+    void STDMETHODCALLTYPE GetType(D3D11_RESOURCE_DIMENSION* pResourceDimension) override;
+    void STDMETHODCALLTYPE GetDesc(D3D11_BUFFER_DESC* pDesc) override;
+
+    const D3D11_BUFFER_DESC& Desc() const { return desc_; }
+    VkBuffer Handle() const { return memory_.buffer; }
+    void* Mapped() const { return memory_.mapped; }
+    Hazard hazard;
+
+  private:
+    Buffer(Device* device, const D3D11_BUFFER_DESC& desc);
+    ~Buffer() override;
+
+    D3D11_BUFFER_DESC desc_;
+    BufferMemory memory_;
+};
+
+} // namespace d3d11

@@ -1,0 +1,300 @@
+#include "device.h"
+
+#include "buffer.h"
+#include "context.h"
+#include "input_layout.h"
+#include "shader.h"
+#include "swap_chain.h"
+#include "texture.h"
+#include "views.h"
+#include "vk_result.h"
+
+#include "../win32/x11_window.h"
+
+namespace {
+
+// The one feature level this layer offers: compute shaders with eight UAV slots in the pixel stage.
+constexpr D3D_FEATURE_LEVEL kFeatureLevel = D3D_FEATURE_LEVEL_11_0;
+
+// Direct3D 11's checks on the arguments every creation function shares. The achieved level is the
+// first requested level the layer offers.
+HRESULT CheckCreateArguments(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, HMODULE software,
+                             const D3D_FEATURE_LEVEL* levels, UINT levelCount, UINT sdkVersion,
+                             D3D_FEATURE_LEVEL* achieved) {
+    if (sdkVersion != D3D11_SDK_VERSION || (adapter && driverType != D3D_DRIVER_TYPE_UNKNOWN) ||
+        (!adapter && driverType == D3D_DRIVER_TYPE_UNKNOWN) ||
+        (driverType == D3D_DRIVER_TYPE_SOFTWARE) != !!software)
+        return E_INVALIDARG;
+    if (adapter || driverType != D3D_DRIVER_TYPE_HARDWARE)
+        return d3d11::Refuse("D3D11CreateDevice", "only the hardware driver type on the default adapter",
+                             DXGI_ERROR_UNSUPPORTED);
+    if (!levels || levelCount == 0) {
+        *achieved = kFeatureLevel;
+        return S_OK;
+    }
+    for (UINT i = 0; i < levelCount; ++i) {
+        if (levels[i] <= kFeatureLevel) {
+            *achieved = levels[i];
+            return S_OK;
+        }
+    }
+    return E_INVALIDARG;
+}
+
+} // namespace
+
+namespace d3d11 {
+
+HRESULT Device::Create(PresentTarget* target, Device** out) {
+    Device* device = new Device();
+    const char* failedCall = nullptr;
+    VkResult result = CreateVulkan(&device->vk, target, &failedCall);
+    if (result != VK_SUCCESS) {
+        device->Release();
+        return Fail(failedCall, result);
+    }
+    platform::CountLive("ID3D11Device", +1);
+    result = device->frames.Create(&device->vk);
+    failedCall = "vkCreateCommandPool";
+    if (result == VK_SUCCESS) {
+        device->pipelines.Init(&device->vk, &device->frames);
+        VkSamplerCreateInfo sampler = {VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO};
+        // Direct3D 11's default sampler state: linear filtering, clamped coordinates.
+        sampler.magFilter = VK_FILTER_LINEAR;
+        sampler.minFilter = VK_FILTER_LINEAR;
+        sampler.mipmapMode = VK_SAMPLER_MIPMAP_MODE_LINEAR;
+        sampler.addressModeU = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+        sampler.addressModeV = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+        sampler.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+        sampler.maxLod = VK_LOD_CLAMP_NONE;
+        failedCall = "vkCreateSampler";
+        result = vkCreateSampler(device->vk.device, &sampler, nullptr, &device->defaultSampler);
+    }
+    if (result != VK_SUCCESS) {
+        device->Release();
+        return Fail(failedCall, result);
+    }
+    *out = device;
+    return S_OK;
+}
+
+Device::~Device() {
+    if (vk.device) {
+        pipelines.Destroy();
+        frames.Destroy();
+        if (defaultSampler)
+            vkDestroySampler(vk.device, defaultSampler, nullptr);
+        platform::CountLive("ID3D11Device", -1);
+    }
+    DestroyVulkan(&vk);
+}
+
+HRESULT Device::QueryInterface(REFIID riid, void** ppvObject) {
+    if (!ppvObject)
+        return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_ID3D11Device) {
+        AddRef();
+        *ppvObject = static_cast<ID3D11Device*>(this);
+        return S_OK;
+    }
+    *ppvObject = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG Device::AddRef() {
+    return ++refs_;
+}
+
+ULONG Device::Release() {
+    ULONG left = --refs_;
+    if (left == 0)
+        ReleasePrivateRef();
+    return left;
+}
+
+void Device::ReleasePrivateRef() {
+    if (--privateRefs_ == 0)
+        delete this;
+}
+
+HRESULT Device::CreateBuffer(const D3D11_BUFFER_DESC* pDesc, const D3D11_SUBRESOURCE_DATA* pInitialData,
+                             ID3D11Buffer** ppBuffer) {
+    HRESULT hr;
+    if (platform::TakeInjectedFailure("CreateBuffer", &hr))
+        return hr;
+    return Buffer::Create(this, pDesc, pInitialData, ppBuffer);
+}
+
+HRESULT Device::CreateTexture2D(const D3D11_TEXTURE2D_DESC* pDesc, const D3D11_SUBRESOURCE_DATA* pInitialData,
+                                ID3D11Texture2D** ppTexture2D) {
+    HRESULT hr;
+    if (platform::TakeInjectedFailure("CreateTexture2D", &hr))
+        return hr;
+    return Texture2D::Create(this, pDesc, pInitialData, ppTexture2D);
+}
+
+HRESULT Device::CreateUnorderedAccessView(ID3D11Resource* pResource,
+                                          const D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc,
+                                          ID3D11UnorderedAccessView** ppUAView) {
+    HRESULT hr;
+    if (platform::TakeInjectedFailure("CreateUnorderedAccessView", &hr))
+        return hr;
+    return UnorderedAccessView::Create(this, pResource, pDesc, ppUAView);
+}
+
+HRESULT Device::CreateRenderTargetView(ID3D11Resource* pResource, const D3D11_RENDER_TARGET_VIEW_DESC* pDesc,
+                                       ID3D11RenderTargetView** ppRTView) {
+    HRESULT hr;
+    if (platform::TakeInjectedFailure("CreateRenderTargetView", &hr))
+        return hr;
+    return RenderTargetView::Create(this, pResource, pDesc, ppRTView);
+}
+
+HRESULT Device::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* pInputElementDescs, UINT NumElements,
+                                  const void* pShaderBytecodeWithInputSignature, SIZE_T BytecodeLength,
+                                  ID3D11InputLayout** ppInputLayout) {
+    HRESULT hr;
+    if (platform::TakeInjectedFailure("CreateInputLayout", &hr))
+        return hr;
+    return InputLayout::Create(this, pInputElementDescs, NumElements, pShaderBytecodeWithInputSignature,
+                               BytecodeLength, ppInputLayout);
+}
+
+HRESULT Device::CreateVertexShader(const void* pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage*,
+                                   ID3D11VertexShader** ppVertexShader) {
+    HRESULT hr;
+    if (platform::TakeInjectedFailure("CreateVertexShader", &hr))
+        return hr;
+    return VertexShader::Create(this, pShaderBytecode, BytecodeLength, ppVertexShader);
+}
+
+HRESULT Device::CreateGeometryShader(const void* pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage*,
+                                     ID3D11GeometryShader** ppGeometryShader) {
+    HRESULT hr;
+    if (platform::TakeInjectedFailure("CreateGeometryShader", &hr))
+        return hr;
+    return GeometryShader::Create(this, pShaderBytecode, BytecodeLength, ppGeometryShader);
+}
+
+HRESULT Device::CreatePixelShader(const void* pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage*,
+                                  ID3D11PixelShader** ppPixelShader) {
+    HRESULT hr;
+    if (platform::TakeInjectedFailure("CreatePixelShader", &hr))
+        return hr;
+    return PixelShader::Create(this, pShaderBytecode, BytecodeLength, ppPixelShader);
+}
+
+HRESULT Device::CreateComputeShader(const void* pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage*,
+                                    ID3D11ComputeShader** ppComputeShader) {
+    HRESULT hr;
+    if (platform::TakeInjectedFailure("CreateComputeShader", &hr))
+        return hr;
+    return ComputeShader::Create(this, pShaderBytecode, BytecodeLength, ppComputeShader);
+}
+
+} // namespace d3d11
+
+using d3d11::Device;
+
+extern "C" HRESULT WINAPI D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE DriverType,
+                                            HMODULE Software, UINT Flags,
+                                            const D3D_FEATURE_LEVEL* pFeatureLevels, UINT FeatureLevels,
+                                            UINT SDKVersion, ID3D11Device** ppDevice,
+                                            D3D_FEATURE_LEVEL* pFeatureLevel,
+                                            ID3D11DeviceContext** ppImmediateContext) {
+    if (ppDevice)
+        *ppDevice = nullptr;
+    if (ppImmediateContext)
+        *ppImmediateContext = nullptr;
+    HRESULT hr;
+    if (platform::TakeInjectedFailure("D3D11CreateDevice", &hr))
+        return hr;
+    (void)Flags; // single-threaded and debug flags change nothing here
+    D3D_FEATURE_LEVEL level;
+    hr = CheckCreateArguments(pAdapter, DriverType, Software, pFeatureLevels, FeatureLevels, SDKVersion,
+                              &level);
+    if (FAILED(hr))
+        return hr;
+    Device* device;
+    hr = Device::Create(nullptr, &device);
+    if (FAILED(hr))
+        return hr;
+    ID3D11DeviceContext* context;
+    hr = d3d11::Context::Create(device, &context);
+    if (FAILED(hr)) {
+        device->Release();
+        return hr;
+    }
+    if (pFeatureLevel)
+        *pFeatureLevel = level;
+    if (ppImmediateContext)
+        *ppImmediateContext = context;
+    else
+        context->Release();
+    if (ppDevice)
+        *ppDevice = device;
+    else
+        device->Release();
+    return S_OK;
+}
+
+extern "C" HRESULT WINAPI D3D11CreateDeviceAndSwapChain(
+    IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE DriverType, HMODULE Software, UINT Flags,
+    const D3D_FEATURE_LEVEL* pFeatureLevels, UINT FeatureLevels, UINT SDKVersion,
+    const DXGI_SWAP_CHAIN_DESC* pSwapChainDesc, IDXGISwapChain** ppSwapChain, ID3D11Device** ppDevice,
+    D3D_FEATURE_LEVEL* pFeatureLevel, ID3D11DeviceContext** ppImmediateContext) {
+    if (ppSwapChain)
+        *ppSwapChain = nullptr;
+    if (ppDevice)
+        *ppDevice = nullptr;
+    if (ppImmediateContext)
+        *ppImmediateContext = nullptr;
+    HRESULT hr;
+    if (platform::TakeInjectedFailure("D3D11CreateDeviceAndSwapChain", &hr))
+        return hr;
+    (void)Flags; // single-threaded and debug flags change nothing here
+    D3D_FEATURE_LEVEL level;
+    hr = CheckCreateArguments(pAdapter, DriverType, Software, pFeatureLevels, FeatureLevels, SDKVersion,
+                              &level);
+    if (FAILED(hr))
+        return hr;
+    if (!pSwapChainDesc || !ppSwapChain)
+        return E_INVALIDARG;
+    hr = d3d11::SwapChain::Validate(*pSwapChainDesc);
+    if (FAILED(hr))
+        return hr;
+    d3d11::PresentTarget target;
+    if (!platform::X11WindowOf(pSwapChainDesc->OutputWindow, &target.display, &target.window))
+        return d3d11::Refuse("D3D11CreateDeviceAndSwapChain", "OutputWindow is not a window of this process",
+                             DXGI_ERROR_INVALID_CALL);
+    Device* device;
+    hr = Device::Create(&target, &device);
+    if (FAILED(hr))
+        return hr;
+    ID3D11DeviceContext* context = nullptr;
+    IDXGISwapChain* swapChain = nullptr;
+    hr = d3d11::Context::Create(device, &context);
+    // The swap chain owns the surface from here on, and destroys it also when it fails.
+    if (SUCCEEDED(hr))
+        hr = d3d11::SwapChain::Create(device, *pSwapChainDesc, target.surface, &swapChain);
+    else
+        vkDestroySurfaceKHR(device->vk.instance, target.surface, nullptr);
+    if (FAILED(hr)) {
+        if (context)
+            context->Release();
+        device->Release();
+        return hr;
+    }
+    if (pFeatureLevel)
+        *pFeatureLevel = level;
+    *ppSwapChain = swapChain;
+    if (ppImmediateContext)
+        *ppImmediateContext = context;
+    else
+        context->Release();
+    if (ppDevice)
+        *ppDevice = device;
+    else
+        device->Release();
+    return S_OK;
+}

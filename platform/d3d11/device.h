@@ -1,0 +1,76 @@
+// The Direct3D 11 device over one Vulkan device: creation methods that validate descriptions as
+// Direct3D 11 does and hand the work to the object kinds (buffer.cpp, texture.cpp, views, shaders),
+// plus the Vulkan state every object shares. No adapters, feature-level emulation or deferred contexts.
+#pragma once
+
+#include <d3d11.h>
+
+#include "frames.h"
+#include "pipelines.h"
+#include "vulkan.h"
+
+#include <atomic>
+
+namespace d3d11 {
+
+class Device final : public ID3D11Device {
+  public:
+    // `target` is the window of the swap chain to come, or null for a device without one.
+    static HRESULT Create(PresentTarget* target, Device** out);
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    HRESULT STDMETHODCALLTYPE CreateBuffer(const D3D11_BUFFER_DESC* pDesc,
+                                           const D3D11_SUBRESOURCE_DATA* pInitialData,
+                                           ID3D11Buffer** ppBuffer) override;
+    HRESULT STDMETHODCALLTYPE CreateTexture2D(const D3D11_TEXTURE2D_DESC* pDesc,
+                                              const D3D11_SUBRESOURCE_DATA* pInitialData,
+                                              ID3D11Texture2D** ppTexture2D) override;
+    HRESULT STDMETHODCALLTYPE CreateUnorderedAccessView(ID3D11Resource* pResource,
+                                                        const D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc,
+                                                        ID3D11UnorderedAccessView** ppUAView) override;
+    HRESULT STDMETHODCALLTYPE CreateRenderTargetView(ID3D11Resource* pResource,
+                                                     const D3D11_RENDER_TARGET_VIEW_DESC* pDesc,
+                                                     ID3D11RenderTargetView** ppRTView) override;
+    HRESULT STDMETHODCALLTYPE CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* pInputElementDescs,
+                                                UINT NumElements,
+                                                const void* pShaderBytecodeWithInputSignature,
+                                                SIZE_T BytecodeLength,
+                                                ID3D11InputLayout** ppInputLayout) override;
+    HRESULT STDMETHODCALLTYPE CreateVertexShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
+                                                 ID3D11ClassLinkage* pClassLinkage,
+                                                 ID3D11VertexShader** ppVertexShader) override;
+    HRESULT STDMETHODCALLTYPE CreateGeometryShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
+                                                   ID3D11ClassLinkage* pClassLinkage,
+                                                   ID3D11GeometryShader** ppGeometryShader) override;
+    HRESULT STDMETHODCALLTYPE CreatePixelShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
+                                                ID3D11ClassLinkage* pClassLinkage,
+                                                ID3D11PixelShader** ppPixelShader) override;
+    HRESULT STDMETHODCALLTYPE CreateComputeShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
+                                                  ID3D11ClassLinkage* pClassLinkage,
+                                                  ID3D11ComputeShader** ppComputeShader) override;
+
+    // Objects made by the device, the context and the swap chain keep it alive without counting
+    // towards the references the application holds.
+    void AddPrivateRef() { ++privateRefs_; }
+    void ReleasePrivateRef();
+
+    uint64_t NextObjectId() { return ++lastObjectId_; }
+
+    Vulkan vk;
+    FrameRing frames;
+    PipelineCache pipelines;
+    VkSampler defaultSampler = VK_NULL_HANDLE; // stands in for unbound samplers
+
+  private:
+    Device() = default;
+    ~Device();
+
+    std::atomic<ULONG> refs_{1};
+    std::atomic<ULONG> privateRefs_{1}; // one for all the application's references
+    uint64_t lastObjectId_ = 0;
+};
+
+} // namespace d3d11

@@ -1,0 +1,165 @@
+#include "frames.h"
+
+namespace d3d11 {
+
+VkResult FrameRing::Create(const Vulkan* vk) {
+    vk_ = vk;
+    for (Frame& frame : frames_) {
+        VkCommandPoolCreateInfo pool = {VK_STRUCTURE_TYPE_COMMAND_POOL_CREATE_INFO};
+        pool.flags = VK_COMMAND_POOL_CREATE_TRANSIENT_BIT;
+        pool.queueFamilyIndex = vk->queueFamily;
+        VkResult result = vkCreateCommandPool(vk->device, &pool, nullptr, &frame.pool);
+        if (result != VK_SUCCESS)
+            return result;
+        VkCommandBufferAllocateInfo alloc = {VK_STRUCTURE_TYPE_COMMAND_BUFFER_ALLOCATE_INFO};
+        alloc.commandPool = frame.pool;
+        alloc.level = VK_COMMAND_BUFFER_LEVEL_PRIMARY;
+        alloc.commandBufferCount = 1;
+        result = vkAllocateCommandBuffers(vk->device, &alloc, &frame.cmd);
+        if (result != VK_SUCCESS)
+            return result;
+        VkFenceCreateInfo fence = {VK_STRUCTURE_TYPE_FENCE_CREATE_INFO};
+        result = vkCreateFence(vk->device, &fence, nullptr, &frame.fence);
+        if (result != VK_SUCCESS)
+            return result;
+        VkSemaphoreCreateInfo semaphore = {VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO};
+        result = vkCreateSemaphore(vk->device, &semaphore, nullptr, &frame.acquired);
+        if (result != VK_SUCCESS)
+            return result;
+        frame.garbage.reserve(64);
+    }
+    return VK_SUCCESS;
+}
+
+void FrameRing::Destroy() {
+    if (!vk_)
+        return;
+    Finish();
+    for (Frame& frame : frames_) {
+        FreeGarbage(frame);
+        if (frame.acquired)
+            vkDestroySemaphore(vk_->device, frame.acquired, nullptr);
+        if (frame.fence)
+            vkDestroyFence(vk_->device, frame.fence, nullptr);
+        if (frame.pool)
+            vkDestroyCommandPool(vk_->device, frame.pool, nullptr);
+        frame = Frame{};
+    }
+    vk_ = nullptr;
+}
+
+VkResult FrameRing::Commands(VkCommandBuffer* cmd) {
+    Frame& frame = frames_[current_];
+    if (!frame.recording) {
+        VkCommandBufferBeginInfo begin = {VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO};
+        begin.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
+        VkResult result = vkBeginCommandBuffer(frame.cmd, &begin);
+        if (result != VK_SUCCESS)
+            return result;
+        frame.recording = true;
+    }
+    *cmd = frame.cmd;
+    return VK_SUCCESS;
+}
+
+VkResult FrameRing::Submit(VkSemaphore wait, VkPipelineStageFlags2 waitStage, VkSemaphore signal) {
+    Frame& frame = frames_[current_];
+    const bool hasCommands = frame.recording;
+    if (frame.recording) {
+        frame.recording = false;
+        VkResult result = vkEndCommandBuffer(frame.cmd);
+        if (result != VK_SUCCESS)
+            return result;
+    }
+    VkCommandBufferSubmitInfo cmd = {VK_STRUCTURE_TYPE_COMMAND_BUFFER_SUBMIT_INFO};
+    cmd.commandBuffer = frame.cmd;
+    VkSemaphoreSubmitInfo waitInfo = {VK_STRUCTURE_TYPE_SEMAPHORE_SUBMIT_INFO};
+    waitInfo.semaphore = wait;
+    waitInfo.stageMask = waitStage;
+    VkSemaphoreSubmitInfo signalInfo = {VK_STRUCTURE_TYPE_SEMAPHORE_SUBMIT_INFO};
+    signalInfo.semaphore = signal;
+    signalInfo.stageMask = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;
+    VkSubmitInfo2 submit = {VK_STRUCTURE_TYPE_SUBMIT_INFO_2};
+    submit.waitSemaphoreInfoCount = wait ? 1 : 0;
+    submit.pWaitSemaphoreInfos = &waitInfo;
+    // A frame that recorded nothing still submits, so that its fence orders the garbage it holds.
+    submit.commandBufferInfoCount = hasCommands ? 1 : 0;
+    submit.pCommandBufferInfos = &cmd;
+    submit.signalSemaphoreInfoCount = signal ? 1 : 0;
+    submit.pSignalSemaphoreInfos = &signalInfo;
+    VkResult result = vkResetFences(vk_->device, 1, &frame.fence);
+    if (result == VK_SUCCESS)
+        result = vkQueueSubmit2(vk_->queue, 1, &submit, frame.fence);
+    if (result != VK_SUCCESS)
+        return result;
+    frame.submitted = true;
+    return VK_SUCCESS;
+}
+
+VkResult FrameRing::Advance() {
+    current_ = (current_ + 1) % kFramesInFlight;
+    return WaitFrame(frames_[current_]);
+}
+
+VkResult FrameRing::Finish() {
+    VkResult result = Submit(VK_NULL_HANDLE, VK_PIPELINE_STAGE_2_NONE, VK_NULL_HANDLE);
+    if (result == VK_SUCCESS)
+        result = Advance();
+    for (Frame& frame : frames_) {
+        if (result == VK_SUCCESS)
+            result = WaitFrame(frame);
+    }
+    return result;
+}
+
+void FrameRing::Defer(GarbageKind kind, uint64_t handle) {
+    frames_[current_].garbage.push_back({kind, handle});
+}
+
+VkResult FrameRing::WaitFrame(Frame& frame) {
+    if (frame.submitted) {
+        VkResult result = vkWaitForFences(vk_->device, 1, &frame.fence, VK_TRUE, UINT64_MAX);
+        if (result != VK_SUCCESS)
+            return result;
+        frame.submitted = false;
+    }
+    FreeGarbage(frame);
+    if (!frame.recording)
+        return vkResetCommandPool(vk_->device, frame.pool, 0);
+    return VK_SUCCESS;
+}
+
+void FrameRing::FreeGarbage(Frame& frame) {
+    VkDevice device = vk_->device;
+    for (const Garbage& g : frame.garbage) {
+        switch (g.kind) {
+        case GarbageKind::Buffer:
+            vkDestroyBuffer(device, reinterpret_cast<VkBuffer>(g.handle), nullptr);
+            break;
+        case GarbageKind::Image:
+            vkDestroyImage(device, reinterpret_cast<VkImage>(g.handle), nullptr);
+            break;
+        case GarbageKind::ImageView:
+            vkDestroyImageView(device, reinterpret_cast<VkImageView>(g.handle), nullptr);
+            break;
+        case GarbageKind::Memory:
+            vkFreeMemory(device, reinterpret_cast<VkDeviceMemory>(g.handle), nullptr);
+            break;
+        case GarbageKind::Pipeline:
+            vkDestroyPipeline(device, reinterpret_cast<VkPipeline>(g.handle), nullptr);
+            break;
+        case GarbageKind::PipelineLayout:
+            vkDestroyPipelineLayout(device, reinterpret_cast<VkPipelineLayout>(g.handle), nullptr);
+            break;
+        case GarbageKind::SetLayout:
+            vkDestroyDescriptorSetLayout(device, reinterpret_cast<VkDescriptorSetLayout>(g.handle), nullptr);
+            break;
+        case GarbageKind::ShaderModule:
+            vkDestroyShaderModule(device, reinterpret_cast<VkShaderModule>(g.handle), nullptr);
+            break;
+        }
+    }
+    frame.garbage.clear();
+}
+
+} // namespace d3d11

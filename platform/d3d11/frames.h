@@ -1,0 +1,70 @@
+// Two frames in flight: each has a command buffer that the context and the swap chain record into,
+// a fence, a semaphore for the swapchain image it acquires, and the objects released while it was
+// recorded, destroyed once its fence has signalled. No threads: everything runs on the caller's.
+#pragma once
+
+#include "vulkan.h"
+
+#include <vector>
+
+namespace d3d11 {
+
+enum class GarbageKind {
+    Buffer,
+    Image,
+    ImageView,
+    Memory,
+    Pipeline,
+    PipelineLayout,
+    SetLayout,
+    ShaderModule
+};
+
+struct Garbage {
+    GarbageKind kind;
+    uint64_t handle;
+};
+
+class FrameRing {
+  public:
+    static constexpr uint32_t kFramesInFlight = 2;
+
+    VkResult Create(const Vulkan* vk);
+    // Waits for the GPU and frees everything still deferred.
+    void Destroy();
+
+    // The current frame's command buffer, begun on first use.
+    VkResult Commands(VkCommandBuffer* cmd);
+    // Submits the current frame, waiting on `wait` at `waitStage` and signalling `signal` (either may
+    // be null). Advance must follow before anything more is recorded.
+    VkResult Submit(VkSemaphore wait, VkPipelineStageFlags2 waitStage, VkSemaphore signal);
+    // Moves to the next frame and waits until its previous submission has finished.
+    VkResult Advance();
+    // Submits and waits until every frame has finished: for Map and teardown.
+    VkResult Finish();
+
+    VkSemaphore AcquireSemaphore() const { return frames_[current_].acquired; }
+
+    // Destroys the object after the GPU is done with the current frame, which is the last that can use it.
+    void Defer(GarbageKind kind, uint64_t handle);
+
+  private:
+    struct Frame {
+        VkCommandPool pool = VK_NULL_HANDLE;
+        VkCommandBuffer cmd = VK_NULL_HANDLE;
+        VkFence fence = VK_NULL_HANDLE;
+        VkSemaphore acquired = VK_NULL_HANDLE;
+        bool recording = false;
+        bool submitted = false;
+        std::vector<Garbage> garbage;
+    };
+
+    VkResult WaitFrame(Frame& frame);
+    void FreeGarbage(Frame& frame);
+
+    const Vulkan* vk_ = nullptr;
+    Frame frames_[kFramesInFlight];
+    uint32_t current_ = 0;
+};
+
+} // namespace d3d11

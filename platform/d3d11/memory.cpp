@@ -1,0 +1,78 @@
+#include "memory.h"
+
+namespace d3d11 {
+
+VkResult CreateBufferMemory(const Vulkan& vk, VkDeviceSize size, VkBufferUsageFlags usage, bool hostVisible,
+                            BufferMemory* out) {
+    VkBufferCreateInfo info = {VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO};
+    info.size = size;
+    info.usage = usage;
+    info.sharingMode = VK_SHARING_MODE_EXCLUSIVE;
+    VkResult result = vkCreateBuffer(vk.device, &info, nullptr, &out->buffer);
+    if (result != VK_SUCCESS)
+        return result;
+    VkMemoryRequirements requirements;
+    vkGetBufferMemoryRequirements(vk.device, out->buffer, &requirements);
+    const VkMemoryPropertyFlags required =
+        hostVisible ? VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT
+                    : VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT;
+    const VkMemoryPropertyFlags preferred = hostVisible ? VK_MEMORY_PROPERTY_HOST_CACHED_BIT : 0;
+    int type = FindMemoryType(vk, requirements.memoryTypeBits, required, preferred);
+    if (type < 0)
+        type = FindMemoryType(vk, requirements.memoryTypeBits, 0, 0);
+    VkMemoryAllocateInfo alloc = {VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO};
+    alloc.allocationSize = requirements.size;
+    alloc.memoryTypeIndex = static_cast<uint32_t>(type);
+    result =
+        type < 0 ? VK_ERROR_OUT_OF_DEVICE_MEMORY : vkAllocateMemory(vk.device, &alloc, nullptr, &out->memory);
+    if (result == VK_SUCCESS)
+        result = vkBindBufferMemory(vk.device, out->buffer, out->memory, 0);
+    if (result == VK_SUCCESS && hostVisible)
+        result = vkMapMemory(vk.device, out->memory, 0, VK_WHOLE_SIZE, 0, &out->mapped);
+    if (result != VK_SUCCESS) {
+        vkDestroyBuffer(vk.device, out->buffer, nullptr);
+        if (out->memory)
+            vkFreeMemory(vk.device, out->memory, nullptr);
+        *out = BufferMemory{};
+    }
+    return result;
+}
+
+VkResult CreateImageMemory(const Vulkan& vk, VkFormat format, uint32_t width, uint32_t height,
+                           VkImageUsageFlags usage, ImageMemory* out) {
+    VkImageCreateInfo info = {VK_STRUCTURE_TYPE_IMAGE_CREATE_INFO};
+    info.imageType = VK_IMAGE_TYPE_2D;
+    info.format = format;
+    info.extent = {width, height, 1};
+    info.mipLevels = 1;
+    info.arrayLayers = 1;
+    info.samples = VK_SAMPLE_COUNT_1_BIT;
+    info.tiling = VK_IMAGE_TILING_OPTIMAL;
+    info.usage = usage;
+    info.sharingMode = VK_SHARING_MODE_EXCLUSIVE;
+    info.initialLayout = VK_IMAGE_LAYOUT_UNDEFINED;
+    VkResult result = vkCreateImage(vk.device, &info, nullptr, &out->image);
+    if (result != VK_SUCCESS)
+        return result;
+    VkMemoryRequirements requirements;
+    vkGetImageMemoryRequirements(vk.device, out->image, &requirements);
+    int type = FindMemoryType(vk, requirements.memoryTypeBits, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, 0);
+    if (type < 0)
+        type = FindMemoryType(vk, requirements.memoryTypeBits, 0, 0);
+    VkMemoryAllocateInfo alloc = {VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO};
+    alloc.allocationSize = requirements.size;
+    alloc.memoryTypeIndex = static_cast<uint32_t>(type);
+    result =
+        type < 0 ? VK_ERROR_OUT_OF_DEVICE_MEMORY : vkAllocateMemory(vk.device, &alloc, nullptr, &out->memory);
+    if (result == VK_SUCCESS)
+        result = vkBindImageMemory(vk.device, out->image, out->memory, 0);
+    if (result != VK_SUCCESS) {
+        vkDestroyImage(vk.device, out->image, nullptr);
+        if (out->memory)
+            vkFreeMemory(vk.device, out->memory, nullptr);
+        *out = ImageMemory{};
+    }
+    return result;
+}
+
+} // namespace d3d11

@@ -1,0 +1,234 @@
+#include "pipelines.h"
+
+#include <algorithm>
+
+namespace d3d11 {
+
+uint32_t StageBindingBase(platform::ShaderStage stage) {
+    const uint32_t range = platform::kRegisterClassCount * platform::kRegistersPerClass;
+    switch (stage) {
+    case platform::ShaderStage::Vertex:
+        return 0;
+    case platform::ShaderStage::Pixel:
+        return range;
+    case platform::ShaderStage::Geometry:
+        return 2 * range;
+    case platform::ShaderStage::Compute:
+        return 0;
+    }
+    return 0;
+}
+
+VkShaderStageFlagBits ToVkShaderStage(platform::ShaderStage stage) {
+    switch (stage) {
+    case platform::ShaderStage::Vertex:
+        return VK_SHADER_STAGE_VERTEX_BIT;
+    case platform::ShaderStage::Pixel:
+        return VK_SHADER_STAGE_FRAGMENT_BIT;
+    case platform::ShaderStage::Geometry:
+        return VK_SHADER_STAGE_GEOMETRY_BIT;
+    case platform::ShaderStage::Compute:
+        return VK_SHADER_STAGE_COMPUTE_BIT;
+    }
+    return VK_SHADER_STAGE_ALL;
+}
+
+void PipelineCache::Init(const Vulkan* vk, FrameRing* frames) {
+    vk_ = vk;
+    frames_ = frames;
+}
+
+void PipelineCache::Destroy() {
+    for (const std::unique_ptr<Entry>& entry : entries_)
+        Release(entry->pipeline);
+    entries_.clear();
+}
+
+void PipelineCache::Release(const Pipeline& pipeline) {
+    frames_->Defer(GarbageKind::Pipeline, reinterpret_cast<uint64_t>(pipeline.pipeline));
+    frames_->Defer(GarbageKind::PipelineLayout, reinterpret_cast<uint64_t>(pipeline.layout));
+    frames_->Defer(GarbageKind::SetLayout, reinterpret_cast<uint64_t>(pipeline.setLayout));
+}
+
+void PipelineCache::Forget(uint64_t id) {
+    for (size_t i = 0; i < entries_.size();) {
+        const Entry& e = *entries_[i];
+        if (e.vs == id || e.gs == id || e.ps == id || e.cs == id || e.input == id) {
+            Release(e.pipeline);
+            entries_[i] = std::move(entries_.back());
+            entries_.pop_back();
+        } else {
+            ++i;
+        }
+    }
+}
+
+VkResult PipelineCache::MakeLayout(const ShaderCode* const* stages, uint32_t stageCount, Pipeline* pipeline) {
+    VkDescriptorSetLayoutBinding bindings[kMaxPipelineBindings];
+    uint32_t count = 0;
+    for (uint32_t s = 0; s < stageCount; ++s) {
+        if (!stages[s])
+            continue;
+        for (const ShaderBinding& b : stages[s]->bindings) {
+            if (count == kMaxPipelineBindings || count == vk_->pushDescriptorLimit)
+                return VK_ERROR_TOO_MANY_OBJECTS;
+            bindings[count] = {b.binding, b.type, 1,
+                               static_cast<VkShaderStageFlags>(ToVkShaderStage(stages[s]->stage)), nullptr};
+            pipeline->bindings[count] = {b, stages[s]->stage};
+            ++count;
+        }
+    }
+    pipeline->bindingCount = count;
+    VkDescriptorSetLayoutCreateInfo setInfo = {VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO};
+    setInfo.flags = VK_DESCRIPTOR_SET_LAYOUT_CREATE_PUSH_DESCRIPTOR_BIT_KHR;
+    setInfo.bindingCount = count;
+    setInfo.pBindings = bindings;
+    VkResult result = vkCreateDescriptorSetLayout(vk_->device, &setInfo, nullptr, &pipeline->setLayout);
+    if (result != VK_SUCCESS)
+        return result;
+    VkPipelineLayoutCreateInfo layoutInfo = {VK_STRUCTURE_TYPE_PIPELINE_LAYOUT_CREATE_INFO};
+    layoutInfo.setLayoutCount = 1;
+    layoutInfo.pSetLayouts = &pipeline->setLayout;
+    result = vkCreatePipelineLayout(vk_->device, &layoutInfo, nullptr, &pipeline->layout);
+    if (result != VK_SUCCESS) {
+        vkDestroyDescriptorSetLayout(vk_->device, pipeline->setLayout, nullptr);
+        pipeline->setLayout = VK_NULL_HANDLE;
+    }
+    return result;
+}
+
+VkResult PipelineCache::Graphics(const GraphicsState& state, const Pipeline** out) {
+    const uint64_t vs = state.vs ? state.vs->id : 0;
+    const uint64_t gs = state.gs ? state.gs->id : 0;
+    const uint64_t ps = state.ps ? state.ps->id : 0;
+    const uint64_t input = state.input ? state.input->id : 0;
+    for (const std::unique_ptr<Entry>& e : entries_) {
+        if (e->vs == vs && e->gs == gs && e->ps == ps && e->cs == 0 && e->input == input &&
+            e->topology == state.topology && e->targetCount == state.targetCount &&
+            std::equal(e->targets, e->targets + e->targetCount, state.targets)) {
+            *out = &e->pipeline;
+            return VK_SUCCESS;
+        }
+    }
+
+    auto entry = std::make_unique<Entry>();
+    entry->vs = vs;
+    entry->gs = gs;
+    entry->ps = ps;
+    entry->input = input;
+    entry->topology = state.topology;
+    entry->targetCount = state.targetCount;
+    std::copy(state.targets, state.targets + state.targetCount, entry->targets);
+    const ShaderCode* stages[3] = {state.vs, state.gs, state.ps};
+    VkResult result = MakeLayout(stages, 3, &entry->pipeline);
+    if (result != VK_SUCCESS)
+        return result;
+
+    VkPipelineShaderStageCreateInfo stageInfo[3];
+    uint32_t stageCount = 0;
+    for (const ShaderCode* code : stages) {
+        if (!code)
+            continue;
+        stageInfo[stageCount] = {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO};
+        stageInfo[stageCount].stage = ToVkShaderStage(code->stage);
+        stageInfo[stageCount].module = code->module;
+        stageInfo[stageCount].pName = code->entry.c_str();
+        ++stageCount;
+    }
+    VkPipelineVertexInputStateCreateInfo vertexInput = {
+        VK_STRUCTURE_TYPE_PIPELINE_VERTEX_INPUT_STATE_CREATE_INFO};
+    if (state.input) {
+        vertexInput.vertexBindingDescriptionCount = state.input->bindingCount;
+        vertexInput.pVertexBindingDescriptions = state.input->bindings;
+        vertexInput.vertexAttributeDescriptionCount = state.input->attributeCount;
+        vertexInput.pVertexAttributeDescriptions = state.input->attributes;
+    }
+    VkPipelineInputAssemblyStateCreateInfo assembly = {
+        VK_STRUCTURE_TYPE_PIPELINE_INPUT_ASSEMBLY_STATE_CREATE_INFO};
+    assembly.topology = state.topology;
+    VkPipelineViewportStateCreateInfo viewport = {VK_STRUCTURE_TYPE_PIPELINE_VIEWPORT_STATE_CREATE_INFO};
+    viewport.viewportCount = 1;
+    viewport.scissorCount = 1;
+    // Direct3D 11's default rasterizer state: solid, back faces culled, clockwise triangles in front.
+    // With the viewport flipped to make clip-space y point up, clockwise on screen stays clockwise.
+    VkPipelineRasterizationStateCreateInfo raster = {
+        VK_STRUCTURE_TYPE_PIPELINE_RASTERIZATION_STATE_CREATE_INFO};
+    raster.polygonMode = VK_POLYGON_MODE_FILL;
+    raster.cullMode = VK_CULL_MODE_BACK_BIT;
+    raster.frontFace = VK_FRONT_FACE_CLOCKWISE;
+    raster.lineWidth = 1.0f;
+    VkPipelineMultisampleStateCreateInfo multisample = {
+        VK_STRUCTURE_TYPE_PIPELINE_MULTISAMPLE_STATE_CREATE_INFO};
+    multisample.rasterizationSamples = VK_SAMPLE_COUNT_1_BIT;
+    VkPipelineColorBlendAttachmentState blend[kMaxRenderTargets] = {};
+    for (uint32_t i = 0; i < state.targetCount; ++i)
+        blend[i].colorWriteMask = VK_COLOR_COMPONENT_R_BIT | VK_COLOR_COMPONENT_G_BIT |
+                                  VK_COLOR_COMPONENT_B_BIT | VK_COLOR_COMPONENT_A_BIT;
+    VkPipelineColorBlendStateCreateInfo colorBlend = {
+        VK_STRUCTURE_TYPE_PIPELINE_COLOR_BLEND_STATE_CREATE_INFO};
+    colorBlend.attachmentCount = state.targetCount;
+    colorBlend.pAttachments = blend;
+    const VkDynamicState dynamics[3] = {VK_DYNAMIC_STATE_VIEWPORT, VK_DYNAMIC_STATE_SCISSOR,
+                                        VK_DYNAMIC_STATE_VERTEX_INPUT_BINDING_STRIDE};
+    VkPipelineDynamicStateCreateInfo dynamic = {VK_STRUCTURE_TYPE_PIPELINE_DYNAMIC_STATE_CREATE_INFO};
+    dynamic.dynamicStateCount = 3;
+    dynamic.pDynamicStates = dynamics;
+    VkPipelineRenderingCreateInfo rendering = {VK_STRUCTURE_TYPE_PIPELINE_RENDERING_CREATE_INFO};
+    rendering.colorAttachmentCount = state.targetCount;
+    rendering.pColorAttachmentFormats = state.targets;
+
+    VkGraphicsPipelineCreateInfo info = {VK_STRUCTURE_TYPE_GRAPHICS_PIPELINE_CREATE_INFO, &rendering};
+    info.stageCount = stageCount;
+    info.pStages = stageInfo;
+    info.pVertexInputState = &vertexInput;
+    info.pInputAssemblyState = &assembly;
+    info.pViewportState = &viewport;
+    info.pRasterizationState = &raster;
+    info.pMultisampleState = &multisample;
+    info.pColorBlendState = &colorBlend;
+    info.pDynamicState = &dynamic;
+    info.layout = entry->pipeline.layout;
+    result =
+        vkCreateGraphicsPipelines(vk_->device, VK_NULL_HANDLE, 1, &info, nullptr, &entry->pipeline.pipeline);
+    if (result != VK_SUCCESS) {
+        vkDestroyPipelineLayout(vk_->device, entry->pipeline.layout, nullptr);
+        vkDestroyDescriptorSetLayout(vk_->device, entry->pipeline.setLayout, nullptr);
+        return result;
+    }
+    entries_.push_back(std::move(entry));
+    *out = &entries_.back()->pipeline;
+    return VK_SUCCESS;
+}
+
+VkResult PipelineCache::Compute(const ShaderCode& cs, const Pipeline** out) {
+    for (const std::unique_ptr<Entry>& e : entries_) {
+        if (e->cs == cs.id) {
+            *out = &e->pipeline;
+            return VK_SUCCESS;
+        }
+    }
+    auto entry = std::make_unique<Entry>();
+    entry->cs = cs.id;
+    const ShaderCode* stages[1] = {&cs};
+    VkResult result = MakeLayout(stages, 1, &entry->pipeline);
+    if (result != VK_SUCCESS)
+        return result;
+    VkComputePipelineCreateInfo info = {VK_STRUCTURE_TYPE_COMPUTE_PIPELINE_CREATE_INFO};
+    info.stage = {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO};
+    info.stage.stage = VK_SHADER_STAGE_COMPUTE_BIT;
+    info.stage.module = cs.module;
+    info.stage.pName = cs.entry.c_str();
+    info.layout = entry->pipeline.layout;
+    result =
+        vkCreateComputePipelines(vk_->device, VK_NULL_HANDLE, 1, &info, nullptr, &entry->pipeline.pipeline);
+    if (result != VK_SUCCESS) {
+        vkDestroyPipelineLayout(vk_->device, entry->pipeline.layout, nullptr);
+        vkDestroyDescriptorSetLayout(vk_->device, entry->pipeline.setLayout, nullptr);
+        return result;
+    }
+    entries_.push_back(std::move(entry));
+    *out = &entries_.back()->pipeline;
+    return VK_SUCCESS;
+}
+
+} // namespace d3d11

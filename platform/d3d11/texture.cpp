@@ -1,0 +1,187 @@
+#include "texture.h"
+
+#include "formats.h"
+#include "vk_result.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr UINT kMaxDimension = 16384;
+
+VkImageUsageFlags ToVkImageUsage(D3D11_BIND_FLAG flag) {
+    switch (flag) {
+    case D3D11_BIND_VERTEX_BUFFER:
+        return 0;
+    case D3D11_BIND_INDEX_BUFFER:
+        return 0;
+    case D3D11_BIND_CONSTANT_BUFFER:
+        return 0;
+    case D3D11_BIND_SHADER_RESOURCE:
+        return VK_IMAGE_USAGE_SAMPLED_BIT;
+    case D3D11_BIND_STREAM_OUTPUT:
+        return 0;
+    case D3D11_BIND_RENDER_TARGET:
+        return VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT;
+    case D3D11_BIND_DEPTH_STENCIL:
+        return 0;
+    case D3D11_BIND_UNORDERED_ACCESS:
+        return VK_IMAGE_USAGE_STORAGE_BIT;
+    }
+    return 0;
+}
+
+HRESULT Validate(const D3D11_TEXTURE2D_DESC* d, const D3D11_SUBRESOURCE_DATA* initial) {
+    if (!d || d->Width == 0 || d->Height == 0 || d->Width > kMaxDimension || d->Height > kMaxDimension ||
+        d->ArraySize == 0 || d->SampleDesc.Count == 0)
+        return E_INVALIDARG;
+    if (initial && !initial->pSysMem)
+        return E_INVALIDARG;
+    if (d3d11::FormatSize(d->Format) == 0)
+        return E_INVALIDARG;
+    if (d->MipLevels > 1 || d->ArraySize > 1 || d->SampleDesc.Count > 1 || d->MiscFlags ||
+        (d->MipLevels == 0 && (d->Width > 1 || d->Height > 1)))
+        return d3d11::Refuse("CreateTexture2D",
+                             "mip chains, arrays, multisampling and misc flags are not "
+                             "implemented by this layer",
+                             E_INVALIDARG);
+    const UINT allowedBind =
+        D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET | D3D11_BIND_UNORDERED_ACCESS;
+    if (d->BindFlags & ~allowedBind)
+        return E_INVALIDARG;
+    switch (d->Usage) {
+    case D3D11_USAGE_DEFAULT:
+        if (d->CPUAccessFlags)
+            return E_INVALIDARG;
+        break;
+    case D3D11_USAGE_IMMUTABLE:
+        if (d->CPUAccessFlags || !initial || (d->BindFlags & ~D3D11_BIND_SHADER_RESOURCE))
+            return E_INVALIDARG;
+        break;
+    case D3D11_USAGE_STAGING:
+        if (d->BindFlags || !d->CPUAccessFlags ||
+            (d->CPUAccessFlags & ~(D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE)))
+            return E_INVALIDARG;
+        break;
+    case D3D11_USAGE_DYNAMIC:
+        return d3d11::Refuse("CreateTexture2D", "dynamic usage is not implemented by this layer",
+                             E_INVALIDARG);
+    default:
+        return E_INVALIDARG;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+namespace d3d11 {
+
+Texture2D::Texture2D(Device* device, const D3D11_TEXTURE2D_DESC& desc)
+    : DeviceChild(device, "ID3D11Texture2D"), desc_(desc), format_(ToVkFormat(desc.Format)),
+      rowPitch_(desc.Width * FormatSize(desc.Format)) {
+    desc_.MipLevels = 1;
+}
+
+Texture2D::~Texture2D() {
+    FrameRing& frames = device_->frames;
+    if (image_.image)
+        frames.Defer(GarbageKind::Image, reinterpret_cast<uint64_t>(image_.image));
+    if (image_.memory)
+        frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(image_.memory));
+    if (staging_.buffer)
+        frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(staging_.buffer));
+    if (staging_.memory)
+        frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(staging_.memory));
+}
+
+HRESULT Texture2D::Create(Device* device, const D3D11_TEXTURE2D_DESC* desc,
+                          const D3D11_SUBRESOURCE_DATA* initial, ID3D11Texture2D** out) {
+    HRESULT hr = Validate(desc, initial);
+    if (FAILED(hr))
+        return hr;
+    if (!out)
+        return S_FALSE;
+    *out = nullptr;
+
+    Texture2D* texture = new Texture2D(device, *desc);
+    const UINT pitch = texture->rowPitch_;
+    const VkDeviceSize size = VkDeviceSize(pitch) * desc->Height;
+    if (texture->Staging()) {
+        VkResult result = CreateBufferMemory(
+            device->vk, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT, true,
+            &texture->staging_);
+        if (result != VK_SUCCESS) {
+            texture->Release();
+            return Fail("vkCreateBuffer", result);
+        }
+        auto* rows = static_cast<char*>(texture->staging_.mapped);
+        for (UINT y = 0; y < desc->Height; ++y) {
+            if (initial)
+                std::memcpy(rows + y * pitch,
+                            static_cast<const char*>(initial->pSysMem) + y * initial->SysMemPitch, pitch);
+            else
+                std::memset(rows + y * pitch, 0, pitch);
+        }
+        *out = texture;
+        return S_OK;
+    }
+
+    VkImageUsageFlags usage = VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT;
+    for (UINT bit = 1; bit <= desc->BindFlags; bit <<= 1) {
+        if (desc->BindFlags & bit)
+            usage |= ToVkImageUsage(static_cast<D3D11_BIND_FLAG>(bit));
+    }
+    VkResult result =
+        CreateImageMemory(device->vk, texture->format_, desc->Width, desc->Height, usage, &texture->image_);
+    const char* failed = "vkCreateImage";
+    VkCommandBuffer cmd = VK_NULL_HANDLE;
+    if (result == VK_SUCCESS) {
+        failed = "vkBeginCommandBuffer";
+        result = device->frames.Commands(&cmd);
+    }
+    BufferMemory upload;
+    if (result == VK_SUCCESS && initial) {
+        failed = "vkCreateBuffer (upload)";
+        result = CreateBufferMemory(device->vk, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload);
+    }
+    if (result != VK_SUCCESS) {
+        texture->Release();
+        return Fail(failed, result);
+    }
+    UseImage(cmd, texture->Image(), &texture->hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT,
+             VK_ACCESS_2_TRANSFER_WRITE_BIT, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, true);
+    if (initial) {
+        auto* rows = static_cast<char*>(upload.mapped);
+        for (UINT y = 0; y < desc->Height; ++y)
+            std::memcpy(rows + y * pitch,
+                        static_cast<const char*>(initial->pSysMem) + y * initial->SysMemPitch, pitch);
+        VkBufferImageCopy region = {};
+        region.imageSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+        region.imageExtent = {desc->Width, desc->Height, 1};
+        vkCmdCopyBufferToImage(cmd, upload.buffer, texture->Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1,
+                               &region);
+        device->frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(upload.buffer));
+        device->frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(upload.memory));
+    } else {
+        VkClearColorValue zero = {};
+        VkImageSubresourceRange range = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+        vkCmdClearColorImage(cmd, texture->Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, &zero, 1, &range);
+    }
+    *out = texture;
+    return S_OK;
+}
+
+HRESULT Texture2D::QueryInterface(REFIID riid, void** ppvObject) {
+    return Query(riid, ppvObject,
+                 {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11Resource, &IID_ID3D11Texture2D});
+}
+
+void Texture2D::GetType(D3D11_RESOURCE_DIMENSION* pResourceDimension) {
+    *pResourceDimension = D3D11_RESOURCE_DIMENSION_TEXTURE2D;
+}
+
+void Texture2D::GetDesc(D3D11_TEXTURE2D_DESC* pDesc) {
+    *pDesc = desc_;
+}
+
+} // namespace d3d11

@@ -1,0 +1,90 @@
+#include "views.h"
+
+#include "vk_result.h"
+
+namespace d3d11 {
+
+Buffer* AsBuffer(ID3D11Resource* resource) {
+    if (!resource)
+        return nullptr;
+    D3D11_RESOURCE_DIMENSION dimension;
+    resource->GetType(&dimension);
+    return dimension == D3D11_RESOURCE_DIMENSION_BUFFER ? static_cast<Buffer*>(resource) : nullptr;
+}
+
+Texture2D* AsTexture2D(ID3D11Resource* resource) {
+    if (!resource)
+        return nullptr;
+    D3D11_RESOURCE_DIMENSION dimension;
+    resource->GetType(&dimension);
+    return dimension == D3D11_RESOURCE_DIMENSION_TEXTURE2D ? static_cast<Texture2D*>(resource) : nullptr;
+}
+
+UnorderedAccessView::UnorderedAccessView(Device* device, Buffer* buffer,
+                                         const D3D11_UNORDERED_ACCESS_VIEW_DESC& desc)
+    : DeviceChild(device, "ID3D11UnorderedAccessView"), buffer_(buffer), desc_(desc),
+      offset_(VkDeviceSize(desc.Buffer.FirstElement) * buffer->Desc().StructureByteStride),
+      range_(VkDeviceSize(desc.Buffer.NumElements) * buffer->Desc().StructureByteStride) {
+    buffer_->AddRef();
+}
+
+UnorderedAccessView::~UnorderedAccessView() {
+    buffer_->Release();
+}
+
+HRESULT UnorderedAccessView::Create(Device* device, ID3D11Resource* resource,
+                                    const D3D11_UNORDERED_ACCESS_VIEW_DESC* desc,
+                                    ID3D11UnorderedAccessView** out) {
+    if (!resource)
+        return E_INVALIDARG;
+    Buffer* buffer = AsBuffer(resource);
+    if (!buffer) {
+        return Refuse("CreateUnorderedAccessView", "only buffer views are implemented by this layer",
+                      E_INVALIDARG);
+    }
+    const D3D11_BUFFER_DESC& b = buffer->Desc();
+    if (!(b.BindFlags & D3D11_BIND_UNORDERED_ACCESS))
+        return E_INVALIDARG;
+    if (!(b.MiscFlags & D3D11_RESOURCE_MISC_BUFFER_STRUCTURED)) {
+        return Refuse("CreateUnorderedAccessView",
+                      "only structured buffer views are implemented by this layer", E_INVALIDARG);
+    }
+    D3D11_UNORDERED_ACCESS_VIEW_DESC view = {};
+    if (desc) {
+        view = *desc;
+    } else {
+        view.Format = DXGI_FORMAT_UNKNOWN;
+        view.ViewDimension = D3D11_UAV_DIMENSION_BUFFER;
+        view.Buffer = {0, b.ByteWidth / b.StructureByteStride, 0};
+    }
+    const uint64_t elements = b.ByteWidth / b.StructureByteStride;
+    if (view.ViewDimension != D3D11_UAV_DIMENSION_BUFFER || view.Format != DXGI_FORMAT_UNKNOWN ||
+        view.Buffer.NumElements == 0 ||
+        uint64_t(view.Buffer.FirstElement) + view.Buffer.NumElements > elements ||
+        (view.Buffer.Flags & D3D11_BUFFER_UAV_FLAG_RAW))
+        return E_INVALIDARG;
+    if (view.Buffer.Flags) {
+        return Refuse("CreateUnorderedAccessView",
+                      "append and counter views are not implemented by this layer", E_INVALIDARG);
+    }
+    if (!out)
+        return S_FALSE;
+    *out = new UnorderedAccessView(device, buffer, view);
+    return S_OK;
+}
+
+HRESULT UnorderedAccessView::QueryInterface(REFIID riid, void** ppvObject) {
+    return Query(riid, ppvObject,
+                 {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11View, &IID_ID3D11UnorderedAccessView});
+}
+
+void UnorderedAccessView::GetResource(ID3D11Resource** ppResource) {
+    buffer_->AddRef();
+    *ppResource = buffer_;
+}
+
+void UnorderedAccessView::GetDesc(D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc) {
+    *pDesc = desc_;
+}
+
+} // namespace d3d11

@@ -1,0 +1,59 @@
+// ID3D11UnorderedAccessView over a structured buffer range, and ID3D11RenderTargetView over a 2D
+// texture. A view holds a reference on its resource. No typed or raw buffer views, no texture UAVs,
+// no append or counter flags.
+#pragma once
+
+#include "buffer.h"
+#include "texture.h"
+
+namespace d3d11 {
+
+class UnorderedAccessView final : public DeviceChild<ID3D11UnorderedAccessView> {
+  public:
+    static HRESULT Create(Device* device, ID3D11Resource* resource,
+                          const D3D11_UNORDERED_ACCESS_VIEW_DESC* desc, ID3D11UnorderedAccessView** out);
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;
+    void STDMETHODCALLTYPE GetResource(ID3D11Resource** ppResource) override;
+    void STDMETHODCALLTYPE GetDesc(D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc) override;
+
+    Buffer* Target() const { return buffer_; }
+    VkDeviceSize Offset() const { return offset_; }
+    VkDeviceSize Range() const { return range_; }
+
+  private:
+    UnorderedAccessView(Device* device, Buffer* buffer, const D3D11_UNORDERED_ACCESS_VIEW_DESC& desc);
+    ~UnorderedAccessView() override;
+
+    Buffer* buffer_;
+    D3D11_UNORDERED_ACCESS_VIEW_DESC desc_;
+    VkDeviceSize offset_;
+    VkDeviceSize range_;
+};
+
+class RenderTargetView final : public DeviceChild<ID3D11RenderTargetView> {
+  public:
+    static HRESULT Create(Device* device, ID3D11Resource* resource, const D3D11_RENDER_TARGET_VIEW_DESC* desc,
+                          ID3D11RenderTargetView** out);
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;
+    void STDMETHODCALLTYPE GetResource(ID3D11Resource** ppResource) override;
+    void STDMETHODCALLTYPE GetDesc(D3D11_RENDER_TARGET_VIEW_DESC* pDesc) override;
+
+    Texture2D* Target() const { return texture_; }
+    VkImageView Handle() const { return view_; }
+
+  private:
+    RenderTargetView(Device* device, Texture2D* texture, const D3D11_RENDER_TARGET_VIEW_DESC& desc);
+    ~RenderTargetView() override;
+
+    Texture2D* texture_;
+    D3D11_RENDER_TARGET_VIEW_DESC desc_;
+    VkImageView view_ = VK_NULL_HANDLE;
+};
+
+// The object behind a resource interface of this device, or null when it is not one of ours.
+Buffer* AsBuffer(ID3D11Resource* resource);
+Texture2D* AsTexture2D(ID3D11Resource* resource);
+
+} // namespace d3d11

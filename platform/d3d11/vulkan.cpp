@@ -1,0 +1,323 @@
+#include "vulkan.h"
+
+#include <testing.h>
+
+#include <vulkan/vulkan_xlib.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Process-wide: messages are counted across every device the process makes.
+struct ValidationState {
+    std::atomic<long> messages{0};
+};
+
+ValidationState& Validation() {
+    static ValidationState state;
+    return state;
+}
+
+VKAPI_ATTR VkBool32 VKAPI_CALL OnValidationMessage(VkDebugUtilsMessageSeverityFlagBitsEXT,
+                                                   VkDebugUtilsMessageTypeFlagsEXT,
+                                                   const VkDebugUtilsMessengerCallbackDataEXT* data, void*) {
+    ++Validation().messages;
+    std::fprintf(stderr, "fxview vulkan validation: %s\n", data->pMessage);
+    return VK_FALSE;
+}
+
+bool ValidationRequested() {
+    const char* value = std::getenv("FXVIEW_VALIDATION");
+    return value && std::strcmp(value, "1") == 0;
+}
+
+bool HasLayer(const char* name) {
+    uint32_t count = 0;
+    vkEnumerateInstanceLayerProperties(&count, nullptr);
+    std::vector<VkLayerProperties> layers(count);
+    vkEnumerateInstanceLayerProperties(&count, layers.data());
+    for (const VkLayerProperties& layer : layers) {
+        if (std::strcmp(layer.layerName, name) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool HasDeviceExtension(VkPhysicalDevice physical, const char* name) {
+    uint32_t count = 0;
+    vkEnumerateDeviceExtensionProperties(physical, nullptr, &count, nullptr);
+    std::vector<VkExtensionProperties> extensions(count);
+    vkEnumerateDeviceExtensionProperties(physical, nullptr, &count, extensions.data());
+    for (const VkExtensionProperties& extension : extensions) {
+        if (std::strcmp(extension.extensionName, name) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Discrete before integrated before virtual before CPU; anything else last.
+int Preference(VkPhysicalDeviceType type) {
+    switch (type) {
+    case VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU:
+        return 4;
+    case VK_PHYSICAL_DEVICE_TYPE_INTEGRATED_GPU:
+        return 3;
+    case VK_PHYSICAL_DEVICE_TYPE_VIRTUAL_GPU:
+        return 2;
+    case VK_PHYSICAL_DEVICE_TYPE_CPU:
+        return 1;
+    case VK_PHYSICAL_DEVICE_TYPE_OTHER:
+        return 0;
+    case VK_PHYSICAL_DEVICE_TYPE_MAX_ENUM:
+        return 0;
+    }
+    return 0;
+}
+
+struct Candidate {
+    VkPhysicalDevice physical = VK_NULL_HANDLE;
+    uint32_t family = 0;
+    bool fragmentStores = false;
+    bool geometryShader = false;
+};
+
+// A device the layer can drive: Vulkan 1.3, push descriptors, null descriptors, the swapchain
+// extension when presenting, and one queue family with graphics, compute and present.
+bool Usable(VkPhysicalDevice physical, VkSurfaceKHR surface, Candidate* out) {
+    VkPhysicalDeviceProperties properties;
+    vkGetPhysicalDeviceProperties(physical, &properties);
+    if (properties.apiVersion < VK_API_VERSION_1_3)
+        return false;
+    if (!HasDeviceExtension(physical, VK_KHR_PUSH_DESCRIPTOR_EXTENSION_NAME) ||
+        !HasDeviceExtension(physical, VK_EXT_ROBUSTNESS_2_EXTENSION_NAME))
+        return false;
+    if (surface && !HasDeviceExtension(physical, VK_KHR_SWAPCHAIN_EXTENSION_NAME))
+        return false;
+
+    VkPhysicalDeviceRobustness2FeaturesEXT robustness = {
+        VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ROBUSTNESS_2_FEATURES_EXT};
+    VkPhysicalDeviceVulkan13Features v13 = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES,
+                                            &robustness};
+    VkPhysicalDeviceFeatures2 features = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &v13};
+    vkGetPhysicalDeviceFeatures2(physical, &features);
+    if (!robustness.nullDescriptor || !v13.dynamicRendering || !v13.synchronization2)
+        return false;
+
+    uint32_t count = 0;
+    vkGetPhysicalDeviceQueueFamilyProperties(physical, &count, nullptr);
+    std::vector<VkQueueFamilyProperties> families(count);
+    vkGetPhysicalDeviceQueueFamilyProperties(physical, &count, families.data());
+    const VkQueueFlags needed = VK_QUEUE_GRAPHICS_BIT | VK_QUEUE_COMPUTE_BIT;
+    for (uint32_t i = 0; i < count; ++i) {
+        if ((families[i].queueFlags & needed) != needed)
+            continue;
+        VkBool32 present = VK_TRUE;
+        if (surface)
+            vkGetPhysicalDeviceSurfaceSupportKHR(physical, i, surface, &present);
+        if (!present)
+            continue;
+        out->physical = physical;
+        out->family = i;
+        out->fragmentStores = features.features.fragmentStoresAndAtomics;
+        out->geometryShader = features.features.geometryShader;
+        return true;
+    }
+    return false;
+}
+
+VkResult CreateInstance(d3d11::Vulkan* vk, bool present, const char** failedCall) {
+    const bool validate = ValidationRequested() && HasLayer("VK_LAYER_KHRONOS_validation");
+    std::vector<const char*> extensions;
+    if (present) {
+        extensions.push_back(VK_KHR_SURFACE_EXTENSION_NAME);
+        extensions.push_back(VK_KHR_XLIB_SURFACE_EXTENSION_NAME);
+    }
+    if (validate)
+        extensions.push_back(VK_EXT_DEBUG_UTILS_EXTENSION_NAME);
+    const char* layer = "VK_LAYER_KHRONOS_validation";
+
+    VkApplicationInfo app = {VK_STRUCTURE_TYPE_APPLICATION_INFO};
+    app.pApplicationName = "fxview";
+    app.pEngineName = "fxview d3d11";
+    app.apiVersion = VK_API_VERSION_1_3;
+    VkDebugUtilsMessengerCreateInfoEXT messenger = {VK_STRUCTURE_TYPE_DEBUG_UTILS_MESSENGER_CREATE_INFO_EXT};
+    messenger.messageSeverity =
+        VK_DEBUG_UTILS_MESSAGE_SEVERITY_WARNING_BIT_EXT | VK_DEBUG_UTILS_MESSAGE_SEVERITY_ERROR_BIT_EXT;
+    messenger.messageType = VK_DEBUG_UTILS_MESSAGE_TYPE_VALIDATION_BIT_EXT |
+                            VK_DEBUG_UTILS_MESSAGE_TYPE_GENERAL_BIT_EXT |
+                            VK_DEBUG_UTILS_MESSAGE_TYPE_PERFORMANCE_BIT_EXT;
+    messenger.pfnUserCallback = OnValidationMessage;
+    VkInstanceCreateInfo info = {VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO};
+    info.pNext = validate ? &messenger : nullptr;
+    info.pApplicationInfo = &app;
+    info.enabledLayerCount = validate ? 1 : 0;
+    info.ppEnabledLayerNames = &layer;
+    info.enabledExtensionCount = static_cast<uint32_t>(extensions.size());
+    info.ppEnabledExtensionNames = extensions.data();
+    VkResult result = vkCreateInstance(&info, nullptr, &vk->instance);
+    if (result != VK_SUCCESS) {
+        *failedCall = "vkCreateInstance";
+        return result;
+    }
+    if (validate) {
+        auto create = reinterpret_cast<PFN_vkCreateDebugUtilsMessengerEXT>(
+            vkGetInstanceProcAddr(vk->instance, "vkCreateDebugUtilsMessengerEXT"));
+        result = create(vk->instance, &messenger, nullptr, &vk->messenger);
+        if (result != VK_SUCCESS) {
+            *failedCall = "vkCreateDebugUtilsMessengerEXT";
+            return result;
+        }
+    }
+    return VK_SUCCESS;
+}
+
+VkResult ChoosePhysicalDevice(d3d11::Vulkan* vk, VkSurfaceKHR surface, Candidate* chosen,
+                              const char** failedCall) {
+    uint32_t count = 0;
+    VkResult result = vkEnumeratePhysicalDevices(vk->instance, &count, nullptr);
+    std::vector<VkPhysicalDevice> devices(count);
+    if (result == VK_SUCCESS)
+        result = vkEnumeratePhysicalDevices(vk->instance, &count, devices.data());
+    if (result != VK_SUCCESS && result != VK_INCOMPLETE) {
+        *failedCall = "vkEnumeratePhysicalDevices";
+        return result;
+    }
+    int best = -1;
+    for (VkPhysicalDevice physical : devices) {
+        Candidate candidate;
+        if (!Usable(physical, surface, &candidate))
+            continue;
+        VkPhysicalDeviceProperties properties;
+        vkGetPhysicalDeviceProperties(physical, &properties);
+        if (Preference(properties.deviceType) > best) {
+            best = Preference(properties.deviceType);
+            *chosen = candidate;
+        }
+    }
+    if (best < 0) {
+        *failedCall = "vkEnumeratePhysicalDevices (no Vulkan 1.3 device with push descriptors, null "
+                      "descriptors and one graphics, compute and present queue)";
+        return VK_ERROR_INCOMPATIBLE_DRIVER;
+    }
+    return VK_SUCCESS;
+}
+
+VkResult CreateDevice(d3d11::Vulkan* vk, const Candidate& chosen, bool present, const char** failedCall) {
+    vk->physical = chosen.physical;
+    vk->queueFamily = chosen.family;
+    vk->fragmentStores = chosen.fragmentStores;
+    vk->geometryShader = chosen.geometryShader;
+    vkGetPhysicalDeviceProperties(vk->physical, &vk->properties);
+    vkGetPhysicalDeviceMemoryProperties(vk->physical, &vk->memory);
+    VkPhysicalDevicePushDescriptorPropertiesKHR push = {
+        VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_PUSH_DESCRIPTOR_PROPERTIES_KHR};
+    VkPhysicalDeviceProperties2 properties = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_PROPERTIES_2, &push};
+    vkGetPhysicalDeviceProperties2(vk->physical, &properties);
+    vk->pushDescriptorLimit = push.maxPushDescriptors;
+
+    float priority = 1.0f;
+    VkDeviceQueueCreateInfo queue = {VK_STRUCTURE_TYPE_DEVICE_QUEUE_CREATE_INFO};
+    queue.queueFamilyIndex = vk->queueFamily;
+    queue.queueCount = 1;
+    queue.pQueuePriorities = &priority;
+
+    VkPhysicalDeviceRobustness2FeaturesEXT robustness = {
+        VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ROBUSTNESS_2_FEATURES_EXT};
+    robustness.nullDescriptor = VK_TRUE;
+    VkPhysicalDeviceVulkan13Features v13 = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES,
+                                            &robustness};
+    v13.dynamicRendering = VK_TRUE;
+    v13.synchronization2 = VK_TRUE;
+    VkPhysicalDeviceFeatures2 features = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &v13};
+    features.features.fragmentStoresAndAtomics = vk->fragmentStores;
+    features.features.geometryShader = vk->geometryShader;
+
+    const char* extensions[3] = {VK_KHR_PUSH_DESCRIPTOR_EXTENSION_NAME, VK_EXT_ROBUSTNESS_2_EXTENSION_NAME,
+                                 VK_KHR_SWAPCHAIN_EXTENSION_NAME};
+    VkDeviceCreateInfo info = {VK_STRUCTURE_TYPE_DEVICE_CREATE_INFO, &features};
+    info.queueCreateInfoCount = 1;
+    info.pQueueCreateInfos = &queue;
+    info.enabledExtensionCount = present ? 3 : 2;
+    info.ppEnabledExtensionNames = extensions;
+    VkResult result = vkCreateDevice(vk->physical, &info, nullptr, &vk->device);
+    if (result != VK_SUCCESS) {
+        *failedCall = "vkCreateDevice";
+        return result;
+    }
+    vkGetDeviceQueue(vk->device, vk->queueFamily, 0, &vk->queue);
+    vk->cmdPushDescriptorSet = reinterpret_cast<PFN_vkCmdPushDescriptorSetKHR>(
+        vkGetDeviceProcAddr(vk->device, "vkCmdPushDescriptorSetKHR"));
+    return VK_SUCCESS;
+}
+
+} // namespace
+
+namespace d3d11 {
+
+VkResult CreateVulkan(Vulkan* vk, PresentTarget* target, const char** failedCall) {
+    const bool present = target != nullptr;
+    VkResult result = CreateInstance(vk, present, failedCall);
+    if (result == VK_SUCCESS && present) {
+        VkXlibSurfaceCreateInfoKHR info = {VK_STRUCTURE_TYPE_XLIB_SURFACE_CREATE_INFO_KHR};
+        info.dpy = target->display;
+        info.window = target->window;
+        result = vkCreateXlibSurfaceKHR(vk->instance, &info, nullptr, &target->surface);
+        if (result != VK_SUCCESS)
+            *failedCall = "vkCreateXlibSurfaceKHR";
+    }
+    Candidate chosen;
+    if (result == VK_SUCCESS)
+        result = ChoosePhysicalDevice(vk, present ? target->surface : VK_NULL_HANDLE, &chosen, failedCall);
+    if (result == VK_SUCCESS)
+        result = CreateDevice(vk, chosen, present, failedCall);
+    if (result != VK_SUCCESS) {
+        if (present && target->surface) {
+            vkDestroySurfaceKHR(vk->instance, target->surface, nullptr);
+            target->surface = VK_NULL_HANDLE;
+        }
+        DestroyVulkan(vk);
+    }
+    return result;
+}
+
+void DestroyVulkan(Vulkan* vk) {
+    if (vk->device)
+        vkDestroyDevice(vk->device, nullptr);
+    if (vk->messenger) {
+        auto destroy = reinterpret_cast<PFN_vkDestroyDebugUtilsMessengerEXT>(
+            vkGetInstanceProcAddr(vk->instance, "vkDestroyDebugUtilsMessengerEXT"));
+        destroy(vk->instance, vk->messenger, nullptr);
+    }
+    if (vk->instance)
+        vkDestroyInstance(vk->instance, nullptr);
+    *vk = Vulkan{};
+}
+
+int FindMemoryType(const Vulkan& vk, uint32_t typeBits, VkMemoryPropertyFlags required,
+                   VkMemoryPropertyFlags preferred) {
+    int fallback = -1;
+    for (uint32_t i = 0; i < vk.memory.memoryTypeCount; ++i) {
+        VkMemoryPropertyFlags flags = vk.memory.memoryTypes[i].propertyFlags;
+        if (!(typeBits & (1u << i)) || (flags & required) != required)
+            continue;
+        if ((flags & preferred) == preferred)
+            return static_cast<int>(i);
+        if (fallback < 0)
+            fallback = static_cast<int>(i);
+    }
+    return fallback;
+}
+
+} // namespace d3d11
+
+namespace fxtest {
+
+long ValidationMessages() {
+    return Validation().messages.load();
+}
+
+} // namespace fxtest

@@ -1,0 +1,43 @@
+// The Vulkan objects behind one Direct3D 11 device: instance (with the validation layer when
+// FXVIEW_VALIDATION=1 asks for it), the chosen physical device, the logical device and its one queue.
+// Creation only; recording, submission and presentation live in frames.h and swap_chain.h.
+#pragma once
+
+#include <vulkan/vulkan.h>
+
+#include <X11/Xlib.h>
+
+namespace d3d11 {
+
+struct Vulkan {
+    VkInstance instance = VK_NULL_HANDLE;
+    VkDebugUtilsMessengerEXT messenger = VK_NULL_HANDLE;
+    VkPhysicalDevice physical = VK_NULL_HANDLE;
+    VkDevice device = VK_NULL_HANDLE;
+    VkQueue queue = VK_NULL_HANDLE;
+    uint32_t queueFamily = 0;
+    VkPhysicalDeviceProperties properties = {};
+    VkPhysicalDeviceMemoryProperties memory = {};
+    bool fragmentStores = false;
+    bool geometryShader = false;
+    uint32_t pushDescriptorLimit = 0;
+    PFN_vkCmdPushDescriptorSetKHR cmdPushDescriptorSet = nullptr;
+};
+
+// The window a swap chain will present to; a device made without one needs no present support.
+struct PresentTarget {
+    Display* display = nullptr;
+    Window window = 0;
+    VkSurfaceKHR surface = VK_NULL_HANDLE; // out: created on the new instance
+};
+
+// Creates everything or nothing; on failure `failedCall` names the Vulkan step for the log.
+VkResult CreateVulkan(Vulkan* vk, PresentTarget* target, const char** failedCall);
+void DestroyVulkan(Vulkan* vk);
+
+// Index of a memory type with all `required` flags among `typeBits`, preferring one that also has
+// `preferred`; -1 when there is none.
+int FindMemoryType(const Vulkan& vk, uint32_t typeBits, VkMemoryPropertyFlags required,
+                   VkMemoryPropertyFlags preferred);
+
+} // namespace d3d11

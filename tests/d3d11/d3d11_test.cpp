@@ -1,0 +1,154 @@
+#include "d3d11_test.h"
+
+#include <cstring>
+
+namespace d3dtest {
+
+namespace {
+
+LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+const char* RegisteredClass() {
+    static const char* name = [] {
+        WNDCLASSEXA wc = {};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = TestWindowProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "d3d11-test";
+        RegisterClassExA(&wc);
+        return "d3d11-test";
+    }();
+    return name;
+}
+
+} // namespace
+
+TestWindow::TestWindow(int width, int height) {
+    RECT rect;
+    SetRect(&rect, 0, 0, width, height);
+    AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    hwnd_ =
+        CreateWindowExA(0, RegisteredClass(), "d3d11 test", WS_OVERLAPPEDWINDOW, 0, 0, rect.right - rect.left,
+                        rect.bottom - rect.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    EXPECT_NE(hwnd_, nullptr);
+    ShowWindow(hwnd_, SW_SHOW);
+    UpdateWindow(hwnd_);
+    PumpMessages();
+}
+
+TestWindow::~TestWindow() {
+    if (hwnd_)
+        DestroyWindow(hwnd_);
+    PumpMessages();
+}
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+std::vector<uint8_t> Compile(const std::string& source, const char* entry, const char* target) {
+    ID3DBlob* code = nullptr;
+    ID3DBlob* messages = nullptr;
+    HRESULT hr = D3DCompile2(source.data(), source.size(), nullptr, nullptr, nullptr, entry, target, 0, 0, 0,
+                             nullptr, 0, &code, &messages);
+    std::string text = messages ? static_cast<const char*>(messages->GetBufferPointer()) : "";
+    if (messages)
+        messages->Release();
+    EXPECT_EQ(hr, S_OK) << entry << " " << target << ": " << text;
+    if (!code)
+        return {};
+    auto* bytes = static_cast<const uint8_t*>(code->GetBufferPointer());
+    std::vector<uint8_t> result(bytes, bytes + code->GetBufferSize());
+    code->Release();
+    return result;
+}
+
+std::vector<uint8_t> ReadBuffer(ID3D11Device* device, ID3D11DeviceContext* context, ID3D11Buffer* buffer) {
+    D3D11_BUFFER_DESC desc;
+    buffer->GetDesc(&desc);
+    D3D11_BUFFER_DESC staging = {desc.ByteWidth, D3D11_USAGE_STAGING, 0, D3D11_CPU_ACCESS_READ, 0, 0};
+    ID3D11Buffer* copy = nullptr;
+    EXPECT_EQ(device->CreateBuffer(&staging, nullptr, &copy), S_OK);
+    if (!copy)
+        return {};
+    context->CopyResource(copy, buffer);
+    D3D11_MAPPED_SUBRESOURCE mapped = {};
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(context->Map(copy, 0, D3D11_MAP_READ, 0, &mapped), S_OK);
+    if (mapped.pData) {
+        bytes.assign(static_cast<uint8_t*>(mapped.pData),
+                     static_cast<uint8_t*>(mapped.pData) + desc.ByteWidth);
+        context->Unmap(copy, 0);
+    }
+    copy->Release();
+    return bytes;
+}
+
+std::vector<uint32_t> ReadTexture(ID3D11Device* device, ID3D11DeviceContext* context,
+                                  ID3D11Texture2D* texture) {
+    D3D11_TEXTURE2D_DESC desc;
+    texture->GetDesc(&desc);
+    desc.Usage = D3D11_USAGE_STAGING;
+    desc.BindFlags = 0;
+    desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+    ID3D11Texture2D* copy = nullptr;
+    EXPECT_EQ(device->CreateTexture2D(&desc, nullptr, &copy), S_OK);
+    if (!copy)
+        return {};
+    context->CopyResource(copy, texture);
+    D3D11_MAPPED_SUBRESOURCE mapped = {};
+    std::vector<uint32_t> texels(size_t(desc.Width) * desc.Height);
+    EXPECT_EQ(context->Map(copy, 0, D3D11_MAP_READ, 0, &mapped), S_OK);
+    if (mapped.pData) {
+        for (UINT y = 0; y < desc.Height; ++y)
+            std::memcpy(&texels[size_t(y) * desc.Width],
+                        static_cast<char*>(mapped.pData) + y * mapped.RowPitch, desc.Width * 4);
+        context->Unmap(copy, 0);
+    }
+    copy->Release();
+    return texels;
+}
+
+void D3D11Test::SetUp() {
+    fxtest::ClearFailures();
+    validationAtStart_ = fxtest::ValidationMessages();
+}
+
+void D3D11Test::TearDown() {
+    ReleaseDevice();
+    EXPECT_EQ(fxtest::ValidationMessages() - validationAtStart_, 0)
+        << "Vulkan validation messages (see stderr)";
+    const char* kinds[] = {"ID3D11Device",           "ID3D11DeviceContext",  "IDXGISwapChain",
+                           "ID3D11Buffer",           "ID3D11Texture2D",      "ID3D11UnorderedAccessView",
+                           "ID3D11RenderTargetView", "ID3D11VertexShader",   "ID3D11PixelShader",
+                           "ID3D11ComputeShader",    "ID3D11GeometryShader", "ID3D11InputLayout"};
+    for (const char* kind : kinds)
+        EXPECT_EQ(fxtest::LiveObjects(kind), 0) << kind << " left alive";
+}
+
+void D3D11Test::MakeDevice() {
+    D3D_FEATURE_LEVEL level;
+    ASSERT_EQ(D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
+                                &device, &level, &context),
+              S_OK);
+    EXPECT_EQ(level, D3D_FEATURE_LEVEL_11_0);
+}
+
+void D3D11Test::ReleaseDevice() {
+    if (context) {
+        EXPECT_EQ(context->Release(), 0u);
+    }
+    context = nullptr;
+    if (device) {
+        EXPECT_EQ(device->Release(), 0u);
+    }
+    device = nullptr;
+}
+
+} // namespace d3dtest

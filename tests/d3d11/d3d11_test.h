@@ -1,0 +1,61 @@
+// What the Direct3D 11 stand-in's tests share: a window to present to, shaders compiled with
+// D3DCompile2, read-back of buffers and textures through staging copies and Map, and a check that
+// the Vulkan validation layer stayed silent. Everything goes through the Direct3D 11 API itself.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <d3d11.h>
+#include <d3dcompiler.h>
+#include <testing.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace d3dtest {
+
+// A shown top-level window with the given client size; destroyed at scope end.
+class TestWindow {
+  public:
+    TestWindow(int width = 1280, int height = 720);
+    ~TestWindow();
+    HWND hwnd() const { return hwnd_; }
+
+  private:
+    HWND hwnd_ = nullptr;
+};
+
+// Pumps the window messages that are waiting, so that resizes reach the window's state.
+void PumpMessages();
+
+// Compiles `entry` of `source` for `target`; fails the calling test when it does not compile.
+std::vector<uint8_t> Compile(const std::string& source, const char* entry, const char* target);
+
+// The bytes of a buffer, copied to a staging buffer and mapped.
+std::vector<uint8_t> ReadBuffer(ID3D11Device* device, ID3D11DeviceContext* context, ID3D11Buffer* buffer);
+
+// The RGBA8 texels of a 2D texture, copied to a staging texture and mapped, row after row.
+std::vector<uint32_t> ReadTexture(ID3D11Device* device, ID3D11DeviceContext* context,
+                                  ID3D11Texture2D* texture);
+
+// Failure injection and validation: every test starts clean and must end without a Vulkan
+// validation message; the device under test must leave no live object behind.
+class D3D11Test : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A device without a swap chain.
+    void MakeDevice();
+    void ReleaseDevice();
+
+    ID3D11Device* device = nullptr;
+    ID3D11DeviceContext* context = nullptr;
+
+  private:
+    long validationAtStart_ = 0;
+};
+
+} // namespace d3dtest

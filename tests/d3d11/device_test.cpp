@@ -1,0 +1,293 @@
+// Conformance of the Direct3D 11 stand-in's device: descriptions refused as Direct3D 11 refuses them,
+// new memory reading as zeros, views holding their resources, shader code checked, input layouts
+// matched against the vertex stage, failure injection and the swap chain's back buffer.
+#include "d3d11_test.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+using d3dtest::Compile;
+using d3dtest::D3D11Test;
+using d3dtest::ReadBuffer;
+
+const char* kShaders = R"(
+cbuffer Constants : register(b0) { float time; };
+RWStructuredBuffer<float4> cells : register(u0);
+float4 vs_main(float3 position : POSITION) : SV_Position { return float4(position, 1.0); }
+float4 vs_texcoord(float2 uv : TEXCOORD0) : SV_Position { return float4(uv, 0.0, 1.0); }
+float4 ps_main(float4 position : SV_Position) : SV_Target { return float4(time, 0.0, 0.0, 1.0); }
+[numthreads(8, 8, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { cells[id.y * 64 + id.x] = float4(id, time); }
+)";
+
+D3D11_BUFFER_DESC Desc(UINT byteWidth, UINT bind, UINT misc = 0, UINT stride = 0) {
+    return {byteWidth, D3D11_USAGE_DEFAULT, bind, 0, misc, stride};
+}
+
+using DeviceTest = D3D11Test;
+
+TEST_F(DeviceTest, DescriptionsAreCheckedAsDirect3D11ChecksThem) {
+    MakeDevice();
+    const UINT uav = D3D11_BIND_UNORDERED_ACCESS | D3D11_BIND_SHADER_RESOURCE;
+    const UINT structured = D3D11_RESOURCE_MISC_BUFFER_STRUCTURED;
+    struct Case {
+        const char* what;
+        D3D11_BUFFER_DESC desc;
+        HRESULT want;
+    } cases[] = {
+        {"zero size", Desc(0, D3D11_BIND_VERTEX_BUFFER), E_INVALIDARG},
+        {"structured without a stride", Desc(64, uav, structured, 0), E_INVALIDARG},
+        {"size not a multiple of the stride", Desc(60, uav, structured, 16), E_INVALIDARG},
+        {"constant buffer not a multiple of 16", Desc(840 + 4, D3D11_BIND_CONSTANT_BUFFER), E_INVALIDARG},
+        {"constant buffer over 64 KiB", Desc(65536 + 16, D3D11_BIND_CONSTANT_BUFFER), E_INVALIDARG},
+        {"constant buffer with another bind flag",
+         Desc(848, D3D11_BIND_CONSTANT_BUFFER | D3D11_BIND_VERTEX_BUFFER), E_INVALIDARG},
+        {"default usage with CPU access",
+         {64, D3D11_USAGE_DEFAULT, D3D11_BIND_VERTEX_BUFFER, D3D11_CPU_ACCESS_READ, 0, 0},
+         E_INVALIDARG},
+        {"staging with a bind flag",
+         {64, D3D11_USAGE_STAGING, D3D11_BIND_VERTEX_BUFFER, D3D11_CPU_ACCESS_READ, 0, 0},
+         E_INVALIDARG},
+        {"the program's constant buffer", Desc(848, D3D11_BIND_CONSTANT_BUFFER), S_OK},
+        {"the program's screen buffer", Desc(14745600, uav, structured, 16), S_OK},
+        {"a 64 KiB constant buffer", Desc(65536, D3D11_BIND_CONSTANT_BUFFER), S_OK},
+    };
+    for (const Case& c : cases) {
+        ID3D11Buffer* buffer = nullptr;
+        EXPECT_EQ(device->CreateBuffer(&c.desc, nullptr, &buffer), c.want) << c.what;
+        EXPECT_EQ(buffer != nullptr, c.want == S_OK) << c.what;
+        if (buffer)
+            buffer->Release();
+    }
+    EXPECT_EQ(device->CreateBuffer(nullptr, nullptr, nullptr), E_INVALIDARG) << "no description";
+    D3D11_BUFFER_DESC vertex = Desc(48, D3D11_BIND_VERTEX_BUFFER);
+    D3D11_SUBRESOURCE_DATA empty = {nullptr, 0, 0};
+    ID3D11Buffer* buffer = nullptr;
+    EXPECT_EQ(device->CreateBuffer(&vertex, &empty, &buffer), E_INVALIDARG) << "initial data without memory";
+    EXPECT_EQ(device->CreateBuffer(&vertex, nullptr, nullptr), S_FALSE) << "validation only";
+}
+
+TEST_F(DeviceTest, NewBuffersReadAsZerosAndInitialDataAsGiven) {
+    MakeDevice();
+    // A buffer that held data is released first: the next one must not show what it held.
+    D3D11_BUFFER_DESC desc =
+        Desc(1 << 20, D3D11_BIND_UNORDERED_ACCESS, D3D11_RESOURCE_MISC_BUFFER_STRUCTURED, 16);
+    std::vector<uint8_t> pattern(desc.ByteWidth, 0xAB);
+    D3D11_SUBRESOURCE_DATA data = {pattern.data(), 0, 0};
+    ID3D11Buffer* first = nullptr;
+    ASSERT_EQ(device->CreateBuffer(&desc, &data, &first), S_OK);
+    EXPECT_EQ(ReadBuffer(device, context, first), pattern) << "initial data read back";
+    first->Release();
+
+    desc.ByteWidth = 14745600;
+    ID3D11Buffer* screen = nullptr;
+    ASSERT_EQ(device->CreateBuffer(&desc, nullptr, &screen), S_OK);
+    std::vector<uint8_t> bytes = ReadBuffer(device, context, screen);
+    ASSERT_EQ(bytes.size(), 14745600u);
+    auto nonZero = std::find_if(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; });
+    EXPECT_TRUE(nonZero == bytes.end())
+        << "got a non-zero byte at " << (nonZero - bytes.begin()) << ", want zeros";
+    screen->Release();
+
+    // UpdateSubresource writes the whole constant block, as the program does every frame.
+    ID3D11Buffer* constants = nullptr;
+    D3D11_BUFFER_DESC cb = Desc(848, D3D11_BIND_CONSTANT_BUFFER);
+    ASSERT_EQ(device->CreateBuffer(&cb, nullptr, &constants), S_OK);
+    std::vector<uint8_t> block(848, 0);
+    float time = 1.5f;
+    std::memcpy(block.data(), &time, 4);
+    context->UpdateSubresource(constants, 0, nullptr, block.data(), 0, 0);
+    EXPECT_EQ(ReadBuffer(device, context, constants), block);
+    constants->Release();
+}
+
+TEST_F(DeviceTest, ViewsAreCheckedAndHoldTheirBuffer) {
+    MakeDevice();
+    D3D11_BUFFER_DESC desc = Desc(14745600, D3D11_BIND_UNORDERED_ACCESS | D3D11_BIND_SHADER_RESOURCE,
+                                  D3D11_RESOURCE_MISC_BUFFER_STRUCTURED, 16);
+    ID3D11Buffer* buffer = nullptr;
+    ASSERT_EQ(device->CreateBuffer(&desc, nullptr, &buffer), S_OK);
+
+    D3D11_UNORDERED_ACCESS_VIEW_DESC view = {};
+    view.Format = DXGI_FORMAT_UNKNOWN;
+    view.ViewDimension = D3D11_UAV_DIMENSION_BUFFER;
+    view.Buffer = {0, 921600 + 1, 0};
+    ID3D11UnorderedAccessView* uav = nullptr;
+    EXPECT_EQ(device->CreateUnorderedAccessView(buffer, &view, &uav), E_INVALIDARG) << "a view past the end";
+    view.Buffer = {1, 921600, 0};
+    EXPECT_EQ(device->CreateUnorderedAccessView(buffer, &view, &uav), E_INVALIDARG) << "a view past the end";
+    EXPECT_EQ(device->CreateUnorderedAccessView(nullptr, &view, &uav), E_INVALIDARG) << "no resource";
+
+    ID3D11Buffer* vertex = nullptr;
+    D3D11_BUFFER_DESC vertexDesc = Desc(64, D3D11_BIND_VERTEX_BUFFER);
+    ASSERT_EQ(device->CreateBuffer(&vertexDesc, nullptr, &vertex), S_OK);
+    view.Buffer = {0, 4, 0};
+    EXPECT_EQ(device->CreateUnorderedAccessView(vertex, &view, &uav), E_INVALIDARG) << "no UAV bind flag";
+    ID3D11RenderTargetView* rtv = nullptr;
+    EXPECT_EQ(device->CreateRenderTargetView(vertex, nullptr, &rtv), E_INVALIDARG) << "no RTV bind flag";
+    vertex->Release();
+
+    view.Buffer = {0, 921600, 0};
+    ASSERT_EQ(device->CreateUnorderedAccessView(buffer, &view, &uav), S_OK);
+    D3D11_UNORDERED_ACCESS_VIEW_DESC got;
+    uav->GetDesc(&got);
+    EXPECT_EQ(got.Buffer.NumElements, 921600u);
+    EXPECT_EQ(got.ViewDimension, D3D11_UAV_DIMENSION_BUFFER);
+
+    ID3D11Resource* resource = nullptr;
+    uav->GetResource(&resource);
+    EXPECT_EQ(resource, buffer) << "GetResource returns the viewed buffer";
+    EXPECT_EQ(resource->Release(), 2u) << "the slot and the view hold the buffer";
+    EXPECT_EQ(buffer->Release(), 1u) << "the view still holds the buffer";
+    EXPECT_EQ(fxtest::LiveObjects("ID3D11Buffer"), 1);
+    EXPECT_EQ(uav->Release(), 0u);
+    EXPECT_EQ(fxtest::LiveObjects("ID3D11Buffer"), 0) << "the view's reference was the last";
+}
+
+TEST_F(DeviceTest, ShaderCodeIsCheckedAndInputsMatchedAgainstTheLayout) {
+    MakeDevice();
+    std::vector<uint8_t> vs = Compile(kShaders, "vs_main", "vs_5_0");
+    std::vector<uint8_t> texcoord = Compile(kShaders, "vs_texcoord", "vs_5_0");
+    std::vector<uint8_t> ps = Compile(kShaders, "ps_main", "ps_5_0");
+    std::vector<uint8_t> cs = Compile(kShaders, "cs_main", "cs_5_0");
+    ASSERT_FALSE(vs.empty() || texcoord.empty() || ps.empty() || cs.empty());
+
+    const char dxbc[] = "DXBC this is not code the layer made";
+    ID3D11VertexShader* vertex = nullptr;
+    EXPECT_EQ(device->CreateVertexShader(dxbc, sizeof dxbc, nullptr, &vertex), E_INVALIDARG)
+        << "not our code";
+    EXPECT_EQ(device->CreateVertexShader(ps.data(), ps.size(), nullptr, &vertex), E_INVALIDARG)
+        << "pixel code";
+    EXPECT_EQ(device->CreateVertexShader(vs.data(), vs.size() - 1, nullptr, &vertex), E_INVALIDARG)
+        << "truncated";
+    ID3D11ComputeShader* compute = nullptr;
+    EXPECT_EQ(device->CreateComputeShader(vs.data(), vs.size(), nullptr, &compute), E_INVALIDARG)
+        << "vertex code";
+    ID3D11PixelShader* pixel = nullptr;
+    EXPECT_EQ(device->CreatePixelShader(nullptr, 0, nullptr, &pixel), E_INVALIDARG) << "no code";
+
+    EXPECT_EQ(device->CreateVertexShader(vs.data(), vs.size(), nullptr, &vertex), S_OK);
+    EXPECT_EQ(device->CreatePixelShader(ps.data(), ps.size(), nullptr, &pixel), S_OK);
+    EXPECT_EQ(device->CreateComputeShader(cs.data(), cs.size(), nullptr, &compute), S_OK);
+
+    D3D11_INPUT_ELEMENT_DESC position = {
+        "POSITION", 0, DXGI_FORMAT_R32G32B32_FLOAT, 0, 0, D3D11_INPUT_PER_VERTEX_DATA, 0};
+    D3D11_INPUT_ELEMENT_DESC both[2] = {position,
+                                        {"TEXCOORD", 0, DXGI_FORMAT_R32G32_FLOAT, 0,
+                                         D3D11_APPEND_ALIGNED_ELEMENT, D3D11_INPUT_PER_VERTEX_DATA, 0}};
+    ID3D11InputLayout* layout = nullptr;
+    EXPECT_EQ(device->CreateInputLayout(&position, 1, vs.data(), vs.size(), &layout), S_OK);
+    if (layout)
+        layout->Release();
+    EXPECT_EQ(device->CreateInputLayout(&position, 1, texcoord.data(), texcoord.size(), &layout),
+              E_INVALIDARG)
+        << "the stage reads TEXCOORD0, which the layout lacks";
+    EXPECT_EQ(device->CreateInputLayout(both, 2, texcoord.data(), texcoord.size(), &layout), S_OK)
+        << "an element the stage does not read is allowed";
+    if (layout)
+        layout->Release();
+    EXPECT_EQ(device->CreateInputLayout(&position, 1, ps.data(), ps.size(), &layout), E_INVALIDARG)
+        << "pixel code";
+
+    vertex->Release();
+    pixel->Release();
+    compute->Release();
+}
+
+TEST_F(DeviceTest, InjectedFailuresAreReturnedOnceAndReferencesCounted) {
+    MakeDevice();
+    D3D11_BUFFER_DESC desc = Desc(64, D3D11_BIND_UNORDERED_ACCESS, D3D11_RESOURCE_MISC_BUFFER_STRUCTURED, 16);
+    ID3D11Buffer* buffer = nullptr;
+    fxtest::FailNextCall("CreateBuffer", E_OUTOFMEMORY);
+    EXPECT_EQ(device->CreateBuffer(&desc, nullptr, &buffer), E_OUTOFMEMORY);
+    EXPECT_EQ(buffer, nullptr);
+    ASSERT_EQ(device->CreateBuffer(&desc, nullptr, &buffer), S_OK) << "an injection is used once";
+    ID3D11UnorderedAccessView* view = nullptr;
+    fxtest::FailNextCall("CreateUnorderedAccessView", HRESULT(0x887A0005));
+    EXPECT_EQ(device->CreateUnorderedAccessView(buffer, nullptr, &view), HRESULT(0x887A0005));
+    EXPECT_EQ(view, nullptr);
+
+    ID3D11Resource* resource = nullptr;
+    EXPECT_EQ(buffer->QueryInterface(IID_ID3D11Resource, reinterpret_cast<void**>(&resource)), S_OK);
+    EXPECT_EQ(resource, static_cast<ID3D11Resource*>(buffer));
+    ID3D11Texture2D* texture = nullptr;
+    EXPECT_EQ(buffer->QueryInterface(IID_ID3D11Texture2D, reinterpret_cast<void**>(&texture)), E_NOINTERFACE);
+    EXPECT_EQ(texture, nullptr);
+    ID3D11Device* owner = nullptr;
+    buffer->GetDevice(&owner);
+    EXPECT_EQ(owner, device);
+    EXPECT_EQ(owner->Release(), 1u);
+    EXPECT_EQ(resource->Release(), 1u);
+    EXPECT_EQ(buffer->Release(), 0u);
+}
+
+TEST_F(DeviceTest, ObjectsOutliveTheApplicationsDeviceReference) {
+    MakeDevice();
+    D3D11_BUFFER_DESC desc = Desc(64, D3D11_BIND_VERTEX_BUFFER);
+    ID3D11Buffer* buffer = nullptr;
+    ASSERT_EQ(device->CreateBuffer(&desc, nullptr, &buffer), S_OK);
+    EXPECT_EQ(context->Release(), 0u);
+    EXPECT_EQ(device->Release(), 0u);
+    context = nullptr;
+    device = nullptr;
+    EXPECT_EQ(fxtest::LiveObjects("ID3D11Device"), 1) << "the buffer keeps the device alive";
+    D3D11_BUFFER_DESC got;
+    buffer->GetDesc(&got);
+    EXPECT_EQ(got.ByteWidth, 64u);
+    EXPECT_EQ(buffer->Release(), 0u);
+    EXPECT_EQ(fxtest::LiveObjects("ID3D11Device"), 0);
+}
+
+TEST_F(DeviceTest, SwapChainHandsOutItsBackBuffer) {
+    d3dtest::TestWindow window;
+    DXGI_SWAP_CHAIN_DESC desc = {};
+    desc.BufferDesc = {1280,
+                       720,
+                       {60, 1},
+                       DXGI_FORMAT_R8G8B8A8_UNORM,
+                       DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
+                       DXGI_MODE_SCALING_UNSPECIFIED};
+    desc.SampleDesc = {1, 0};
+    desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
+    desc.BufferCount = 1;
+    desc.OutputWindow = window.hwnd();
+    desc.Windowed = TRUE;
+    desc.Flags = DXGI_SWAP_CHAIN_FLAG_ALLOW_MODE_SWITCH;
+    IDXGISwapChain* chain = nullptr;
+    ASSERT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
+                                            D3D11_SDK_VERSION, &desc, &chain, &device, nullptr, &context),
+              S_OK);
+    ID3D11Texture2D* back = nullptr;
+    ASSERT_EQ(chain->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&back)), S_OK);
+    D3D11_TEXTURE2D_DESC t;
+    back->GetDesc(&t);
+    EXPECT_EQ(t.Width, 1280u);
+    EXPECT_EQ(t.Height, 720u);
+    EXPECT_EQ(t.Format, DXGI_FORMAT_R8G8B8A8_UNORM);
+    EXPECT_EQ(t.BindFlags, UINT(D3D11_BIND_RENDER_TARGET));
+    ID3D11Buffer* notABuffer = nullptr;
+    EXPECT_EQ(chain->GetBuffer(0, IID_ID3D11Buffer, reinterpret_cast<void**>(&notABuffer)), E_NOINTERFACE);
+    EXPECT_EQ(chain->GetBuffer(1, IID_ID3D11Texture2D, reinterpret_cast<void**>(&notABuffer)),
+              DXGI_ERROR_INVALID_CALL);
+    ID3D11RenderTargetView* rtv = nullptr;
+    ASSERT_EQ(device->CreateRenderTargetView(back, nullptr, &rtv), S_OK);
+    EXPECT_EQ(back->Release(), 2u) << "GetBuffer added a reference beside the swap chain's and the view's";
+    EXPECT_EQ(chain->Present(0, 0), S_OK);
+    EXPECT_EQ(chain->Present(1, 0), S_OK);
+    EXPECT_EQ(chain->SetFullscreenState(FALSE, nullptr), S_OK);
+    rtv->Release();
+    EXPECT_EQ(chain->Release(), 0u);
+
+    desc.OutputWindow = reinterpret_cast<HWND>(0x1234);
+    IDXGISwapChain* none = nullptr;
+    ID3D11Device* noDevice = nullptr;
+    EXPECT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
+                                            D3D11_SDK_VERSION, &desc, &none, &noDevice, nullptr, nullptr),
+              DXGI_ERROR_INVALID_CALL)
+        << "not a window";
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(noDevice, nullptr);
+}
+
+} // namespace
