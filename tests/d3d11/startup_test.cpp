@@ -1,0 +1,235 @@
+// The program's device layer on the stand-in: D3DInit's output and error lines step by step,
+// D3DRelease, and the buffer factory's dumps, views and failures.
+#include "d3d11_test.h"
+
+#include "d3d.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+// Standard output of `body`, captured through a temporary file.
+template <class Body> std::string Stdout(Body body) {
+    std::fflush(stdout);
+    FILE* capture = std::tmpfile();
+    const int saved = dup(STDOUT_FILENO);
+    dup2(fileno(capture), STDOUT_FILENO);
+    body();
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    std::rewind(capture);
+    std::string text;
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, capture)) > 0)
+        text.append(chunk, n);
+    std::fclose(capture);
+    return text;
+}
+
+std::string SourceFile(const std::string& relative) {
+    const char* dir = std::getenv("FXVIEW_SOURCE_DIR");
+    std::ifstream in(std::string(dir ? dir : ".") + "/" + relative);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The line of d3d/<file> that reports `label` last: the error line carries it.
+int ReportLine(const std::string& file, const std::string& label) {
+    std::istringstream source(SourceFile("d3d/" + file));
+    std::string line;
+    int found = 0;
+    for (int number = 1; std::getline(source, line); ++number) {
+        if (line.find("ErrorReport(") != std::string::npos &&
+            line.find('"' + label + '"') != std::string::npos)
+            found = number;
+    }
+    EXPECT_NE(found, 0) << "no report of " << label << " in d3d/" << file;
+    return found;
+}
+
+// Live objects of the Direct3D kinds (the test's window is not one).
+long LiveD3DObjects() {
+    const char* kinds[] = {"ID3D11Device",           "ID3D11DeviceContext", "IDXGISwapChain",
+                           "ID3D11Buffer",           "ID3D11Texture2D",     "ID3D11UnorderedAccessView",
+                           "ID3D11RenderTargetView", "ID3D11VertexShader",  "ID3D11PixelShader",
+                           "ID3D11ComputeShader",    "ID3D11InputLayout"};
+    long total = 0;
+    for (const char* kind : kinds)
+        total += fxtest::LiveObjects(kind);
+    return total;
+}
+
+std::string ErrorLine(const std::string& file, HRESULT hr, const std::string& label) {
+    char text[256];
+    std::snprintf(text, sizeof text, "ERROR : d3d : %d 0x%08X : %s\n", ReportLine(file, label), unsigned(hr),
+                  label.c_str());
+    return text;
+}
+
+const char* kDump48 = "\n==CreateBuffer==\n"
+                      "  ByteWidth           = 48\n"
+                      "  D3D11_USAGE_DEFAULT = 0\n"
+                      "  BindFlags           = 1\n"
+                      "  AccessFlag          = 0\n"
+                      "  MiscFlags           = 0\n"
+                      "  StructureByteStride = 0\n";
+
+const char* kVertexStatus = "D3DCompileShaderFromFile : vs_main vs_5_0::00000000\n";
+
+const char* kShaderFile = R"(
+cbuffer SceneConstants : register(b0) { float time; };
+float4 vs_main(float3 position : POSITION) : SV_Position { return float4(position, 1.0); }
+)";
+
+class StartupTest : public d3dtest::D3D11Test {
+  protected:
+    void SetUp() override {
+        D3D11Test::SetUp();
+        char name[] = "/tmp/fxview-d3d11-XXXXXX";
+        dir_ = mkdtemp(name);
+        shaderPath_ = dir_ + "/main.fx";
+        WriteShader(kShaderFile);
+    }
+    void TearDown() override {
+        Stdout([] { D3DRelease(); });
+        std::remove(shaderPath_.c_str());
+        rmdir(dir_.c_str());
+        D3D11Test::TearDown();
+    }
+    void WriteShader(const std::string& text) { std::ofstream(shaderPath_) << text; }
+    // D3DInit on the test's window; its result lands in *hr.
+    std::string Init(HRESULT* hr) {
+        return Stdout([&] { *hr = D3DInit(window_.hwnd(), 1280, 720, shaderPath_.c_str()); });
+    }
+
+    d3dtest::TestWindow window_;
+    std::string dir_;
+    std::string shaderPath_;
+};
+
+TEST_F(StartupTest, StartUpPrintsTheVertexStatusThenTheQuadDumpAndShutdownLeavesNothing) {
+    HRESULT hr = E_FAIL;
+    std::string out = Init(&hr);
+    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(out, std::string(kVertexStatus) + kDump48);
+    EXPECT_NE(d3ddevice, nullptr);
+    EXPECT_NE(d3dcontext, nullptr);
+    EXPECT_NE(d3dswapchain, nullptr);
+    EXPECT_NE(pBackBuffer, nullptr);
+    EXPECT_NE(pRenderTargetView, nullptr);
+    EXPECT_NE(pVertexShader, nullptr);
+    EXPECT_NE(pInputLayout, nullptr);
+    ASSERT_NE(pVertexScreen, nullptr);
+    EXPECT_EQ(pPixelShader, nullptr);
+    EXPECT_EQ(pConstant, nullptr);
+
+    const float quad[12] = {-1, 1, 1, 1, 1, 1, -1, -1, 1, 1, -1, 1};
+    std::vector<uint8_t> got = d3dtest::ReadBuffer(d3ddevice, d3dcontext, pVertexScreen);
+    ASSERT_EQ(got.size(), sizeof quad);
+    EXPECT_EQ(std::memcmp(got.data(), quad, sizeof quad), 0) << "the quad's vertices";
+
+    EXPECT_EQ(Stdout([] { EXPECT_EQ(D3DRelease(), 0); }), "");
+    EXPECT_EQ(LiveD3DObjects(), 0) << "every kind, after D3DRelease";
+    EXPECT_EQ(Stdout([] { EXPECT_EQ(D3DRelease(), 0); }), "") << "twice is safe";
+}
+
+TEST_F(StartupTest, EachFailingStepPrintsItsErrorLineAndStopsThere) {
+    struct Step {
+        const char* call;   // the injected call
+        const char* label;  // the error line's label
+        std::string before; // what the steps before print
+        bool vertexShader;  // whether pVertexShader was made
+    } steps[] = {
+        {"D3D11CreateDeviceAndSwapChain", "D3D11CreateDeviceAndSwapChain", "", false},
+        {"GetBuffer", "d3dswapchain GetBuffer", "", false},
+        {"CreateRenderTargetView", "CreateRenderTargetView Back Buffer", "", false},
+        {"CreateVertexShader", "CreateVertexShader", kVertexStatus, false},
+        {"CreateInputLayout", "CreateInputLayout", kVertexStatus, true},
+        {"CreateBuffer", "D3DXCreateBuffer : pVertexScreen", std::string(kVertexStatus) + kDump48, true},
+    };
+    const HRESULT injected = E_OUTOFMEMORY;
+    for (const Step& step : steps) {
+        fxtest::FailNextCall(step.call, injected);
+        HRESULT hr = S_OK;
+        std::string out = Init(&hr);
+        EXPECT_EQ(hr, injected) << step.call;
+        EXPECT_EQ(out, step.before + ErrorLine("device.cpp", injected, step.label)) << step.call;
+        EXPECT_EQ(pVertexShader != nullptr, step.vertexShader) << step.call;
+        EXPECT_EQ(pVertexScreen, nullptr) << step.call << ": the last step must not have run";
+        Stdout([] { D3DRelease(); });
+        EXPECT_EQ(LiveD3DObjects(), 0) << step.call << ": D3DRelease releases what was made";
+    }
+}
+
+TEST_F(StartupTest, AMissingFileOrAnInputTheLayoutLacksFailsAtItsStep) {
+    std::remove(shaderPath_.c_str());
+    HRESULT hr = S_OK;
+    std::string out = Init(&hr);
+    EXPECT_NE(hr, S_OK);
+    char status[128];
+    std::snprintf(status, sizeof status, "D3DCompileShaderFromFile : vs_main vs_5_0::%08X\n", unsigned(hr));
+    EXPECT_NE(out.find(status), std::string::npos) << out;
+    EXPECT_TRUE(out.size() >= 40 &&
+                out.substr(out.rfind("ERROR")) == ErrorLine("device.cpp", hr, "CompileShaderFromFile VS"))
+        << out;
+    EXPECT_EQ(pVertexShader, nullptr);
+    Stdout([] { D3DRelease(); });
+
+    WriteShader("float4 vs_main(float2 uv : TEXCOORD0) : SV_Position { return float4(uv, 0.0, 1.0); }\n");
+    out = Init(&hr);
+    EXPECT_EQ(hr, E_INVALIDARG);
+    EXPECT_EQ(out, std::string(kVertexStatus) + ErrorLine("device.cpp", E_INVALIDARG, "CreateInputLayout"));
+    EXPECT_NE(pVertexShader, nullptr);
+    EXPECT_EQ(pInputLayout, nullptr);
+}
+
+TEST_F(StartupTest, BufferFactoryDumpsFirstAndKeepsTheBufferWhenTheViewFails) {
+    HRESULT hr;
+    Init(&hr);
+    ASSERT_EQ(hr, S_OK);
+    const std::string dump = "\n==CreateBuffer==\n"
+                             "  ByteWidth           = 14745600\n"
+                             "  D3D11_USAGE_DEFAULT = 0\n"
+                             "  BindFlags           = 136\n"
+                             "  AccessFlag          = 0\n"
+                             "  MiscFlags           = 64\n"
+                             "  StructureByteStride = 16\n";
+    ID3D11Buffer* buffer = nullptr;
+    ID3D11UnorderedAccessView* view = nullptr;
+    EXPECT_EQ(Stdout([&] { EXPECT_EQ(D3DCreateBufferUAV(&buffer, &view, 14745600, 16), S_OK); }), dump);
+    ASSERT_NE(view, nullptr);
+    D3D11_UNORDERED_ACCESS_VIEW_DESC desc;
+    view->GetDesc(&desc);
+    EXPECT_EQ(desc.Buffer.NumElements, 921600u);
+    EXPECT_EQ(desc.Buffer.FirstElement, 0u);
+    EXPECT_EQ(desc.Format, DXGI_FORMAT_UNKNOWN);
+    view->Release();
+    buffer->Release();
+    view = nullptr;
+    buffer = nullptr;
+
+    fxtest::FailNextCall("CreateUnorderedAccessView", E_OUTOFMEMORY);
+    std::string out =
+        Stdout([&] { EXPECT_EQ(D3DCreateBufferUAV(&buffer, &view, 14745600, 16), E_OUTOFMEMORY); });
+    EXPECT_EQ(out, dump + ErrorLine("buffers.cpp", E_OUTOFMEMORY, "D3DCreateBufferUAV CS"));
+    EXPECT_NE(buffer, nullptr) << "a failing view leaves the buffer in its slot";
+    EXPECT_EQ(view, nullptr);
+    EXPECT_EQ(fxtest::LiveObjects("ID3D11Buffer"), 2) << "the quad and the kept buffer";
+    buffer->Release();
+    buffer = nullptr;
+
+    out = Stdout([&] { EXPECT_EQ(D3DCreateBufferUAV(&buffer, &view, 64, 0), E_INVALIDARG); });
+    EXPECT_EQ(out.substr(0, 18), "\n==CreateBuffer==\n") << "the dump comes first";
+    EXPECT_NE(out.find("ERROR : d3d : "), std::string::npos) << "a zero stride is reported, not divided by";
+    EXPECT_EQ(buffer, nullptr);
+    EXPECT_EQ(view, nullptr);
+}
+
+} // namespace
