@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test windows asan clean
+.PHONY: all deps build run test windows asan clean fuzz
 
 all: build
 
@@ -34,6 +34,12 @@ windows:
 # The whole suite under AddressSanitizer, UndefinedBehaviorSanitizer and leak detection.
 asan:
 	@$(MAKE) --no-print-directory test BUILD=build-asan CMAKE_FLAGS="-DFXVIEW_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug"
+
+# Fuzzes the shader front end with libFuzzer (clang, in build-fuzz) for FUZZ_SECONDS on a copy of
+# fuzz/corpus; fails on any crash, leak, hang or sanitizer report.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz.sh
 
 clean:
 	rm -rf build build-asan build-windows

@@ -1,0 +1,1 @@
+224#include "main.fx"
