@@ -1,4 +1,5 @@
 // D3DCompile2: HLSL in, a code blob of SPIR-V and metadata out, with the compiler's messages.
+#include "attributes.h"
 #include "hooks.h"
 #include "include_handler.h"
 #include "shader_blob.h"
@@ -93,6 +94,16 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     }
     shaderc::Compiler compiler;
     shaderc::CompileOptions options = MakeOptions(defines, include, flags);
+    // Attributes are checked on the preprocessed text, where macros have their values. A source
+    // that does not preprocess fails the compile below with the preprocessor's messages.
+    shaderc::PreprocessedSourceCompilationResult preprocessed =
+        compiler.PreprocessGlsl(data, length, ToShadercKind(stage), name.c_str(), options);
+    std::string attributeError;
+    if (preprocessed.GetCompilationStatus() == shaderc_compilation_status_success &&
+        !CheckNumThreads(std::string(preprocessed.cbegin(), preprocessed.cend()), &attributeError)) {
+        *messages = name + ": error: " + attributeError + "\n";
+        return E_FAIL;
+    }
     shaderc::SpvCompilationResult result =
         compiler.CompileGlslToSpv(data, length, ToShadercKind(stage), name.c_str(), entry, options);
     *messages = result.GetErrorMessage();

@@ -180,6 +180,55 @@ TEST_F(D3DCompile2Test, ComputeKeepsItsThreadGroupSize) {
     EXPECT_EQ(info.threadGroupSize[2], 2u);
 }
 
+// The forms of thread group size HLSL authors write: literals, macros, integer constants, and
+// arithmetic on them.
+TEST_F(D3DCompile2Test, ThreadGroupSizeMayUseMacrosAndIntegerConstants) {
+    const char source[] = "#define WIDTH 0x10\n"
+                          "static const uint kHeight = 2;\n"
+                          "const int kDepth = kHeight * 3;\n"
+                          "RWStructuredBuffer<float4> o : register(u0);\n"
+                          "[numthreads(WIDTH, (kHeight + 1), kDepth)]\n"
+                          "void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n";
+    Result r;
+    Compile(&r, source, "cs_main", "cs_5_0");
+    ASSERT_EQ(r.hr, S_OK) << r.messages;
+    platform::ShaderInfo info = fxtest::Decode(r.code);
+    EXPECT_EQ(info.threadGroupSize[0], 16u);
+    EXPECT_EQ(info.threadGroupSize[1], 3u);
+    EXPECT_EQ(info.threadGroupSize[2], 6u);
+}
+
+// The front end reads these arguments as constants unchecked: each of these once crashed the
+// compiler, and with it the program, when the shader was saved half-edited. The first is what the
+// fuzzer found: a misspelt macro in main.fx.
+TEST_F(D3DCompile2Test, ThreadGroupSizesThatAreNotThreeIntegerConstantsFail) {
+    const char* attributes[] = {
+        "[numthreads(GROUP_WIDTH, GROUP_HEHTGI, 1)]",
+        "[numthreads(uniformWidth, 1, 1)]",
+        "[numthreads(parameter, 1, 1)]",
+        "[numthreads]",
+        "[[numthreads(missing, 1, 1)]]",
+        "[numthreads(1, 1, 1, 1)]",
+        "[numthreads(8, 8)]",
+        "[numthreads(\"8\", 1, 1)]",
+        "[numthreads(1.5, 1, 1)]",
+        "[numthreads(kConstStatic, 1, 1)]",
+    };
+    for (const char* attribute : attributes) {
+        std::string source = std::string("#define GROUP_WIDTH 8\n"
+                                         "uint uniformWidth;\n"
+                                         "const static uint kConstStatic = 1;\n"
+                                         "void f(const uint parameter = 1) {}\n"
+                                         "RWStructuredBuffer<float4> o : register(u0);\n") +
+                             attribute + " void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n";
+        Result r;
+        Compile(&r, source, "cs_main", "cs_5_0");
+        EXPECT_EQ(r.hr, E_FAIL) << attribute;
+        EXPECT_EQ(r.code, nullptr) << attribute;
+        EXPECT_NE(r.messages.find("numthreads"), std::string::npos) << attribute << ": got " << r.messages;
+    }
+}
+
 // Sources with no entry point of that name, however they come about, fail with the same message.
 TEST_F(D3DCompile2Test, AMissingEntryPointFails) {
     const std::string want = "<source>: error: entry point 'ps_main' not found\n";
