@@ -12,6 +12,9 @@ packages=(
 if [ "${1:-}" = "--windows" ]; then
     packages+=(g++-mingw-w64-x86-64-posix)
 fi
+if [ "${1:-}" = "--bench" ]; then
+    packages+=(libxdamage-dev libxtst-dev python3-matplotlib)
+fi
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
