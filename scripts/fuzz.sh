@@ -26,7 +26,7 @@ status=0
 # A compile that takes seconds is a hang to the user who pressed F5, so 10 s counts as one.
 "$root/build-fuzz/shader_fuzzer" corpus -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -max_len=8192 -print_final_stats=1 -artifact_prefix="$root/build-fuzz/artifacts/" 2>fuzz.log || status=$?
-grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::average_exec_per_sec|==[0-9]+==ERROR|SUMMARY)' fuzz.log || true
+grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::average_exec_per_sec|==[0-9]+==ERROR|SUMMARY)' fuzz.log || true
 echo "fuzz: corpus of $(ls corpus | wc -l) inputs ($(ls "$root/fuzz/corpus" | wc -l) seeds), exit status $status"
 if [ "$status" -ne 0 ]; then
     tail -n 60 fuzz.log

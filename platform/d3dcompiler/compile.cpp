@@ -94,13 +94,21 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     }
     shaderc::Compiler compiler;
     shaderc::CompileOptions options = MakeOptions(defines, include, flags);
-    // Attributes are checked on the preprocessed text, where macros have their values. A source
-    // that does not preprocess fails the compile below with the preprocessor's messages.
+    // Attributes are checked on the preprocessed text, where macros have their values. A source that
+    // does not preprocess goes no further: glslang would parse it all the same, unchecked.
     shaderc::PreprocessedSourceCompilationResult preprocessed =
         compiler.PreprocessGlsl(data, length, ToShadercKind(stage), name.c_str(), options);
+    shaderc_compilation_status preprocessStatus = preprocessed.GetCompilationStatus();
+    if (preprocessStatus != shaderc_compilation_status_success) {
+        *messages = preprocessed.GetErrorMessage();
+        if (preprocessStatus != shaderc_compilation_status_compilation_error || messages->empty())
+            LogFailure("shaderc::Compiler::PreprocessGlsl", messages->c_str());
+        if (messages->empty())
+            *messages = name + ": error: the preprocessor failed without saying why\n";
+        return E_FAIL;
+    }
     std::string attributeError;
-    if (preprocessed.GetCompilationStatus() == shaderc_compilation_status_success &&
-        !CheckNumThreads(std::string(preprocessed.cbegin(), preprocessed.cend()), &attributeError)) {
+    if (!CheckNumThreads(std::string(preprocessed.cbegin(), preprocessed.cend()), &attributeError)) {
         *messages = name + ": error: " + attributeError + "\n";
         return E_FAIL;
     }

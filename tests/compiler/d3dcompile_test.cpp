@@ -229,6 +229,20 @@ TEST_F(D3DCompile2Test, ThreadGroupSizesThatAreNotThreeIntegerConstantsFail) {
     }
 }
 
+// Glslang parses on after a preprocessor error; this misspelt macro then left numthreads an unknown
+// name and crashed it (found by the fuzzer). The preprocessor's message is what the author sees.
+TEST_F(D3DCompile2Test, APreprocessorErrorStopsTheCompile) {
+    const char source[] = "#define GR(OUP_WIDTH 32\n"
+                          "RWStructuredBuffer<float4> o : register(u0);\n"
+                          "[numthreads(GROUP_WIDTH, 1, 1)]\n"
+                          "void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n";
+    Result r;
+    Compile(&r, source, "cs_main", "cs_5_0", kProgramFlags, "main.fx");
+    EXPECT_EQ(r.hr, E_FAIL);
+    EXPECT_EQ(r.code, nullptr);
+    EXPECT_NE(r.messages.find("main.fx:1: error"), std::string::npos) << "got " << r.messages;
+}
+
 // Sources with no entry point of that name, however they come about, fail with the same message.
 TEST_F(D3DCompile2Test, AMissingEntryPointFails) {
     const std::string want = "<source>: error: entry point 'ps_main' not found\n";
