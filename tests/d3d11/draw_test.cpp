@@ -1,0 +1,287 @@
+// The drawing half of the stand-in, driven the way the program drives it every frame: constant
+// upload, dispatch over the screen buffer, a full-screen quad whose pixel stage reads that buffer,
+// then Present. Results are read back through staging copies; what reaches the window through XGetImage.
+#include "d3d11_test.h"
+
+#include "../../platform/win32/x11_window.h"
+
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr UINT kWidth = 1280;
+constexpr UINT kHeight = 720;
+
+// The compute stage writes a known function of the cell and the clock; the pixel stage shows the
+// cell under it, except on a checkerboard of 64-pixel squares where it discards.
+const char* kShaders = R"(
+cbuffer SceneConstants : register(b0) { float time; float unused[211]; };
+RWStructuredBuffer<float4> screenOut : register(u0);
+RWStructuredBuffer<float4> screenIn : register(u1);
+float4 vs_main(float3 position : POSITION) : SV_Position { return float4(position, 1.0); }
+[numthreads(32, 32, 1)]
+void cs_main(uint3 id : SV_DispatchThreadID) {
+    uint t = (uint)time;
+    screenOut[id.y * 1280 + id.x] = float4(id.x & 255, id.y & 255, (id.x + id.y + t) & 255, 255) / 255.0;
+}
+float4 ps_main(float4 position : SV_Position) : SV_Target {
+    uint2 p = uint2(position.xy);
+    if (((p.x / 64) + (p.y / 64)) % 2 == 1)
+        discard;
+    return screenIn[p.y * 1280 + p.x];
+}
+float4 ps_opaque(float4 position : SV_Position) : SV_Target {
+    uint2 p = uint2(position.xy);
+    return float4(screenIn[p.y * 1280 + p.x].rgb, 1.0);
+}
+)";
+
+uint32_t Rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+    return r | g << 8 | b << 16 | a << 24;
+}
+
+// Direct3D's float to UNORM rule: scale in single precision, round to nearest even.
+uint32_t Unorm8(float value) {
+    return uint32_t(std::lrint(value * 255.0f));
+}
+
+// The clear colour (0, 0.125, 0.3, 1) as RGBA8.
+const uint32_t kClear = Rgba(Unorm8(0.0f), Unorm8(0.125f), Unorm8(0.3f), Unorm8(1.0f));
+
+// What the frame at clock `t` must leave at pixel (x, y).
+uint32_t Expected(UINT x, UINT y, uint32_t t) {
+    if (((x / 64) + (y / 64)) % 2 == 1)
+        return kClear;
+    // 22 groups of 32 rows cover rows 0 to 703; the rest of the buffer was never written.
+    if (y >= 22 * 32)
+        return 0;
+    return Rgba(x & 255, y & 255, (x + y + t) & 255, 255);
+}
+
+class DrawTest : public d3dtest::D3D11Test {
+  protected:
+    void SetUp() override {
+        D3D11Test::SetUp();
+        DXGI_SWAP_CHAIN_DESC desc = {};
+        desc.BufferDesc = {kWidth,
+                           kHeight,
+                           {60, 1},
+                           DXGI_FORMAT_R8G8B8A8_UNORM,
+                           DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
+                           DXGI_MODE_SCALING_UNSPECIFIED};
+        desc.SampleDesc = {1, 0};
+        desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
+        desc.BufferCount = 1;
+        desc.OutputWindow = window_.hwnd();
+        desc.Windowed = TRUE;
+        desc.Flags = DXGI_SWAP_CHAIN_FLAG_ALLOW_MODE_SWITCH;
+        ASSERT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
+                                                D3D11_SDK_VERSION, &desc, &chain_, &device, nullptr,
+                                                &context),
+                  S_OK);
+        ASSERT_EQ(chain_->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&backBuffer_)), S_OK);
+        ASSERT_EQ(device->CreateRenderTargetView(backBuffer_, nullptr, &rtv_), S_OK);
+        D3D11_VIEWPORT viewport = {0, 0, float(kWidth), float(kHeight), 0, 1};
+        context->RSSetViewports(1, &viewport);
+
+        std::vector<uint8_t> vs = d3dtest::Compile(kShaders, "vs_main", "vs_5_0");
+        std::vector<uint8_t> cs = d3dtest::Compile(kShaders, "cs_main", "cs_5_0");
+        ASSERT_EQ(device->CreateVertexShader(vs.data(), vs.size(), nullptr, &vs_), S_OK);
+        ASSERT_EQ(device->CreateComputeShader(cs.data(), cs.size(), nullptr, &cs_), S_OK);
+        ps_ = MakePixelShader("ps_main");
+        D3D11_INPUT_ELEMENT_DESC element = {
+            "POSITION", 0, DXGI_FORMAT_R32G32B32_FLOAT, 0, 0, D3D11_INPUT_PER_VERTEX_DATA, 0};
+        ASSERT_EQ(device->CreateInputLayout(&element, 1, vs.data(), vs.size(), &layout_), S_OK);
+        const float quad[12] = {-1, 1, 1, 1, 1, 1, -1, -1, 1, 1, -1, 1};
+        D3D11_BUFFER_DESC vb = {48, D3D11_USAGE_DEFAULT, D3D11_BIND_VERTEX_BUFFER, 0, 0, 0};
+        D3D11_SUBRESOURCE_DATA data = {quad, 0, 0};
+        ASSERT_EQ(device->CreateBuffer(&vb, &data, &quad_), S_OK);
+        D3D11_BUFFER_DESC cb = {848, D3D11_USAGE_DEFAULT, D3D11_BIND_CONSTANT_BUFFER, 0, 0, 0};
+        ASSERT_EQ(device->CreateBuffer(&cb, nullptr, &constants_), S_OK);
+        D3D11_BUFFER_DESC screen = {14745600,
+                                    D3D11_USAGE_DEFAULT,
+                                    D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS,
+                                    0,
+                                    D3D11_RESOURCE_MISC_BUFFER_STRUCTURED,
+                                    16};
+        ASSERT_EQ(device->CreateBuffer(&screen, nullptr, &screen_), S_OK);
+        ASSERT_EQ(device->CreateUnorderedAccessView(screen_, nullptr, &uav_), S_OK);
+    }
+
+    void TearDown() override {
+        for (IUnknown* object : std::initializer_list<IUnknown*>{uav_, screen_, constants_, quad_, layout_,
+                                                                 ps_, cs_, vs_, rtv_, backBuffer_, chain_}) {
+            if (object)
+                object->Release();
+        }
+        D3D11Test::TearDown();
+    }
+
+    ID3D11PixelShader* MakePixelShader(const char* entry) {
+        std::vector<uint8_t> code = d3dtest::Compile(kShaders, entry, "ps_5_0");
+        ID3D11PixelShader* shader = nullptr;
+        EXPECT_EQ(device->CreatePixelShader(code.data(), code.size(), nullptr, &shader), S_OK);
+        return shader;
+    }
+
+    // One frame as the program records it; `view` is the compute buffer's view or null.
+    void Frame(float time, ID3D11UnorderedAccessView* view, bool present = true) {
+        float block[212] = {time};
+        context->UpdateSubresource(constants_, 0, nullptr, block, 0, 0);
+        context->CSSetConstantBuffers(0, 1, &constants_);
+        context->CSSetShader(cs_, nullptr, 0);
+        context->CSSetUnorderedAccessViews(0, 1, &view, nullptr);
+        context->Dispatch(40, 22, 1);
+        context->OMSetRenderTargetsAndUnorderedAccessViews(1, &rtv_, nullptr, 1, 1, &view, nullptr);
+        UINT stride = 12, offset = 0;
+        context->IASetIndexBuffer(nullptr, DXGI_FORMAT_UNKNOWN, 0);
+        context->IASetVertexBuffers(0, 1, &quad_, &stride, &offset);
+        context->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
+        context->IASetInputLayout(layout_);
+        const float clear[4] = {0.0f, 0.125f, 0.3f, 1.0f};
+        context->ClearRenderTargetView(rtv_, clear);
+        context->VSSetShader(vs_, nullptr, 0);
+        context->GSSetShader(nullptr, nullptr, 0);
+        context->PSSetShader(ps_, nullptr, 0);
+        context->VSSetConstantBuffers(0, 1, &constants_);
+        context->GSSetConstantBuffers(0, 1, &constants_);
+        context->PSSetConstantBuffers(0, 1, &constants_);
+        context->Draw(4, 0);
+        if (present) {
+            EXPECT_TRUE(SUCCEEDED(chain_->Present(0, 0)));
+        }
+    }
+
+    // Compares the back buffer with `want(x, y)`; reports the first few differences.
+    template <class Want> void ExpectBackBuffer(Want want, const char* what) {
+        std::vector<uint32_t> texels = d3dtest::ReadTexture(device, context, backBuffer_);
+        ASSERT_EQ(texels.size(), size_t(kWidth) * kHeight);
+        int reported = 0;
+        size_t wrong = 0;
+        for (UINT y = 0; y < kHeight; ++y) {
+            for (UINT x = 0; x < kWidth; ++x) {
+                const uint32_t got = texels[size_t(y) * kWidth + x];
+                if (got == want(x, y))
+                    continue;
+                ++wrong;
+                if (reported++ < 5) {
+                    ADD_FAILURE() << what << ": pixel (" << x << ", " << y << "): got 0x" << std::hex << got
+                                  << ", want 0x" << want(x, y);
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0u) << what << ": pixels that differ";
+    }
+
+    d3dtest::TestWindow window_;
+    IDXGISwapChain* chain_ = nullptr;
+    ID3D11Texture2D* backBuffer_ = nullptr;
+    ID3D11RenderTargetView* rtv_ = nullptr;
+    ID3D11VertexShader* vs_ = nullptr;
+    ID3D11PixelShader* ps_ = nullptr;
+    ID3D11ComputeShader* cs_ = nullptr;
+    ID3D11InputLayout* layout_ = nullptr;
+    ID3D11Buffer* quad_ = nullptr;
+    ID3D11Buffer* constants_ = nullptr;
+    ID3D11Buffer* screen_ = nullptr;
+    ID3D11UnorderedAccessView* uav_ = nullptr;
+};
+
+TEST_F(DrawTest,
+       TheBackBufferHoldsExactlyWhatTheComputeStageWroteAndTheClearColourWhereThePixelStageDiscards) {
+    // Several frames in a row: each must show its own clock, never the previous frame's buffer.
+    for (uint32_t t : {0u, 7u, 100u}) {
+        Frame(float(t), uav_, false);
+        ExpectBackBuffer([t](UINT x, UINT y) { return Expected(x, y, t); }, "frame");
+        EXPECT_TRUE(SUCCEEDED(chain_->Present(0, 0)));
+    }
+}
+
+TEST_F(DrawTest, ANullViewReadsZerosAndDropsWrites) {
+    Frame(3.0f, uav_);
+    ps_->Release();
+    ps_ = MakePixelShader("ps_opaque");
+    Frame(5.0f, nullptr, false);
+    ExpectBackBuffer([](UINT, UINT) { return Rgba(0, 0, 0, 255); }, "null view in both stages");
+    // The dispatch with a null view wrote nothing: the buffer still holds the frame at t = 3.
+    context->OMSetRenderTargetsAndUnorderedAccessViews(1, &rtv_, nullptr, 1, 1, &uav_, nullptr);
+    context->Draw(4, 0);
+    ExpectBackBuffer(
+        [](UINT x, UINT y) {
+            return y >= 704 ? Rgba(0, 0, 0, 255) : Rgba(x & 255, y & 255, (x + y + 3) & 255, 255);
+        },
+        "the buffer after a dispatch with a null view");
+}
+
+// The window's pixel at (x, y) as the X server holds it, as 0xRRGGBB.
+unsigned long WindowPixel(HWND hwnd, int x, int y) {
+    Display* display;
+    Window window;
+    if (!platform::X11WindowOf(hwnd, &display, &window))
+        return ~0ul;
+    XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image)
+        return ~0ul;
+    unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+    XDestroyImage(image);
+    return pixel;
+}
+
+TEST_F(DrawTest, PresentScalesToTheWindowAndSurvivesResizeAndMinimise) {
+    const long before = fxtest::LiveObjects("ID3D11PixelShader");
+    auto presentTimed = [&](int frames) {
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < frames; ++i)
+            EXPECT_TRUE(SUCCEEDED(chain_->Present(0, 0)));
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+               frames;
+    };
+    Frame(1.0f, uav_);
+    std::printf("present of 1280 x 720 to a 1280 x 720 window: %.2f ms\n", presentTimed(100));
+    // Pixel (70, 10) is in a discarded square: the clear colour, which must reach the window as is.
+    const unsigned long clearOnScreen = (kClear & 0xFF) << 16 | (kClear & 0xFF00) | (kClear >> 16 & 0xFF);
+    EXPECT_EQ(WindowPixel(window_.hwnd(), 70, 10), clearOnScreen);
+
+    Display* display;
+    Window xwindow;
+    ASSERT_TRUE(platform::X11WindowOf(window_.hwnd(), &display, &xwindow));
+    auto resize = [&](unsigned width, unsigned height) {
+        XResizeWindow(display, xwindow, width, height);
+        XSync(display, False);
+        for (int i = 0; i < 20; ++i) {
+            d3dtest::PumpMessages();
+            Frame(2.0f, uav_);
+        }
+    };
+    resize(640, 360);
+    std::printf("present of 1280 x 720 to a 640 x 360 window: %.2f ms\n", presentTimed(100));
+    // The square at (64..127, 0..63) of the back buffer lands at (32..63, 0..31) of the window.
+    EXPECT_EQ(WindowPixel(window_.hwnd(), 48, 16), clearOnScreen);
+    resize(1, 1);
+    resize(1280, 720);
+    ShowWindow(window_.hwnd(), SW_MINIMIZE);
+    for (int i = 0; i < 20; ++i) {
+        d3dtest::PumpMessages();
+        Frame(3.0f, uav_);
+    }
+    ShowWindow(window_.hwnd(), SW_RESTORE);
+
+    // Reload the pixel stage every frame, as F5 held down does: released shaders and their
+    // pipelines must go once the GPU is done with them, and nothing may pile up.
+    for (int i = 0; i < 200; ++i) {
+        d3dtest::PumpMessages();
+        ps_->Release();
+        ps_ = MakePixelShader(i % 2 ? "ps_main" : "ps_opaque");
+        Frame(4.0f, uav_);
+    }
+    EXPECT_EQ(fxtest::LiveObjects("ID3D11PixelShader"), before);
+    Frame(9.0f, uav_, false);
+    ExpectBackBuffer([](UINT x, UINT y) { return Expected(x, y, 9); }, "after resizes and reloads");
+}
+
+} // namespace
