@@ -4,6 +4,7 @@
 #include "d3d11_test.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -288,6 +289,24 @@ TEST_F(DeviceTest, SwapChainHandsOutItsBackBuffer) {
         << "not a window";
     EXPECT_EQ(none, nullptr);
     EXPECT_EQ(noDevice, nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// Run by the d3d11_no_vulkan test, whose environment hides every Vulkan driver.
+TEST(NoVulkanTest, CreationFailsAsDirect3D11DoesWithoutAnAdapter) {
+    if (!std::getenv("FXVIEW_EXPECT_NO_VULKAN"))
+        GTEST_SKIP() << "only meaningful with the Vulkan drivers hidden";
+    ID3D11Device* device = reinterpret_cast<ID3D11Device*>(1);
+    ID3D11DeviceContext* context = reinterpret_cast<ID3D11DeviceContext*>(1);
+    EXPECT_EQ(D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
+                                &device, nullptr, &context),
+              DXGI_ERROR_UNSUPPORTED);
+    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(context, nullptr);
+    EXPECT_EQ(fxtest::LiveObjects("ID3D11Device"), 0);
 }
 
 } // namespace
