@@ -17,6 +17,13 @@ extern ID3D11Buffer* pConstant;
 extern ID3D11InputLayout* pInputLayout;
 extern ID3D11Buffer* pVertexScreen;
 
+// Release and null: what every slot gets when it is emptied.
+template <class T> void ReleaseSlot(T*& slot) {
+    if (slot)
+        slot->Release();
+    slot = NULL;
+}
+
 // Prints the description, then creates the buffer into *buffer. The caller reports a failure.
 HRESULT D3DCreateBuffer(ID3D11Buffer** buffer, UINT bindFlags, UINT byteWidth,
                         const D3D11_SUBRESOURCE_DATA* initialData, UINT usage, UINT cpuAccessFlags,

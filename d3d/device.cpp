@@ -19,12 +19,6 @@ namespace {
 // The full-screen quad as a triangle strip, already in clip space.
 const float quadVertices[12] = {-1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, -1.0f, -1.0f, 1.0f, 1.0f, -1.0f, 1.0f};
 
-template <class T> void ReleaseSlot(T*& slot) {
-    if (slot)
-        slot->Release();
-    slot = NULL;
-}
-
 } // namespace
 
 HRESULT D3DInit(HWND hwnd, int width, int height, const char* shaderPath) {
