@@ -3,9 +3,10 @@
 const char* appName = "test";
 HWND hwnd = NULL;
 
+// clang-format off
 WNDCLASSEXA windowClass = {
-    sizeof(WNDCLASSEXA), CS_VREDRAW | CS_HREDRAW | CS_CLASSDC, WndProc, 0, 0, NULL, NULL, NULL, NULL, NULL, NULL,
-    NULL};
+    sizeof(WNDCLASSEXA), CS_VREDRAW | CS_HREDRAW | CS_CLASSDC, WndProc, 0, 0, NULL, NULL, NULL, NULL, NULL, NULL, NULL};
+// clang-format on
 
 // The parts of the class record that need calls run before main; hInstance is set by main.
 static bool InitWindowClass() {
