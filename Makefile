@@ -24,6 +24,21 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# fxview against a direct-Vulkan baseline: frame rate, start-up, F5 reload latency, memory, allocations.
+# Prints figures and writes bench/results.md; `make bench ROUNDS=1 RELOADS=100` is the quick look.
+ROUNDS ?= 3
+RELOADS ?= 1000
+# Debian's own Python, which has the python3-matplotlib that scripts/deps.sh --bench installs.
+BENCH_PYTHON ?= /usr/bin/python3
+BENCH_TARGETS = fxview fxbench_baseline fxbench_frame_watch fxbench_alloc_count fxbench_compile_time
+
+.PHONY: bench
+bench: deps $(BUILD)/CMakeCache.txt
+	@scripts/deps.sh --bench
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) > /dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target $(BENCH_TARGETS)
+	$(BENCH_PYTHON) bench/run.py --build $(BUILD) --rounds $(ROUNDS) --reloads $(RELOADS)
+
 # Cross-builds the Windows program with mingw-w64 against the real Windows headers and libraries.
 windows:
 	@scripts/deps.sh --windows

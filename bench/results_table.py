@@ -1,0 +1,186 @@
+"""Figures from the runs of run.py: a one-line summary per run, the table of medians with min and
+max, the frame-time plot and the results.md document around them."""
+
+import statistics
+
+MIB = 1024.0
+
+
+def spread(values, digits=1):
+    """'median (min–max)' of the values that exist, or '–'."""
+    values = [v for v in values if v is not None]
+    if not values:
+        return "–"
+    f = f"{{:.{digits}f}}"
+    if len(values) == 1:
+        return f.format(values[0])
+    return f"{f.format(statistics.median(values))} ({f.format(min(values))}–{f.format(max(values))})"
+
+
+def run_fps(run):
+    reports = run.get("fps_reports") or []
+    return statistics.median(reports) if reports else None
+
+
+def summary(run):
+    parts = []
+    if run.get("fps_reports"):
+        parts.append(f"{run_fps(run):.1f} fps")
+    if "startup_ms" in run:
+        parts.append(f"start-up {run['startup_ms']:.0f} ms")
+    latencies = [v for v in run.get("reload_latency_ms") or [] if v is not None]
+    if latencies:
+        parts.append(f"reload {statistics.median(latencies):.0f} ms")
+    if run.get("rss_after_reloads_kib"):
+        reloads = run["reloads_total"] - run.get("reloads_before_hold", 0)
+        parts.append(f"RSS {run['rss_first_reload_kib'] / MIB:.1f} -> {run['rss_after_reloads_kib'] / MIB:.1f} MiB "
+                     f"after {reloads} reloads")
+    if "allocs_per_frame" in run:
+        parts.append(f"{run['allocs_per_frame']:.1f} allocations/frame ({run['allocs_per_frame_main']:.1f} main thread)")
+    if run.get("stderr"):
+        parts.append("stderr: " + " | ".join(run["stderr"]))
+    return ", ".join(parts)
+
+
+def _select(runs, name, program, alloc=False):
+    return [r for r in runs if r["shader"] == name and r["program"] == program and (r["round"] == "alloc") == alloc]
+
+
+def _paired(runs, name, value):
+    """fxview / baseline of `value`, round by round."""
+    ratios = []
+    for fx in _select(runs, name, "fxview"):
+        for base in _select(runs, name, "baseline"):
+            if base["round"] == fx["round"] and value(fx) and value(base):
+                ratios.append(value(fx) / value(base))
+    return ratios
+
+
+def table(runs, compile_ms, names):
+    rows = ["| measure | shaders | baseline | fxview | fxview / baseline | target |", "|---|---|---|---|---|---|"]
+
+    def row(measure, name, base, fx, ratio, target):
+        rows.append(f"| {measure} | {name} | {base} | {fx} | {ratio} | {target} |")
+
+    fps_targets = {"main.fx": "≥ 0.95", "trivial.fx": "≥ 0.85"}
+    for name in names:
+        row("frames per second", name, spread([run_fps(r) for r in _select(runs, name, "baseline")]),
+            spread([run_fps(r) for r in _select(runs, name, "fxview")]), spread(_paired(runs, name, run_fps), 3),
+            fps_targets.get(name, ""))
+    for name in names:
+        startup = lambda r: r.get("startup_ms")
+        row("start-up to first frame, ms", name, spread([startup(r) for r in _select(runs, name, "baseline")], 0),
+            spread([startup(r) for r in _select(runs, name, "fxview")], 0), spread(_paired(runs, name, startup), 2),
+            "≤ 1.2")
+    for name in names:
+        latencies = [v for r in _select(runs, name, "fxview") for v in r.get("reload_latency_ms") or []]
+        missed = sum(1 for v in latencies if v is None)
+        over = [v - compile_ms[name] for v in latencies if v is not None]
+        note = f"compile {compile_ms[name]:.0f} ms; over it: {spread(over, 0)}"
+        if missed:
+            note += f"; {missed} presses showed no new frame"
+        row("F5 reload latency, ms", name, "–", spread(latencies, 0), note, "≤ compile + 20")
+    for name in names:
+        rss = lambda r: r["rss_10s_kib"] / MIB if r.get("rss_10s_kib") else None
+        row("resident memory at 10 s, MiB", name, spread([rss(r) for r in _select(runs, name, "baseline")]),
+            spread([rss(r) for r in _select(runs, name, "fxview")]), spread(_paired(runs, name, rss), 2), "")
+    for name in names:
+        held = [r for r in _select(runs, name, "fxview") if r.get("rss_after_reloads_kib")]
+        if not held:
+            continue
+        counts = [r["reloads_total"] - r.get("reloads_before_hold", 0) for r in held]
+        first = [r["rss_first_reload_kib"] / MIB for r in held]
+        after = [r["rss_after_reloads_kib"] / MIB for r in held]
+        growth = [a - f for a, f in zip(after, first)]
+        row(f"resident memory after the first reload → after {min(counts)}+ reloads, MiB", name, "–",
+            f"{spread(first)} → {spread(after)}", f"growth {spread(growth)} MiB", "growth ≤ 2")
+    for name in names:
+        base = _select(runs, name, "baseline", alloc=True)
+        fx = _select(runs, name, "fxview", alloc=True)
+        cell = lambda rs: (spread([r.get("allocs_per_frame") for r in rs]) + " (main thread " +
+                           spread([r.get("allocs_per_frame_main") for r in rs]) + ")") if rs else "–"
+        extra = [f.get("allocs_per_frame_main", 0) - b.get("allocs_per_frame_main", 0) for f in fx for b in base]
+        row("heap allocations per steady frame", name, cell(base), cell(fx),
+            f"main thread, fxview − baseline: {spread(extra)}", "0 in the platform layer")
+    return "\n".join(rows)
+
+
+def plot(runs, names, path):
+    """Histograms of the intervals between presented frames, per shader set; False without matplotlib."""
+    try:
+        import matplotlib
+        matplotlib.use("Agg")
+        import matplotlib.pyplot as plt
+    except ImportError:
+        return False
+    figure, axes = plt.subplots(1, len(names), figsize=(6 * len(names), 4.2))
+    for axis, name in zip(axes, names):
+        series = {p: [v for r in _select(runs, name, p) for v in r.get("frame_ms") or []] for p in ["baseline", "fxview"]}
+        pooled = sorted(series["baseline"] + series["fxview"])
+        if not pooled:
+            continue
+        top = pooled[int(0.995 * (len(pooled) - 1))]
+        bins = [top * i / 80 for i in range(81)]
+        for program, colour in [("baseline", "tab:blue"), ("fxview", "tab:orange")]:
+            values = series[program]
+            if values:
+                axis.hist(values, bins=bins, histtype="step", linewidth=1.5, color=colour, density=True,
+                          label=f"{program}: median {statistics.median(values):.2f} ms, n={len(values)}")
+        axis.set_title(f"{name}: time between presented frames")
+        axis.set_xlabel("ms (as seen by an X client watching the window)")
+        axis.set_ylabel("density")
+        axis.legend()
+    figure.tight_layout()
+    figure.savefig(path, dpi=90)
+    return True
+
+
+def document(table_text, machine, args, plot_name):
+    lines = [
+        "# fxview benchmark results",
+        "",
+        f"Measured {machine['date']} at commit {machine['commit']} by `make bench` "
+        f"({args.rounds} rounds, {args.seconds:.0f} s of steady running per run, {args.presses} timed F5 presses "
+        f"per fxview run, {args.reloads} reloads with F5 held in the first fxview run on main.fx).",
+        f"Machine: {machine['cpu']}, {machine['cores']} cores, Linux {machine['kernel']}, lavapipe from Mesa "
+        f"{machine['mesa']}, each run on a fresh Xvfb 1920x1080x24.",
+        "The machine is shared with other engineers' builds and is noisy: compare the two programs through the "
+        "ratio of runs in the same round, not through absolute figures.",
+        "",
+        "Each cell is the median over rounds, with min and max in brackets. The ratio is taken round by round "
+        "between runs made one after the other.",
+        "",
+        table_text,
+        "",
+    ]
+    if plot_name:
+        lines += [f"![time between presented frames]({plot_name})", ""]
+    lines += [
+        "## How each figure is measured",
+        "",
+        "- Both programs run unmodified, fxview as `make run` builds it, in a scratch folder holding the shader "
+        "file as `main.fx`. The baseline (`bench/baseline/`) is direct Vulkan 1.3: the same SPIR-V from the same "
+        "compiler code, the same buffer sizes, clear colour, present mode and window size, and the same console "
+        "lines; it draws straight into the swapchain image.",
+        "- `frame_watch` (bench/frame_watch.cpp) is an X client on the same display. It sees every frame "
+        "presented into the window through the X DAMAGE extension, reads the window's centre pixel back when "
+        "asked, and presses keys through XTEST. All times are CLOCK_MONOTONIC.",
+        "- Frames per second: the programs' own once-a-second report, the median of those from 3 s to the end of "
+        "the steady stretch. The plot shows the intervals between frames as frame_watch saw them.",
+        "- Start-up: from just before the program is started to the first frame whose centre pixel is neither "
+        "black (the window's background) nor white.",
+        "- F5 reload latency: the shader file is replaced by a variant whose pixel stage paints a flat colour "
+        "(magenta, then green), then F5 goes down through XTEST; the latency ends at the first frame showing "
+        "that colour. The compile time beside it is the project's compiler building the pixel and compute stages "
+        "of the same variant (bench/compile_time.cpp), the median of 7.",
+        "- Resident memory: VmRSS from /proc, at 10 s, 1 s after the first timed reload, and 1 s after F5 has "
+        "been held down (which reloads on every frame) until the program has printed the given number of "
+        "\"Loaded.\" lines.",
+        "- Heap allocations: a separate run of each program with bench/alloc_count.cpp preloaded (LD_PRELOAD), "
+        "which counts malloc, calloc, realloc and the aligned allocations; counts are read at 4 s and 9 s and "
+        "divided by the frames frame_watch saw in between. Lavapipe allocates on its own threads and while "
+        "recording, so the baseline's figure is what the driver costs; fxview's excess over it on the main "
+        "thread is what the platform layer adds.",
+        "",
+    ]
+    return "\n".join(lines)
