@@ -69,6 +69,11 @@ def describe_machine():
                           text=True).stdout or "unknown"
     commit = subprocess.run(["git", "-C", ROOT, "rev-parse", "--short", "HEAD"], stdout=subprocess.PIPE,
                             text=True).stdout.strip()
+    changed = subprocess.run(["git", "-C", ROOT, "status", "--porcelain", "--", "app", "d3d", "scene", "platform"],
+                             stdout=subprocess.PIPE, text=True).stdout.split("\n")
+    folders = sorted({line[3:].split("/")[0] for line in changed if line[3:]})
+    if folders:
+        commit += " with uncommitted changes in " + ", ".join(folders)
     return {"cpu": cpu, "cores": os.cpu_count(), "mesa": mesa, "commit": commit, "kernel": platform.release(),
             "date": datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")}
 
