@@ -26,14 +26,15 @@ float4 Shade(float2 pixel)
     return float4(v * 0.2, v * 0.7, v, 1.0);
 }
 
-// 32 x 33 threads a group: 40 x 22 groups cover 1280 x 726, more than the screen, so threads
-// past the last row stop here instead of writing past the buffer's end.
-[numthreads(32, 33, 1)]
-void cs_main(uint3 id : SV_DispatchThreadID)
+// Threads numbered along the buffer rather than by pixel: 40 x 22 groups of 1,024 threads (the most
+// a group may have) are 901,120 threads for 921,600 cells, so thread n shades cell n and, for the
+// first 20,480 threads, cell n + 901,120 too. No group size gives every cell a thread of its own.
+[numthreads(1024, 1, 1)]
+void cs_main(uint3 group : SV_GroupID, uint thread : SV_GroupIndex)
 {
-    if (id.x >= kWidth || id.y >= kHeight)
-        return;
-    screenOut[id.y * kWidth + id.x] = Shade(float2(id.xy) + 0.5);
+    uint n = (group.y * 40 + group.x) * 1024 + thread;
+    for (uint cell = n; cell < kWidth * kHeight; cell += 40 * 22 * 1024)
+        screenOut[cell] = Shade(float2(cell % kWidth, cell / kWidth) + 0.5);
 }
 
 float4 ps_main(float4 position : SV_Position) : SV_Target

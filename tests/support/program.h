@@ -15,6 +15,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "text.h"
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -144,7 +146,8 @@ inline int FrameRateLines(const std::string& out) {
     std::string line;
     while (std::getline(lines, line)) {
         // The dispatch line ends in a carriage return: the report is written over it.
-        std::string report = line.substr(line.find_last_of('\r') == std::string::npos ? 0 : line.find_last_of('\r') + 1);
+        std::string report =
+            line.substr(line.find_last_of('\r') == std::string::npos ? 0 : line.find_last_of('\r') + 1);
         size_t fps = report.find(" fps");
         if (fps == std::string::npos)
             continue;

@@ -1,0 +1,51 @@
+// The program's scene on the stand-in: a scratch folder holding main.fx as the current directory,
+// the test's window, and D3DInit before each test, SceneRelease and D3DRelease after it.
+#pragma once
+
+#include "console.h"
+#include "d3d11_test.h"
+
+#include "d3d.h"
+#include "scene.h"
+
+#include <filesystem>
+
+void FrameUpdate();
+
+class SceneTest : public d3dtest::D3D11Test {
+  protected:
+    void SetUp() override {
+        D3D11Test::SetUp();
+        home_ = std::filesystem::current_path();
+        char name[] = "/tmp/fxview-scene-XXXXXX";
+        dir_ = mkdtemp(name);
+        std::filesystem::current_path(dir_);
+        WriteShader(InitialShader());
+        HRESULT hr = E_FAIL;
+        CapturedStdout([&] { hr = D3DInit(window_.hwnd(), 1280, 720, "main.fx"); });
+        ASSERT_EQ(hr, S_OK);
+    }
+    void TearDown() override {
+        fxtest::ClearKeyStates();
+        CapturedStdout([] {
+            SceneRelease();
+            D3DRelease();
+        });
+        std::filesystem::current_path(home_);
+        std::filesystem::remove_all(dir_);
+        D3D11Test::TearDown();
+    }
+    virtual std::string InitialShader() = 0;
+    void WriteShader(const std::string& text) { std::ofstream("main.fx") << text; }
+
+    std::vector<uint32_t> BackBuffer() { return d3dtest::ReadTexture(d3ddevice, d3dcontext, pBackBuffer); }
+
+    d3dtest::TestWindow window_;
+    std::filesystem::path home_;
+    std::filesystem::path dir_;
+};
+
+// RGBA8 texel as read back: red in the low byte.
+inline uint32_t Rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+    return r | g << 8 | b << 16 | a << 24;
+}
