@@ -158,7 +158,7 @@ def fps_reports(text):
 
 
 def alloc_counts(text):
-    return [tuple(int(w) for w in line.split()[1:3]) for line in text.splitlines() if line.startswith("alloc ")]
+    return [tuple(int(w) for w in line.split()[1:4]) for line in text.splitlines() if line.startswith("alloc ")]
 
 
 def replace_file(path, text):
@@ -255,6 +255,7 @@ def main():
                 result["frames_counted"] = len(frames)
                 result["allocs_per_frame"] = (counts[1][0] - counts[0][0]) / len(frames)
                 result["allocs_per_frame_main"] = (counts[1][1] - counts[0][1]) / len(frames)
+                result["allocs_per_frame_own"] = (counts[1][2] - counts[0][2]) / len(frames)
         else:
             sleep_until(t0 + 10 * NS)
             result["rss_10s_kib"] = program.rss_kib()
