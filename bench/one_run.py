@@ -224,6 +224,8 @@ def main():
     shader_path = os.path.join(scratch, "main.fx")
     shutil.copyfile(args.shader, shader_path)
     env = dict(os.environ)
+    # Every start-up and reload compiles its pipelines as a new shader would, whatever ran before.
+    env["MESA_SHADER_CACHE_DISABLE"] = "true"
     if args.alloc_lib:
         env["LD_PRELOAD"] = os.path.abspath(args.alloc_lib)
 

@@ -168,6 +168,8 @@ def document(table_text, machine, args, plot_name):
         "- `frame_watch` (bench/frame_watch.cpp) is an X client on the same display. It sees every frame "
         "presented into the window through the X DAMAGE extension, reads the window's centre pixel back when "
         "asked, and presses keys through XTEST. All times are CLOCK_MONOTONIC.",
+        "- Mesa's on-disk shader cache is off in every run (MESA_SHADER_CACHE_DISABLE), so that each start-up and "
+        "each reload builds its pipelines as a new shader does, whichever program ran before.",
         "- Frames per second: the programs' own once-a-second report, the median of those from 3 s to the end of "
         "the steady stretch. The plot shows the intervals between frames as frame_watch saw them.",
         "- Start-up: from just before the program is started to the first frame whose centre pixel is neither "
