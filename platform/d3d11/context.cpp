@@ -446,14 +446,20 @@ void Context::UpdateSubresource(ID3D11Resource* pDstResource, UINT DstSubresourc
                     static_cast<const char*>(pSrcData) + y * SrcRowPitch, rowBytes);
     UseImage(cmd, texture->Image(), &texture->hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT,
              VK_ACCESS_2_TRANSFER_WRITE_BIT, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL);
+    device_->frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(upload.buffer));
+    device_->frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(upload.memory));
+    if (texture->Swapped()) {
+        result = texture->RecordReorderingCopy(cmd, upload.buffer, box, true);
+        if (result != VK_SUCCESS)
+            Fail("vkCreateImage (channel reordering)", result);
+        return;
+    }
     VkBufferImageCopy region = {};
     region.imageSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
     region.imageOffset = {static_cast<int32_t>(box.left), static_cast<int32_t>(box.top), 0};
     region.imageExtent = {box.right - box.left, rows, 1};
     vkCmdCopyBufferToImage(cmd, upload.buffer, texture->Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1,
                            &region);
-    device_->frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(upload.buffer));
-    device_->frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(upload.memory));
 }
 
 void Context::CopyResource(ID3D11Resource* pDstResource, ID3D11Resource* pSrcResource) {
@@ -479,7 +485,9 @@ void Context::CopyResource(ID3D11Resource* pDstResource, ID3D11Resource* pSrcRes
     if (!dst || !src || dst->Desc().Width != src->Desc().Width || dst->Desc().Height != src->Desc().Height ||
         dst->Desc().Format != src->Desc().Format || !Record(&cmd))
         return;
-    const VkPipelineStageFlags2 copy = VK_PIPELINE_STAGE_2_COPY_BIT;
+    // Blits as well as copies run in the transfer stages: a back buffer keeping its channels in the
+    // window's order is copied through a blit that reorders them.
+    const VkPipelineStageFlags2 copy = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
     // Staging textures are tightly packed buffers; everything else is an image.
     if (src->Staging()) {
         UseBuffer(cmd, src->StagingBuffer(), &src->hazard, copy, VK_ACCESS_2_TRANSFER_READ_BIT);
@@ -494,18 +502,33 @@ void Context::CopyResource(ID3D11Resource* pDstResource, ID3D11Resource* pSrcRes
                  VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, true);
     }
     const VkExtent3D extent = {src->Desc().Width, src->Desc().Height, 1};
+    const D3D11_BOX box = {0, 0, 0, extent.width, extent.height, 1};
     VkBufferImageCopy bufferImage = {};
     bufferImage.imageSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
     bufferImage.imageExtent = extent;
+    VkResult result = VK_SUCCESS;
     if (src->Staging() && dst->Staging()) {
         VkBufferCopy region = {0, 0, VkDeviceSize(src->RowPitch()) * extent.height};
         vkCmdCopyBuffer(cmd, src->StagingBuffer(), dst->StagingBuffer(), 1, &region);
+    } else if (src->Staging() && dst->Swapped()) {
+        result = dst->RecordReorderingCopy(cmd, src->StagingBuffer(), box, true);
     } else if (src->Staging()) {
         vkCmdCopyBufferToImage(cmd, src->StagingBuffer(), dst->Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL,
                                1, &bufferImage);
+    } else if (dst->Staging() && src->Swapped()) {
+        result = src->RecordReorderingCopy(cmd, dst->StagingBuffer(), box, false);
     } else if (dst->Staging()) {
         vkCmdCopyImageToBuffer(cmd, src->Image(), VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, dst->StagingBuffer(),
                                1, &bufferImage);
+    } else if (src->Format() != dst->Format()) {
+        // Same texels, channels kept in the other order: a blit of the same size reorders them exactly.
+        VkImageBlit region = {};
+        region.srcSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+        region.dstSubresource = region.srcSubresource;
+        region.srcOffsets[1] = {static_cast<int32_t>(extent.width), static_cast<int32_t>(extent.height), 1};
+        region.dstOffsets[1] = region.srcOffsets[1];
+        vkCmdBlitImage(cmd, src->Image(), VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, dst->Image(),
+                       VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &region, VK_FILTER_NEAREST);
     } else {
         VkImageCopy region = {};
         region.srcSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
@@ -514,6 +537,8 @@ void Context::CopyResource(ID3D11Resource* pDstResource, ID3D11Resource* pSrcRes
         vkCmdCopyImage(cmd, src->Image(), VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, dst->Image(),
                        VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &region);
     }
+    if (result != VK_SUCCESS)
+        Fail("vkCreateImage (channel reordering)", result);
 }
 
 HRESULT Context::Map(ID3D11Resource* pResource, UINT Subresource, D3D11_MAP MapType, UINT MapFlags,

@@ -56,6 +56,26 @@ VkSurfaceFormatKHR ChooseFormat(VkPhysicalDevice physical, VkSurfaceKHR surface,
                            : formats[0];
 }
 
+// The format of the back buffer's image: the description's when the window takes it, else the
+// same texels with red and blue swapped when the window takes that, so that Present of the same size
+// is a plain copy rather than a converting blit. Copies out of the back buffer reorder the channels.
+VkFormat ChooseBackBufferStorage(VkPhysicalDevice physical, VkSurfaceKHR surface, VkFormat wanted) {
+    const VkFormat swapped = wanted == VK_FORMAT_R8G8B8A8_UNORM   ? VK_FORMAT_B8G8R8A8_UNORM
+                             : wanted == VK_FORMAT_B8G8R8A8_UNORM ? VK_FORMAT_R8G8B8A8_UNORM
+                                                                  : wanted;
+    uint32_t count = 0;
+    vkGetPhysicalDeviceSurfaceFormatsKHR(physical, surface, &count, nullptr);
+    std::vector<VkSurfaceFormatKHR> formats(count);
+    vkGetPhysicalDeviceSurfaceFormatsKHR(physical, surface, &count, formats.data());
+    bool offersSwapped = false;
+    for (const VkSurfaceFormatKHR& format : formats) {
+        if (format.format == wanted)
+            return wanted;
+        offersSwapped = offersSwapped || format.format == swapped;
+    }
+    return offersSwapped ? swapped : wanted;
+}
+
 // Asks the window manager to make the window cover the screen, or not, as DXGI's switch does.
 void RequestFullscreen(HWND hwnd, bool fullscreen) {
     Display* display;
@@ -135,7 +155,9 @@ HRESULT SwapChain::Create(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, VkSu
     texture.Usage = D3D11_USAGE_DEFAULT;
     texture.BindFlags = ToBindFlags(d.BufferUsage);
     ID3D11Texture2D* backBuffer = nullptr;
-    HRESULT hr = Texture2D::Create(device, &texture, nullptr, &backBuffer);
+    const VkFormat storage =
+        ChooseBackBufferStorage(device->vk.physical, surface, ToVkFormat(d.BufferDesc.Format));
+    HRESULT hr = Texture2D::CreateBackBuffer(device, &texture, storage, &backBuffer);
     if (FAILED(hr)) {
         chain->Release();
         return hr;

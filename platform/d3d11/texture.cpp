@@ -3,6 +3,7 @@
 #include "formats.h"
 #include "vk_result.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -76,9 +77,9 @@ HRESULT Validate(const D3D11_TEXTURE2D_DESC* d, const D3D11_SUBRESOURCE_DATA* in
 
 namespace d3d11 {
 
-Texture2D::Texture2D(Device* device, const D3D11_TEXTURE2D_DESC& desc)
-    : DeviceChild(device, "ID3D11Texture2D"), desc_(desc), format_(ToVkFormat(desc.Format)),
-      rowPitch_(desc.Width * FormatSize(desc.Format)) {
+Texture2D::Texture2D(Device* device, const D3D11_TEXTURE2D_DESC& desc, VkFormat storage)
+    : DeviceChild(device, "ID3D11Texture2D"), desc_(desc), format_(storage),
+      swapped_(storage != ToVkFormat(desc.Format)), rowPitch_(desc.Width * FormatSize(desc.Format)) {
     desc_.MipLevels = 1;
 }
 
@@ -101,9 +102,21 @@ HRESULT Texture2D::Create(Device* device, const D3D11_TEXTURE2D_DESC* desc,
         return hr;
     if (!out)
         return S_FALSE;
-    *out = nullptr;
+    return Make(device, desc, initial, ToVkFormat(desc->Format), out);
+}
 
-    Texture2D* texture = new Texture2D(device, *desc);
+HRESULT Texture2D::CreateBackBuffer(Device* device, const D3D11_TEXTURE2D_DESC* desc, VkFormat storage,
+                                    ID3D11Texture2D** out) {
+    HRESULT hr = Validate(desc, nullptr);
+    if (FAILED(hr))
+        return hr;
+    return Make(device, desc, nullptr, storage, out);
+}
+
+HRESULT Texture2D::Make(Device* device, const D3D11_TEXTURE2D_DESC* desc,
+                        const D3D11_SUBRESOURCE_DATA* initial, VkFormat storage, ID3D11Texture2D** out) {
+    *out = nullptr;
+    Texture2D* texture = new Texture2D(device, *desc, storage);
     const UINT pitch = texture->rowPitch_;
     const VkDeviceSize size = VkDeviceSize(pitch) * desc->Height;
     if (texture->Staging()) {
@@ -169,6 +182,53 @@ HRESULT Texture2D::Create(Device* device, const D3D11_TEXTURE2D_DESC* desc,
     }
     *out = texture;
     return S_OK;
+}
+
+VkResult Texture2D::RecordReorderingCopy(VkCommandBuffer cmd, VkBuffer buffer, const D3D11_BOX& box,
+                                         bool toImage) {
+    const uint32_t width = box.right - box.left;
+    const uint32_t height = box.bottom - box.top;
+    ImageMemory scratch;
+    VkResult result =
+        CreateImageMemory(device_->vk, ToVkFormat(desc_.Format), width, height,
+                          VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT, &scratch);
+    if (result != VK_SUCCESS)
+        return result;
+    device_->frames.Defer(GarbageKind::Image, reinterpret_cast<uint64_t>(scratch.image));
+    device_->frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(scratch.memory));
+
+    const VkPipelineStageFlags2 transfer = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
+    const VkImageSubresourceLayers layers = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+    VkBufferImageCopy rows = {};
+    rows.imageSubresource = layers;
+    rows.imageExtent = {width, height, 1};
+    const VkOffset3D whole[2] = {{0, 0, 0}, {static_cast<int32_t>(width), static_cast<int32_t>(height), 1}};
+    const VkOffset3D part[2] = {{static_cast<int32_t>(box.left), static_cast<int32_t>(box.top), 0},
+                                {static_cast<int32_t>(box.right), static_cast<int32_t>(box.bottom), 1}};
+    VkImageBlit blit = {};
+    blit.srcSubresource = layers;
+    blit.dstSubresource = layers;
+    Hazard scratchHazard;
+    UseImage(cmd, scratch.image, &scratchHazard, transfer, VK_ACCESS_2_TRANSFER_WRITE_BIT,
+             VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, true);
+    if (toImage) {
+        vkCmdCopyBufferToImage(cmd, buffer, scratch.image, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &rows);
+        UseImage(cmd, scratch.image, &scratchHazard, transfer, VK_ACCESS_2_TRANSFER_READ_BIT,
+                 VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL);
+        std::copy(whole, whole + 2, blit.srcOffsets);
+        std::copy(part, part + 2, blit.dstOffsets);
+        vkCmdBlitImage(cmd, scratch.image, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, Image(),
+                       VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &blit, VK_FILTER_NEAREST);
+    } else {
+        std::copy(part, part + 2, blit.srcOffsets);
+        std::copy(whole, whole + 2, blit.dstOffsets);
+        vkCmdBlitImage(cmd, Image(), VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, scratch.image,
+                       VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &blit, VK_FILTER_NEAREST);
+        UseImage(cmd, scratch.image, &scratchHazard, transfer, VK_ACCESS_2_TRANSFER_READ_BIT,
+                 VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL);
+        vkCmdCopyImageToBuffer(cmd, scratch.image, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, buffer, 1, &rows);
+    }
+    return VK_SUCCESS;
 }
 
 HRESULT Texture2D::QueryInterface(REFIID riid, void** ppvObject) {

@@ -1,6 +1,7 @@
 // ID3D11Texture2D: one mip level, one layer, one sample. Default usage is a VkImage that starts
 // zeroed; staging usage is a host-visible buffer of tightly packed rows, which is all that copying
-// and mapping need. No compressed or depth formats.
+// and mapping need. A swap chain's back buffer may keep its channels in the window's order (BGRA for
+// RGBA) so that Present is a plain copy; copies in and out reorder them. No compressed or depth formats.
 #pragma once
 
 #include "barriers.h"
@@ -13,6 +14,10 @@ class Texture2D final : public DeviceChild<ID3D11Texture2D> {
   public:
     static HRESULT Create(Device* device, const D3D11_TEXTURE2D_DESC* desc,
                           const D3D11_SUBRESOURCE_DATA* initial, ID3D11Texture2D** out);
+    // A back buffer without initial data whose image stores its texels as `storage`, a format of the
+    // same size as the description's with the red and blue channels swapped (or the same format).
+    static HRESULT CreateBackBuffer(Device* device, const D3D11_TEXTURE2D_DESC* desc, VkFormat storage,
+                                    ID3D11Texture2D** out);
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;
     void STDMETHODCALLTYPE GetType(D3D11_RESOURCE_DIMENSION* pResourceDimension) override;
@@ -24,15 +29,26 @@ class Texture2D final : public DeviceChild<ID3D11Texture2D> {
     VkBuffer StagingBuffer() const { return staging_.buffer; }
     void* Mapped() const { return staging_.mapped; }
     UINT RowPitch() const { return rowPitch_; }
+    // The image's format, which render passes and views use.
     VkFormat Format() const { return format_; }
+    // The image keeps red and blue where the description's format does not.
+    bool Swapped() const { return swapped_; }
     Hazard hazard;
 
+    // Records a copy between `box` of this texture's swapped image (already in the transfer layout of
+    // the direction) and rows in the description's channel order packed tightly in `buffer`, through a
+    // scratch image and a blit that reorders the channels and changes no value.
+    VkResult RecordReorderingCopy(VkCommandBuffer cmd, VkBuffer buffer, const D3D11_BOX& box, bool toImage);
+
   private:
-    Texture2D(Device* device, const D3D11_TEXTURE2D_DESC& desc);
+    Texture2D(Device* device, const D3D11_TEXTURE2D_DESC& desc, VkFormat storage);
+    static HRESULT Make(Device* device, const D3D11_TEXTURE2D_DESC* desc,
+                        const D3D11_SUBRESOURCE_DATA* initial, VkFormat storage, ID3D11Texture2D** out);
     ~Texture2D() override;
 
     D3D11_TEXTURE2D_DESC desc_;
     VkFormat format_;
+    bool swapped_;
     UINT rowPitch_;
     ImageMemory image_;
     BufferMemory staging_;

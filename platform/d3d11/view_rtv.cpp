@@ -1,6 +1,5 @@
 #include "views.h"
 
-#include "formats.h"
 #include "vk_result.h"
 
 namespace d3d11 {
@@ -49,7 +48,7 @@ HRESULT RenderTargetView::Create(Device* device, ID3D11Resource* resource,
     VkImageViewCreateInfo info = {VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO};
     info.image = texture->Image();
     info.viewType = VK_IMAGE_VIEW_TYPE_2D;
-    info.format = ToVkFormat(view.Format);
+    info.format = texture->Format(); // the view's format, with channels as the image keeps them
     info.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
     VkResult result = vkCreateImageView(device->vk.device, &info, nullptr, &rtv->view_);
     if (result != VK_SUCCESS) {

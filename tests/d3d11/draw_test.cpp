@@ -7,10 +7,56 @@
 
 #include <X11/Xutil.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+namespace {
+
+// Heap allocations made through operator new while counting is on. The stand-in is C++, so each
+// allocation it makes on a frame's path passes here; the validation layer's would too, which is why
+// the counting test runs in a process of its own without it (d3d11_draw_alloc_test).
+std::atomic<bool> countingAllocations{false};
+std::atomic<long> allocations{0};
+
+} // namespace
+
+void* operator new(std::size_t size) {
+    if (countingAllocations.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+void* operator new(std::size_t size, std::align_val_t align) {
+    if (countingAllocations.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    const std::size_t alignment = static_cast<std::size_t>(align);
+    if (void* p = std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment))
+        return p;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -216,6 +262,70 @@ TEST_F(DrawTest, ANullViewReadsZerosAndDropsWrites) {
             return y >= 704 ? Rgba(0, 0, 0, 255) : Rgba(x & 255, y & 255, (x + y + 3) & 255, 255);
         },
         "the buffer after a dispatch with a null view");
+}
+
+TEST_F(DrawTest, TheBackBufferCopiesInAndOutInDirect3DsChannelOrder) {
+    D3D11_TEXTURE2D_DESC desc;
+    backBuffer_->GetDesc(&desc);
+    EXPECT_EQ(desc.Format, DXGI_FORMAT_R8G8B8A8_UNORM);
+    // Four distinct bytes per texel: any swap of channels shows.
+    auto pattern = [](UINT x, UINT y) { return Rgba(x & 255, y & 255, (x >> 8) | 0x10, 0x80 | (y >> 8)); };
+    std::vector<uint32_t> texels(size_t(kWidth) * kHeight);
+    for (UINT y = 0; y < kHeight; ++y) {
+        for (UINT x = 0; x < kWidth; ++x)
+            texels[size_t(y) * kWidth + x] = pattern(x, y);
+    }
+    D3D11_TEXTURE2D_DESC stagingDesc = desc;
+    stagingDesc.Usage = D3D11_USAGE_STAGING;
+    stagingDesc.BindFlags = 0;
+    stagingDesc.CPUAccessFlags = D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE;
+    D3D11_SUBRESOURCE_DATA data = {texels.data(), kWidth * 4, 0};
+    ID3D11Texture2D* staging = nullptr;
+    ASSERT_EQ(device->CreateTexture2D(&stagingDesc, &data, &staging), S_OK);
+    context->CopyResource(backBuffer_, staging);
+    staging->Release();
+    ExpectBackBuffer(pattern, "a staging texture copied in");
+
+    const uint32_t patch[6] = {Rgba(1, 2, 3, 4),     Rgba(5, 6, 7, 8),     Rgba(9, 10, 11, 12),
+                               Rgba(13, 14, 15, 16), Rgba(17, 18, 19, 20), Rgba(21, 22, 23, 24)};
+    const D3D11_BOX box = {100, 200, 0, 103, 202, 1};
+    context->UpdateSubresource(backBuffer_, 0, &box, patch, 3 * 4, 0);
+    auto patched = [&](UINT x, UINT y) {
+        if (x >= box.left && x < box.right && y >= box.top && y < box.bottom)
+            return patch[(y - box.top) * 3 + (x - box.left)];
+        return pattern(x, y);
+    };
+    ExpectBackBuffer(patched, "after UpdateSubresource of a box");
+
+    D3D11_TEXTURE2D_DESC plainDesc = desc;
+    plainDesc.BindFlags = D3D11_BIND_RENDER_TARGET;
+    ID3D11Texture2D* plain = nullptr;
+    ASSERT_EQ(device->CreateTexture2D(&plainDesc, nullptr, &plain), S_OK);
+    context->CopyResource(plain, backBuffer_);
+    std::vector<uint32_t> got = d3dtest::ReadTexture(device, context, plain);
+    plain->Release();
+    ASSERT_EQ(got.size(), texels.size());
+    size_t wrong = 0;
+    for (UINT y = 0; y < kHeight; ++y) {
+        for (UINT x = 0; x < kWidth; ++x)
+            wrong += got[size_t(y) * kWidth + x] != patched(x, y);
+    }
+    EXPECT_EQ(wrong, 0u) << "texels of a texture copied from the back buffer: got " << wrong
+                         << " that differ, want 0";
+}
+
+TEST_F(DrawTest, ASteadyStateFrameMakesNoHeapAllocationInTheStandIn) {
+    const char* validation = std::getenv("FXVIEW_VALIDATION");
+    if (validation && std::strcmp(validation, "1") == 0)
+        GTEST_SKIP() << "the validation layer allocates on every call: d3d11_draw_alloc_test runs this";
+    for (int i = 0; i < 20; ++i)
+        Frame(float(i), uav_);
+    countingAllocations = true;
+    for (int i = 0; i < 200; ++i)
+        Frame(float(i), uav_);
+    countingAllocations = false;
+    EXPECT_EQ(allocations.load(), 0)
+        << "operator new calls over 200 frames (upload, dispatch, draw, present)";
 }
 
 // The window's pixel at (x, y) as the X server holds it, as 0xRRGGBB.
