@@ -1,0 +1,239 @@
+#include "isolation.h"
+
+#include "hooks.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A record on the pipe: the tag, the size, then the bytes, in the machine's own byte order.
+constexpr size_t kHeaderSize = sizeof(uint32_t) + sizeof(uint64_t);
+constexpr size_t kReadChunk = 64 * 1024;
+
+std::string ErrnoText(const char* call) {
+    return std::string(call) + ": " + std::strerror(errno);
+}
+
+// One end of the pipe, closed when it goes out of scope if it was not closed before.
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { Close(); }
+    int get() const { return fd_; }
+    void Close() {
+        if (fd_ < 0)
+            return;
+        // Linux releases the descriptor even when close reports an error, so it is never retried.
+        if (close(fd_) != 0)
+            LogFailure("close", std::strerror(errno));
+        fd_ = -1;
+    }
+
+  private:
+    int fd_;
+};
+
+bool Reap(pid_t pid, int* status) {
+    for (;;) {
+        if (waitpid(pid, status, 0) == pid)
+            return true;
+        if (errno != EINTR)
+            return false;
+    }
+}
+
+// A started child, killed and reaped when it goes out of scope unreaped (an exception while reading).
+class Child {
+  public:
+    explicit Child(pid_t pid) : pid_(pid) {}
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    ~Child() {
+        if (reaped_)
+            return;
+        int status;
+        if (kill(pid_, SIGKILL) != 0 || !Reap(pid_, &status))
+            LogFailure("waitpid", std::strerror(errno));
+    }
+    // Kills the child first when `stop` is set; false, with errno, when it cannot be reaped.
+    bool Wait(bool stop, int* status) {
+        if (stop && kill(pid_, SIGKILL) != 0)
+            return false;
+        reaped_ = Reap(pid_, status);
+        return reaped_;
+    }
+
+  private:
+    pid_t pid_;
+    bool reaped_ = false;
+};
+
+// What only the child does before the work: default signal handling, so that a crash ends it with
+// its signal rather than in a handler of the parent's (a sanitizer's, a fuzzer's); no core file; and
+// standard output on /dev/null, so that nothing reaches the parent's terminal or capture.
+bool PrepareChild() {
+    struct sigaction defaults = {};
+    defaults.sa_handler = SIG_DFL;
+    sigemptyset(&defaults.sa_mask);
+    // The standard signals; glibc keeps the first real-time ones for itself and refuses them.
+    for (int s = 1; s <= SIGSYS; ++s) {
+        if (s != SIGKILL && s != SIGSTOP && sigaction(s, &defaults, nullptr) != 0)
+            return false;
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    const rlimit noCore = {0, 0};
+    if (sigprocmask(SIG_SETMASK, &none, nullptr) != 0 || setrlimit(RLIMIT_CORE, &noCore) != 0)
+        return false;
+    int null = open("/dev/null", O_WRONLY);
+    if (null < 0)
+        return false;
+    return dup2(null, STDOUT_FILENO) == STDOUT_FILENO && close(null) == 0;
+}
+
+[[noreturn]] void RunChild(int fd, const std::function<void(RecordWriter&)>& work) {
+    if (!PrepareChild())
+        _exit(kExitSetupFailed);
+    RecordWriter writer(fd);
+    try {
+        work(writer);
+    } catch (...) {
+        _exit(kExitThrew);
+    }
+    _exit(writer.ok() ? 0 : kExitWriteFailed);
+}
+
+// Reads until the end of the pipe or the deadline; false when the deadline came first or reading
+// failed, with the reason in `failure` in the latter case. A deadline already past reads what is
+// in the pipe now.
+bool ReadAll(int fd, Clock::time_point deadline, std::string* bytes, std::string* failure) {
+    for (;;) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        left = std::max<long long>(0, std::min<long long>(left, INT_MAX));
+        pollfd p = {fd, POLLIN, 0};
+        int ready = poll(&p, 1, static_cast<int>(left));
+        if (ready < 0 && errno != EINTR) {
+            *failure = ErrnoText("poll");
+            return false;
+        }
+        if (ready == 0 && left == 0)
+            return false;
+        if (ready <= 0)
+            continue;
+        size_t old = bytes->size();
+        bytes->resize(old + kReadChunk);
+        ssize_t got = read(fd, bytes->data() + old, kReadChunk);
+        bytes->resize(old + (got > 0 ? static_cast<size_t>(got) : 0));
+        if (got == 0)
+            return true;
+        if (got < 0 && errno != EINTR && errno != EAGAIN) {
+            *failure = ErrnoText("read");
+            return false;
+        }
+    }
+}
+
+// The complete records in `bytes`; a record cut short by the child's end is left out.
+std::vector<Record> ParseRecords(const std::string& bytes) {
+    std::vector<Record> records;
+    size_t at = 0;
+    while (bytes.size() - at >= kHeaderSize) {
+        uint32_t tag;
+        uint64_t size;
+        std::memcpy(&tag, bytes.data() + at, sizeof tag);
+        std::memcpy(&size, bytes.data() + at + sizeof tag, sizeof size);
+        at += kHeaderSize;
+        if (size > bytes.size() - at)
+            break;
+        records.push_back({tag, bytes.substr(at, size)});
+        at += size;
+    }
+    return records;
+}
+
+} // namespace
+
+void RecordWriter::Write(uint32_t tag, const void* data, size_t size) {
+    char header[kHeaderSize];
+    const uint64_t size64 = size;
+    std::memcpy(header, &tag, sizeof tag);
+    std::memcpy(header + sizeof tag, &size64, sizeof size64);
+    ok_ = ok_ && WriteAll(header, sizeof header) && WriteAll(data, size);
+}
+
+bool RecordWriter::WriteAll(const void* data, size_t size) {
+    const char* at = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t done = write(fd_, at, size);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        at += done;
+        size -= static_cast<size_t>(done);
+    }
+    return true;
+}
+
+IsolatedRun RunIsolated(const std::function<void(RecordWriter&)>& work, int limitMs) {
+    IsolatedRun run;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        run.failure = ErrnoText("pipe2");
+        return run;
+    }
+    Fd readEnd(fds[0]);
+    Fd writeEnd(fds[1]);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+    pid_t pid = fork();
+    if (pid < 0) {
+        run.failure = ErrnoText("fork");
+        return run;
+    }
+    if (pid == 0)
+        RunChild(writeEnd.get(), work);
+
+    Child child(pid);
+    // Only the child may hold the write end, or the end of the pipe would never come.
+    writeEnd.Close();
+    std::string bytes;
+    const bool complete = ReadAll(readEnd.get(), deadline, &bytes, &run.failure);
+    int status = 0;
+    if (!child.Wait(!complete, &status)) {
+        run.end = ChildEnd::Lost;
+        run.failure = ErrnoText("waitpid");
+    } else if (!run.failure.empty()) {
+        run.end = ChildEnd::Lost;
+    } else if (!complete && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
+        run.end = ChildEnd::TimedOut;
+    } else if (WIFSIGNALED(status)) {
+        run.end = ChildEnd::Signalled;
+        run.signal = WTERMSIG(status);
+    } else {
+        run.end = ChildEnd::Exited;
+        run.exitStatus = WEXITSTATUS(status);
+        // A child that ended of its own accord as the deadline came left the rest in the pipe.
+        if (!complete && !ReadAll(readEnd.get(), Clock::now(), &bytes, &run.failure) && !run.failure.empty())
+            run.end = ChildEnd::Lost;
+    }
+    run.records = ParseRecords(bytes);
+    return run;
+}
+
+} // namespace platform

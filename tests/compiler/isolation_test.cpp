@@ -1,0 +1,166 @@
+// The child-process runner under D3DCompile2: records come back whole and in order however large,
+// a crash, a hang, an exit or an exception in the child is told apart, and the child cannot touch
+// the parent's output. Also measures what a fork costs in a process of the program's size.
+#include "isolation.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <sys/time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using platform::ChildEnd;
+using platform::IsolatedRun;
+using platform::RecordWriter;
+using platform::RunIsolated;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kLimitMs = 10000;
+
+double MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+TEST(IsolationTest, RecordsComeBackInOrderWhateverTheirSize) {
+    // Far more than a pipe holds: the parent must read while the child writes.
+    const std::string big(4 << 20, 'x');
+    IsolatedRun run = RunIsolated(
+        [&big](RecordWriter& out) {
+            out.Write(1, "first");
+            out.Write(2, nullptr, 0);
+            out.Write(3, big);
+            out.Write(4, "last");
+        },
+        kLimitMs);
+    EXPECT_EQ(run.end, ChildEnd::Exited);
+    EXPECT_EQ(run.exitStatus, 0);
+    ASSERT_EQ(run.records.size(), 4u);
+    EXPECT_EQ(run.records[0].tag, 1u);
+    EXPECT_EQ(run.records[0].bytes, "first");
+    EXPECT_EQ(run.records[1].bytes, "");
+    EXPECT_EQ(run.records[2].bytes.size(), big.size());
+    EXPECT_TRUE(run.records[2].bytes == big) << "the big record came back changed";
+    EXPECT_EQ(run.records[3].tag, 4u);
+    EXPECT_EQ(run.records[3].bytes, "last");
+}
+
+// The parent's own handler must not run in the child: a crash ends it with its signal.
+TEST(IsolationTest, ACrashEndsTheChildWithItsSignalAndKeepsWhatItSent) {
+    struct sigaction previous;
+    struct sigaction handler = {};
+    handler.sa_handler = [](int) { _exit(42); };
+    ASSERT_EQ(sigaction(SIGSEGV, &handler, &previous), 0);
+    for (int signal : {SIGSEGV, SIGABRT, SIGFPE}) {
+        IsolatedRun run = RunIsolated(
+            [signal](RecordWriter& out) {
+                out.Write(7, "before");
+                raise(signal);
+            },
+            kLimitMs);
+        EXPECT_EQ(run.end, ChildEnd::Signalled) << "signal " << signal;
+        EXPECT_EQ(run.signal, signal) << "got signal " << run.signal << ", want " << signal;
+        ASSERT_EQ(run.records.size(), 1u) << "signal " << signal;
+        EXPECT_EQ(run.records[0].bytes, "before");
+    }
+    ASSERT_EQ(sigaction(SIGSEGV, &previous, nullptr), 0);
+}
+
+TEST(IsolationTest, AnExitOrAnExceptionIsNotACrash) {
+    IsolatedRun exited = RunIsolated([](RecordWriter&) { _exit(7); }, kLimitMs);
+    EXPECT_EQ(exited.end, ChildEnd::Exited);
+    EXPECT_EQ(exited.exitStatus, 7);
+    IsolatedRun threw = RunIsolated([](RecordWriter&) { throw std::runtime_error("no"); }, kLimitMs);
+    EXPECT_EQ(threw.end, ChildEnd::Exited);
+    EXPECT_EQ(threw.exitStatus, platform::kExitThrew);
+}
+
+TEST(IsolationTest, AChildPastItsLimitIsKilled) {
+    Clock::time_point start = Clock::now();
+    IsolatedRun run = RunIsolated(
+        [](RecordWriter& out) {
+            out.Write(1, "started");
+            for (;;)
+                pause();
+        },
+        200);
+    double ms = MillisecondsSince(start);
+    EXPECT_EQ(run.end, ChildEnd::TimedOut);
+    EXPECT_GE(ms, 200.0);
+    EXPECT_LT(ms, 5000.0) << "got " << ms << " ms for a limit of 200 ms";
+    ASSERT_EQ(run.records.size(), 1u);
+    EXPECT_EQ(run.records[0].bytes, "started");
+}
+
+// A signal arriving while the parent waits on the pipe interrupts its calls; the read goes on.
+TEST(IsolationTest, SignalsToTheParentDoNotCutTheReadShort) {
+    static volatile sig_atomic_t ticks = 0;
+    struct sigaction previous;
+    struct sigaction handler = {}; // no SA_RESTART: every tick interrupts poll and read
+    handler.sa_handler = [](int) { ticks = ticks + 1; };
+    ASSERT_EQ(sigaction(SIGALRM, &handler, &previous), 0);
+    itimerval every = {{0, 1000}, {0, 1000}};
+    ASSERT_EQ(setitimer(ITIMER_REAL, &every, nullptr), 0);
+    IsolatedRun run = RunIsolated(
+        [](RecordWriter& out) {
+            usleep(100 * 1000);
+            out.Write(1, std::string(1 << 20, 'y'));
+        },
+        kLimitMs);
+    itimerval off = {};
+    ASSERT_EQ(setitimer(ITIMER_REAL, &off, nullptr), 0);
+    ASSERT_EQ(sigaction(SIGALRM, &previous, nullptr), 0);
+    EXPECT_GT(ticks, 0) << "the parent was never interrupted";
+    EXPECT_EQ(run.end, ChildEnd::Exited);
+    ASSERT_EQ(run.records.size(), 1u);
+    EXPECT_EQ(run.records[0].bytes.size(), 1u << 20);
+}
+
+// What the child prints goes nowhere, and the parent's unflushed output is not written twice.
+TEST(IsolationTest, TheChildLeavesTheParentsOutputAlone) {
+    testing::internal::CaptureStdout();
+    std::printf("parent ");
+    IsolatedRun run = RunIsolated(
+        [](RecordWriter&) {
+            std::printf("child ");
+            std::fflush(stdout);
+            ssize_t written = write(STDOUT_FILENO, "raw ", 4);
+            (void)written;
+        },
+        kLimitMs);
+    std::fflush(stdout);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(run.end, ChildEnd::Exited);
+    EXPECT_EQ(out, "parent ");
+}
+
+// Fork copies the page tables: the cost grows with what the process has mapped. The program holds
+// its device's memory too, so this measures with 512 MiB touched.
+TEST(IsolationTest, ForkCostsAFewMillisecondsInABigProcess) {
+    std::vector<char> ballast(512u << 20);
+    for (size_t at = 0; at < ballast.size(); at += 4096)
+        ballast[at] = 1;
+    std::vector<double> ms;
+    for (int i = 0; i < 21; ++i) {
+        Clock::time_point start = Clock::now();
+        IsolatedRun run = RunIsolated([](RecordWriter& out) { out.Write(1, nullptr, 0); }, kLimitMs);
+        ms.push_back(MillisecondsSince(start));
+        ASSERT_EQ(run.end, ChildEnd::Exited);
+    }
+    std::sort(ms.begin(), ms.end());
+    double median = ms[ms.size() / 2];
+    std::printf("fork, run and reap of an empty child with 512 MiB mapped: median %.2f ms, least %.2f ms\n",
+                median, ms.front());
+    RecordProperty("fork_median_us", static_cast<int>(median * 1000));
+    // Loose, for a loaded machine and sanitizer builds: what matters is not hundreds of milliseconds.
+    EXPECT_LT(median, 100.0) << "got a median of " << median << " ms";
+}
+
+} // namespace
