@@ -1,5 +1,6 @@
 // D3DCompile2: HLSL in, a code blob of SPIR-V and metadata out, with the compiler's messages.
 #include "attributes.h"
+#include "front_end.h"
 #include "hooks.h"
 #include "include_handler.h"
 #include "shader_blob.h"
@@ -7,9 +8,12 @@
 #include "targets.h"
 
 #include <d3dcompiler.h>
+#include <testing.h>
 
 #include <shaderc/shaderc.hpp>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -27,6 +31,10 @@ constexpr UINT kOptimizationLevelMask = D3DCOMPILE_OPTIMIZATION_LEVEL2;
 // syntax, and SPIR-V control flow is always structured.
 constexpr UINT kSupportedFlags = D3DCOMPILE_SKIP_OPTIMIZATION | D3DCOMPILE_PREFER_FLOW_CONTROL |
                                  D3DCOMPILE_ENABLE_STRICTNESS | kOptimizationLevelMask;
+
+// A compile that takes longer than this is a hang to the user who pressed F5.
+constexpr unsigned kCompileTimeLimitMs = 30000;
+std::atomic<unsigned> gCompileTimeLimitMs{kCompileTimeLimitMs};
 
 // shaderc has one optimisation for speed; levels 1 to 3 all ask for it.
 shaderc_optimization_level ToShadercOptimization(UINT flags) {
@@ -84,6 +92,39 @@ HRESULT Finish(HRESULT hr, const std::string& messages, ID3DBlob** shader, ID3DB
     return blobHr;
 }
 
+// What the author reads when the compiler itself failed on the source, and what goes to standard
+// error for whoever looks into it.
+std::string DescribeFault(const FrontEndResult& r, const std::string& name, const char* entry,
+                          unsigned limitMs, std::string* log) {
+    char what[160];
+    const char* abbreviation = r.end == ChildEnd::Signalled ? sigabbrev_np(r.signal) : nullptr;
+    switch (r.end) {
+    case ChildEnd::Signalled:
+        std::snprintf(what, sizeof what, "crashed on this source (signal %d, SIG%s)", r.signal,
+                      abbreviation ? abbreviation : "?");
+        break;
+    case ChildEnd::TimedOut:
+        std::snprintf(what, sizeof what, "took longer than %g s on this source and was stopped",
+                      limitMs / 1000.0);
+        break;
+    case ChildEnd::Exited:
+        if (r.exitStatus != 0)
+            std::snprintf(what, sizeof what, "failed on this source (exit status %d)", r.exitStatus);
+        else
+            std::snprintf(what, sizeof what, "ended without a complete result");
+        break;
+    case ChildEnd::NotStarted:
+    case ChildEnd::Lost:
+        std::snprintf(what, sizeof what, "could not be run (%s)", r.failure.c_str());
+        break;
+    }
+    *log = std::string("the HLSL compiler ") + what + " compiling '" + entry + "' of " + name;
+    if (r.end == ChildEnd::NotStarted || r.end == ChildEnd::Lost)
+        return name + ": error: the HLSL compiler " + what + "\n";
+    return name + ": error: the HLSL compiler " + what +
+           "; this is a compiler fault triggered by the code above: simplify the last edit\n";
+}
+
 HRESULT Compile(const char* data, size_t length, const std::string& name, const D3D_SHADER_MACRO* defines,
                 ID3DInclude* include, const char* entry, ShaderStage stage, UINT flags, ID3DBlob** shader,
                 std::string* messages) {
@@ -92,43 +133,48 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
         *messages = notFound;
         return E_FAIL;
     }
-    shaderc::Compiler compiler;
     shaderc::CompileOptions options = MakeOptions(defines, include, flags);
-    // Attributes are checked on the preprocessed text, where macros have their values. A source that
-    // does not preprocess goes no further: glslang would parse it all the same, unchecked.
-    shaderc::PreprocessedSourceCompilationResult preprocessed =
-        compiler.PreprocessGlsl(data, length, ToShadercKind(stage), name.c_str(), options);
-    shaderc_compilation_status preprocessStatus = preprocessed.GetCompilationStatus();
-    if (preprocessStatus != shaderc_compilation_status_success) {
-        *messages = preprocessed.GetErrorMessage();
-        if (preprocessStatus != shaderc_compilation_status_compilation_error || messages->empty())
+    const unsigned limitMs = gCompileTimeLimitMs.load();
+    FrontEndResult r = RunFrontEnd({data, length, name.c_str(), entry, ToShadercKind(stage), &options},
+                                   static_cast<int>(limitMs));
+    // Attributes are checked on the preprocessed text, where macros have their values. Their message
+    // says more than a compiler fault would, so it wins even when glslang went on to crash on them.
+    std::string attributeError;
+    if (!r.preprocessedText.empty() && !CheckNumThreads(r.preprocessedText, &attributeError)) {
+        *messages = name + ": error: " + attributeError + "\n";
+        return E_FAIL;
+    }
+    if (!r.finished) {
+        std::string log;
+        *messages = DescribeFault(r, name, entry, limitMs, &log);
+        LogFailure("D3DCompile2", log.c_str());
+        return E_FAIL;
+    }
+    // A source that does not preprocess goes no further: glslang would parse it all the same, unchecked.
+    if (r.preprocessStatus != shaderc_compilation_status_success) {
+        *messages = r.preprocessMessages;
+        if (r.preprocessStatus != shaderc_compilation_status_compilation_error || messages->empty())
             LogFailure("shaderc::Compiler::PreprocessGlsl", messages->c_str());
         if (messages->empty())
             *messages = name + ": error: the preprocessor failed without saying why\n";
         return E_FAIL;
     }
-    std::string attributeError;
-    if (!CheckNumThreads(std::string(preprocessed.cbegin(), preprocessed.cend()), &attributeError)) {
-        *messages = name + ": error: " + attributeError + "\n";
-        return E_FAIL;
-    }
-    shaderc::SpvCompilationResult result =
-        compiler.CompileGlslToSpv(data, length, ToShadercKind(stage), name.c_str(), entry, options);
-    *messages = result.GetErrorMessage();
-    shaderc_compilation_status status = result.GetCompilationStatus();
-    if (status != shaderc_compilation_status_success) {
-        if (status != shaderc_compilation_status_compilation_error)
+    *messages = r.compileMessages;
+    if (r.compileStatus != shaderc_compilation_status_success) {
+        if (r.compileStatus != shaderc_compilation_status_compilation_error)
             LogFailure("shaderc::Compiler::CompileGlslToSpv", messages->c_str());
         // Glslang reports a missing entry point only as a warning of its link step.
-        if (result.GetNumErrors() == 0)
+        if (r.compileErrors == 0 && messages->find("stage: Entry point not found") != std::string::npos)
             *messages += notFound;
+        else if (messages->empty())
+            *messages = name + ": error: the compiler failed without saying why\n";
         return E_FAIL;
     }
 
     ShaderInfo info;
     info.stage = stage;
     std::string error;
-    if (!ReflectSpirv(std::vector<uint32_t>(result.cbegin(), result.cend()), entry, &info, &error)) {
+    if (!ReflectSpirv(r.spirv, entry, &info, &error)) {
         *messages += name + ": error: " + error + "\n";
         return E_FAIL;
     }
@@ -141,6 +187,14 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
 }
 
 } // namespace
+
+namespace fxtest {
+
+void SetCompileTimeLimit(unsigned ms) {
+    gCompileTimeLimitMs = ms ? ms : kCompileTimeLimitMs;
+}
+
+} // namespace fxtest
 
 extern "C" HRESULT WINAPI D3DCompile2(const void* data, SIZE_T data_size, const char* filename,
                                       const D3D_SHADER_MACRO* defines, ID3DInclude* include,

@@ -38,3 +38,9 @@ namespace fxtest {
 // Vulkan validation messages (warnings and errors) seen so far, across every device of the process.
 long ValidationMessages();
 } // namespace fxtest
+
+// ---- HLSL compiler stand-in ----
+namespace fxtest {
+// D3DCompile2 stops a compile that runs longer than `ms`; 0 restores the program's limit of 30 s.
+void SetCompileTimeLimit(unsigned ms);
+} // namespace fxtest

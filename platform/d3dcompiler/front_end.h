@@ -1,0 +1,50 @@
+// The third-party part of D3DCompile2, shaderc's preprocessor and compiler over glslang, run on the
+// user's source in an isolated child process, and what comes back from it. It judges none of the
+// results: attributes, the entry point, reflection and the messages' wording are D3DCompile2's.
+#pragma once
+
+#include "isolation.h"
+
+#include <shaderc/shaderc.hpp>
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct FrontEndJob {
+    const char* source;
+    size_t length;
+    const char* name;
+    const char* entry;
+    shaderc_shader_kind kind;
+    const shaderc::CompileOptions* options; // its includer runs in the child
+};
+
+struct FrontEndResult {
+    // How the child ended. `finished` is set only when it sent everything and exited with status 0;
+    // `malformed` when what it sent could not be read.
+    ChildEnd end = ChildEnd::NotStarted;
+    int exitStatus = 0;
+    int signal = 0;
+    std::string failure;
+    bool finished = false;
+    bool malformed = false;
+
+    bool preprocessed = false; // the preprocessor's results below came back
+    shaderc_compilation_status preprocessStatus = shaderc_compilation_status_success;
+    std::string preprocessMessages;
+    std::string preprocessedText; // only when the preprocessor succeeded
+
+    bool compiled = false; // the compiler's results below came back
+    shaderc_compilation_status compileStatus = shaderc_compilation_status_success;
+    size_t compileErrors = 0;
+    std::string compileMessages;
+    std::vector<uint32_t> spirv;
+};
+
+// Preprocesses the source and, when that succeeds, compiles it, in a child process killed after
+// `limitMs`. The compile does not start when preprocessing fails.
+FrontEndResult RunFrontEnd(const FrontEndJob& job, int limitMs);
+
+} // namespace platform

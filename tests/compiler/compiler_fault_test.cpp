@@ -1,0 +1,238 @@
+// D3DCompile2 when the HLSL front end itself fails: each source here once crashed glslang, and with it
+// the program, when a half-edited main.fx was reloaded. Now the compile fails with a message, the
+// call is logged once, and the process and the compiler carry on. Also the costs of running the front
+// end in a child: no descriptor or child process left behind, other threads, large results.
+#include "compiler_test_util.h"
+
+#include <gtest/gtest.h>
+#include <testing.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr UINT kProgramFlags =
+    D3DCOMPILE_OPTIMIZATION_LEVEL3 | D3DCOMPILE_ENABLE_STRICTNESS | D3DCOMPILE_PREFER_FLOW_CONTROL;
+
+const char kCrashMessage[] = "main.fx: error: the HLSL compiler crashed on this source (signal 11, SIGSEGV); "
+                             "this is a compiler fault triggered by the code above: simplify the last edit\n";
+
+const char kBuffer[] = "RWStructuredBuffer<float4> o : register(u0);\n";
+const char kGood[] = "RWStructuredBuffer<float4> o : register(u0);\n"
+                     "[numthreads(8, 8, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n";
+
+struct Result {
+    HRESULT hr = S_OK;
+    ID3DBlob* code = nullptr;
+    std::string messages;
+    ~Result() {
+        if (code)
+            code->Release();
+    }
+};
+
+void Compile(Result* r, const std::string& source, const std::string& name = "main.fx") {
+    ID3DBlob* messages = nullptr;
+    r->hr =
+        D3DCompile2(source.data(), source.size(), name.c_str(), nullptr, D3D_COMPILE_STANDARD_FILE_INCLUDE,
+                    "cs_main", "cs_5_0", kProgramFlags, 0, 0, nullptr, 0, &r->code, &messages);
+    r->messages = fxtest::Text(messages);
+    if (messages)
+        messages->Release();
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+size_t OpenDescriptors() {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                             std::filesystem::directory_iterator()));
+}
+
+// True when this process has no child at all, running or unreaped.
+bool NoChildren() {
+    return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
+
+class CompilerFaultTest : public testing::Test {
+  protected:
+    void TearDown() override {
+        fxtest::SetCompileTimeLimit(0);
+        EXPECT_EQ(fxtest::LiveObjects("ID3D10Blob"), 0) << "blobs left alive after the test";
+        EXPECT_TRUE(NoChildren()) << "a compiler process was left behind";
+    }
+};
+
+TEST_F(CompilerFaultTest, SourcesThatCrashTheFrontEndFailWithAMessage) {
+    const struct {
+        const char* what;
+        std::string source;
+    } cases[] = {
+        {"noise() in a compute stage",
+         std::string(kBuffer) + "[numthreads(8, 8, 1)] void cs_main(uint3 id : SV_DispatchThreadID) {\n"
+                                "  o[id.x] = noise(float2(id.xy)); }\n"},
+        // The fuzzer's find: a bracket typed into a constant's name in the default main.fx.
+        {"a broken array declaration with an initializer",
+         std::string(kBuffer) + "void f() { const uint kIter[tions = 256; }\n" +
+             "[numthreads(8, 8, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n"},
+        // Constants declared below the attribute pass the attribute check, yet glslang does not know them.
+        {"[numthreads] of a constant declared below",
+         std::string(kBuffer) + "[numthreads(kLate, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) {\n"
+                                "  o[id.x] = 1; }\nstatic const uint kLate = 8;\n"},
+        {"[numthreads] of constants declared below, in y and z",
+         std::string(kBuffer) +
+             "[numthreads(1, kLate, kLate)] void cs_main(uint3 id : SV_DispatchThreadID) {\n"
+             "  o[id.x] = 1; }\nstatic const uint kLate = 8;\n"},
+    };
+    for (const auto& c : cases) {
+        testing::internal::CaptureStderr();
+        Result r;
+        Compile(&r, c.source);
+        std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(r.hr, E_FAIL) << c.what;
+        EXPECT_EQ(r.code, nullptr) << c.what;
+        EXPECT_EQ(r.messages, kCrashMessage) << c.what;
+        EXPECT_EQ(Count(log, "fxview platform: D3DCompile2 failed: the HLSL compiler crashed"), 1u)
+            << c.what << ": got log " << log << "want the failing call logged once";
+
+        Result after;
+        Compile(&after, kGood);
+        EXPECT_EQ(after.hr, S_OK) << "after " << c.what << ": " << after.messages;
+    }
+}
+
+// The attribute check still answers first where it can: its message names the attribute, although
+// glslang would crash on these too.
+TEST_F(CompilerFaultTest, TheAttributeCheckKeepsItsMessage) {
+    for (const char* attribute : {"[numthreads(GROUP_WIDTH, GROUP_HEHTGI, 1)]", "[numthreads]"}) {
+        Result r;
+        Compile(&r, std::string(kBuffer) + "#define GROUP_WIDTH 8\n" + attribute +
+                        " void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n");
+        EXPECT_EQ(r.hr, E_FAIL) << attribute;
+        EXPECT_NE(r.messages.find("numthreads"), std::string::npos) << attribute << ": got " << r.messages;
+        EXPECT_EQ(r.messages.find("crashed"), std::string::npos) << attribute << ": got " << r.messages;
+    }
+}
+
+TEST_F(CompilerFaultTest, ACompilePastTheTimeLimitIsStopped) {
+    // Heavy enough that no compile can end within 1 ms.
+    const std::string slow = std::string(kBuffer) +
+                             "[numthreads(8, 8, 1)] void cs_main(uint3 id : SV_DispatchThreadID) {\n"
+                             "  float4 acc = id.x;\n"
+                             "  [unroll] for (int i = 0; i < 256; ++i) acc = sin(acc * i + acc.yzwx);\n"
+                             "  o[id.x] = acc; }\n";
+    fxtest::SetCompileTimeLimit(1);
+    testing::internal::CaptureStderr();
+    Result r;
+    Compile(&r, slow);
+    std::string log = testing::internal::GetCapturedStderr();
+    fxtest::SetCompileTimeLimit(0);
+    EXPECT_EQ(r.hr, E_FAIL);
+    EXPECT_EQ(r.code, nullptr);
+    EXPECT_EQ(r.messages,
+              "main.fx: error: the HLSL compiler took longer than 0.001 s on this source and was "
+              "stopped; this is a compiler fault triggered by the code above: simplify the last edit\n");
+    EXPECT_EQ(Count(log, "fxview platform: D3DCompile2 failed: the HLSL compiler took longer"), 1u)
+        << "got log " << log;
+    Result again;
+    Compile(&again, slow);
+    EXPECT_EQ(again.hr, S_OK) << "with the program's limit: " << again.messages;
+}
+
+// shaderc's optimiser rejects what glslang made of an array of structured buffers; the entry point is
+// there all the same, so the messages must not claim otherwise.
+TEST_F(CompilerFaultTest, AnOptimiserFailureDoesNotClaimAMissingEntryPoint) {
+    Result r;
+    Compile(&r, "RWStructuredBuffer<float4> o[2] : register(u0);\n"
+                "[numthreads(8, 8, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { o[0][id.x] = 1; }\n");
+    EXPECT_EQ(r.hr, E_FAIL);
+    EXPECT_EQ(r.code, nullptr);
+    EXPECT_NE(r.messages.find("failed to optimize"), std::string::npos) << "got " << r.messages;
+    EXPECT_EQ(r.messages.find("not found"), std::string::npos) << "got " << r.messages;
+}
+
+// Results larger than a pipe holds (64 KiB): the preprocessed text of a long source, and messages
+// that name a source with a long path.
+TEST_F(CompilerFaultTest, LargeResultsComeBackWhole) {
+    std::string big = kGood;
+    for (int i = 0; i < 4000; ++i)
+        big += "static const float kUnused" + std::to_string(i) + " = " + std::to_string(i) + ".0;\n";
+    ASSERT_GT(big.size(), 128u << 10);
+    Result r;
+    Compile(&r, big);
+    EXPECT_EQ(r.hr, S_OK) << r.messages.substr(0, 500);
+
+    const std::string longName = "/tmp/" + std::string(100000, 'n') + ".fx";
+    Result broken;
+    Compile(&broken, "float4 f( {\n", longName);
+    EXPECT_EQ(broken.hr, E_FAIL);
+    EXPECT_GT(broken.messages.size(), 100000u);
+    EXPECT_EQ(broken.messages.rfind(longName, 0), 0u) << "got " << broken.messages.substr(0, 200);
+}
+
+// A thousand reloads leave no descriptor open and no child behind, whatever became of each compile.
+TEST_F(CompilerFaultTest, ReloadsLeaveNoDescriptorsOrChildren) {
+    const std::string preprocessorError = "#if\n";
+    const std::string crash = std::string(kBuffer) +
+                              "[numthreads(8, 8, 1)] void cs_main(uint3 id : SV_DispatchThreadID) {\n"
+                              "  o[id.x] = noise(float2(id.xy)); }\n";
+    Result warmUp;
+    Compile(&warmUp, kGood);
+    size_t before = OpenDescriptors();
+    testing::internal::CaptureStderr();
+    int failures = 0;
+    for (int i = 0; i < 1000; ++i) {
+        Result r;
+        bool timed = i % 200 == 0;
+        if (timed)
+            fxtest::SetCompileTimeLimit(1);
+        Compile(&r, i % 100 == 1 ? crash : i % 100 == 2 || timed ? std::string(kGood) : preprocessorError);
+        fxtest::SetCompileTimeLimit(0);
+        failures += FAILED(r.hr);
+    }
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(OpenDescriptors(), before) << "descriptors open before and after 1000 compiles";
+    EXPECT_EQ(failures, 1000 - 10) << "got " << failures << " failed compiles";
+}
+
+// The program's other threads (the Vulkan driver's) allocate and lock while it compiles: the child
+// must not inherit a lock it then waits on for ever.
+TEST_F(CompilerFaultTest, CompilesWhileOtherThreadsAllocateAndLock) {
+    std::atomic<bool> stop{false};
+    std::mutex shared;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&stop, &shared] {
+            while (!stop) {
+                std::lock_guard<std::mutex> guard(shared);
+                std::vector<std::string> garbage(64, std::string(1000, 'g'));
+                char line[64];
+                std::snprintf(line, sizeof line, "%zu", garbage.size());
+            }
+        });
+    }
+    int ok = 0;
+    for (int i = 0; i < 40; ++i) {
+        Result r;
+        Compile(&r, kGood);
+        ok += r.hr == S_OK;
+    }
+    stop = true;
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(ok, 40) << "compiles that succeeded while other threads ran";
+}
+
+} // namespace
