@@ -51,8 +51,11 @@ struct Scratch {
 
 class Program {
   public:
-    // Starts the binary in `dir`; `withDisplay` false runs it with no DISPLAY at all.
-    Program(const Scratch& scratch, bool withDisplay = true) : scratch_(scratch) {
+    // Starts the binary in `dir`; `withDisplay` false runs it with no DISPLAY at all. `display`
+    // names another X display to run on; the Vulkan validation layer is on unless `validation` is off.
+    Program(const Scratch& scratch, bool withDisplay = true, const std::string& display = "",
+            bool validation = true)
+        : scratch_(scratch) {
         const char* binary = std::getenv("FXVIEW_BINARY");
         std::string path = binary ? binary : "fxview";
         pid_ = fork();
@@ -63,6 +66,10 @@ class Program {
             freopen("stderr.txt", "w", stderr);
             if (!withDisplay)
                 unsetenv("DISPLAY");
+            else if (!display.empty())
+                setenv("DISPLAY", display.c_str(), 1);
+            if (validation)
+                setenv("FXVIEW_VALIDATION", "1", 1);
             execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -88,6 +95,7 @@ class Program {
         return -1;
     }
 
+    pid_t Pid() const { return pid_; }
     std::string Stdout() const { return ReadFile(scratch_.Path("stdout.txt")); }
     std::string Stderr() const { return ReadFile(scratch_.Path("stderr.txt")); }
 
