@@ -208,8 +208,13 @@ TEST_F(CompilerFaultTest, ReloadsLeaveNoDescriptorsOrChildren) {
 }
 
 // The program's other threads (the Vulkan driver's) allocate and lock while it compiles: the child
-// must not inherit a lock it then waits on for ever.
+// must not inherit a lock it then waits on for ever. Glibc's malloc takes its locks around fork;
+// GCC 12's AddressSanitizer allocator does not, so there a child can hang until the time limit.
 TEST_F(CompilerFaultTest, CompilesWhileOtherThreadsAllocateAndLock) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP()
+        << "the AddressSanitizer allocator is not safe to use after fork while other threads allocate";
+#endif
     std::atomic<bool> stop{false};
     std::mutex shared;
     std::vector<std::thread> threads;
