@@ -1,6 +1,8 @@
 // libFuzzer target over the shader front end. An input is three choice bytes and then the bytes of a
 // shader file: the choices pick the entry point, the target, and how the file reaches the compiler.
-// Besides crashes and sanitizer reports, it fails on any result a caller could not rely on.
+// Besides crashes and sanitizer reports, it fails on any result a caller could not rely on. Glslang
+// runs in a child process of D3DCompile2, so its crashes are handled errors here; our code in that
+// child (the include handler) reports through the child's exit status, which fails the run.
 #include "shader_blob.h"
 #include "shader_compile.h"
 
@@ -46,6 +48,7 @@ constexpr uint8_t kSkipOptimization = 2; // D3DCompile2 only
 constexpr uint8_t kNamedSource = 4;      // D3DCompile2 only: pass the file's path as the source name
 
 constexpr size_t kChoiceBytes = 3;
+constexpr unsigned kCompileTimeLimitMs = 5000;
 
 std::string gFolder; // private to this process, removed at exit
 std::string gFile;   // the one shader file every input is written to
@@ -75,12 +78,17 @@ void CheckCode(ID3DBlob* code, const char* entry, ShaderStage stage) {
         Fail("a code blob names another stage or entry point than was asked for");
 }
 
-// A message blob is text: NUL-terminated, with no NUL before its end, and not empty.
+// A message blob is text: NUL-terminated, with no NUL before its end, and not empty. A compiler
+// process that ended other than by glslang's crash or hang points at our code or at the runner.
 void CheckMessages(ID3DBlob* messages) {
     const char* text = static_cast<const char*>(messages->GetBufferPointer());
     size_t size = messages->GetBufferSize();
     if (size < 2 || text[size - 1] != '\0' || std::strlen(text) != size - 1)
         Fail("a message blob is not one line of text or more");
+    if (std::strstr(text, "the HLSL compiler failed on this source (exit status") ||
+        std::strstr(text, "the HLSL compiler ended without a complete result") ||
+        std::strstr(text, "the HLSL compiler could not be run"))
+        Fail(text);
 }
 
 // Decoding arbitrary bytes must not crash, and what decodes must survive encoding again.
@@ -105,6 +113,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     gFolder = pattern;
     gFile = gFolder + "/main.fx";
     std::atexit(RemoveFolder);
+    // Below the fuzzer's own -timeout, so that a compile glslang never finishes is a handled error.
+    fxtest::SetCompileTimeLimit(kCompileTimeLimitMs);
     // D3DCompileShaderFromFile prints a status line per compile; the fuzzer's own report is on stderr.
     if (!std::freopen("/dev/null", "w", stdout))
         Fail("cannot silence standard output");
