@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test windows asan clean fuzz
+.PHONY: all deps build run test windows asan soak gallery clean fuzz
 
 all: build
 
@@ -55,6 +55,18 @@ asan:
 FUZZ_SECONDS ?= 60
 fuzz:
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz.sh
+
+# fxview with AddressSanitizer and leak detection under Xvfb for 600 frames, reloading a good, a
+# broken and an empty main.fx in turn every 5 frames: zero leaks, errors and validation messages.
+soak:
+	@scripts/deps.sh
+	cmake -S . -B build-asan -DFXVIEW_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug > /dev/null
+	cmake --build build-asan -j $(JOBS) --target fxview
+	tests/with-xvfb.sh 1920x1080 python3 tests/soak/soak.py build-asan/fxview
+
+# Pictures of the default shader and of each sample, for the README: docs/gallery/*.png.
+gallery: build
+	tests/with-xvfb.sh 1920x1080 python3 scripts/gallery.py $(BUILD)/fxview
 
 clean:
 	rm -rf build build-asan build-windows
