@@ -76,28 +76,66 @@ VkFormat ChooseBackBufferStorage(VkPhysicalDevice physical, VkSurfaceKHR surface
     return offersSwapped ? swapped : wanted;
 }
 
-// Asks the window manager to make the window cover the screen, or not, as DXGI's switch does.
-void RequestFullscreen(HWND hwnd, bool fullscreen) {
-    Display* display;
-    Window window;
-    if (!platform::X11WindowOf(hwnd, &display, &window))
-        return;
-    XEvent event = {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = fullscreen ? 1 : 0; // _NET_WM_STATE_ADD : _NET_WM_STATE_REMOVE
-    event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False));
-    event.xclient.data.l[3] = 1;
-    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
-               &event);
-    XFlush(display);
+// True when an EWMH window manager runs on the window's screen, to act on _NET_WM_STATE requests.
+bool WindowManagerRuns(Display* display) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    const bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW,
+                                          &type, &format, &count, &after, &data) == Success &&
+                       type == XA_WINDOW && count == 1;
+    if (data)
+        XFree(data);
+    return found;
 }
 
 } // namespace
 
 namespace d3d11 {
+
+void SwapChain::ApplyFullscreen() {
+    Display* display;
+    Window window;
+    if (!platform::X11WindowOf(desc_.OutputWindow, &display, &window))
+        return;
+    if (WindowManagerRuns(display)) {
+        // Asks the window manager to make the window cover the screen, or not, as DXGI's switch does.
+        XEvent event = {};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = fullscreen_ ? 1 : 0; // _NET_WM_STATE_ADD : _NET_WM_STATE_REMOVE
+        event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False));
+        event.xclient.data.l[3] = 1;
+        XSendEvent(display, DefaultRootWindow(display), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    } else if (fullscreen_) {
+        // No window manager would act on the request: cover the screen directly, and remember where
+        // the window was to put it back.
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display, window, &attributes))
+            return;
+        windowed_ = {static_cast<short>(attributes.x), static_cast<short>(attributes.y),
+                     static_cast<unsigned short>(attributes.width),
+                     static_cast<unsigned short>(attributes.height)};
+        Screen* screen = attributes.screen;
+        XMoveResizeWindow(display, window, 0, 0, static_cast<unsigned>(WidthOfScreen(screen)),
+                          static_cast<unsigned>(HeightOfScreen(screen)));
+        XRaiseWindow(display, window);
+    } else if (windowed_.width && windowed_.height) {
+        XMoveResizeWindow(display, window, windowed_.x, windowed_.y, windowed_.width, windowed_.height);
+    }
+    XFlush(display);
+}
+
+void SwapChain::OnAltEnter(void* context) {
+    auto* chain = static_cast<SwapChain*>(context);
+    chain->fullscreen_ = !chain->fullscreen_;
+    chain->ApplyFullscreen();
+}
 
 HRESULT SwapChain::Validate(const DXGI_SWAP_CHAIN_DESC& d) {
     if (!d.OutputWindow || d.BufferCount == 0 || d.BufferCount > 16 || d.SampleDesc.Count == 0)
@@ -122,8 +160,11 @@ SwapChain::SwapChain(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, VkSurface
 }
 
 SwapChain::~SwapChain() {
-    if (fullscreen_)
-        RequestFullscreen(desc_.OutputWindow, false);
+    platform::SetAltEnterHandler(desc_.OutputWindow, nullptr, nullptr);
+    if (fullscreen_) {
+        fullscreen_ = false;
+        ApplyFullscreen();
+    }
     device_->frames.Finish();
     vkQueueWaitIdle(device_->vk.queue);
     DestroySwapchain(swapchain_);
@@ -163,6 +204,8 @@ HRESULT SwapChain::Create(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, VkSu
         return hr;
     }
     chain->backBuffer_ = static_cast<Texture2D*>(backBuffer);
+    // DXGI watches the window for Alt+Enter and switches full screen; the program never turns it off.
+    platform::SetAltEnterHandler(d.OutputWindow, &SwapChain::OnAltEnter, chain);
     if (!d.Windowed)
         chain->SetFullscreenState(TRUE, nullptr);
     *out = chain;
@@ -219,7 +262,7 @@ HRESULT SwapChain::SetFullscreenState(BOOL Fullscreen, IDXGIOutput* pTarget) {
         return DXGI_ERROR_INVALID_CALL;
     if (!!Fullscreen != fullscreen_) {
         fullscreen_ = !!Fullscreen;
-        RequestFullscreen(desc_.OutputWindow, fullscreen_);
+        ApplyFullscreen();
     }
     return S_OK;
 }

@@ -1,6 +1,7 @@
 // IDXGISwapChain: one offscreen back buffer that the program draws into, and a Vulkan swapchain on
 // the window that Present copies it to, scaled to the window's current size. The Vulkan swapchain is
-// rebuilt inside whenever the window changes; the program never sees it. No Alt+Enter hook, no modes.
+// rebuilt inside whenever the window changes; the program never sees it. Alt+Enter on the window
+// switches full screen, as DXGI does (the window covers its screen; no display modes change).
 #pragma once
 
 #include "texture.h"
@@ -34,6 +35,9 @@ class SwapChain final : public IDXGISwapChain {
     // Makes a swapchain for the window's current size; VK_NOT_READY while the window has no area.
     VkResult Rebuild(bool immediate);
     void DestroySwapchain(VkSwapchainKHR swapchain);
+    // Makes the window cover its screen or gives it its windowed place back, after fullscreen_.
+    void ApplyFullscreen();
+    static void OnAltEnter(void* context);
     // Records the copy of the back buffer into swapchain image `index`.
     void RecordBlit(VkCommandBuffer cmd, uint32_t index);
     HRESULT SubmitWithoutPresent();
@@ -49,6 +53,7 @@ class SwapChain final : public IDXGISwapChain {
     bool immediate_ = false;
     bool outOfDate_ = true;
     bool fullscreen_ = false;
+    XRectangle windowed_ = {}; // where the window was before full screen, when no window manager runs
     std::vector<VkImage> images_;
     std::vector<VkSemaphore> rendered_; // one per swapchain image, waited on by its present
 };

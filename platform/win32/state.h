@@ -30,6 +30,8 @@ struct WindowRecord {
     bool minimised = false;
     bool hidden = false; // unmapped by ShowWindow(SW_HIDE), not by the window manager
     bool needsPaint = false;
+    void (*altEnter)(void*) = nullptr; // the swap chain's full-screen switch
+    void* altEnterContext = nullptr;
 };
 
 // A ring of messages; full means the newest is refused, as Windows refuses to post past its limit.

@@ -101,6 +101,15 @@ bool ClientSizeOf(HWND hwnd, UINT* width, UINT* height) {
     return true;
 }
 
+bool SetAltEnterHandler(HWND hwnd, void (*handler)(void*), void* context) {
+    WindowRecord* w = FindWindow(hwnd);
+    if (!w)
+        return false;
+    w->altEnter = handler;
+    w->altEnterContext = handler ? context : nullptr;
+    return true;
+}
+
 } // namespace platform
 
 using namespace platform;

@@ -49,6 +49,8 @@ void OnKey(const XKeyEvent& e, bool press) {
     windowKeyDown[vk] = press;
     UINT message = press ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP);
     QueueInput(w, message, vk, KeyParam(e.keycode, press ? wasDown : true, !press), e.time);
+    if (press && !wasDown && vk == VK_RETURN && (e.state & Mod1Mask) && w->altEnter)
+        w->altEnter(w->altEnterContext);
 }
 
 void OnConfigure(const XConfigureEvent& e) {

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -42,19 +43,21 @@ void* operator new(std::size_t size, std::align_val_t align) {
     throw std::bad_alloc();
 }
 
-void operator delete(void* p) noexcept {
+// Not inlined: the compiler would see free() given a pointer from operator new and warn, not
+// knowing that the replacement above hands out malloc's memory.
+[[gnu::noinline]] void operator delete(void* p) noexcept {
     std::free(p);
 }
 
-void operator delete(void* p, std::size_t) noexcept {
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
     std::free(p);
 }
 
-void operator delete(void* p, std::align_val_t) noexcept {
+[[gnu::noinline]] void operator delete(void* p, std::align_val_t) noexcept {
     std::free(p);
 }
 
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+[[gnu::noinline]] void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
     std::free(p);
 }
 
@@ -318,6 +321,13 @@ TEST_F(DrawTest, ASteadyStateFrameMakesNoHeapAllocationInTheStandIn) {
     const char* validation = std::getenv("FXVIEW_VALIDATION");
     if (validation && std::strcmp(validation, "1") == 0)
         GTEST_SKIP() << "the validation layer allocates on every call: d3d11_draw_alloc_test runs this";
+    // The counter sees the stand-in's allocations: making a shader makes some.
+    countingAllocations = true;
+    ID3D11PixelShader* another = MakePixelShader("ps_opaque");
+    countingAllocations = false;
+    another->Release();
+    EXPECT_GT(allocations.load(), 0) << "no allocation counted while a pixel shader was made";
+    allocations = 0;
     for (int i = 0; i < 20; ++i)
         Frame(float(i), uav_);
     countingAllocations = true;
@@ -392,6 +402,51 @@ TEST_F(DrawTest, PresentScalesToTheWindowAndSurvivesResizeAndMinimise) {
     EXPECT_EQ(fxtest::LiveObjects("ID3D11PixelShader"), before);
     Frame(9.0f, uav_, false);
     ExpectBackBuffer([](UINT x, UINT y) { return Expected(x, y, 9); }, "after resizes and reloads");
+}
+
+TEST_F(DrawTest, AltEnterSwitchesToFullScreenAndBackWhileFramesGoOn) {
+    const long live = fxtest::LiveObjects();
+    Display* display;
+    Window xwindow;
+    ASSERT_TRUE(platform::X11WindowOf(window_.hwnd(), &display, &xwindow));
+    const UINT screenWidth = UINT(DisplayWidth(display, DefaultScreen(display)));
+    const UINT screenHeight = UINT(DisplayHeight(display, DefaultScreen(display)));
+    const std::string altEnter = "xdotool windowfocus --sync " + std::to_string(xwindow) + " key alt+Return";
+    // Frames go on while the window changes; true once its client area has the size wanted.
+    auto framesUntilSize = [&](UINT width, UINT height) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        RECT client = {};
+        while (std::chrono::steady_clock::now() < until) {
+            d3dtest::PumpMessages();
+            Frame(6.0f, uav_);
+            GetClientRect(window_.hwnd(), &client);
+            if (UINT(client.right) == width && UINT(client.bottom) == height)
+                return true;
+        }
+        ADD_FAILURE() << "client area: got " << client.right << " x " << client.bottom << ", want " << width
+                      << " x " << height;
+        return false;
+    };
+    const unsigned long clearOnScreen = (kClear & 0xFF) << 16 | (kClear & 0xFF00) | (kClear >> 16 & 0xFF);
+
+    ASSERT_EQ(std::system(altEnter.c_str()), 0);
+    EXPECT_TRUE(framesUntilSize(screenWidth, screenHeight));
+    BOOL fullscreen = FALSE;
+    EXPECT_EQ(chain_->GetFullscreenState(&fullscreen, nullptr), S_OK);
+    EXPECT_TRUE(fullscreen);
+    for (int i = 0; i < 5; ++i)
+        Frame(6.0f, uav_);
+    // Back buffer pixel (96, 32), in a discarded square, lands at the same place scaled to the screen.
+    EXPECT_EQ(WindowPixel(window_.hwnd(), int(96 * screenWidth / kWidth), int(32 * screenHeight / kHeight)),
+              clearOnScreen);
+
+    ASSERT_EQ(std::system(altEnter.c_str()), 0);
+    EXPECT_TRUE(framesUntilSize(kWidth, kHeight));
+    EXPECT_EQ(chain_->GetFullscreenState(&fullscreen, nullptr), S_OK);
+    EXPECT_FALSE(fullscreen);
+    Frame(7.0f, uav_, false);
+    ExpectBackBuffer([](UINT x, UINT y) { return Expected(x, y, 7); }, "after full screen and back");
+    EXPECT_EQ(fxtest::LiveObjects(), live);
 }
 
 } // namespace

@@ -291,6 +291,45 @@ TEST_F(Win32OnX, KeyMessagesReachTheFocusedWindow) {
     DestroyWindow(hwnd);
 }
 
+int altEnterCalls = 0;
+void* altEnterContext = nullptr;
+
+void OnAltEnter(void* context) {
+    ++altEnterCalls;
+    altEnterContext = context;
+}
+
+TEST_F(Win32OnX, AltEnterCallsTheWindowsHandlerAndStillReachesTheProgram) {
+    HWND hwnd = MakeWindow("recording", 0, 0, 200, 100);
+    ShowWindow(hwnd, SW_SHOW);
+    Display* display = nullptr;
+    Window xwindow = 0;
+    platform::X11WindowOf(hwnd, &display, &xwindow);
+    XSetInputFocus(display, xwindow, RevertToParent, CurrentTime);
+    XSync(display, False);
+    int marker = 0;
+    altEnterCalls = 0;
+    ASSERT_TRUE(platform::SetAltEnterHandler(hwnd, OnAltEnter, &marker));
+
+    ASSERT_EQ(std::system("xdotool key alt+Return"), 0);
+    EXPECT_TRUE(PumpUntil([] { return Received(WM_SYSKEYDOWN, VK_RETURN); }))
+        << "the program still gets the key";
+    EXPECT_EQ(altEnterCalls, 1);
+    EXPECT_EQ(altEnterContext, &marker);
+
+    ASSERT_EQ(std::system("xdotool key Return"), 0);
+    EXPECT_TRUE(PumpUntil([] { return Received(WM_KEYUP, VK_RETURN); }));
+    EXPECT_EQ(altEnterCalls, 1) << "Enter without Alt";
+
+    ASSERT_TRUE(platform::SetAltEnterHandler(hwnd, nullptr, nullptr));
+    received.clear();
+    ASSERT_EQ(std::system("xdotool key alt+Return"), 0);
+    EXPECT_TRUE(PumpUntil([] { return Received(WM_SYSKEYDOWN, VK_RETURN); }));
+    EXPECT_EQ(altEnterCalls, 1) << "after the handler was removed";
+    DestroyWindow(hwnd);
+    EXPECT_FALSE(platform::SetAltEnterHandler(hwnd, OnAltEnter, &marker)) << "a destroyed window";
+}
+
 TEST_F(Win32OnX, ASwallowedScreenSaverRequestKeepsTheSaverAway) {
     HWND hwnd = MakeWindow("saver", 0, 0, 200, 100);
     ShowWindow(hwnd, SW_SHOW);
