@@ -8,6 +8,7 @@ import datetime
 import json
 import os
 import platform
+import signal
 import statistics
 import subprocess
 import sys
@@ -33,10 +34,18 @@ def one_run(args, program, shader, extra):
                "--program", program, "--binary", binary, "--shader", shader,
                "--watch", os.path.join(tools, "fxbench_frame_watch"), "--seconds", str(args.seconds)] + extra
     load_before = os.getloadavg()[0]
-    done = subprocess.run(command, stdout=subprocess.PIPE, text=True, timeout=args.reload_timeout + 180)
-    lines = [line for line in done.stdout.splitlines() if line.startswith("{")]
-    if done.returncode != 0 or not lines:
-        log(f"  {program} on {os.path.basename(shader)}: the run failed (exit {done.returncode})")
+    # A session of its own, so that a run that hangs is stopped with its Xvfb and everything it started.
+    run = subprocess.Popen(command, stdout=subprocess.PIPE, text=True, start_new_session=True)
+    try:
+        out, _ = run.communicate(timeout=args.reload_timeout + 180)
+    except subprocess.TimeoutExpired:
+        os.killpg(run.pid, signal.SIGKILL)
+        run.communicate()
+        log(f"  {program} on {os.path.basename(shader)}: the run hung and was stopped")
+        return None
+    lines = [line for line in out.splitlines() if line.startswith("{")]
+    if run.returncode != 0 or not lines:
+        log(f"  {program} on {os.path.basename(shader)}: the run failed (exit {run.returncode})")
         return None
     result = json.loads(lines[-1])
     result["load_before"] = load_before
