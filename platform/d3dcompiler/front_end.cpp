@@ -102,7 +102,7 @@ bool ReadRecords(const std::vector<Record>& records, FrontEndResult* r) {
             break;
         case kSpirv:
             ok = ok && record.bytes.size() % sizeof(uint32_t) == 0;
-            if (ok) {
+            if (ok && !record.bytes.empty()) {
                 r->spirv.resize(record.bytes.size() / sizeof(uint32_t));
                 std::memcpy(r->spirv.data(), record.bytes.data(), record.bytes.size());
             }
