@@ -91,7 +91,7 @@ HRESULT Context::QueryInterface(REFIID riid, void** ppvObject) {
 bool Context::Record(VkCommandBuffer* cmd) {
     VkResult result = device_->frames.Commands(cmd);
     if (result != VK_SUCCESS) {
-        Fail("vkBeginCommandBuffer", result);
+        device_->Failed("vkBeginCommandBuffer", result);
         return false;
     }
     return true;
@@ -269,11 +269,11 @@ bool Context::VertexInputsCovered() const {
 }
 
 void Context::Draw(UINT VertexCount, UINT StartVertexLocation) {
-    // What Direct3D 11 draws nothing for: no vertex stage, no topology, no viewport, or inputs the
-    // bound layout does not feed.
+    // What Direct3D 11 draws nothing for: a removed device, no vertex stage, no topology, no
+    // viewport, or inputs the bound layout does not feed.
     VkPrimitiveTopology topology;
-    if (!vs_ || VertexCount == 0 || viewportCount_ == 0 || !ToVkTopology(topology_, &topology) ||
-        !VertexInputsCovered())
+    if (FAILED(device_->Removed()) || !vs_ || VertexCount == 0 || viewportCount_ == 0 ||
+        !ToVkTopology(topology_, &topology) || !VertexInputsCovered())
         return;
     GraphicsState state;
     state.vs = &vs_->Code();
@@ -355,8 +355,9 @@ void Context::Draw(UINT VertexCount, UINT StartVertexLocation) {
 }
 
 void Context::Dispatch(UINT ThreadGroupCountX, UINT ThreadGroupCountY, UINT ThreadGroupCountZ) {
-    if (!cs_ || ThreadGroupCountX > kMaxGroups || ThreadGroupCountY > kMaxGroups ||
-        ThreadGroupCountZ > kMaxGroups)
+    // A removed device does nothing, as in Direct3D 11.
+    if (FAILED(device_->Removed()) || !cs_ || ThreadGroupCountX > kMaxGroups ||
+        ThreadGroupCountY > kMaxGroups || ThreadGroupCountZ > kMaxGroups)
         return;
     const Pipeline* pipeline;
     VkResult result = device_->pipelines.Compute(cs_->Code(), &pipeline);
@@ -574,6 +575,9 @@ HRESULT Context::Map(ID3D11Resource* pResource, UINT Subresource, D3D11_MAP MapT
     }
     if (usage != D3D11_USAGE_STAGING || (access & needed) != needed)
         return E_INVALIDARG;
+    hr = device_->Removed();
+    if (FAILED(hr))
+        return hr;
 
     // A staging resource is read or written by the CPU only once the GPU has finished with it.
     VkBuffer handle = buffer ? buffer->Handle() : texture->StagingBuffer();
@@ -585,7 +589,7 @@ HRESULT Context::Map(ID3D11Resource* pResource, UINT Subresource, D3D11_MAP MapT
               VK_ACCESS_2_HOST_READ_BIT | (needed & D3D11_CPU_ACCESS_WRITE ? VK_ACCESS_2_HOST_WRITE_BIT : 0));
     VkResult result = device_->frames.Finish();
     if (result != VK_SUCCESS)
-        return Fail("vkWaitForFences", result);
+        return device_->Failed("vkWaitForFences", result);
     if (buffer) {
         pMappedResource->pData = buffer->Mapped();
         pMappedResource->RowPitch = buffer->Desc().ByteWidth;

@@ -79,6 +79,13 @@ HRESULT Device::Create(PresentTarget* target, Device** out) {
 }
 
 Device::~Device() {
+    // A removed device is left as it is, also at exit: work that never ends may still use it, and
+    // destroying the Vulkan device would wait for that work forever.
+    if (frames.RemovedBy() != VK_SUCCESS) {
+        frames.Destroy();
+        platform::CountLive("ID3D11Device", -1);
+        return;
+    }
     if (vk.device) {
         pipelines.Destroy();
         frames.Destroy();
@@ -117,10 +124,35 @@ void Device::ReleasePrivateRef() {
         delete this;
 }
 
+HRESULT Device::GetDeviceRemovedReason() {
+    // Vulkan does not say why it lost a device; a shader's fault or hang is the usual cause.
+    return frames.RemovedBy() == VK_SUCCESS ? S_OK : DXGI_ERROR_DEVICE_HUNG;
+}
+
+HRESULT Device::Removed() {
+    const VkResult cause = frames.RemovedBy();
+    if (cause == VK_SUCCESS)
+        return S_OK;
+    if (!removalReported_) {
+        removalReported_ = true;
+        ReportRemoval(cause, FrameRing::kFrameTimeoutNs / 1'000'000'000);
+    }
+    return DXGI_ERROR_DEVICE_REMOVED;
+}
+
+HRESULT Device::Failed(const char* call, VkResult result) {
+    if (frames.Lose(result) == VK_ERROR_DEVICE_LOST)
+        return Removed();
+    return Fail(call, result);
+}
+
 HRESULT Device::CreateBuffer(const D3D11_BUFFER_DESC* pDesc, const D3D11_SUBRESOURCE_DATA* pInitialData,
                              ID3D11Buffer** ppBuffer) {
     HRESULT hr;
     if (platform::TakeInjectedFailure("CreateBuffer", &hr))
+        return hr;
+    hr = Removed();
+    if (FAILED(hr))
         return hr;
     return Buffer::Create(this, pDesc, pInitialData, ppBuffer);
 }
@@ -129,6 +161,9 @@ HRESULT Device::CreateTexture2D(const D3D11_TEXTURE2D_DESC* pDesc, const D3D11_S
                                 ID3D11Texture2D** ppTexture2D) {
     HRESULT hr;
     if (platform::TakeInjectedFailure("CreateTexture2D", &hr))
+        return hr;
+    hr = Removed();
+    if (FAILED(hr))
         return hr;
     return Texture2D::Create(this, pDesc, pInitialData, ppTexture2D);
 }
@@ -139,6 +174,9 @@ HRESULT Device::CreateUnorderedAccessView(ID3D11Resource* pResource,
     HRESULT hr;
     if (platform::TakeInjectedFailure("CreateUnorderedAccessView", &hr))
         return hr;
+    hr = Removed();
+    if (FAILED(hr))
+        return hr;
     return UnorderedAccessView::Create(this, pResource, pDesc, ppUAView);
 }
 
@@ -146,6 +184,9 @@ HRESULT Device::CreateRenderTargetView(ID3D11Resource* pResource, const D3D11_RE
                                        ID3D11RenderTargetView** ppRTView) {
     HRESULT hr;
     if (platform::TakeInjectedFailure("CreateRenderTargetView", &hr))
+        return hr;
+    hr = Removed();
+    if (FAILED(hr))
         return hr;
     return RenderTargetView::Create(this, pResource, pDesc, ppRTView);
 }
@@ -156,6 +197,9 @@ HRESULT Device::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* pInputElementD
     HRESULT hr;
     if (platform::TakeInjectedFailure("CreateInputLayout", &hr))
         return hr;
+    hr = Removed();
+    if (FAILED(hr))
+        return hr;
     return InputLayout::Create(this, pInputElementDescs, NumElements, pShaderBytecodeWithInputSignature,
                                BytecodeLength, ppInputLayout);
 }
@@ -165,6 +209,9 @@ HRESULT Device::CreateVertexShader(const void* pShaderBytecode, SIZE_T BytecodeL
     HRESULT hr;
     if (platform::TakeInjectedFailure("CreateVertexShader", &hr))
         return hr;
+    hr = Removed();
+    if (FAILED(hr))
+        return hr;
     return VertexShader::Create(this, pShaderBytecode, BytecodeLength, ppVertexShader);
 }
 
@@ -172,6 +219,9 @@ HRESULT Device::CreateGeometryShader(const void* pShaderBytecode, SIZE_T Bytecod
                                      ID3D11GeometryShader** ppGeometryShader) {
     HRESULT hr;
     if (platform::TakeInjectedFailure("CreateGeometryShader", &hr))
+        return hr;
+    hr = Removed();
+    if (FAILED(hr))
         return hr;
     return GeometryShader::Create(this, pShaderBytecode, BytecodeLength, ppGeometryShader);
 }
@@ -181,6 +231,9 @@ HRESULT Device::CreatePixelShader(const void* pShaderBytecode, SIZE_T BytecodeLe
     HRESULT hr;
     if (platform::TakeInjectedFailure("CreatePixelShader", &hr))
         return hr;
+    hr = Removed();
+    if (FAILED(hr))
+        return hr;
     return PixelShader::Create(this, pShaderBytecode, BytecodeLength, ppPixelShader);
 }
 
@@ -188,6 +241,9 @@ HRESULT Device::CreateComputeShader(const void* pShaderBytecode, SIZE_T Bytecode
                                     ID3D11ComputeShader** ppComputeShader) {
     HRESULT hr;
     if (platform::TakeInjectedFailure("CreateComputeShader", &hr))
+        return hr;
+    hr = Removed();
+    if (FAILED(hr))
         return hr;
     return ComputeShader::Create(this, pShaderBytecode, BytecodeLength, ppComputeShader);
 }

@@ -1,6 +1,7 @@
 // The Direct3D 11 device over one Vulkan device: creation methods that validate descriptions as
 // Direct3D 11 does and hand the work to the object kinds (buffer.cpp, texture.cpp, views, shaders),
-// plus the Vulkan state every object shares. No adapters, feature-level emulation or deferred contexts.
+// the Vulkan state every object shares, and removal when a frame never ends or Vulkan loses the
+// device. No adapters, feature-level emulation, deferred contexts or recovery after a removal.
 #pragma once
 
 #include <d3d11.h>
@@ -51,6 +52,14 @@ class Device final : public ID3D11Device {
     HRESULT STDMETHODCALLTYPE CreateComputeShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
                                                   ID3D11ClassLinkage* pClassLinkage,
                                                   ID3D11ComputeShader** ppComputeShader) override;
+    HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() override;
+
+    // S_OK while the device works, DXGI_ERROR_DEVICE_REMOVED once it is removed; the first call
+    // after the removal tells the user on standard error.
+    HRESULT Removed();
+    // What the API returns when `call` failed: a removal when the device is lost or removed,
+    // else Fail's HRESULT and log line.
+    HRESULT Failed(const char* call, VkResult result);
 
     // Objects made by the device, the context and the swap chain keep it alive without counting
     // towards the references the application holds.
@@ -71,6 +80,7 @@ class Device final : public ID3D11Device {
     std::atomic<ULONG> refs_{1};
     std::atomic<ULONG> privateRefs_{1}; // one for all the application's references
     uint64_t lastObjectId_ = 0;
+    bool removalReported_ = false;
 };
 
 } // namespace d3d11

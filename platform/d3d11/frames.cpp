@@ -34,7 +34,12 @@ VkResult FrameRing::Create(const Vulkan* vk) {
 void FrameRing::Destroy() {
     if (!vk_)
         return;
-    Finish();
+    if (Finish() != VK_SUCCESS && removedBy_ != VK_SUCCESS) {
+        for (Frame& frame : frames_)
+            frame = Frame{};
+        vk_ = nullptr;
+        return;
+    }
     for (Frame& frame : frames_) {
         FreeGarbage(frame);
         if (frame.acquired)
@@ -49,6 +54,8 @@ void FrameRing::Destroy() {
 }
 
 VkResult FrameRing::Commands(VkCommandBuffer* cmd) {
+    if (removedBy_ != VK_SUCCESS)
+        return VK_ERROR_DEVICE_LOST;
     Frame& frame = frames_[current_];
     if (!frame.recording) {
         VkCommandBufferBeginInfo begin = {VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO};
@@ -63,6 +70,8 @@ VkResult FrameRing::Commands(VkCommandBuffer* cmd) {
 }
 
 VkResult FrameRing::Submit(VkSemaphore wait, VkPipelineStageFlags2 waitStage, VkSemaphore signal) {
+    if (removedBy_ != VK_SUCCESS)
+        return VK_ERROR_DEVICE_LOST;
     Frame& frame = frames_[current_];
     const bool hasCommands = frame.recording;
     if (frame.recording) {
@@ -91,7 +100,7 @@ VkResult FrameRing::Submit(VkSemaphore wait, VkPipelineStageFlags2 waitStage, Vk
     if (result == VK_SUCCESS)
         result = vkQueueSubmit2(vk_->queue, 1, &submit, frame.fence);
     if (result != VK_SUCCESS)
-        return result;
+        return Lose(result);
     frame.submitted = true;
     return VK_SUCCESS;
 }
@@ -113,16 +122,39 @@ VkResult FrameRing::Finish() {
 }
 
 void FrameRing::Defer(GarbageKind kind, uint64_t handle) {
-    frames_[current_].garbage.push_back({kind, handle});
+    // After a removal the object is left alone: work that never ends may still use it.
+    if (removedBy_ == VK_SUCCESS)
+        frames_[current_].garbage.push_back({kind, handle});
+}
+
+VkResult FrameRing::WaitSubmitted() {
+    return WaitFence(frames_[current_]);
+}
+
+VkResult FrameRing::Lose(VkResult result) {
+    if (result == VK_ERROR_DEVICE_LOST && removedBy_ == VK_SUCCESS)
+        removedBy_ = VK_ERROR_DEVICE_LOST;
+    return removedBy_ != VK_SUCCESS ? VK_ERROR_DEVICE_LOST : result;
+}
+
+VkResult FrameRing::WaitFence(Frame& frame) {
+    if (removedBy_ != VK_SUCCESS)
+        return VK_ERROR_DEVICE_LOST;
+    if (!frame.submitted)
+        return VK_SUCCESS;
+    VkResult result = vkWaitForFences(vk_->device, 1, &frame.fence, VK_TRUE, kFrameTimeoutNs);
+    if (result == VK_TIMEOUT)
+        removedBy_ = VK_TIMEOUT;
+    if (result != VK_SUCCESS)
+        return Lose(result);
+    frame.submitted = false;
+    return VK_SUCCESS;
 }
 
 VkResult FrameRing::WaitFrame(Frame& frame) {
-    if (frame.submitted) {
-        VkResult result = vkWaitForFences(vk_->device, 1, &frame.fence, VK_TRUE, UINT64_MAX);
-        if (result != VK_SUCCESS)
-            return result;
-        frame.submitted = false;
-    }
+    VkResult result = WaitFence(frame);
+    if (result != VK_SUCCESS)
+        return result;
     FreeGarbage(frame);
     if (!frame.recording)
         return vkResetCommandPool(vk_->device, frame.pool, 0);

@@ -1,6 +1,7 @@
 // Two frames in flight: each has a command buffer that the context and the swap chain record into,
 // a fence, a semaphore for the swapchain image it acquires, and the objects released while it was
-// recorded, destroyed once its fence has signalled. No threads: everything runs on the caller's.
+// recorded, destroyed once its fence has signalled. Every wait is bounded: a frame unfinished after
+// kFrameTimeoutNs removes the device, as a lost device does. No threads: all runs on the caller's.
 #pragma once
 
 #include "vulkan.h"
@@ -28,6 +29,8 @@ struct Garbage {
 class FrameRing {
   public:
     static constexpr uint32_t kFramesInFlight = 2;
+    // Direct3D's own limit before it removes a device whose work does not end.
+    static constexpr uint64_t kFrameTimeoutNs = 2'000'000'000;
 
     VkResult Create(const Vulkan* vk);
     // Waits for the GPU and frees everything still deferred.
@@ -48,6 +51,18 @@ class FrameRing {
     // Destroys the object after the GPU is done with the current frame, which is the last that can use it.
     void Defer(GarbageKind kind, uint64_t handle);
 
+    // Waits until the current frame's submission has finished; Advance must still follow.
+    VkResult WaitSubmitted();
+
+    // VK_SUCCESS while the device works; VK_TIMEOUT once a frame did not finish in time, or
+    // VK_ERROR_DEVICE_LOST once Vulkan said so. From then on every call returns
+    // VK_ERROR_DEVICE_LOST at once and nothing is waited for or destroyed any more: a shader that
+    // never ends may still be using all of it.
+    VkResult RemovedBy() const { return removedBy_; }
+    // Records a VK_ERROR_DEVICE_LOST met outside the ring (acquire, present); returns
+    // VK_ERROR_DEVICE_LOST once the device is removed, else `result`.
+    VkResult Lose(VkResult result);
+
   private:
     struct Frame {
         VkCommandPool pool = VK_NULL_HANDLE;
@@ -59,12 +74,16 @@ class FrameRing {
         std::vector<Garbage> garbage;
     };
 
+    // Waits, within kFrameTimeoutNs, for the frame's submission; a timeout removes the device.
+    VkResult WaitFence(Frame& frame);
+    // Also frees the frame's garbage and makes its command pool ready for recording.
     VkResult WaitFrame(Frame& frame);
     void FreeGarbage(Frame& frame);
 
     const Vulkan* vk_ = nullptr;
     Frame frames_[kFramesInFlight];
     uint32_t current_ = 0;
+    VkResult removedBy_ = VK_SUCCESS;
 };
 
 } // namespace d3d11

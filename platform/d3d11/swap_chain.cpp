@@ -165,11 +165,13 @@ SwapChain::~SwapChain() {
         fullscreen_ = false;
         ApplyFullscreen();
     }
-    device_->frames.Finish();
-    vkQueueWaitIdle(device_->vk.queue);
-    DestroySwapchain(swapchain_);
-    if (surface_)
-        vkDestroySurfaceKHR(device_->vk.instance, surface_, nullptr);
+    // The queue is waited on only once every frame has finished, when nothing but presents can be
+    // left in it. A removed device keeps its swapchain: the work that never ends may use its images.
+    if (device_->frames.Finish() == VK_SUCCESS && vkQueueWaitIdle(device_->vk.queue) == VK_SUCCESS) {
+        DestroySwapchain(swapchain_);
+        if (surface_)
+            vkDestroySurfaceKHR(device_->vk.instance, surface_, nullptr);
+    }
     ReleaseRef(backBuffer_);
     platform::CountLive("IDXGISwapChain", -1);
     device_->ReleasePrivateRef();
@@ -304,7 +306,8 @@ VkResult SwapChain::Rebuild(bool immediate) {
     if ((caps.supportedUsageFlags & usage) != usage)
         return VK_ERROR_FORMAT_NOT_SUPPORTED;
 
-    // The old swapchain's images may still be waited on by a present: let the queue drain first.
+    // The old swapchain's images may still be waited on by a present: let the queue drain first,
+    // once every frame has finished, so that the wait is as bounded as theirs.
     result = device_->frames.Finish();
     if (result == VK_SUCCESS)
         result = vkQueueWaitIdle(vk.queue);
@@ -406,7 +409,7 @@ HRESULT SwapChain::SubmitWithoutPresent() {
     VkResult result = frames.Submit(VK_NULL_HANDLE, VK_PIPELINE_STAGE_2_NONE, VK_NULL_HANDLE);
     if (result == VK_SUCCESS)
         result = frames.Advance();
-    return result == VK_SUCCESS ? DXGI_STATUS_OCCLUDED : Fail("vkQueueSubmit2", result);
+    return result == VK_SUCCESS ? DXGI_STATUS_OCCLUDED : device_->Failed("vkQueueSubmit2", result);
 }
 
 HRESULT SwapChain::Present(UINT SyncInterval, UINT) {
@@ -415,6 +418,9 @@ HRESULT SwapChain::Present(UINT SyncInterval, UINT) {
         return hr;
     if (SyncInterval > 4)
         return DXGI_ERROR_INVALID_CALL;
+    hr = device_->Removed();
+    if (FAILED(hr))
+        return hr;
     const bool immediate = SyncInterval == 0;
     UINT width = 0, height = 0;
     platform::ClientSizeOf(desc_.OutputWindow, &width, &height);
@@ -426,32 +432,39 @@ HRESULT SwapChain::Present(UINT SyncInterval, UINT) {
         if (result == VK_NOT_READY)
             return SubmitWithoutPresent();
         if (result != VK_SUCCESS) {
-            Fail("vkCreateSwapchainKHR", result);
-            return SubmitWithoutPresent();
+            hr = device_->Failed("vkCreateSwapchainKHR", result);
+            return hr == DXGI_ERROR_DEVICE_REMOVED ? hr : SubmitWithoutPresent();
         }
     }
 
     FrameRing& frames = device_->frames;
     const VkSemaphore acquired = frames.AcquireSemaphore();
     uint32_t index = 0;
-    VkResult result =
-        vkAcquireNextImageKHR(device_->vk.device, swapchain_, UINT64_MAX, acquired, VK_NULL_HANDLE, &index);
+    VkResult result = vkAcquireNextImageKHR(device_->vk.device, swapchain_, FrameRing::kFrameTimeoutNs,
+                                            acquired, VK_NULL_HANDLE, &index);
+    // No image came back in time, or the window changed: this frame's work runs unseen.
+    if (result == VK_TIMEOUT || result == VK_NOT_READY)
+        return SubmitWithoutPresent();
     if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_ERROR_SURFACE_LOST_KHR) {
         outOfDate_ = true;
         return SubmitWithoutPresent();
     }
     if (result != VK_SUCCESS && result != VK_SUBOPTIMAL_KHR)
-        return Fail("vkAcquireNextImageKHR", result);
+        return device_->Failed("vkAcquireNextImageKHR", result);
     outOfDate_ = result == VK_SUBOPTIMAL_KHR;
 
     VkCommandBuffer cmd;
     result = frames.Commands(&cmd);
     if (result != VK_SUCCESS)
-        return Fail("vkBeginCommandBuffer", result);
+        return device_->Failed("vkBeginCommandBuffer", result);
     RecordBlit(cmd, index);
     result = frames.Submit(acquired, VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT, rendered_[index]);
+    // A software device's presentation waits for the frame on the CPU, without a bound: wait here
+    // first, with one, so that a frame that never ends removes the device instead of hanging.
+    if (result == VK_SUCCESS && device_->vk.properties.deviceType == VK_PHYSICAL_DEVICE_TYPE_CPU)
+        result = frames.WaitSubmitted();
     if (result != VK_SUCCESS)
-        return Fail("vkQueueSubmit2", result);
+        return device_->Failed("vkQueueSubmit2", result);
 
     VkPresentInfoKHR present = {VK_STRUCTURE_TYPE_PRESENT_INFO_KHR};
     present.waitSemaphoreCount = 1;
@@ -462,11 +475,12 @@ HRESULT SwapChain::Present(UINT SyncInterval, UINT) {
     result = vkQueuePresentKHR(device_->vk.queue, &present);
     if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_SUBOPTIMAL_KHR)
         outOfDate_ = true;
-    else if (result != VK_SUCCESS)
-        Fail("vkQueuePresentKHR", result);
+    else if (result != VK_SUCCESS &&
+             device_->Failed("vkQueuePresentKHR", result) == DXGI_ERROR_DEVICE_REMOVED)
+        return DXGI_ERROR_DEVICE_REMOVED;
     result = frames.Advance();
     if (result != VK_SUCCESS)
-        return Fail("vkWaitForFences", result);
+        return device_->Failed("vkWaitForFences", result);
     return S_OK;
 }
 

@@ -4,6 +4,8 @@
 
 #include <dxgi.h>
 
+#include <cstdio>
+
 namespace d3d11 {
 
 const char* VkResultName(VkResult result) {
@@ -89,6 +91,19 @@ HRESULT ToHresult(VkResult result) {
 HRESULT Fail(const char* call, VkResult result) {
     platform::LogFailure(call, VkResultName(result));
     return ToHresult(result);
+}
+
+void ReportRemoval(VkResult cause, unsigned long long seconds) {
+    if (cause == VK_TIMEOUT)
+        std::fprintf(stderr,
+                     "fxview platform: the GPU has not finished a frame in %llu s: the shader probably never "
+                     "ends; the device is removed. Fix the shader and restart fxview.\n",
+                     seconds);
+    else
+        std::fprintf(stderr,
+                     "fxview platform: the GPU lost the device (%s): the shader probably faulted or never "
+                     "ends; the device is removed. Fix the shader and restart fxview.\n",
+                     VkResultName(cause));
 }
 
 HRESULT Refuse(const char* call, const char* why, HRESULT hr) {

@@ -17,6 +17,10 @@ HRESULT ToHresult(VkResult result);
 // Logs "call failed: VK_..." once and returns ToHresult(result).
 HRESULT Fail(const char* call, VkResult result);
 
+// Tells the user that the device is removed, why (VK_TIMEOUT: a frame unfinished after `seconds`;
+// VK_ERROR_DEVICE_LOST: Vulkan lost it) and what to do.
+void ReportRemoval(VkResult cause, unsigned long long seconds);
+
 // Logs a failure that is not a VkResult (a missing extension, a refused description) and returns hr.
 HRESULT Refuse(const char* call, const char* why, HRESULT hr);
 

@@ -326,6 +326,7 @@ struct ID3D11Device : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CreateComputeShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
                                                           ID3D11ClassLinkage* pClassLinkage,
                                                           ID3D11ComputeShader** ppComputeShader) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() = 0;
 };
 
 extern "C" {

@@ -1,0 +1,172 @@
+// A shader that never ends removes the device, as Direct3D 11's timeout detection does: Present
+// returns DXGI_ERROR_DEVICE_REMOVED within a few seconds, later calls fail as after a removal, the
+// user is told once on standard error, and releasing everything and ending the process do not hang.
+// Each case runs in a child process of its own, with a deadline, since a hang is what it looks for.
+#include "d3d11_test.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The program's bindings; the compute stage never ends, and glslang keeps the loop since it stores.
+const char* kShaders = R"(
+cbuffer SceneConstants : register(b0) { float time; float unused[211]; };
+RWStructuredBuffer<float4> screenOut : register(u0);
+[numthreads(32, 32, 1)]
+void cs_main(uint3 id : SV_DispatchThreadID) {
+    float4 value = time;
+    for (uint i = 0; i < 1; i += 0) {
+        value += 1.0;
+        screenOut[id.y * 1280 + id.x] = value;
+    }
+}
+)";
+
+const char* kRemovedMessage = "the GPU has not finished a frame in 2 s";
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Runs `body` in a child whose standard error goes to `errPath`; the child ends through exit(),
+// as the program does, with status 0 when `body` added no failure. False when it is still running
+// after `seconds`: then it is killed.
+bool RunInChild(void (*body)(), const std::string& errPath, double seconds, int* status) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (!std::freopen(errPath.c_str(), "w", stderr))
+            _exit(125);
+        body();
+        std::exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    const Clock::time_point start = Clock::now();
+    while (SecondsSince(start) < seconds) {
+        if (waitpid(pid, status, WNOHANG) == pid)
+            return true;
+        usleep(50 * 1000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, status, 0);
+    return false;
+}
+
+int Occurrences(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// The program's frame with a compute stage that never ends, until Present fails; then every other
+// call a removed device answers, and the release of everything.
+void RunawayDispatch() {
+    const long validationAtStart = fxtest::ValidationMessages();
+    d3dtest::TestWindow window;
+    const long liveAtStart = fxtest::LiveObjects();
+    DXGI_SWAP_CHAIN_DESC desc = {};
+    desc.BufferDesc = {1280,
+                       720,
+                       {60, 1},
+                       DXGI_FORMAT_R8G8B8A8_UNORM,
+                       DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
+                       DXGI_MODE_SCALING_UNSPECIFIED};
+    desc.SampleDesc = {1, 0};
+    desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
+    desc.BufferCount = 1;
+    desc.OutputWindow = window.hwnd();
+    desc.Windowed = TRUE;
+    IDXGISwapChain* chain = nullptr;
+    ID3D11Device* device = nullptr;
+    ID3D11DeviceContext* context = nullptr;
+    ASSERT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
+                                            D3D11_SDK_VERSION, &desc, &chain, &device, nullptr, &context),
+              S_OK);
+    std::vector<uint8_t> code = d3dtest::Compile(kShaders, "cs_main", "cs_5_0");
+    ID3D11ComputeShader* cs = nullptr;
+    ASSERT_EQ(device->CreateComputeShader(code.data(), code.size(), nullptr, &cs), S_OK);
+    D3D11_BUFFER_DESC cbDesc = {848, D3D11_USAGE_DEFAULT, D3D11_BIND_CONSTANT_BUFFER, 0, 0, 0};
+    ID3D11Buffer* constants = nullptr;
+    ASSERT_EQ(device->CreateBuffer(&cbDesc, nullptr, &constants), S_OK);
+    D3D11_BUFFER_DESC screenDesc = {14745600,
+                                    D3D11_USAGE_DEFAULT,
+                                    D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS,
+                                    0,
+                                    D3D11_RESOURCE_MISC_BUFFER_STRUCTURED,
+                                    16};
+    ID3D11Buffer* screen = nullptr;
+    ASSERT_EQ(device->CreateBuffer(&screenDesc, nullptr, &screen), S_OK);
+    ID3D11UnorderedAccessView* view = nullptr;
+    ASSERT_EQ(device->CreateUnorderedAccessView(screen, nullptr, &view), S_OK);
+    D3D11_BUFFER_DESC stagingDesc = {16, D3D11_USAGE_STAGING, 0, D3D11_CPU_ACCESS_READ, 0, 0};
+    ID3D11Buffer* staging = nullptr;
+    ASSERT_EQ(device->CreateBuffer(&stagingDesc, nullptr, &staging), S_OK);
+    EXPECT_EQ(device->GetDeviceRemovedReason(), S_OK) << "before the first frame";
+
+    auto frame = [&] {
+        float block[212] = {1.0f};
+        context->UpdateSubresource(constants, 0, nullptr, block, 0, 0);
+        context->CSSetConstantBuffers(0, 1, &constants);
+        context->CSSetShader(cs, nullptr, 0);
+        context->CSSetUnorderedAccessViews(0, 1, &view, nullptr);
+        context->Dispatch(40, 22, 1);
+        return chain->Present(0, 0);
+    };
+    const Clock::time_point start = Clock::now();
+    HRESULT hr = S_OK;
+    while (SUCCEEDED(hr) && SecondsSince(start) < 10)
+        hr = frame();
+    const double removedAfter = SecondsSince(start);
+    EXPECT_EQ(hr, DXGI_ERROR_DEVICE_REMOVED) << "Present";
+    EXPECT_LT(removedAfter, 5.0) << "seconds until Present reported the removal";
+    EXPECT_EQ(device->GetDeviceRemovedReason(), DXGI_ERROR_DEVICE_HUNG);
+
+    // Removed for good: every later frame fails at once, creation fails, mapping fails.
+    const Clock::time_point later = Clock::now();
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(frame(), DXGI_ERROR_DEVICE_REMOVED) << "frame " << i << " after the removal";
+    EXPECT_LT(SecondsSince(later), 1.0) << "seconds for 10 frames after the removal";
+    ID3D11Buffer* another = nullptr;
+    EXPECT_EQ(device->CreateBuffer(&cbDesc, nullptr, &another), DXGI_ERROR_DEVICE_REMOVED);
+    EXPECT_EQ(another, nullptr);
+    D3D11_MAPPED_SUBRESOURCE mapped = {};
+    EXPECT_EQ(context->Map(staging, 0, D3D11_MAP_READ, 0, &mapped), DXGI_ERROR_DEVICE_REMOVED);
+
+    for (IUnknown* object :
+         std::initializer_list<IUnknown*>{staging, view, screen, constants, cs, chain, context, device})
+        object->Release();
+    EXPECT_EQ(fxtest::LiveObjects(), liveAtStart) << "live objects after every release";
+    EXPECT_EQ(fxtest::ValidationMessages() - validationAtStart, 0) << "Vulkan validation messages";
+}
+
+TEST(DeviceRemoval, ADispatchThatNeverEndsRemovesTheDeviceAndNothingHangs) {
+    char errPath[] = "/tmp/fxview-removal-XXXXXX";
+    const int fd = mkstemp(errPath);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    int status = 0;
+    const bool ended = RunInChild(RunawayDispatch, errPath, 30, &status);
+    std::ifstream in(errPath);
+    std::stringstream err;
+    err << in.rdbuf();
+    std::remove(errPath);
+    ASSERT_TRUE(ended) << "the test process still runs after 30 s; its standard error:\n" << err.str();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the test process failed (status " << status << "); its standard error:\n"
+        << err.str();
+    EXPECT_EQ(Occurrences(err.str(), kRemovedMessage), 1)
+        << "times the removal was reported; standard error:\n"
+        << err.str();
+}
+
+} // namespace
