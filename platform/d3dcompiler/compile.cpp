@@ -126,8 +126,8 @@ std::string DescribeFault(const FrontEndResult& r, const std::string& name, cons
 }
 
 HRESULT Compile(const char* data, size_t length, const std::string& name, const D3D_SHADER_MACRO* defines,
-                ID3DInclude* include, const char* entry, ShaderStage stage, UINT flags, ID3DBlob** shader,
-                std::string* messages) {
+                ID3DInclude* include, const char* entry, const char* target, ShaderStage stage, UINT flags,
+                ID3DBlob** shader, std::string* messages) {
     const std::string notFound = name + ": error: entry point '" + entry + "' not found\n";
     if (length == 0) {
         *messages = notFound;
@@ -174,7 +174,8 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     ShaderInfo info;
     info.stage = stage;
     std::string error;
-    if (!ReflectSpirv(r.spirv, entry, &info, &error)) {
+    if (!ReflectSpirv(r.spirv, entry, &info, &error) ||
+        (stage == ShaderStage::Compute && !CheckThreadGroupSize(target, info.threadGroupSize, &error))) {
         *messages += name + ": error: " + error + "\n";
         return E_FAIL;
     }
@@ -235,8 +236,8 @@ extern "C" HRESULT WINAPI D3DCompile2(const void* data, SIZE_T data_size, const 
     const char* source = static_cast<const char*>(data);
     std::string messages;
     try {
-        hr = Compile(source, SourceLength(source, data_size), name, defines, include, entrypoint, stage,
-                     sflags, shader, &messages);
+        hr = Compile(source, SourceLength(source, data_size), name, defines, include, entrypoint, target,
+                     stage, sflags, shader, &messages);
     } catch (const std::bad_alloc&) {
         LogFailure("D3DCompile2", "out of memory");
         return E_OUTOFMEMORY;

@@ -2,6 +2,7 @@
 
 #include "hooks.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -45,6 +46,24 @@ shaderc_shader_kind ToShadercKind(ShaderStage stage) {
     // Stages only come from ParseTarget, so this is a broken invariant, not a user error.
     LogFailure("ToShadercKind", "unknown shader stage");
     std::abort();
+}
+
+bool CheckThreadGroupSize(const char* target, const uint32_t size[3], std::string* error) {
+    const bool model4 = std::strncmp(target + 3, "4_", 2) == 0;
+    const uint64_t maxXY = model4 ? 768 : 1024, maxZ = model4 ? 1 : 64, maxTotal = model4 ? 768 : 1024;
+    const uint64_t total = uint64_t(size[0]) * size[1] * size[2];
+    if (size[0] <= maxXY && size[1] <= maxXY && size[2] <= maxZ && total <= maxTotal)
+        return true;
+    char text[256];
+    std::snprintf(
+        text, sizeof text,
+        "thread group size (%u, %u, %u) is %llu threads; %s allows at most %llu in all, with x and y "
+        "at most %llu and z at most %llu",
+        size[0], size[1], size[2], static_cast<unsigned long long>(total), target,
+        static_cast<unsigned long long>(maxTotal), static_cast<unsigned long long>(maxXY),
+        static_cast<unsigned long long>(maxZ));
+    *error = text;
+    return false;
 }
 
 } // namespace platform

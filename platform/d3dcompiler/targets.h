@@ -6,11 +6,17 @@
 
 #include <shaderc/shaderc.h>
 
+#include <string>
+
 namespace platform {
 
 // False when `target` is not a stage of a supported shader model.
 bool ParseTarget(const char* target, ShaderStage* stage);
 
 shaderc_shader_kind ToShadercKind(ShaderStage stage);
+
+// False, with the reason, when a compute group of `size` threads is larger than the target's shader
+// model allows: at most 1,024 threads for 5_x (x and y up to 1,024, z up to 64), 768 for 4_x (z 1).
+bool CheckThreadGroupSize(const char* target, const uint32_t size[3], std::string* error);
 
 } // namespace platform

@@ -198,6 +198,30 @@ TEST_F(D3DCompile2Test, ThreadGroupSizeMayUseMacrosAndIntegerConstants) {
     EXPECT_EQ(info.threadGroupSize[2], 6u);
 }
 
+// A group may have 1,024 threads in shader model 5 (z at most 64) and 768 in model 4 (z 1), as the
+// Windows compiler enforces; a Vulkan device may allow more, but a shader must run on both.
+TEST_F(D3DCompile2Test, ThreadGroupsLargerThanTheShaderModelAllowsFail) {
+    struct Case {
+        const char* size;
+        const char* target;
+        bool compiles;
+    } cases[] = {
+        {"32, 32, 1", "cs_5_0", true},  {"1024, 1, 1", "cs_5_0", true}, {"1, 16, 64", "cs_5_0", true},
+        {"32, 33, 1", "cs_5_0", false}, {"1, 1, 65", "cs_5_0", false},  {"2048, 1, 1", "cs_5_0", false},
+        {"768, 1, 1", "cs_4_0", true},  {"32, 32, 1", "cs_4_0", false}, {"1, 1, 2", "cs_4_1", false},
+    };
+    for (const Case& c : cases) {
+        std::string source = std::string("RWStructuredBuffer<float4> o : register(u0);\n[numthreads(") +
+                             c.size + ")] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n";
+        Result r;
+        Compile(&r, source, "cs_main", c.target);
+        EXPECT_EQ(r.hr, c.compiles ? S_OK : E_FAIL) << c.size << " for " << c.target << ": " << r.messages;
+        if (!c.compiles) {
+            EXPECT_NE(r.messages.find("thread group size"), std::string::npos) << "got " << r.messages;
+        }
+    }
+}
+
 // The front end reads these arguments as constants unchecked: each of these once crashed the
 // compiler, and with it the program, when the shader was saved half-edited. The first is what the
 // fuzzer found: a misspelt macro in main.fx.
