@@ -216,7 +216,7 @@ def main():
     parser.add_argument("--seconds", type=float, default=12.0, help="steady running before anything else")
     parser.add_argument("--presses", type=int, default=0, help="single F5 presses timed (fxview)")
     parser.add_argument("--reloads", type=int, default=0, help="reloads with F5 held (fxview)")
-    parser.add_argument("--reload-timeout", type=float, default=240.0)
+    parser.add_argument("--reload-timeout", type=float, default=420.0)
     parser.add_argument("--alloc-lib", help="preload this allocation counter and count instead")
     parser.add_argument("--shader-cache", action="store_true", help="leave Mesa's on-disk shader cache on")
     args = parser.parse_args()

@@ -145,13 +145,13 @@ def plot(runs, names, path):
     return True
 
 
-def document(table_text, machine, args, plot_name):
+def document(table_text, machine, args, held_set, plot_name):
     lines = [
         "# fxview benchmark results",
         "",
         f"Measured {machine['date']} at commit {machine['commit']} by `make bench` "
         f"({args.rounds} rounds, {args.seconds:.0f} s of steady running per run, {args.presses} timed F5 presses "
-        f"per fxview run, {args.reloads} reloads with F5 held in the first fxview run on main.fx).",
+        f"per fxview run, {args.reloads} reloads with F5 held in the first fxview run on {held_set}).",
         f"Machine: {machine['cpu']}, {machine['cores']} cores, Linux {machine['kernel']}, lavapipe from Mesa "
         f"{machine['mesa']}, each run on a fresh Xvfb 1920x1080x24.",
         "The machine is shared with other engineers' builds and is noisy: compare the two programs through the "
