@@ -37,36 +37,9 @@ constexpr unsigned kCompileTimeLimitMs = 30000;
 std::atomic<unsigned> gCompileTimeLimitMs{kCompileTimeLimitMs};
 
 // shaderc has one optimisation for speed; levels 1 to 3 all ask for it.
-shaderc_optimization_level ToShadercOptimization(UINT flags) {
-    bool skip = (flags & D3DCOMPILE_SKIP_OPTIMIZATION) != 0 ||
-                (flags & kOptimizationLevelMask) == D3DCOMPILE_OPTIMIZATION_LEVEL0;
-    return skip ? shaderc_optimization_level_zero : shaderc_optimization_level_performance;
-}
-
-shaderc::CompileOptions MakeOptions(const D3D_SHADER_MACRO* defines, ID3DInclude* include, UINT flags) {
-    shaderc::CompileOptions options;
-    options.SetSourceLanguage(shaderc_source_language_hlsl);
-    // Glslang 12 still marks HLSL structured buffers BufferBlock, which SPIR-V 1.4 and later reject;
-    // SPIR-V 1.3 is accepted by every Vulkan 1.1 to 1.3 device.
-    options.SetTargetEnvironment(shaderc_target_env_vulkan, shaderc_env_version_vulkan_1_1);
-    options.SetOptimizationLevel(ToShadercOptimization(flags));
-    options.SetHlslOffsets(true);
-    options.SetHlslFunctionality1(true);
-    options.SetHlslIoMapping(true);
-    options.SetAutoMapLocations(true);
-    // Registers keep their number inside their class's range; a resource without a register gets
-    // the lowest free one of its class, as Direct3D assigns it.
-    options.SetAutoBindUniforms(true);
-    options.SetBindingBase(shaderc_uniform_kind_buffer, BindingOf(RegisterClass::ConstantBuffer, 0));
-    options.SetBindingBase(shaderc_uniform_kind_unordered_access_view,
-                           BindingOf(RegisterClass::UnorderedAccess, 0));
-    options.SetBindingBase(shaderc_uniform_kind_texture, BindingOf(RegisterClass::ShaderResource, 0));
-    options.SetBindingBase(shaderc_uniform_kind_sampler, BindingOf(RegisterClass::Sampler, 0));
-    for (const D3D_SHADER_MACRO* d = defines; d && d->Name; ++d)
-        options.AddMacroDefinition(d->Name, d->Definition ? d->Definition : "");
-    if (include == D3D_COMPILE_STANDARD_FILE_INCLUDE)
-        options.SetIncluder(MakeStandardFileIncluder());
-    return options;
+bool Optimizes(UINT flags) {
+    return (flags & D3DCOMPILE_SKIP_OPTIMIZATION) == 0 &&
+           (flags & kOptimizationLevelMask) != D3DCOMPILE_OPTIMIZATION_LEVEL0;
 }
 
 // A blob holding `text` and its terminating NUL.
@@ -133,10 +106,17 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
         *messages = notFound;
         return E_FAIL;
     }
-    shaderc::CompileOptions options = MakeOptions(defines, include, flags);
+    FrontEndJob job;
+    job.source.assign(data, length);
+    job.name = name;
+    job.entry = entry;
+    job.kind = ToShadercKind(stage);
+    job.optimize = Optimizes(flags);
+    for (const D3D_SHADER_MACRO* d = defines; d && d->Name; ++d)
+        job.macros.emplace_back(d->Name, d->Definition ? d->Definition : "");
+    job.standardIncludes = include == D3D_COMPILE_STANDARD_FILE_INCLUDE;
     const unsigned limitMs = gCompileTimeLimitMs.load();
-    FrontEndResult r = RunFrontEnd({data, length, name.c_str(), entry, ToShadercKind(stage), &options},
-                                   static_cast<int>(limitMs));
+    FrontEndResult r = RunFrontEnd(job, static_cast<int>(limitMs));
     // Attributes are checked on the preprocessed text, where macros have their values. Their message
     // says more than a compiler fault would, so it wins even when glslang went on to crash on them.
     std::string attributeError;

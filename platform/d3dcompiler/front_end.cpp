@@ -1,8 +1,13 @@
 #include "front_end.h"
 
+#include "compile_client.h"
+#include "include_handler.h"
+#include "registers.h"
+
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <unistd.h>
 
 namespace platform {
 
@@ -23,6 +28,33 @@ struct Status {
     uint32_t errors;
 };
 
+shaderc::CompileOptions MakeOptions(const FrontEndJob& job) {
+    shaderc::CompileOptions options;
+    options.SetSourceLanguage(shaderc_source_language_hlsl);
+    // Glslang 12 still marks HLSL structured buffers BufferBlock, which SPIR-V 1.4 and later reject;
+    // SPIR-V 1.3 is accepted by every Vulkan 1.1 to 1.3 device.
+    options.SetTargetEnvironment(shaderc_target_env_vulkan, shaderc_env_version_vulkan_1_1);
+    options.SetOptimizationLevel(job.optimize ? shaderc_optimization_level_performance
+                                              : shaderc_optimization_level_zero);
+    options.SetHlslOffsets(true);
+    options.SetHlslFunctionality1(true);
+    options.SetHlslIoMapping(true);
+    options.SetAutoMapLocations(true);
+    // Registers keep their number inside their class's range; a resource without a register gets
+    // the lowest free one of its class, as Direct3D assigns it.
+    options.SetAutoBindUniforms(true);
+    options.SetBindingBase(shaderc_uniform_kind_buffer, BindingOf(RegisterClass::ConstantBuffer, 0));
+    options.SetBindingBase(shaderc_uniform_kind_unordered_access_view,
+                           BindingOf(RegisterClass::UnorderedAccess, 0));
+    options.SetBindingBase(shaderc_uniform_kind_texture, BindingOf(RegisterClass::ShaderResource, 0));
+    options.SetBindingBase(shaderc_uniform_kind_sampler, BindingOf(RegisterClass::Sampler, 0));
+    for (const auto& [name, value] : job.macros)
+        options.AddMacroDefinition(name, value);
+    if (job.standardIncludes)
+        options.SetIncluder(MakeStandardFileIncluder());
+    return options;
+}
+
 // One compiler for the whole process, made in the parent before the first fork: glslang's process
 // set-up runs once there, and no child ever takes the lock it runs under, which another thread of
 // the parent could hold at the fork.
@@ -32,14 +64,14 @@ const shaderc::Compiler& ProcessCompiler() {
 }
 
 // Glslang builds its table of built-in functions once per stage and keeps it for the process. Built
-// here in the parent, on a blank source of our own, every child starts with it rather than spending
-// a hundred milliseconds and more building it again.
-void PrepareStage(const FrontEndJob& job) {
+// here in the process that forks, on a blank source of our own, every child starts with it rather
+// than spending a hundred milliseconds and more building it again.
+void PrepareStage(const FrontEndJob& job, const shaderc::CompileOptions& options) {
     static std::mutex lock;
     static std::set<shaderc_shader_kind> prepared;
     std::lock_guard<std::mutex> guard(lock);
     if (prepared.insert(job.kind).second)
-        ProcessCompiler().PreprocessGlsl(" ", 1, job.kind, "blank", *job.options);
+        ProcessCompiler().PreprocessGlsl(" ", 1, job.kind, "blank", options);
 }
 
 void SendStatus(RecordWriter& out, Tag tag, shaderc_compilation_status status, size_t errors) {
@@ -47,18 +79,24 @@ void SendStatus(RecordWriter& out, Tag tag, shaderc_compilation_status status, s
     out.Write(tag, &s, sizeof s);
 }
 
-// The child's part: nothing here but shaderc's calls and the sending of their results.
-void Work(const FrontEndJob& job, RecordWriter& out) {
+// The child's part: nothing here but shaderc's calls and the sending of their results. A child that
+// cannot move to the caller's folder would look includes up in the wrong place, so it gives up.
+void Work(const FrontEndJob& job, const shaderc::CompileOptions& options, RecordWriter& out) {
+    if (!job.directory.empty() && chdir(job.directory.c_str()) != 0)
+        _exit(kExitSetupFailed);
     const shaderc::Compiler& compiler = ProcessCompiler();
+    const char* source = job.source.data();
+    const size_t length = job.source.size();
+    const char* name = job.name.c_str();
     shaderc::PreprocessedSourceCompilationResult preprocessed =
-        compiler.PreprocessGlsl(job.source, job.length, job.kind, job.name, *job.options);
+        compiler.PreprocessGlsl(source, length, job.kind, name, options);
     SendStatus(out, kPreprocessStatus, preprocessed.GetCompilationStatus(), preprocessed.GetNumErrors());
     out.Write(kPreprocessMessages, preprocessed.GetErrorMessage());
     if (preprocessed.GetCompilationStatus() == shaderc_compilation_status_success) {
         out.Write(kPreprocessedText, preprocessed.cbegin(),
                   static_cast<size_t>(preprocessed.cend() - preprocessed.cbegin()));
         shaderc::SpvCompilationResult result =
-            compiler.CompileGlslToSpv(job.source, job.length, job.kind, job.name, job.entry, *job.options);
+            compiler.CompileGlslToSpv(source, length, job.kind, name, job.entry.c_str(), options);
         SendStatus(out, kCompileStatus, result.GetCompilationStatus(), result.GetNumErrors());
         out.Write(kCompileMessages, result.GetErrorMessage());
         out.Write(kSpirv, result.cbegin(), (result.cend() - result.cbegin()) * sizeof(uint32_t));
@@ -123,14 +161,22 @@ bool ReadRecords(const std::vector<Record>& records, FrontEndResult* r) {
 
 } // namespace
 
-FrontEndResult RunFrontEnd(const FrontEndJob& job, int limitMs) {
-    FrontEndResult result;
+IsolatedRun RunFrontEndChild(const FrontEndJob& job, int limitMs, int callerFd) {
     if (!ProcessCompiler().IsValid()) {
-        result.failure = "shaderc could not set up glslang";
-        return result;
+        IsolatedRun run;
+        run.failure = "shaderc could not set up glslang";
+        return run;
     }
-    PrepareStage(job);
-    IsolatedRun run = RunIsolated([&job](RecordWriter& out) { Work(job, out); }, limitMs);
+    const shaderc::CompileOptions options = MakeOptions(job);
+    PrepareStage(job, options);
+    return RunIsolated([&job, &options](RecordWriter& out) { Work(job, options, out); }, limitMs, callerFd);
+}
+
+FrontEndResult RunFrontEnd(const FrontEndJob& job, int limitMs) {
+    IsolatedRun run;
+    if (!RunOnCompileServer(job, limitMs, &run))
+        run = RunFrontEndChild(job, limitMs, -1);
+    FrontEndResult result;
     result.end = run.end;
     result.exitStatus = run.exitStatus;
     result.signal = run.signal;

@@ -1,6 +1,7 @@
 // The third-party part of D3DCompile2, shaderc's preprocessor and compiler over glslang, run on the
-// user's source in an isolated child process, and what comes back from it. It judges none of the
-// results: attributes, the entry point, reflection and the messages' wording are D3DCompile2's.
+// user's source in an isolated child process (of the compile server, or of the program when there is
+// none), and what comes back from it. It judges none of the results: attributes, the entry point,
+// reflection and the messages' wording are D3DCompile2's.
 #pragma once
 
 #include "isolation.h"
@@ -8,17 +9,22 @@
 #include <shaderc/shaderc.hpp>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
 
+// Everything the front end needs, in a form that can travel to the compile server.
 struct FrontEndJob {
-    const char* source;
-    size_t length;
-    const char* name;
-    const char* entry;
-    shaderc_shader_kind kind;
-    const shaderc::CompileOptions* options; // its includer runs in the child
+    std::string source;
+    std::string name;
+    std::string entry;
+    shaderc_shader_kind kind = shaderc_glsl_compute_shader;
+    bool optimize = false;
+    std::vector<std::pair<std::string, std::string>> macros; // name, value
+    bool standardIncludes = false;
+    // The caller's working directory, where includes are looked up; empty: the child's own.
+    std::string directory;
 };
 
 struct FrontEndResult {
@@ -46,5 +52,9 @@ struct FrontEndResult {
 // Preprocesses the source and, when that succeeds, compiles it, in a child process killed after
 // `limitMs`. The compile does not start when preprocessing fails.
 FrontEndResult RunFrontEnd(const FrontEndJob& job, int limitMs);
+
+// The child process of one job, forked from this process: what RunFrontEnd does without a compile
+// server, and what the server does for each request. `callerFd` is as RunIsolated's.
+IsolatedRun RunFrontEndChild(const FrontEndJob& job, int limitMs, int callerFd);
 
 } // namespace platform

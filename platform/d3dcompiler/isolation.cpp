@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -88,6 +89,9 @@ class Child {
 // its signal rather than in a handler of the parent's (a sanitizer's, a fuzzer's); no core file; and
 // standard output on /dev/null, so that nothing reaches the parent's terminal or capture.
 bool PrepareChild() {
+    // Whatever the process waiting on it does, the child never outlives it.
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0)
+        return false;
     struct sigaction defaults = {};
     defaults.sa_handler = SIG_DFL;
     sigemptyset(&defaults.sa_mask);
@@ -121,13 +125,13 @@ bool PrepareChild() {
 
 // Reads until the end of the pipe or the deadline; false when the deadline came first or reading
 // failed, with the reason in `failure` in the latter case. A deadline already past reads what is
-// in the pipe now.
-bool ReadAll(int fd, Clock::time_point deadline, std::string* bytes, std::string* failure) {
+// in the pipe now. Activity on `callerFd` ends the read with kCallerLeft.
+bool ReadAll(int fd, int callerFd, Clock::time_point deadline, std::string* bytes, std::string* failure) {
     for (;;) {
         auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         left = std::max<long long>(0, std::min<long long>(left, INT_MAX));
-        pollfd p = {fd, POLLIN, 0};
-        int ready = poll(&p, 1, static_cast<int>(left));
+        pollfd p[2] = {{fd, POLLIN, 0}, {callerFd, POLLIN, 0}};
+        int ready = poll(p, callerFd < 0 ? 1 : 2, static_cast<int>(left));
         if (ready < 0 && errno != EINTR) {
             *failure = ErrnoText("poll");
             return false;
@@ -135,6 +139,12 @@ bool ReadAll(int fd, Clock::time_point deadline, std::string* bytes, std::string
         if (ready == 0 && left == 0)
             return false;
         if (ready <= 0)
+            continue;
+        if (callerFd >= 0 && p[1].revents != 0) {
+            *failure = kCallerLeft;
+            return false;
+        }
+        if (p[0].revents == 0)
             continue;
         size_t old = bytes->size();
         bytes->resize(old + kReadChunk);
@@ -191,7 +201,7 @@ bool RecordWriter::WriteAll(const void* data, size_t size) {
     return true;
 }
 
-IsolatedRun RunIsolated(const std::function<void(RecordWriter&)>& work, int limitMs) {
+IsolatedRun RunIsolated(const std::function<void(RecordWriter&)>& work, int limitMs, int callerFd) {
     IsolatedRun run;
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
@@ -213,7 +223,7 @@ IsolatedRun RunIsolated(const std::function<void(RecordWriter&)>& work, int limi
     // Only the child may hold the write end, or the end of the pipe would never come.
     writeEnd.Close();
     std::string bytes;
-    const bool complete = ReadAll(readEnd.get(), deadline, &bytes, &run.failure);
+    const bool complete = ReadAll(readEnd.get(), callerFd, deadline, &bytes, &run.failure);
     int status = 0;
     if (!child.Wait(!complete, &status)) {
         run.end = ChildEnd::Lost;
@@ -229,7 +239,8 @@ IsolatedRun RunIsolated(const std::function<void(RecordWriter&)>& work, int limi
         run.end = ChildEnd::Exited;
         run.exitStatus = WEXITSTATUS(status);
         // A child that ended of its own accord as the deadline came left the rest in the pipe.
-        if (!complete && !ReadAll(readEnd.get(), Clock::now(), &bytes, &run.failure) && !run.failure.empty())
+        if (!complete && !ReadAll(readEnd.get(), -1, Clock::now(), &bytes, &run.failure) &&
+            !run.failure.empty())
             run.end = ChildEnd::Lost;
     }
     run.records = ParseRecords(bytes);

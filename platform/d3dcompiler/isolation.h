@@ -42,7 +42,7 @@ enum class ChildEnd {
     Signalled,  // killed by `signal`: it crashed
     TimedOut,   // still running at the time limit, so killed
     NotStarted, // the pipe or the fork failed; `failure` says why
-    Lost,       // reading the pipe or reaping failed; `failure` says why
+    Lost,       // reading the pipe or reaping failed, or the caller left; `failure` says why
 };
 
 struct IsolatedRun {
@@ -55,7 +55,11 @@ struct IsolatedRun {
 
 // Forks; the child sets default signal dispositions, no core file and standard output on /dev/null,
 // runs `work` and leaves with _exit. The parent reads the pipe while the child writes, kills the child
-// at `limitMs`, reaps it and closes both ends of the pipe on every path.
-IsolatedRun RunIsolated(const std::function<void(RecordWriter&)>& work, int limitMs);
+// at `limitMs`, reaps it and closes both ends of the pipe on every path. When `callerFd` is given and
+// becomes readable or hangs up, whoever asked for the run has left: the child is killed at once.
+IsolatedRun RunIsolated(const std::function<void(RecordWriter&)>& work, int limitMs, int callerFd = -1);
+
+// The failure of a run abandoned because its caller left.
+constexpr char kCallerLeft[] = "the caller left";
 
 } // namespace platform

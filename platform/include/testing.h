@@ -43,4 +43,8 @@ long ValidationMessages();
 namespace fxtest {
 // D3DCompile2 stops a compile that runs longer than `ms`; 0 restores the program's limit of 30 s.
 void SetCompileTimeLimit(unsigned ms);
+// The process id of the compile server, 0 when compiles fork from this process itself.
+int CompileServerProcess();
+// With false, compiles fork from this process itself, as without a server; true uses the server again.
+void UseCompileServer(bool use);
 } // namespace fxtest
