@@ -1,5 +1,6 @@
 // The program's device layer on the stand-in: D3DInit's output and error lines step by step,
 // D3DRelease, and the buffer factory's dumps, views and failures.
+#include "console.h"
 #include "d3d11_test.h"
 
 #include "d3d.h"
@@ -11,48 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Standard output of `body`, captured through a temporary file.
-template <class Body> std::string Stdout(Body body) {
-    std::fflush(stdout);
-    FILE* capture = std::tmpfile();
-    const int saved = dup(STDOUT_FILENO);
-    dup2(fileno(capture), STDOUT_FILENO);
-    body();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    std::rewind(capture);
-    std::string text;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, capture)) > 0)
-        text.append(chunk, n);
-    std::fclose(capture);
-    return text;
-}
-
-std::string SourceFile(const std::string& relative) {
-    const char* dir = std::getenv("FXVIEW_SOURCE_DIR");
-    std::ifstream in(std::string(dir ? dir : ".") + "/" + relative);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// The line of d3d/<file> that reports `label` last: the error line carries it.
-int ReportLine(const std::string& file, const std::string& label) {
-    std::istringstream source(SourceFile("d3d/" + file));
-    std::string line;
-    int found = 0;
-    for (int number = 1; std::getline(source, line); ++number) {
-        if (line.find("ErrorReport(") != std::string::npos &&
-            line.find('"' + label + '"') != std::string::npos)
-            found = number;
-    }
-    EXPECT_NE(found, 0) << "no report of " << label << " in d3d/" << file;
-    return found;
-}
 
 // Live objects of the Direct3D kinds (the test's window is not one).
 long LiveD3DObjects() {
@@ -67,19 +26,10 @@ long LiveD3DObjects() {
 }
 
 std::string ErrorLine(const std::string& file, HRESULT hr, const std::string& label) {
-    char text[256];
-    std::snprintf(text, sizeof text, "ERROR : d3d : %d 0x%08X : %s\n", ReportLine(file, label), unsigned(hr),
-                  label.c_str());
-    return text;
+    return ::ErrorLine("d3d", "d3d/" + file, hr, label);
 }
 
-const char* kDump48 = "\n==CreateBuffer==\n"
-                      "  ByteWidth           = 48\n"
-                      "  D3D11_USAGE_DEFAULT = 0\n"
-                      "  BindFlags           = 1\n"
-                      "  AccessFlag          = 0\n"
-                      "  MiscFlags           = 0\n"
-                      "  StructureByteStride = 0\n";
+const std::string kDump48 = BufferDump(48, 1, 0, 0);
 
 const char* kVertexStatus = "D3DCompileShaderFromFile : vs_main vs_5_0::00000000\n";
 
@@ -98,7 +48,7 @@ class StartupTest : public d3dtest::D3D11Test {
         WriteShader(kShaderFile);
     }
     void TearDown() override {
-        Stdout([] { D3DRelease(); });
+        CapturedStdout([] { D3DRelease(); });
         std::remove(shaderPath_.c_str());
         rmdir(dir_.c_str());
         D3D11Test::TearDown();
@@ -106,7 +56,7 @@ class StartupTest : public d3dtest::D3D11Test {
     void WriteShader(const std::string& text) { std::ofstream(shaderPath_) << text; }
     // D3DInit on the test's window; its result lands in *hr.
     std::string Init(HRESULT* hr) {
-        return Stdout([&] { *hr = D3DInit(window_.hwnd(), 1280, 720, shaderPath_.c_str()); });
+        return CapturedStdout([&] { *hr = D3DInit(window_.hwnd(), 1280, 720, shaderPath_.c_str()); });
     }
 
     d3dtest::TestWindow window_;
@@ -118,7 +68,7 @@ TEST_F(StartupTest, StartUpPrintsTheVertexStatusThenTheQuadDumpAndShutdownLeaves
     HRESULT hr = E_FAIL;
     std::string out = Init(&hr);
     EXPECT_EQ(hr, S_OK);
-    EXPECT_EQ(out, std::string(kVertexStatus) + kDump48);
+    EXPECT_EQ(out, kVertexStatus + kDump48);
     EXPECT_NE(d3ddevice, nullptr);
     EXPECT_NE(d3dcontext, nullptr);
     EXPECT_NE(d3dswapchain, nullptr);
@@ -135,9 +85,9 @@ TEST_F(StartupTest, StartUpPrintsTheVertexStatusThenTheQuadDumpAndShutdownLeaves
     ASSERT_EQ(got.size(), sizeof quad);
     EXPECT_EQ(std::memcmp(got.data(), quad, sizeof quad), 0) << "the quad's vertices";
 
-    EXPECT_EQ(Stdout([] { EXPECT_EQ(D3DRelease(), 0); }), "");
+    EXPECT_EQ(CapturedStdout([] { EXPECT_EQ(D3DRelease(), 0); }), "");
     EXPECT_EQ(LiveD3DObjects(), 0) << "every kind, after D3DRelease";
-    EXPECT_EQ(Stdout([] { EXPECT_EQ(D3DRelease(), 0); }), "") << "twice is safe";
+    EXPECT_EQ(CapturedStdout([] { EXPECT_EQ(D3DRelease(), 0); }), "") << "twice is safe";
 }
 
 TEST_F(StartupTest, EachFailingStepPrintsItsErrorLineAndStopsThere) {
@@ -152,7 +102,7 @@ TEST_F(StartupTest, EachFailingStepPrintsItsErrorLineAndStopsThere) {
         {"CreateRenderTargetView", "CreateRenderTargetView Back Buffer", "", false},
         {"CreateVertexShader", "CreateVertexShader", kVertexStatus, false},
         {"CreateInputLayout", "CreateInputLayout", kVertexStatus, true},
-        {"CreateBuffer", "D3DXCreateBuffer : pVertexScreen", std::string(kVertexStatus) + kDump48, true},
+        {"CreateBuffer", "D3DXCreateBuffer : pVertexScreen", kVertexStatus + kDump48, true},
     };
     const HRESULT injected = E_OUTOFMEMORY;
     for (const Step& step : steps) {
@@ -163,7 +113,7 @@ TEST_F(StartupTest, EachFailingStepPrintsItsErrorLineAndStopsThere) {
         EXPECT_EQ(out, step.before + ErrorLine("device.cpp", injected, step.label)) << step.call;
         EXPECT_EQ(pVertexShader != nullptr, step.vertexShader) << step.call;
         EXPECT_EQ(pVertexScreen, nullptr) << step.call << ": the last step must not have run";
-        Stdout([] { D3DRelease(); });
+        CapturedStdout([] { D3DRelease(); });
         EXPECT_EQ(LiveD3DObjects(), 0) << step.call << ": D3DRelease releases what was made";
     }
 }
@@ -180,7 +130,7 @@ TEST_F(StartupTest, AMissingFileOrAnInputTheLayoutLacksFailsAtItsStep) {
                 out.substr(out.rfind("ERROR")) == ErrorLine("device.cpp", hr, "CompileShaderFromFile VS"))
         << out;
     EXPECT_EQ(pVertexShader, nullptr);
-    Stdout([] { D3DRelease(); });
+    CapturedStdout([] { D3DRelease(); });
 
     WriteShader("float4 vs_main(float2 uv : TEXCOORD0) : SV_Position { return float4(uv, 0.0, 1.0); }\n");
     out = Init(&hr);
@@ -194,16 +144,11 @@ TEST_F(StartupTest, BufferFactoryDumpsFirstAndKeepsTheBufferWhenTheViewFails) {
     HRESULT hr;
     Init(&hr);
     ASSERT_EQ(hr, S_OK);
-    const std::string dump = "\n==CreateBuffer==\n"
-                             "  ByteWidth           = 14745600\n"
-                             "  D3D11_USAGE_DEFAULT = 0\n"
-                             "  BindFlags           = 136\n"
-                             "  AccessFlag          = 0\n"
-                             "  MiscFlags           = 64\n"
-                             "  StructureByteStride = 16\n";
+    const std::string dump = BufferDump(14745600, 136, 64, 16);
     ID3D11Buffer* buffer = nullptr;
     ID3D11UnorderedAccessView* view = nullptr;
-    EXPECT_EQ(Stdout([&] { EXPECT_EQ(D3DCreateBufferUAV(&buffer, &view, 14745600, 16), S_OK); }), dump);
+    EXPECT_EQ(CapturedStdout([&] { EXPECT_EQ(D3DCreateBufferUAV(&buffer, &view, 14745600, 16), S_OK); }),
+              dump);
     ASSERT_NE(view, nullptr);
     D3D11_UNORDERED_ACCESS_VIEW_DESC desc;
     view->GetDesc(&desc);
@@ -217,7 +162,7 @@ TEST_F(StartupTest, BufferFactoryDumpsFirstAndKeepsTheBufferWhenTheViewFails) {
 
     fxtest::FailNextCall("CreateUnorderedAccessView", E_OUTOFMEMORY);
     std::string out =
-        Stdout([&] { EXPECT_EQ(D3DCreateBufferUAV(&buffer, &view, 14745600, 16), E_OUTOFMEMORY); });
+        CapturedStdout([&] { EXPECT_EQ(D3DCreateBufferUAV(&buffer, &view, 14745600, 16), E_OUTOFMEMORY); });
     EXPECT_EQ(out, dump + ErrorLine("buffers.cpp", E_OUTOFMEMORY, "D3DCreateBufferUAV CS"));
     EXPECT_NE(buffer, nullptr) << "a failing view leaves the buffer in its slot";
     EXPECT_EQ(view, nullptr);
@@ -225,7 +170,7 @@ TEST_F(StartupTest, BufferFactoryDumpsFirstAndKeepsTheBufferWhenTheViewFails) {
     buffer->Release();
     buffer = nullptr;
 
-    out = Stdout([&] { EXPECT_EQ(D3DCreateBufferUAV(&buffer, &view, 64, 0), E_INVALIDARG); });
+    out = CapturedStdout([&] { EXPECT_EQ(D3DCreateBufferUAV(&buffer, &view, 64, 0), E_INVALIDARG); });
     EXPECT_EQ(out.substr(0, 18), "\n==CreateBuffer==\n") << "the dump comes first";
     EXPECT_NE(out.find("ERROR : d3d : "), std::string::npos) << "a zero stride is reported, not divided by";
     EXPECT_EQ(buffer, nullptr);

@@ -31,6 +31,9 @@ TEST_F(ProgramOnX, EscapeQuitsWithExitCodeZeroAfterFrameRateReports) {
     EXPECT_EQ(attributes.width, 1280);
     EXPECT_EQ(attributes.height, 720);
 
+    // The window shows before the device starts: wait for the first frame, then for reports.
+    for (int waited = 0; waited < 300 && program.Stdout().find("Dispatch") == std::string::npos; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     std::this_thread::sleep_for(std::chrono::milliseconds(2600));
     std::string command = "xdotool windowfocus --sync " + std::to_string(window) + " key Escape";
     ASSERT_EQ(std::system(command.c_str()), 0);

@@ -44,20 +44,13 @@ class Console:
         raise SystemExit(f"soak: timed out waiting for {what}")
 
 
-def preload():
-    """The sanitizer runtime first, as it must be, then the library that keeps drivers mapped."""
-    runtime = subprocess.run(["gcc", "-print-file-name=libasan.so"], capture_output=True, text=True).stdout.strip()
-    keep = pathlib.Path(tempfile.mkdtemp(prefix="fxview-soak-lib-")) / "keep_libraries.so"
-    subprocess.run(["gcc", "-shared", "-fPIC", "-o", str(keep), str(HERE / "keep_libraries.c")], check=True)
-    return f"{runtime} {keep}"
-
-
 def main():
     binary = pathlib.Path(sys.argv[1]).resolve()
+    keep_libraries = pathlib.Path(sys.argv[2]).resolve()
     work = pathlib.Path(tempfile.mkdtemp(prefix="fxview-soak-"))
     (work / "main.fx").write_text(GOOD)
-    program_env = dict(os.environ, FXVIEW_VALIDATION="1", LD_PRELOAD=preload(),
-               ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:exitcode=23")
+    program_env = dict(os.environ, FXVIEW_VALIDATION="1", LD_PRELOAD=str(keep_libraries),
+                       ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=1:abort_on_error=0:exitcode=23")
     out_path, err_path = work / "stdout.txt", work / "stderr.txt"
     with open(out_path, "w") as out, open(err_path, "w") as err:
         program = subprocess.Popen([str(binary)], cwd=work, stdout=out, stderr=err, env=program_env)
