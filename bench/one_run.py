@@ -142,6 +142,32 @@ class Program:
         return self.proc.returncode
 
 
+def cpu_seconds(pid):
+    """User plus system time of a process and all its threads so far, or None once it is gone."""
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+    except OSError:
+        return None
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def x_server_pid():
+    """The Xvfb that with-xvfb.sh started beside this script."""
+    parent = os.getppid()
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as stat:
+                head, tail = stat.read().rsplit(")", 1)
+        except OSError:
+            continue
+        if head.endswith("(Xvfb") and int(tail.split()[1]) == parent:
+            return int(entry)
+    return None
+
+
 def sleep_until(ns):
     delay = (ns - now_ns()) / NS
     if delay > 0:
@@ -262,10 +288,19 @@ def main():
                 result["allocs_per_frame_main"] = (counts[1][1] - counts[0][1]) / len(frames)
                 result["allocs_per_frame_own"] = (counts[1][2] - counts[0][2]) / len(frames)
         else:
+            # CPU time per frame, of the program and of the X server that shows its frames: what a frame
+            # costs, as opposed to how long it took on a machine that other work shares.
+            server = x_server_pid()
+            sleep_until(steady_from)
+            cpu_from = (cpu_seconds(program.proc.pid), cpu_seconds(server))
             sleep_until(t0 + 10 * NS)
             result["rss_10s_kib"] = program.rss_kib()
             sleep_until(steady_to)
+            cpu_to = (cpu_seconds(program.proc.pid), cpu_seconds(server))
             times = [f[0] for f in watcher.frames_since(steady_from) if f[0] < steady_to]
+            if None not in cpu_from + cpu_to and times:
+                result["cpu_ms_per_frame"] = (cpu_to[0] - cpu_from[0]) * 1000 / len(times)
+                result["server_cpu_ms_per_frame"] = (cpu_to[1] - cpu_from[1]) * 1000 / len(times)
             result["frame_ms"] = [(b - a) / 1e6 for a, b in zip(times, times[1:])]
             if len(times) > 1:
                 result["watched_fps"] = (len(times) - 1) * NS / (times[-1] - times[0])
