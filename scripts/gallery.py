@@ -26,7 +26,7 @@ def shoot(binary, folder, picture):
                 time.sleep(0.05)
             window = subprocess.run(["xdotool", "search", "--name", "^test$"], capture_output=True,
                                     text=True).stdout.split()[0]
-            subprocess.run(["import", "-window", window, "-resize", "640x360", str(picture)], check=True)
+            subprocess.run(["import", "-window", window, "-resize", "640x360", "-depth", "8", str(picture)], check=True)
         finally:
             program.kill()
             program.wait()
