@@ -1,7 +1,8 @@
 // D3DCompile2 when the HLSL front end itself fails: each source here once crashed glslang, and with it
 // the program, when a half-edited main.fx was reloaded. Now the compile fails with a message, the
-// call is logged once, and the process and the compiler carry on. Also the costs of running the front
-// end in a child: no descriptor or child process left behind, other threads, large results.
+// call is logged once, and the process, the compile server and the compiler carry on. Also the costs
+// of running the front end in a child: no descriptor or child process left behind, other threads,
+// large results.
 #include "compiler_test_util.h"
 
 #include <gtest/gtest.h>
@@ -96,6 +97,7 @@ TEST_F(CompilerFaultTest, SourcesThatCrashTheFrontEndFailWithAMessage) {
              "[numthreads(1, kLate, kLate)] void cs_main(uint3 id : SV_DispatchThreadID) {\n"
              "  o[id.x] = 1; }\nstatic const uint kLate = 8;\n"},
     };
+    const int server = fxtest::CompileServerProcess();
     for (const auto& c : cases) {
         testing::internal::CaptureStderr();
         Result r;
@@ -110,6 +112,8 @@ TEST_F(CompilerFaultTest, SourcesThatCrashTheFrontEndFailWithAMessage) {
         Result after;
         Compile(&after, kGood);
         EXPECT_EQ(after.hr, S_OK) << "after " << c.what << ": " << after.messages;
+        EXPECT_EQ(fxtest::CompileServerProcess(), server)
+            << "after " << c.what << ": the compile server changed";
     }
 }
 
@@ -208,12 +212,14 @@ TEST_F(CompilerFaultTest, ReloadsLeaveNoDescriptorsOrChildren) {
 }
 
 // The program's other threads (the Vulkan driver's) allocate and lock while it compiles: the child
-// must not inherit a lock it then waits on for ever. Glibc's malloc takes its locks around fork;
-// GCC 12's AddressSanitizer allocator does not, so there a child can hang until the time limit.
+// must not inherit a lock it then waits on for ever. The compile server forked before any thread,
+// so only a program without one forks with its threads running; there glibc's malloc takes its locks
+// around fork, but GCC 12's AddressSanitizer allocator does not, and a child can hang until the limit.
 TEST_F(CompilerFaultTest, CompilesWhileOtherThreadsAllocateAndLock) {
 #ifdef __SANITIZE_ADDRESS__
-    GTEST_SKIP()
-        << "the AddressSanitizer allocator is not safe to use after fork while other threads allocate";
+    if (fxtest::CompileServerProcess() == 0)
+        GTEST_SKIP() << "without a compile server, the AddressSanitizer allocator is not safe to use "
+                        "after fork while other threads allocate";
 #endif
     std::atomic<bool> stop{false};
     std::mutex shared;
