@@ -196,6 +196,8 @@ bool RunOnCompileServer(const FrontEndJob& job, int limitMs, IsolatedRun* run) {
 namespace fxtest {
 
 int CompileServerProcess() {
+    if (getpid() != platform::gServer.owner)
+        return 0;
     std::lock_guard<std::mutex> guard(platform::gServer.lock);
     return platform::gServer.fd >= 0 ? platform::gServer.pid : 0;
 }
