@@ -46,6 +46,10 @@ const char kPixel[] = "float4 ps_main(float4 p : SV_Position) : SV_Target { retu
 const char kCompute[] =
     "RWStructuredBuffer<float4> o : register(u0);\n"
     "[numthreads(8, 4, 2)] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n";
+// Shader model 4 allows groups one thread deep only.
+const char kFlatCompute[] =
+    "RWStructuredBuffer<float4> o : register(u0);\n"
+    "[numthreads(8, 4, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n";
 const char kGeometry[] = "struct V { float4 p : SV_Position; };\n"
                          "[maxvertexcount(3)] void gs_main(triangle V i[3], inout TriangleStream<V> s) {\n"
                          "  for (int k = 0; k < 3; ++k) s.Append(i[k]);\n}\n";
@@ -66,7 +70,7 @@ TEST_F(D3DCompile2Test, EveryModelOfTheFourStagesCompilesToItsStage) {
         ShaderStage want;
     } cases[] = {{kVertex, "vs_main", "vs", ShaderStage::Vertex},
                  {kPixel, "ps_main", "ps", ShaderStage::Pixel},
-                 {kCompute, "cs_main", "cs", ShaderStage::Compute},
+                 {kFlatCompute, "cs_main", "cs", ShaderStage::Compute},
                  {kGeometry, "gs_main", "gs", ShaderStage::Geometry}};
     for (const Case& c : cases) {
         for (const char* model : {"_4_0", "_4_1", "_5_0", "_5_1"}) {
