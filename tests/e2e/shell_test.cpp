@@ -31,16 +31,17 @@ TEST_F(ProgramOnX, EscapeQuitsWithExitCodeZeroAfterFrameRateReports) {
     EXPECT_EQ(attributes.width, 1280);
     EXPECT_EQ(attributes.height, 720);
 
-    // The window shows before the device starts: wait for the first frame, then for reports.
-    for (int waited = 0; waited < 300 && program.Stdout().find("Dispatch") == std::string::npos; ++waited)
+    // The window shows before the device starts; on a loaded machine frames may take long.
+    auto start = std::chrono::steady_clock::now();
+    for (int waited = 0; waited < 600 && FrameRateLines(program.Stdout()) < 2; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::this_thread::sleep_for(std::chrono::milliseconds(2600));
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::string command = "xdotool windowfocus --sync " + std::to_string(window) + " key Escape";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(program.WaitExit(10), 0) << program.Stderr();
     int reports = FrameRateLines(program.Stdout());
     EXPECT_GE(reports, 2) << program.Stdout();
-    EXPECT_LE(reports, 4) << "reports come about once a second";
+    EXPECT_LE(reports, seconds + 2) << "reports come about once a second";
 }
 
 TEST_F(ProgramOnX, TheCloseBoxQuitsWithExitCodeZero) {
