@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <mutex>
 #include <pthread.h>
 #include <sys/socket.h>
@@ -84,12 +85,30 @@ bool ReadHello(int fd, pid_t* pid, std::string* failure) {
     return true;
 }
 
+// Moves `fd` above the standard descriptors: a program started with one of them closed would get the
+// socket there, and its console output, or the server's /dev/null, would land on the socket.
+bool AboveStandardDescriptors(int* fd) {
+    if (*fd > STDERR_FILENO)
+        return true;
+    int moved = fcntl(*fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    if (moved < 0 || close(*fd) != 0)
+        return false;
+    *fd = moved;
+    return true;
+}
+
 // The server's parent is a short-lived middle process, so the server is never the program's child:
 // it cannot become the program's zombie, and the program's own waits never see it.
 bool Start(int* fd, pid_t* pid, std::string* failure) {
     int fds[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
         *failure = std::string("socketpair: ") + std::strerror(errno);
+        return false;
+    }
+    if (!AboveStandardDescriptors(&fds[0]) || !AboveStandardDescriptors(&fds[1])) {
+        *failure = std::string("fcntl: ") + std::strerror(errno);
+        close(fds[0]);
+        close(fds[1]);
         return false;
     }
     pid_t middle = fork();
