@@ -44,6 +44,23 @@ TestWindow::~TestWindow() {
     PumpMessages();
 }
 
+DXGI_SWAP_CHAIN_DESC ProgramSwapChainDesc(HWND window) {
+    DXGI_SWAP_CHAIN_DESC desc = {};
+    desc.BufferDesc = {1280,
+                       720,
+                       {60, 1},
+                       DXGI_FORMAT_R8G8B8A8_UNORM,
+                       DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
+                       DXGI_MODE_SCALING_UNSPECIFIED};
+    desc.SampleDesc = {1, 0};
+    desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
+    desc.BufferCount = 1;
+    desc.OutputWindow = window;
+    desc.Windowed = TRUE;
+    desc.Flags = DXGI_SWAP_CHAIN_FLAG_ALLOW_MODE_SWITCH;
+    return desc;
+}
+
 void PumpMessages() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -27,6 +27,9 @@ class TestWindow {
     HWND hwnd_ = nullptr;
 };
 
+// The swap chain the program asks for: 1280 x 720 RGBA8, one buffer, windowed, mode switch allowed.
+DXGI_SWAP_CHAIN_DESC ProgramSwapChainDesc(HWND window);
+
 // Pumps the window messages that are waiting, so that resizes reach the window's state.
 void PumpMessages();
 

@@ -242,19 +242,7 @@ TEST_F(DeviceTest, ObjectsOutliveTheApplicationsDeviceReference) {
 
 TEST_F(DeviceTest, SwapChainHandsOutItsBackBuffer) {
     d3dtest::TestWindow window;
-    DXGI_SWAP_CHAIN_DESC desc = {};
-    desc.BufferDesc = {1280,
-                       720,
-                       {60, 1},
-                       DXGI_FORMAT_R8G8B8A8_UNORM,
-                       DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
-                       DXGI_MODE_SCALING_UNSPECIFIED};
-    desc.SampleDesc = {1, 0};
-    desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
-    desc.BufferCount = 1;
-    desc.OutputWindow = window.hwnd();
-    desc.Windowed = TRUE;
-    desc.Flags = DXGI_SWAP_CHAIN_FLAG_ALLOW_MODE_SWITCH;
+    DXGI_SWAP_CHAIN_DESC desc = d3dtest::ProgramSwapChainDesc(window.hwnd());
     IDXGISwapChain* chain = nullptr;
     ASSERT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
                                             D3D11_SDK_VERSION, &desc, &chain, &device, nullptr, &context),

@@ -121,19 +121,7 @@ class DrawTest : public d3dtest::D3D11Test {
   protected:
     void SetUp() override {
         D3D11Test::SetUp();
-        DXGI_SWAP_CHAIN_DESC desc = {};
-        desc.BufferDesc = {kWidth,
-                           kHeight,
-                           {60, 1},
-                           DXGI_FORMAT_R8G8B8A8_UNORM,
-                           DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
-                           DXGI_MODE_SCALING_UNSPECIFIED};
-        desc.SampleDesc = {1, 0};
-        desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
-        desc.BufferCount = 1;
-        desc.OutputWindow = window_.hwnd();
-        desc.Windowed = TRUE;
-        desc.Flags = DXGI_SWAP_CHAIN_FLAG_ALLOW_MODE_SWITCH;
+        DXGI_SWAP_CHAIN_DESC desc = d3dtest::ProgramSwapChainDesc(window_.hwnd());
         ASSERT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
                                                 D3D11_SDK_VERSION, &desc, &chain_, &device, nullptr,
                                                 &context),

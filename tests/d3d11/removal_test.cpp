@@ -74,18 +74,7 @@ void RunawayDispatch() {
     const long validationAtStart = fxtest::ValidationMessages();
     d3dtest::TestWindow window;
     const long liveAtStart = fxtest::LiveObjects();
-    DXGI_SWAP_CHAIN_DESC desc = {};
-    desc.BufferDesc = {1280,
-                       720,
-                       {60, 1},
-                       DXGI_FORMAT_R8G8B8A8_UNORM,
-                       DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
-                       DXGI_MODE_SCALING_UNSPECIFIED};
-    desc.SampleDesc = {1, 0};
-    desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
-    desc.BufferCount = 1;
-    desc.OutputWindow = window.hwnd();
-    desc.Windowed = TRUE;
+    DXGI_SWAP_CHAIN_DESC desc = d3dtest::ProgramSwapChainDesc(window.hwnd());
     IDXGISwapChain* chain = nullptr;
     ID3D11Device* device = nullptr;
     ID3D11DeviceContext* context = nullptr;
