@@ -28,9 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr UINT kProgramFlags =
-    D3DCOMPILE_OPTIMIZATION_LEVEL3 | D3DCOMPILE_ENABLE_STRICTNESS | D3DCOMPILE_PREFER_FLOW_CONTROL;
-
 const char kGood[] = "RWStructuredBuffer<float4> o : register(u0);\n"
                      "[numthreads(8, 8, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n";
 const char kCrash[] = "RWStructuredBuffer<float4> o : register(u0);\n"
@@ -39,24 +36,12 @@ const char kCrash[] = "RWStructuredBuffer<float4> o : register(u0);\n"
 // Set in the environment of this test program run again as a program whose server is watched.
 constexpr char kHelperMode[] = "FXVIEW_SERVER_TEST_HELPER";
 
-struct Result {
-    HRESULT hr = S_OK;
-    ID3DBlob* code = nullptr;
-    std::string messages;
-    ~Result() {
-        if (code)
-            code->Release();
-    }
-};
+using Result = fxtest::CompileResult;
+using fxtest::kProgramFlags;
 
 void Compile(Result* r, const std::string& source, const char* entry = "cs_main",
              const char* target = "cs_5_0", const char* name = "main.fx") {
-    ID3DBlob* messages = nullptr;
-    r->hr = D3DCompile2(source.data(), source.size(), name, nullptr, D3D_COMPILE_STANDARD_FILE_INCLUDE, entry,
-                        target, kProgramFlags, 0, 0, nullptr, 0, &r->code, &messages);
-    r->messages = fxtest::Text(messages);
-    if (messages)
-        messages->Release();
+    fxtest::Compile(r, source, entry, target, kProgramFlags, name);
 }
 
 // The fields of /proc/<pid>/stat after the command name: state, parent, process group...

@@ -20,9 +20,6 @@
 
 namespace {
 
-constexpr UINT kProgramFlags =
-    D3DCOMPILE_OPTIMIZATION_LEVEL3 | D3DCOMPILE_ENABLE_STRICTNESS | D3DCOMPILE_PREFER_FLOW_CONTROL;
-
 const char kCrashMessage[] = "main.fx: error: the HLSL compiler crashed on this source (signal 11, SIGSEGV); "
                              "this is a compiler fault triggered by the code above: simplify the last edit\n";
 
@@ -30,24 +27,11 @@ const char kBuffer[] = "RWStructuredBuffer<float4> o : register(u0);\n";
 const char kGood[] = "RWStructuredBuffer<float4> o : register(u0);\n"
                      "[numthreads(8, 8, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n";
 
-struct Result {
-    HRESULT hr = S_OK;
-    ID3DBlob* code = nullptr;
-    std::string messages;
-    ~Result() {
-        if (code)
-            code->Release();
-    }
-};
+using Result = fxtest::CompileResult;
+using fxtest::kProgramFlags;
 
 void Compile(Result* r, const std::string& source, const std::string& name = "main.fx") {
-    ID3DBlob* messages = nullptr;
-    r->hr =
-        D3DCompile2(source.data(), source.size(), name.c_str(), nullptr, D3D_COMPILE_STANDARD_FILE_INCLUDE,
-                    "cs_main", "cs_5_0", kProgramFlags, 0, 0, nullptr, 0, &r->code, &messages);
-    r->messages = fxtest::Text(messages);
-    if (messages)
-        messages->Release();
+    fxtest::Compile(r, source, "cs_main", "cs_5_0", kProgramFlags, name.c_str());
 }
 
 size_t Count(const std::string& text, const std::string& what) {

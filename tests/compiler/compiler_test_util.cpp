@@ -10,6 +10,16 @@
 
 namespace fxtest {
 
+void Compile(CompileResult* r, const std::string& source, const char* entry, const char* target, UINT flags,
+             const char* name, ID3DInclude* include, const D3D_SHADER_MACRO* defines) {
+    ID3DBlob* messages = nullptr;
+    r->hr = D3DCompile2(source.data(), source.size(), name, defines, include, entry, target, flags, 0, 0,
+                        nullptr, 0, &r->code, &messages);
+    r->messages = Text(messages);
+    if (messages)
+        messages->Release();
+}
+
 ScratchDir::ScratchDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "fxview-compiler-XXXXXX").string();
     if (!mkdtemp(pattern.data()))

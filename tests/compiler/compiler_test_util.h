@@ -12,6 +12,30 @@
 
 namespace fxtest {
 
+// The flags the program compiles with.
+constexpr UINT kProgramFlags =
+    D3DCOMPILE_OPTIMIZATION_LEVEL3 | D3DCOMPILE_ENABLE_STRICTNESS | D3DCOMPILE_PREFER_FLOW_CONTROL;
+
+// What one D3DCompile2 call gave back; the code blob is released with it.
+struct CompileResult {
+    HRESULT hr = S_OK;
+    ID3DBlob* code = nullptr;
+    std::string messages;
+    CompileResult() = default;
+    CompileResult(const CompileResult&) = delete;
+    CompileResult& operator=(const CompileResult&) = delete;
+    ~CompileResult() {
+        if (code)
+            code->Release();
+    }
+};
+
+// D3DCompile2 on `source`, with the standard include handler unless told otherwise.
+void Compile(CompileResult* r, const std::string& source, const char* entry, const char* target,
+             UINT flags = kProgramFlags, const char* name = nullptr,
+             ID3DInclude* include = D3D_COMPILE_STANDARD_FILE_INCLUDE,
+             const D3D_SHADER_MACRO* defines = nullptr);
+
 // A fresh folder under the system's temporary folder, removed with its contents at destruction.
 class ScratchDir {
   public:

@@ -12,30 +12,9 @@ namespace {
 using platform::RegisterClass;
 using platform::ShaderStage;
 
-constexpr UINT kProgramFlags =
-    D3DCOMPILE_OPTIMIZATION_LEVEL3 | D3DCOMPILE_ENABLE_STRICTNESS | D3DCOMPILE_PREFER_FLOW_CONTROL;
-
-struct Result {
-    HRESULT hr = S_OK;
-    ID3DBlob* code = nullptr;
-    std::string messages;
-    ~Result() {
-        if (code)
-            code->Release();
-    }
-};
-
-void Compile(Result* r, const std::string& source, const char* entry, const char* target,
-             UINT flags = kProgramFlags, const char* name = nullptr,
-             ID3DInclude* include = D3D_COMPILE_STANDARD_FILE_INCLUDE,
-             const D3D_SHADER_MACRO* defines = nullptr) {
-    ID3DBlob* messages = nullptr;
-    r->hr = D3DCompile2(source.data(), source.size(), name, defines, include, entry, target, flags, 0, 0,
-                        nullptr, 0, &r->code, &messages);
-    r->messages = fxtest::Text(messages);
-    if (messages)
-        messages->Release();
-}
+using Result = fxtest::CompileResult;
+using fxtest::Compile;
+using fxtest::kProgramFlags;
 
 uint32_t Bit(uint32_t reg) {
     return 1u << reg;
