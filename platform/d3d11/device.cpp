@@ -129,6 +129,13 @@ HRESULT Device::GetDeviceRemovedReason() {
     return frames.RemovedBy() == VK_SUCCESS ? S_OK : DXGI_ERROR_DEVICE_HUNG;
 }
 
+HRESULT Device::Admit(const char* call) {
+    HRESULT hr;
+    if (platform::TakeInjectedFailure(call, &hr))
+        return hr;
+    return Removed();
+}
+
 HRESULT Device::Removed() {
     const VkResult cause = frames.RemovedBy();
     if (cause == VK_SUCCESS)
@@ -148,10 +155,7 @@ HRESULT Device::Failed(const char* call, VkResult result) {
 
 HRESULT Device::CreateBuffer(const D3D11_BUFFER_DESC* pDesc, const D3D11_SUBRESOURCE_DATA* pInitialData,
                              ID3D11Buffer** ppBuffer) {
-    HRESULT hr;
-    if (platform::TakeInjectedFailure("CreateBuffer", &hr))
-        return hr;
-    hr = Removed();
+    HRESULT hr = Admit("CreateBuffer");
     if (FAILED(hr))
         return hr;
     return Buffer::Create(this, pDesc, pInitialData, ppBuffer);
@@ -159,10 +163,7 @@ HRESULT Device::CreateBuffer(const D3D11_BUFFER_DESC* pDesc, const D3D11_SUBRESO
 
 HRESULT Device::CreateTexture2D(const D3D11_TEXTURE2D_DESC* pDesc, const D3D11_SUBRESOURCE_DATA* pInitialData,
                                 ID3D11Texture2D** ppTexture2D) {
-    HRESULT hr;
-    if (platform::TakeInjectedFailure("CreateTexture2D", &hr))
-        return hr;
-    hr = Removed();
+    HRESULT hr = Admit("CreateTexture2D");
     if (FAILED(hr))
         return hr;
     return Texture2D::Create(this, pDesc, pInitialData, ppTexture2D);
@@ -171,10 +172,7 @@ HRESULT Device::CreateTexture2D(const D3D11_TEXTURE2D_DESC* pDesc, const D3D11_S
 HRESULT Device::CreateUnorderedAccessView(ID3D11Resource* pResource,
                                           const D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc,
                                           ID3D11UnorderedAccessView** ppUAView) {
-    HRESULT hr;
-    if (platform::TakeInjectedFailure("CreateUnorderedAccessView", &hr))
-        return hr;
-    hr = Removed();
+    HRESULT hr = Admit("CreateUnorderedAccessView");
     if (FAILED(hr))
         return hr;
     return UnorderedAccessView::Create(this, pResource, pDesc, ppUAView);
@@ -182,10 +180,7 @@ HRESULT Device::CreateUnorderedAccessView(ID3D11Resource* pResource,
 
 HRESULT Device::CreateRenderTargetView(ID3D11Resource* pResource, const D3D11_RENDER_TARGET_VIEW_DESC* pDesc,
                                        ID3D11RenderTargetView** ppRTView) {
-    HRESULT hr;
-    if (platform::TakeInjectedFailure("CreateRenderTargetView", &hr))
-        return hr;
-    hr = Removed();
+    HRESULT hr = Admit("CreateRenderTargetView");
     if (FAILED(hr))
         return hr;
     return RenderTargetView::Create(this, pResource, pDesc, ppRTView);
@@ -194,10 +189,7 @@ HRESULT Device::CreateRenderTargetView(ID3D11Resource* pResource, const D3D11_RE
 HRESULT Device::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* pInputElementDescs, UINT NumElements,
                                   const void* pShaderBytecodeWithInputSignature, SIZE_T BytecodeLength,
                                   ID3D11InputLayout** ppInputLayout) {
-    HRESULT hr;
-    if (platform::TakeInjectedFailure("CreateInputLayout", &hr))
-        return hr;
-    hr = Removed();
+    HRESULT hr = Admit("CreateInputLayout");
     if (FAILED(hr))
         return hr;
     return InputLayout::Create(this, pInputElementDescs, NumElements, pShaderBytecodeWithInputSignature,
@@ -206,10 +198,7 @@ HRESULT Device::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* pInputElementD
 
 HRESULT Device::CreateVertexShader(const void* pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage*,
                                    ID3D11VertexShader** ppVertexShader) {
-    HRESULT hr;
-    if (platform::TakeInjectedFailure("CreateVertexShader", &hr))
-        return hr;
-    hr = Removed();
+    HRESULT hr = Admit("CreateVertexShader");
     if (FAILED(hr))
         return hr;
     return VertexShader::Create(this, pShaderBytecode, BytecodeLength, ppVertexShader);
@@ -217,10 +206,7 @@ HRESULT Device::CreateVertexShader(const void* pShaderBytecode, SIZE_T BytecodeL
 
 HRESULT Device::CreateGeometryShader(const void* pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage*,
                                      ID3D11GeometryShader** ppGeometryShader) {
-    HRESULT hr;
-    if (platform::TakeInjectedFailure("CreateGeometryShader", &hr))
-        return hr;
-    hr = Removed();
+    HRESULT hr = Admit("CreateGeometryShader");
     if (FAILED(hr))
         return hr;
     return GeometryShader::Create(this, pShaderBytecode, BytecodeLength, ppGeometryShader);
@@ -228,10 +214,7 @@ HRESULT Device::CreateGeometryShader(const void* pShaderBytecode, SIZE_T Bytecod
 
 HRESULT Device::CreatePixelShader(const void* pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage*,
                                   ID3D11PixelShader** ppPixelShader) {
-    HRESULT hr;
-    if (platform::TakeInjectedFailure("CreatePixelShader", &hr))
-        return hr;
-    hr = Removed();
+    HRESULT hr = Admit("CreatePixelShader");
     if (FAILED(hr))
         return hr;
     return PixelShader::Create(this, pShaderBytecode, BytecodeLength, ppPixelShader);
@@ -239,10 +222,7 @@ HRESULT Device::CreatePixelShader(const void* pShaderBytecode, SIZE_T BytecodeLe
 
 HRESULT Device::CreateComputeShader(const void* pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage*,
                                     ID3D11ComputeShader** ppComputeShader) {
-    HRESULT hr;
-    if (platform::TakeInjectedFailure("CreateComputeShader", &hr))
-        return hr;
-    hr = Removed();
+    HRESULT hr = Admit("CreateComputeShader");
     if (FAILED(hr))
         return hr;
     return ComputeShader::Create(this, pShaderBytecode, BytecodeLength, ppComputeShader);

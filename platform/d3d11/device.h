@@ -54,6 +54,8 @@ class Device final : public ID3D11Device {
                                                   ID3D11ComputeShader** ppComputeShader) override;
     HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() override;
 
+    // Whether a creating call may go ahead: a failure a test injected for `call`, a removal, or S_OK.
+    HRESULT Admit(const char* call);
     // S_OK while the device works, DXGI_ERROR_DEVICE_REMOVED once it is removed; the first call
     // after the removal tells the user on standard error.
     HRESULT Removed();
