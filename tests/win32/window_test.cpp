@@ -3,6 +3,8 @@
 // gtest before Xlib, whose macros (None, Bool) would rewrite gtest's names.
 #include <gtest/gtest.h>
 
+#include "program.h"
+
 #include <testing.h>
 #include <windows.h>
 #include <mmsystem.h>
@@ -54,8 +56,8 @@ HWND MakeWindow(const char* cls, int x, int y, int clientWidth, int clientHeight
     SetRect(&rect, 0, 0, clientWidth, clientHeight);
     AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW | WS_EX_WINDOWEDGE);
     HWND hwnd = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, cls, cls, WS_OVERLAPPEDWINDOW, x, y,
-                                rect.right - rect.left, rect.bottom - rect.top, NULL, NULL, GetModuleHandleA(NULL),
-                                NULL);
+                                rect.right - rect.left, rect.bottom - rect.top, NULL, NULL,
+                                GetModuleHandleA(NULL), NULL);
     return hwnd;
 }
 
@@ -67,6 +69,15 @@ void Pump() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+// Shows the window and returns its X window, for the X server to be asked or told about it.
+Window Show(HWND hwnd) {
+    ShowWindow(hwnd, SW_SHOW);
+    Display* display = nullptr;
+    Window xwindow = 0;
+    EXPECT_TRUE(platform::X11WindowOf(hwnd, &display, &xwindow));
+    return xwindow;
 }
 
 void SleepMs(long ms) {
@@ -180,21 +191,10 @@ TEST_F(Win32OnX, PostedMessagesComeBeforeTheQuitRequestWhichComesBeforePainting)
 
 TEST_F(Win32OnX, TheCloseBoxAsksTheProcedureWithoutDestroyingTheWindow) {
     HWND hwnd = MakeWindow("recording", 0, 0, 200, 100);
-    ShowWindow(hwnd, SW_SHOW);
-    Display* display = nullptr;
-    Window xwindow = 0;
-    platform::X11WindowOf(hwnd, &display, &xwindow);
+    Window xwindow = Show(hwnd);
 
     OtherClient wm;
-    XEvent e = {};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = xwindow;
-    e.xclient.message_type = XInternAtom(wm.display, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = static_cast<long>(XInternAtom(wm.display, "WM_DELETE_WINDOW", False));
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(wm.display, xwindow, False, NoEventMask, &e);
-    XFlush(wm.display);
+    RequestClose(wm.display, xwindow);
 
     EXPECT_TRUE(PumpUntil([] { return Received(WM_CLOSE, 0); }));
     EXPECT_TRUE(Received(WM_SYSCOMMAND, SC_CLOSE));
@@ -206,10 +206,7 @@ TEST_F(Win32OnX, TheCloseBoxAsksTheProcedureWithoutDestroyingTheWindow) {
 
 TEST_F(Win32OnX, ResizingAndMinimisingReachTheProcedure) {
     HWND hwnd = MakeWindow("recording", 0, 0, 640, 360);
-    ShowWindow(hwnd, SW_SHOW);
-    Display* display = nullptr;
-    Window xwindow = 0;
-    platform::X11WindowOf(hwnd, &display, &xwindow);
+    Window xwindow = Show(hwnd);
     OtherClient wm;
 
     XResizeWindow(wm.display, xwindow, 1, 1);
@@ -248,7 +245,8 @@ TEST_F(Win32OnX, KeysAreReadFromTheWholeDisplay) {
     ShowWindow(hwnd, SW_SHOW);
     // Another program's window has the focus, as the shader editor does.
     OtherClient editor;
-    Window other = XCreateSimpleWindow(editor.display, DefaultRootWindow(editor.display), 300, 300, 100, 100, 0, 0, 0);
+    Window other =
+        XCreateSimpleWindow(editor.display, DefaultRootWindow(editor.display), 300, 300, 100, 100, 0, 0, 0);
     XMapWindow(editor.display, other);
     XSync(editor.display, False);
     XSetInputFocus(editor.display, other, RevertToParent, CurrentTime);
@@ -277,12 +275,10 @@ TEST_F(Win32OnX, KeysAreReadFromTheWholeDisplay) {
 
 TEST_F(Win32OnX, KeyMessagesReachTheFocusedWindow) {
     HWND hwnd = MakeWindow("recording", 0, 0, 200, 100);
-    ShowWindow(hwnd, SW_SHOW);
-    Display* display = nullptr;
-    Window xwindow = 0;
-    platform::X11WindowOf(hwnd, &display, &xwindow);
-    XSetInputFocus(display, xwindow, RevertToParent, CurrentTime);
-    XSync(display, False);
+    Window xwindow = Show(hwnd);
+    OtherClient focus;
+    XSetInputFocus(focus.display, xwindow, RevertToParent, CurrentTime);
+    XSync(focus.display, False);
     ASSERT_EQ(std::system("xdotool key Escape key a"), 0);
     EXPECT_TRUE(PumpUntil([] { return Received(WM_CHAR, 'a'); }));
     EXPECT_TRUE(Received(WM_KEYDOWN, VK_ESCAPE));
@@ -301,12 +297,10 @@ void OnAltEnter(void* context) {
 
 TEST_F(Win32OnX, AltEnterCallsTheWindowsHandlerAndStillReachesTheProgram) {
     HWND hwnd = MakeWindow("recording", 0, 0, 200, 100);
-    ShowWindow(hwnd, SW_SHOW);
-    Display* display = nullptr;
-    Window xwindow = 0;
-    platform::X11WindowOf(hwnd, &display, &xwindow);
-    XSetInputFocus(display, xwindow, RevertToParent, CurrentTime);
-    XSync(display, False);
+    Window xwindow = Show(hwnd);
+    OtherClient focus;
+    XSetInputFocus(focus.display, xwindow, RevertToParent, CurrentTime);
+    XSync(focus.display, False);
     int marker = 0;
     altEnterCalls = 0;
     ASSERT_TRUE(platform::SetAltEnterHandler(hwnd, OnAltEnter, &marker));
