@@ -57,11 +57,14 @@ void UseBuffer(VkCommandBuffer cmd, VkBuffer buffer, Hazard* hazard, VkPipelineS
 void UseImage(VkCommandBuffer cmd, VkImage image, Hazard* hazard, VkPipelineStageFlags2 stage,
               VkAccessFlags2 access, VkImageLayout layout, bool discard) {
     VkImageMemoryBarrier2 barrier = {VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER_2};
-    const VkImageLayout oldLayout = hazard->layout;
+    const Hazard before = *hazard;
     bool needed = Order(hazard, stage, access, &barrier.srcStageMask, &barrier.srcAccessMask);
-    if (oldLayout != layout) {
-        // A layout transition writes the image: later reads must wait for it, whatever they are.
+    if (before.layout != layout) {
+        // A layout transition writes the image: it waits for the reads before it too, and later
+        // reads must wait for it, whatever they are.
         needed = true;
+        barrier.srcStageMask = before.writeStages | before.readStages;
+        barrier.srcAccessMask = before.writeAccess;
         hazard->layout = layout;
         hazard->writeStages = stage;
         hazard->writeAccess = access & kWrites;
@@ -72,7 +75,7 @@ void UseImage(VkCommandBuffer cmd, VkImage image, Hazard* hazard, VkPipelineStag
         return;
     barrier.dstStageMask = stage;
     barrier.dstAccessMask = access;
-    barrier.oldLayout = discard ? VK_IMAGE_LAYOUT_UNDEFINED : oldLayout;
+    barrier.oldLayout = discard ? VK_IMAGE_LAYOUT_UNDEFINED : before.layout;
     barrier.newLayout = layout;
     barrier.srcQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
     barrier.dstQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;

@@ -82,15 +82,19 @@ VkResult FrameRing::Submit(VkSemaphore wait, VkPipelineStageFlags2 waitStage, Vk
     }
     VkCommandBufferSubmitInfo cmd = {VK_STRUCTURE_TYPE_COMMAND_BUFFER_SUBMIT_INFO};
     cmd.commandBuffer = frame.cmd;
-    VkSemaphoreSubmitInfo waitInfo = {VK_STRUCTURE_TYPE_SEMAPHORE_SUBMIT_INFO};
-    waitInfo.semaphore = wait;
-    waitInfo.stageMask = waitStage;
+    VkSemaphoreSubmitInfo waitInfos[2] = {};
+    uint32_t waitCount = 0;
+    if (pendingWait_.semaphore)
+        waitInfos[waitCount++] = pendingWait_;
+    pendingWait_ = {};
+    if (wait)
+        waitInfos[waitCount++] = {VK_STRUCTURE_TYPE_SEMAPHORE_SUBMIT_INFO, nullptr, wait, 0, waitStage, 0};
     VkSemaphoreSubmitInfo signalInfo = {VK_STRUCTURE_TYPE_SEMAPHORE_SUBMIT_INFO};
     signalInfo.semaphore = signal;
     signalInfo.stageMask = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;
     VkSubmitInfo2 submit = {VK_STRUCTURE_TYPE_SUBMIT_INFO_2};
-    submit.waitSemaphoreInfoCount = wait ? 1 : 0;
-    submit.pWaitSemaphoreInfos = &waitInfo;
+    submit.waitSemaphoreInfoCount = waitCount;
+    submit.pWaitSemaphoreInfos = waitInfos;
     // A frame that recorded nothing still submits, so that its fence orders the garbage it holds.
     submit.commandBufferInfoCount = hasCommands ? 1 : 0;
     submit.pCommandBufferInfos = &cmd;

@@ -47,6 +47,11 @@ class FrameRing {
     VkResult Finish();
 
     VkSemaphore AcquireSemaphore() const { return frames_[current_].acquired; }
+    // Makes the next submission, whichever it is, also wait on `semaphore` at `stages`: for a
+    // swapchain image acquired while the frame is being recorded.
+    void WaitBeforeNextSubmit(VkSemaphore semaphore, VkPipelineStageFlags2 stages) {
+        pendingWait_ = {VK_STRUCTURE_TYPE_SEMAPHORE_SUBMIT_INFO, nullptr, semaphore, 0, stages, 0};
+    }
 
     // Destroys the object after the GPU is done with the current frame, which is the last that can use it.
     void Defer(GarbageKind kind, uint64_t handle);
@@ -84,6 +89,7 @@ class FrameRing {
     Frame frames_[kFramesInFlight];
     uint32_t current_ = 0;
     VkResult removedBy_ = VK_SUCCESS;
+    VkSemaphoreSubmitInfo pendingWait_ = {};
 };
 
 } // namespace d3d11

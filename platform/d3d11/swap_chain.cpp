@@ -76,6 +76,10 @@ VkFormat ChooseBackBufferStorage(VkPhysicalDevice physical, VkSurfaceKHR surface
     return offersSwapped ? swapped : wanted;
 }
 
+// The stages that may touch a lent swapchain image first, which wait for its acquisition.
+constexpr VkPipelineStageFlags2 kLentImageStages =
+    VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT | VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
+
 // True when an EWMH window manager runs on the window's screen, to act on _NET_WM_STATE requests.
 bool WindowManagerRuns(Display* display) {
     Atom type = None;
@@ -161,6 +165,11 @@ SwapChain::SwapChain(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, VkSurface
 
 SwapChain::~SwapChain() {
     platform::SetAltEnterHandler(desc_.OutputWindow, nullptr, nullptr);
+    // A lent image goes back unshown; the frame's submission below still waits for its acquisition.
+    if (backBuffer_) {
+        backBuffer_->Reclaim();
+        backBuffer_->chain = nullptr;
+    }
     if (fullscreen_) {
         fullscreen_ = false;
         ApplyFullscreen();
@@ -206,6 +215,7 @@ HRESULT SwapChain::Create(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, VkSu
         return hr;
     }
     chain->backBuffer_ = static_cast<Texture2D*>(backBuffer);
+    chain->backBuffer_->chain = chain;
     // DXGI watches the window for Alt+Enter and switches full screen; the program never turns it off.
     platform::SetAltEnterHandler(d.OutputWindow, &SwapChain::OnAltEnter, chain);
     if (!d.Windowed)
@@ -282,6 +292,9 @@ void SwapChain::DestroySwapchain(VkSwapchainKHR swapchain) {
     for (VkSemaphore semaphore : rendered_)
         vkDestroySemaphore(device, semaphore, nullptr);
     rendered_.clear();
+    for (VkImageView view : views_)
+        vkDestroyImageView(device, view, nullptr);
+    views_.clear();
     images_.clear();
     if (swapchain)
         vkDestroySwapchainKHR(device, swapchain, nullptr);
@@ -302,9 +315,12 @@ VkResult SwapChain::Rebuild(bool immediate) {
     }
     if (extent.width == 0 || extent.height == 0)
         return VK_NOT_READY;
-    const VkImageUsageFlags usage = VK_IMAGE_USAGE_TRANSFER_DST_BIT;
+    VkImageUsageFlags usage = VK_IMAGE_USAGE_TRANSFER_DST_BIT;
     if ((caps.supportedUsageFlags & usage) != usage)
         return VK_ERROR_FORMAT_NOT_SUPPORTED;
+    // Images that are to be lent to the back buffer take every use the back buffer's own image takes.
+    const VkImageUsageFlags lendable = VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT |
+                                       VK_IMAGE_USAGE_TRANSFER_DST_BIT;
 
     // The old swapchain's images may still be waited on by a present: let the queue drain first,
     // once every frame has finished, so that the wait is as bounded as theirs.
@@ -314,6 +330,9 @@ VkResult SwapChain::Rebuild(bool immediate) {
     if (result != VK_SUCCESS)
         return result;
     const VkSurfaceFormatKHR format = ChooseFormat(vk.physical, surface_, backBuffer_->Format());
+    const bool lend = (caps.supportedUsageFlags & lendable) == lendable && format.format == backBuffer_->Format();
+    if (lend)
+        usage |= lendable;
     VkSwapchainCreateInfoKHR info = {VK_STRUCTURE_TYPE_SWAPCHAIN_CREATE_INFO_KHR};
     info.surface = surface_;
     info.minImageCount =
@@ -348,6 +367,17 @@ VkResult SwapChain::Rebuild(bool immediate) {
         VkSemaphoreCreateInfo semaphoreInfo = {VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO};
         if (result == VK_SUCCESS)
             result = vkCreateSemaphore(vk.device, &semaphoreInfo, nullptr, &semaphore);
+    }
+    if (lend) {
+        views_.assign(count, VK_NULL_HANDLE);
+        for (uint32_t i = 0; i < count && result == VK_SUCCESS; ++i) {
+            VkImageViewCreateInfo viewInfo = {VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO};
+            viewInfo.image = images_[i];
+            viewInfo.viewType = VK_IMAGE_VIEW_TYPE_2D;
+            viewInfo.format = format.format;
+            viewInfo.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+            result = vkCreateImageView(vk.device, &viewInfo, nullptr, &views_[i]);
+        }
     }
     format_ = format.format;
     extent_ = extent;
@@ -422,6 +452,12 @@ HRESULT SwapChain::Present(UINT SyncInterval, UINT) {
     if (FAILED(hr))
         return hr;
     const bool immediate = SyncInterval == 0;
+    // A lent image is shown whatever the window has become since: it must go back to the swapchain.
+    if (lent_ != kNoneLent) {
+        if (immediate != immediate_)
+            outOfDate_ = true;
+        return PresentLent();
+    }
     UINT width = 0, height = 0;
     platform::ClientSizeOf(desc_.OutputWindow, &width, &height);
     // A minimised window shows nothing; the frame's work still runs, so that nothing piles up.
@@ -458,7 +494,12 @@ HRESULT SwapChain::Present(UINT SyncInterval, UINT) {
     if (result != VK_SUCCESS)
         return device_->Failed("vkBeginCommandBuffer", result);
     RecordBlit(cmd, index);
-    result = frames.Submit(acquired, VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT, rendered_[index]);
+    return SubmitAndPresent(index, acquired, VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT);
+}
+
+HRESULT SwapChain::SubmitAndPresent(uint32_t index, VkSemaphore acquired, VkPipelineStageFlags2 stages) {
+    FrameRing& frames = device_->frames;
+    VkResult result = frames.Submit(acquired, stages, rendered_[index]);
     // A software device's presentation waits for the frame on the CPU, without a bound: wait here
     // first, with one, so that a frame that never ends removes the device instead of hanging.
     if (result == VK_SUCCESS && device_->vk.properties.deviceType == VK_PHYSICAL_DEVICE_TYPE_CPU)
@@ -482,6 +523,54 @@ HRESULT SwapChain::Present(UINT SyncInterval, UINT) {
     if (result != VK_SUCCESS)
         return device_->Failed("vkWaitForFences", result);
     return S_OK;
+}
+
+void SwapChain::LendWindowImage() {
+    if (lent_ != kNoneLent || views_.empty() || outOfDate_ || FAILED(device_->Removed()))
+        return;
+    const D3D11_TEXTURE2D_DESC& size = backBuffer_->Desc();
+    UINT width = 0, height = 0;
+    platform::ClientSizeOf(desc_.OutputWindow, &width, &height);
+    if (width != extent_.width || height != extent_.height || size.Width != extent_.width ||
+        size.Height != extent_.height)
+        return;
+    FrameRing& frames = device_->frames;
+    const VkSemaphore acquired = frames.AcquireSemaphore();
+    uint32_t index = 0;
+    VkResult result = vkAcquireNextImageKHR(device_->vk.device, swapchain_, FrameRing::kFrameTimeoutNs,
+                                            acquired, VK_NULL_HANDLE, &index);
+    // Without an image the frame is drawn into the back buffer's own image, and Present copies it.
+    if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_ERROR_SURFACE_LOST_KHR)
+        outOfDate_ = true;
+    if (result == VK_SUBOPTIMAL_KHR) {
+        outOfDate_ = true;
+        result = VK_SUCCESS;
+    }
+    if (result != VK_SUCCESS) {
+        if (result != VK_TIMEOUT && result != VK_NOT_READY && !outOfDate_)
+            device_->Failed("vkAcquireNextImageKHR", result);
+        return;
+    }
+    frames.WaitBeforeNextSubmit(acquired, kLentImageStages);
+    // The image's earlier contents are not kept; its first use waits for the acquisition.
+    Hazard fresh;
+    fresh.writeStages = kLentImageStages;
+    backBuffer_->Lend(images_[index], views_[index], fresh);
+    lent_ = index;
+}
+
+HRESULT SwapChain::PresentLent() {
+    const uint32_t index = lent_;
+    lent_ = kNoneLent;
+    VkCommandBuffer cmd;
+    VkResult result = device_->frames.Commands(&cmd);
+    if (result == VK_SUCCESS)
+        UseImage(cmd, backBuffer_->Image(), &backBuffer_->hazard, VK_PIPELINE_STAGE_2_NONE, VK_ACCESS_2_NONE,
+                 VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
+    backBuffer_->Reclaim();
+    if (result != VK_SUCCESS)
+        return device_->Failed("vkBeginCommandBuffer", result);
+    return SubmitAndPresent(index, VK_NULL_HANDLE, VK_PIPELINE_STAGE_2_NONE);
 }
 
 } // namespace d3d11

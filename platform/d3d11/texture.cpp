@@ -95,6 +95,21 @@ Texture2D::~Texture2D() {
         frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(staging_.memory));
 }
 
+void Texture2D::Lend(VkImage image, VkImageView view, const Hazard& fresh) {
+    lent_.image = image;
+    lent_.view = view;
+    lent_.ownHazard = hazard;
+    hazard = fresh;
+}
+
+void Texture2D::Reclaim() {
+    if (!lent_.image)
+        return;
+    hazard = lent_.ownHazard;
+    lent_.image = VK_NULL_HANDLE;
+    lent_.view = VK_NULL_HANDLE;
+}
+
 HRESULT Texture2D::Create(Device* device, const D3D11_TEXTURE2D_DESC* desc,
                           const D3D11_SUBRESOURCE_DATA* initial, ID3D11Texture2D** out) {
     HRESULT hr = Validate(desc, initial);

@@ -1,7 +1,9 @@
 // ID3D11Texture2D: one mip level, one layer, one sample. Default usage is a VkImage that starts
 // zeroed; staging usage is a host-visible buffer of tightly packed rows, which is all that copying
 // and mapping need. A swap chain's back buffer may keep its channels in the window's order (BGRA for
-// RGBA) so that Present is a plain copy; copies in and out reorder them. No compressed or depth formats.
+// RGBA) so that Present is a plain copy; copies in and out reorder them. For a frame that begins by
+// clearing it whole, the swap chain may lend a back buffer the window's own image, which then stands
+// in for the texture's image until Present. No compressed or depth formats.
 #pragma once
 
 #include "barriers.h"
@@ -9,6 +11,8 @@
 #include "memory.h"
 
 namespace d3d11 {
+
+class SwapChain;
 
 class Texture2D final : public DeviceChild<ID3D11Texture2D> {
   public:
@@ -25,7 +29,9 @@ class Texture2D final : public DeviceChild<ID3D11Texture2D> {
 
     const D3D11_TEXTURE2D_DESC& Desc() const { return desc_; }
     bool Staging() const { return desc_.Usage == D3D11_USAGE_STAGING; }
-    VkImage Image() const { return image_.image; }
+    // The image that uses of the texture record into: its own, or the one lent to it for this frame.
+    VkImage Image() const { return lent_.image ? lent_.image : image_.image; }
+    VkImage OwnImage() const { return image_.image; }
     VkBuffer StagingBuffer() const { return staging_.buffer; }
     void* Mapped() const { return staging_.mapped; }
     UINT RowPitch() const { return rowPitch_; }
@@ -34,6 +40,14 @@ class Texture2D final : public DeviceChild<ID3D11Texture2D> {
     // The image keeps red and blue where the description's format does not.
     bool Swapped() const { return swapped_; }
     Hazard hazard;
+
+    // The swap chain whose back buffer this is, or null.
+    SwapChain* chain = nullptr;
+    // Makes `image` (of this texture's size and format), seen through `view`, stand in for the
+    // texture's own image, starting from `hazard`; the own image's hazard is kept for Reclaim.
+    void Lend(VkImage image, VkImageView view, const Hazard& fresh);
+    void Reclaim();
+    VkImageView LentView() const { return lent_.view; }
 
     // Records a copy between `box` of this texture's swapped image (already in the transfer layout of
     // the direction) and rows in the description's channel order packed tightly in `buffer`, through a
@@ -51,6 +65,11 @@ class Texture2D final : public DeviceChild<ID3D11Texture2D> {
     bool swapped_;
     UINT rowPitch_;
     ImageMemory image_;
+    struct {
+        VkImage image = VK_NULL_HANDLE;
+        VkImageView view = VK_NULL_HANDLE;
+        Hazard ownHazard;
+    } lent_;
     BufferMemory staging_;
 };
 

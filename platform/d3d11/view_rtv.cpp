@@ -46,7 +46,7 @@ HRESULT RenderTargetView::Create(Device* device, ID3D11Resource* resource,
 
     RenderTargetView* rtv = new RenderTargetView(device, texture, view);
     VkImageViewCreateInfo info = {VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO};
-    info.image = texture->Image();
+    info.image = texture->OwnImage();
     info.viewType = VK_IMAGE_VIEW_TYPE_2D;
     info.format = texture->Format(); // the view's format, with channels as the image keeps them
     info.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};

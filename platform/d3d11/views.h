@@ -41,7 +41,8 @@ class RenderTargetView final : public DeviceChild<ID3D11RenderTargetView> {
     void STDMETHODCALLTYPE GetDesc(D3D11_RENDER_TARGET_VIEW_DESC* pDesc) override;
 
     Texture2D* Target() const { return texture_; }
-    VkImageView Handle() const { return view_; }
+    // The view that draws record into: the lent window image's while the texture has one.
+    VkImageView Handle() const { return texture_->LentView() ? texture_->LentView() : view_; }
 
   private:
     RenderTargetView(Device* device, Texture2D* texture, const D3D11_RENDER_TARGET_VIEW_DESC& desc);

@@ -348,20 +348,33 @@ unsigned long WindowPixel(HWND hwnd, int x, int y) {
     return pixel;
 }
 
+// An RGBA8 texel as the window shows it, 0xRRGGBB.
+unsigned long OnScreen(uint32_t rgba) {
+    return (rgba & 0xFF) << 16 | (rgba & 0xFF00) | (rgba >> 16 & 0xFF);
+}
+
 TEST_F(DrawTest, PresentScalesToTheWindowAndSurvivesResizeAndMinimise) {
     const long before = fxtest::LiveObjects("ID3D11PixelShader");
-    auto presentTimed = [&](int frames) {
+    auto timed = [&](int frames, auto step) {
         auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < frames; ++i)
-            EXPECT_TRUE(SUCCEEDED(chain_->Present(0, 0)));
+            step();
         return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
                frames;
     };
+    // The back buffer's contents are undefined after Present, so every check below draws first.
+    auto presentOnly = [&] { EXPECT_TRUE(SUCCEEDED(chain_->Present(0, 0))); };
+    auto frame = [&] { Frame(1.0f, uav_); };
     Frame(1.0f, uav_);
-    std::printf("present of 1280 x 720 to a 1280 x 720 window: %.2f ms\n", presentTimed(100));
-    // Pixel (70, 10) is in a discarded square: the clear colour, which must reach the window as is.
-    const unsigned long clearOnScreen = (kClear & 0xFF) << 16 | (kClear & 0xFF00) | (kClear >> 16 & 0xFF);
+    double presentMs = timed(100, presentOnly);
+    double frameMs = timed(100, frame);
+    std::printf("present of 1280 x 720 to a 1280 x 720 window: %.2f ms; whole frame: %.2f ms\n", presentMs,
+                frameMs);
+    // Pixel (70, 10) is in a discarded square: the clear colour, which must reach the window as is;
+    // so must what the compute stage wrote, in another square.
+    const unsigned long clearOnScreen = OnScreen(kClear);
     EXPECT_EQ(WindowPixel(window_.hwnd(), 70, 10), clearOnScreen);
+    EXPECT_EQ(WindowPixel(window_.hwnd(), 10, 10), OnScreen(Expected(10, 10, 1)));
 
     Display* display;
     Window xwindow;
@@ -375,11 +388,15 @@ TEST_F(DrawTest, PresentScalesToTheWindowAndSurvivesResizeAndMinimise) {
         }
     };
     resize(640, 360);
-    std::printf("present of 1280 x 720 to a 640 x 360 window: %.2f ms\n", presentTimed(100));
+    presentMs = timed(100, presentOnly);
+    frameMs = timed(100, frame);
+    std::printf("present of 1280 x 720 to a 640 x 360 window: %.2f ms; whole frame: %.2f ms\n", presentMs,
+                frameMs);
     // The square at (64..127, 0..63) of the back buffer lands at (32..63, 0..31) of the window.
     EXPECT_EQ(WindowPixel(window_.hwnd(), 48, 16), clearOnScreen);
     resize(1, 1);
     resize(1280, 720);
+    EXPECT_EQ(WindowPixel(window_.hwnd(), 10, 10), OnScreen(Expected(10, 10, 2)));
     ShowWindow(window_.hwnd(), SW_MINIMIZE);
     for (int i = 0; i < 20; ++i) {
         d3dtest::PumpMessages();
@@ -423,7 +440,7 @@ TEST_F(DrawTest, AltEnterSwitchesToFullScreenAndBackWhileFramesGoOn) {
                       << " x " << height;
         return false;
     };
-    const unsigned long clearOnScreen = (kClear & 0xFF) << 16 | (kClear & 0xFF00) | (kClear >> 16 & 0xFF);
+    const unsigned long clearOnScreen = OnScreen(kClear);
 
     ASSERT_EQ(std::system(altEnter.c_str()), 0);
     EXPECT_TRUE(framesUntilSize(screenWidth, screenHeight));
