@@ -220,6 +220,10 @@ HRESULT SwapChain::Create(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, VkSu
     platform::SetAltEnterHandler(d.OutputWindow, &SwapChain::OnAltEnter, chain);
     if (!d.Windowed)
         chain->SetFullscreenState(TRUE, nullptr);
+    // The window's swapchain is made now, for presents without vsync (the usual case), so that the
+    // first frame can be drawn straight into it; a window without area yet, or any failure, leaves
+    // it to the first Present, which reports what goes wrong.
+    chain->Rebuild(true);
     *out = chain;
     return S_OK;
 }
@@ -324,11 +328,13 @@ VkResult SwapChain::Rebuild(bool immediate) {
 
     // The old swapchain's images may still be waited on by a present: let the queue drain first,
     // once every frame has finished, so that the wait is as bounded as theirs.
-    result = device_->frames.Finish();
-    if (result == VK_SUCCESS)
-        result = vkQueueWaitIdle(vk.queue);
-    if (result != VK_SUCCESS)
-        return result;
+    if (swapchain_) {
+        result = device_->frames.Finish();
+        if (result == VK_SUCCESS)
+            result = vkQueueWaitIdle(vk.queue);
+        if (result != VK_SUCCESS)
+            return result;
+    }
     const VkSurfaceFormatKHR format = ChooseFormat(vk.physical, surface_, backBuffer_->Format());
     const bool lend = (caps.supportedUsageFlags & lendable) == lendable && format.format == backBuffer_->Format();
     if (lend)
