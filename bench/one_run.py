@@ -288,19 +288,21 @@ def main():
                 result["allocs_per_frame_main"] = (counts[1][1] - counts[0][1]) / len(frames)
                 result["allocs_per_frame_own"] = (counts[1][2] - counts[0][2]) / len(frames)
         else:
-            # CPU time per frame, of the program and of the X server that shows its frames: what a frame
-            # costs, as opposed to how long it took on a machine that other work shares.
+            # CPU cores kept busy by the program and by the X server that shows its frames: with the frame
+            # rate, what a frame costs, as opposed to how long it took on a machine that other work shares.
             server = x_server_pid()
             sleep_until(steady_from)
             cpu_from = (cpu_seconds(program.proc.pid), cpu_seconds(server))
+            wall_from = now_ns()
             sleep_until(t0 + 10 * NS)
             result["rss_10s_kib"] = program.rss_kib()
             sleep_until(steady_to)
             cpu_to = (cpu_seconds(program.proc.pid), cpu_seconds(server))
+            wall = (now_ns() - wall_from) / NS
             times = [f[0] for f in watcher.frames_since(steady_from) if f[0] < steady_to]
-            if None not in cpu_from + cpu_to and times:
-                result["cpu_ms_per_frame"] = (cpu_to[0] - cpu_from[0]) * 1000 / len(times)
-                result["server_cpu_ms_per_frame"] = (cpu_to[1] - cpu_from[1]) * 1000 / len(times)
+            if None not in cpu_from + cpu_to:
+                result["cpu_cores"] = (cpu_to[0] - cpu_from[0]) / wall
+                result["server_cpu_cores"] = (cpu_to[1] - cpu_from[1]) / wall
             result["frame_ms"] = [(b - a) / 1e6 for a, b in zip(times, times[1:])]
             if len(times) > 1:
                 result["watched_fps"] = (len(times) - 1) * NS / (times[-1] - times[0])

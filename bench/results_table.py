@@ -26,8 +26,8 @@ def summary(run):
     parts = []
     if run.get("fps_reports"):
         parts.append(f"{run_fps(run):.1f} fps")
-    if "cpu_ms_per_frame" in run:
-        parts.append(f"CPU {run['cpu_ms_per_frame']:.2f} + X {run['server_cpu_ms_per_frame']:.2f} ms/frame")
+    if "cpu_cores" in run:
+        parts.append(f"cores busy {run['cpu_cores']:.2f} + X {run['server_cpu_cores']:.2f}")
     if "startup_ms" in run:
         parts.append(f"start-up {run['startup_ms']:.0f} ms")
     latencies = [v for v in run.get("reload_latency_ms") or [] if v is not None]
@@ -72,12 +72,17 @@ def table(runs, compile_ms, names):
         row("frames per second", name, spread([run_fps(r) for r in _select(runs, name, "baseline")]),
             spread([run_fps(r) for r in _select(runs, name, "fxview")]), spread(_paired(runs, name, run_fps), 3),
             fps_targets.get(name, ""))
-    for key, measure in [("cpu_ms_per_frame", "CPU time per frame of the program, all threads, ms"),
-                         ("server_cpu_ms_per_frame", "CPU time per frame of the X server, ms")]:
+    def per_frame(key):
+        return lambda r: r[key] * 1000 / run_fps(r) if r.get(key) is not None and run_fps(r) else None
+
+    for value, measure in [(lambda r: r.get("cpu_cores"), "CPU cores busy, the program (all threads)"),
+                           (lambda r: r.get("server_cpu_cores"), "CPU cores busy, the X server"),
+                           (per_frame("cpu_cores"), "CPU time per frame, the program, ms"),
+                           (per_frame("server_cpu_cores"), "CPU time per frame, the X server, ms")]:
         for name in names:
-            cpu = lambda r, key=key: r.get(key)
-            row(measure, name, spread([cpu(r) for r in _select(runs, name, "baseline")], 2),
-                spread([cpu(r) for r in _select(runs, name, "fxview")], 2), spread(_paired(runs, name, cpu), 3), "")
+            row(measure, name, spread([value(r) for r in _select(runs, name, "baseline")], 2),
+                spread([value(r) for r in _select(runs, name, "fxview")], 2), spread(_paired(runs, name, value), 3),
+                "")
     for name in names:
         startup = lambda r: r.get("startup_ms")
         row("start-up to first frame, ms", name, spread([startup(r) for r in _select(runs, name, "baseline")], 0),
@@ -187,9 +192,11 @@ def document(table_text, machine, args, held_set, plot_name):
         "each reload builds its pipelines as a new shader does, whichever program ran before.",
         "- Frames per second: the programs' own once-a-second report, the median of those from 3 s to the end of "
         "the steady stretch. The plot shows the intervals between frames as frame_watch saw them.",
-        "- CPU time per frame: user plus system time from /proc of the program (all its threads, lavapipe's "
-        "included) and of the Xvfb showing it, over the same stretch, divided by the frames frame_watch saw. "
-        "It shows what a frame costs rather than how long it waited, though on a busy machine it varies too.",
+        "- CPU cores busy: user plus system time from /proc of the program (all its threads, lavapipe's "
+        "included) and of the Xvfb showing it, over the same stretch, divided by its wall-clock length. The "
+        "frame rate of a run is bounded by the cores it got: on this 2-core machine shared with other work, a "
+        "ratio of frame rates means little unless the two runs got the same share. CPU time per frame is the "
+        "cores busy divided by the program's own frame rate: what a frame costs rather than how long it waited.",
         "- Start-up: from just before the program is started to the first frame whose centre pixel is neither "
         "black (the window's background) nor white.",
         "- F5 reload latency: the shader file is replaced by a variant whose pixel stage paints a flat colour "
