@@ -111,8 +111,10 @@ long LiveObjects(const char* kind) {
     }
     long total = 0;
     int n = s.kindCount.load();
-    for (int i = 0; i < n; ++i)
-        total += s.kinds[i].count.load();
+    for (int i = 0; i < n; ++i) {
+        if (std::strncmp(s.kinds[i].kind, "Vk", 2) != 0)
+            total += s.kinds[i].count.load();
+    }
     return total;
 }
 

@@ -1,5 +1,7 @@
 #include "pipelines.h"
 
+#include "hooks.h"
+
 #include <algorithm>
 
 namespace d3d11 {
@@ -42,12 +44,45 @@ void PipelineCache::Destroy() {
     for (const std::unique_ptr<Entry>& entry : entries_)
         Release(entry->pipeline);
     entries_.clear();
+    codes_.clear();
 }
 
 void PipelineCache::Release(const Pipeline& pipeline) {
+    platform::CountLive("VkPipeline", -1);
     frames_->Defer(GarbageKind::Pipeline, reinterpret_cast<uint64_t>(pipeline.pipeline));
     frames_->Defer(GarbageKind::PipelineLayout, reinterpret_cast<uint64_t>(pipeline.layout));
     frames_->Defer(GarbageKind::SetLayout, reinterpret_cast<uint64_t>(pipeline.setLayout));
+}
+
+uint64_t PipelineCache::CodeId(platform::ShaderStage stage, const std::string& entry,
+                               const std::vector<uint32_t>& spirv, uint64_t fresh) {
+    for (Code& code : codes_) {
+        if (code.stage == stage && code.entry == entry && code.spirv == spirv) {
+            ++code.users;
+            code.releasedAt = 0;
+            return code.id;
+        }
+    }
+    codes_.push_back({fresh, stage, entry, spirv, 1, 0});
+    return fresh;
+}
+
+void PipelineCache::ReleaseCode(uint64_t id) {
+    auto code = std::find_if(codes_.begin(), codes_.end(), [id](const Code& c) { return c.id == id; });
+    if (code == codes_.end() || --code->users > 0)
+        return;
+    code->releasedAt = ++releases_;
+    const auto released = [](const Code& c) { return c.users == 0; };
+    if (size_t(std::count_if(codes_.begin(), codes_.end(), released)) <= kKeptCodes)
+        return;
+    // The code released longest ago goes, with its pipelines.
+    auto oldest = codes_.end();
+    for (auto c = codes_.begin(); c != codes_.end(); ++c) {
+        if (released(*c) && (oldest == codes_.end() || c->releasedAt < oldest->releasedAt))
+            oldest = c;
+    }
+    Forget(oldest->id);
+    codes_.erase(oldest);
 }
 
 void PipelineCache::Forget(uint64_t id) {
@@ -195,6 +230,7 @@ VkResult PipelineCache::Graphics(const GraphicsState& state, const Pipeline** ou
         vkDestroyDescriptorSetLayout(vk_->device, entry->pipeline.setLayout, nullptr);
         return result;
     }
+    platform::CountLive("VkPipeline", +1);
     entries_.push_back(std::move(entry));
     *out = &entries_.back()->pipeline;
     return VK_SUCCESS;
@@ -226,6 +262,7 @@ VkResult PipelineCache::Compute(const ShaderCode& cs, const Pipeline** out) {
         vkDestroyDescriptorSetLayout(vk_->device, entry->pipeline.setLayout, nullptr);
         return result;
     }
+    platform::CountLive("VkPipeline", +1);
     entries_.push_back(std::move(entry));
     *out = &entries_.back()->pipeline;
     return VK_SUCCESS;

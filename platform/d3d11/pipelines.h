@@ -1,5 +1,8 @@
 // Pipelines built once per combination of shaders, input layout, topology and render-target formats,
 // then cached; each has a push-descriptor set layout made of exactly the bindings its shaders use.
+// Shaders of identical code share an id, and the pipelines of the last few released shader codes are
+// kept: an F5 reload that changes one stage builds pipelines for that stage only, as a driver's
+// shader cache would, instead of having the device compile the unchanged one again.
 // No depth, blending or multisampling: Direct3D 11's default states throughout.
 #pragma once
 
@@ -80,8 +83,17 @@ class PipelineCache {
     VkResult Graphics(const GraphicsState& state, const Pipeline** out);
     VkResult Compute(const ShaderCode& cs, const Pipeline** out);
 
-    // A shader or input layout is gone: the pipelines made with it go after the current frame.
+    // The id for shader code: that of identical code (stage, entry point and SPIR-V) still known,
+    // live or among the last released, else `fresh`. Each call is matched by a ReleaseCode.
+    uint64_t CodeId(platform::ShaderStage stage, const std::string& entry, const std::vector<uint32_t>& spirv,
+                    uint64_t fresh);
+    // A shader with this code id is gone; once no shader has the code, its pipelines are kept for
+    // kKeptCodes more released codes, then go after the current frame.
+    void ReleaseCode(uint64_t id);
+    // An input layout is gone: the pipelines made with it go after the current frame.
     void Forget(uint64_t id);
+
+    static constexpr size_t kKeptCodes = 8;
 
   private:
     struct Entry {
@@ -95,9 +107,20 @@ class PipelineCache {
     VkResult MakeLayout(const ShaderCode* const* stages, uint32_t stageCount, Pipeline* pipeline);
     void Release(const Pipeline& pipeline);
 
+    struct Code {
+        uint64_t id;
+        platform::ShaderStage stage;
+        std::string entry;
+        std::vector<uint32_t> spirv;
+        uint32_t users;
+        uint64_t releasedAt; // when the last shader with the code went; 0 while one lives
+    };
+
     const Vulkan* vk_ = nullptr;
     FrameRing* frames_ = nullptr;
     std::vector<std::unique_ptr<Entry>> entries_;
+    std::vector<Code> codes_;
+    uint64_t releases_ = 0;
 };
 
 } // namespace d3d11

@@ -201,7 +201,7 @@ HRESULT DecodeShader(const void* bytecode, SIZE_T length, platform::ShaderStage 
 
 template <class Interface> Shader<Interface>::~Shader() {
     Device* device = this->device_;
-    device->pipelines.Forget(code_.id);
+    device->pipelines.ReleaseCode(code_.id);
     if (code_.module)
         device->frames.Defer(GarbageKind::ShaderModule, reinterpret_cast<uint64_t>(code_.module));
 }
@@ -228,7 +228,7 @@ HRESULT Shader<Interface>::Create(Device* device, const void* bytecode, SIZE_T l
     if (result != VK_SUCCESS)
         return Fail("vkCreateShaderModule", result);
     auto* shader = new Shader(device, KindOf(static_cast<Interface*>(nullptr)));
-    code.id = device->NextObjectId();
+    code.id = device->pipelines.CodeId(stage, code.entry, spirv, device->NextObjectId());
     shader->code_ = std::move(code);
     *out = shader;
     return S_OK;

@@ -336,7 +336,8 @@ VkResult SwapChain::Rebuild(bool immediate) {
             return result;
     }
     const VkSurfaceFormatKHR format = ChooseFormat(vk.physical, surface_, backBuffer_->Format());
-    const bool lend = (caps.supportedUsageFlags & lendable) == lendable && format.format == backBuffer_->Format();
+    const bool lend =
+        (caps.supportedUsageFlags & lendable) == lendable && format.format == backBuffer_->Format();
     if (lend)
         usage |= lendable;
     VkSwapchainCreateInfoKHR info = {VK_STRUCTURE_TYPE_SWAPCHAIN_CREATE_INFO_KHR};

@@ -28,7 +28,8 @@ MSG LastDefWindowProc();
 void FailNextCall(const char* call, HRESULT hr);
 void ClearFailures();
 
-// Live objects of one kind ("ID3D11Buffer", "HWND"...), or of every kind when kind is null.
+// Live objects of one kind ("ID3D11Buffer", "HWND"...), or of every kind when kind is null. Vulkan
+// objects that the layer keeps in caches ("VkPipeline") are counted by their own name only.
 long LiveObjects(const char* kind = nullptr);
 
 } // namespace fxtest

@@ -1,5 +1,9 @@
 #include "d3d11_test.h"
 
+#include "../../platform/win32/x11_window.h"
+
+#include <X11/Xutil.h>
+
 #include <cstring>
 
 namespace d3dtest {
@@ -105,6 +109,31 @@ std::vector<uint8_t> ReadBuffer(ID3D11Device* device, ID3D11DeviceContext* conte
     }
     copy->Release();
     return bytes;
+}
+
+std::vector<uint32_t> ReadWindow(HWND window, UINT width, UINT height) {
+    Display* display;
+    Window xwindow;
+    if (!platform::X11WindowOf(window, &display, &xwindow)) {
+        ADD_FAILURE() << "no X window behind the HWND";
+        return {};
+    }
+    XSync(display, False);
+    XImage* image = XGetImage(display, xwindow, 0, 0, width, height, AllPlanes, ZPixmap);
+    if (!image) {
+        ADD_FAILURE() << "XGetImage of " << width << " x " << height << " failed";
+        return {};
+    }
+    std::vector<uint32_t> texels(size_t(width) * height);
+    for (UINT y = 0; y < height; ++y) {
+        for (UINT x = 0; x < width; ++x) {
+            const unsigned long rgb = XGetPixel(image, int(x), int(y));
+            texels[size_t(y) * width + x] = uint32_t(rgb >> 16 & 0xFF) | uint32_t(rgb & 0xFF00) |
+                                            uint32_t(rgb & 0xFF) << 16 | 0xFF000000u;
+        }
+    }
+    XDestroyImage(image);
+    return texels;
 }
 
 std::vector<uint32_t> ReadTexture(ID3D11Device* device, ID3D11DeviceContext* context,

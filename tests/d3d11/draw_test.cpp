@@ -334,6 +334,42 @@ TEST_F(DrawTest, ASteadyStateFrameMakesNoHeapAllocationInTheStandIn) {
         << "operator new calls over 200 frames (upload, dispatch, draw, present)";
 }
 
+TEST_F(DrawTest, ShadersMadeAgainFromTheSameCodeDrawWithoutNewPipelinesAndReleasedOnesAreBounded) {
+    Frame(1.0f, uav_);
+    const long pipelines = fxtest::LiveObjects("VkPipeline");
+    // F5 with only the pixel stage edited: the compute stage comes back with the same code.
+    std::vector<uint8_t> cs = d3dtest::Compile(kShaders, "cs_main", "cs_5_0");
+    for (int i = 0; i < 6; ++i) {
+        ps_->Release();
+        cs_->Release();
+        ASSERT_EQ(device->CreateComputeShader(cs.data(), cs.size(), nullptr, &cs_), S_OK);
+        ps_ = MakePixelShader(i % 2 ? "ps_main" : "ps_opaque");
+        Frame(float(i), uav_);
+    }
+    EXPECT_EQ(fxtest::LiveObjects("VkPipeline"), pipelines + 1) << "only ps_opaque's pipeline is new";
+    Frame(4.0f, uav_, false);
+    ExpectBackBuffer([](UINT x, UINT y) { return Expected(x, y, 4); }, "drawn with pipelines made again");
+
+    // Pixel stages of code never seen before, one after another: what is kept of released ones stops
+    // growing.
+    auto flat = [&](int i) {
+        const std::string source = "float4 ps_flat(float4 p : SV_Position) : SV_Target { return float4(" +
+                                   std::to_string(i) + " / 255.0, 0, 0, 1); }";
+        std::vector<uint8_t> code = d3dtest::Compile(source.c_str(), "ps_flat", "ps_5_0");
+        ps_->Release();
+        ps_ = nullptr;
+        ASSERT_EQ(device->CreatePixelShader(code.data(), code.size(), nullptr, &ps_), S_OK);
+        Frame(5.0f, uav_);
+    };
+    for (int i = 0; i < 12; ++i)
+        flat(i);
+    const long kept = fxtest::LiveObjects("VkPipeline");
+    for (int i = 12; i < 24; ++i)
+        flat(i);
+    EXPECT_EQ(fxtest::LiveObjects("VkPipeline"), kept);
+    EXPECT_LT(kept, 16);
+}
+
 // The window's pixel at (x, y) as the X server holds it, as 0xRRGGBB.
 unsigned long WindowPixel(HWND hwnd, int x, int y) {
     Display* display;

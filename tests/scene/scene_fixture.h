@@ -38,7 +38,8 @@ class SceneTest : public d3dtest::D3D11Test {
     virtual std::string InitialShader() = 0;
     void WriteShader(const std::string& text) { std::ofstream("main.fx") << text; }
 
-    std::vector<uint32_t> BackBuffer() { return d3dtest::ReadTexture(d3ddevice, d3dcontext, pBackBuffer); }
+    // What the last presented frame put in the window.
+    std::vector<uint32_t> Presented() { return d3dtest::ReadWindow(window_.hwnd(), 1280, 720); }
 
     d3dtest::TestWindow window_;
     std::filesystem::path home_;

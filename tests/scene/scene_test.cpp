@@ -77,7 +77,7 @@ TEST_F(Scene, OneFrameShowsTheComputeStagesCellsAndTheClearColourWhereThePixelSt
     SceneConstants.time = 0.25f;
     std::string out = CapturedStdout([] { SceneFrame(); });
     EXPECT_EQ(out, "Dispatch X=40,  y=22\r");
-    std::vector<uint32_t> image = BackBuffer();
+    std::vector<uint32_t> image = Presented();
     ASSERT_EQ(image.size(), 1280u * 720u);
     int wrong = 0;
     for (uint32_t y = 0; y < 720; ++y) {
@@ -146,10 +146,10 @@ TEST_F(Scene, AFailedViewKeepsThePreviousConstantBufferAndFramesRunWithNullViews
 
     EXPECT_EQ(Count(Frames(1), "Dispatch X=40,  y=22\r"), 1);
     // A null view reads zero in the pixel stage.
-    std::vector<uint32_t> image = BackBuffer();
+    std::vector<uint32_t> image = Presented();
     ASSERT_EQ(image.size(), 1280u * 720u);
     EXPECT_EQ(image[0], ClearColour());
-    EXPECT_EQ(image[360 * 1280 + 640], 0u);
+    EXPECT_EQ(image[360 * 1280 + 640], Rgba(0, 0, 0, 255)) << "zero, shown without alpha";
 }
 
 TEST_F(Scene, TwoHundredReloadsLeaveTheObjectCountsWhereTheyWere) {
