@@ -239,7 +239,9 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
         w->needsPaint = true;
         break;
     }
-    XSync(display, False);
+    // The request is sent, not waited for: the X server maps and paints the window while the program
+    // goes on starting, and the window's state follows from the events it sends back.
+    XFlush(display);
     return wasVisible;
 }
 
