@@ -87,6 +87,10 @@ Buffer::Buffer(Device* device, const D3D11_BUFFER_DESC& desc)
 
 Buffer::~Buffer() {
     FrameRing& frames = device_->frames;
+    if (desc_.Usage != D3D11_USAGE_STAGING) {
+        device_->spareBuffer.Keep(frames, memory_, size_, usage_, hazard);
+        return;
+    }
     if (memory_.buffer)
         frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(memory_.buffer));
     if (memory_.memory)
@@ -112,7 +116,11 @@ HRESULT Buffer::Create(Device* device, const D3D11_BUFFER_DESC* desc, const D3D1
     const VkDeviceSize size = (desc->ByteWidth + 3u) & ~3u;
 
     Buffer* buffer = new Buffer(device, *desc);
-    VkResult result = CreateBufferMemory(device->vk, size, usage, staging, &buffer->memory_);
+    buffer->size_ = size;
+    buffer->usage_ = usage;
+    VkResult result = VK_SUCCESS;
+    if (staging || !device->spareBuffer.Take(size, usage, &buffer->memory_, &buffer->hazard))
+        result = CreateBufferMemory(device->vk, size, usage, staging, &buffer->memory_);
     if (result != VK_SUCCESS) {
         buffer->Release();
         return Fail("vkCreateBuffer", result);

@@ -1,6 +1,7 @@
 // ID3D11Buffer: one VkBuffer each, device-local for default and immutable usage, host-visible and
-// mapped for staging. New buffers read as zeros, as on Windows. No dynamic usage: the program never
-// maps a buffer it draws with.
+// mapped for staging. New buffers read as zeros, as on Windows. A large device-local buffer released
+// is kept for the next buffer of its size and usage (see SpareBuffer). No dynamic usage: the program
+// never maps a buffer it draws with.
 #pragma once
 
 #include "barriers.h"
@@ -29,6 +30,8 @@ class Buffer final : public DeviceChild<ID3D11Buffer> {
 
     D3D11_BUFFER_DESC desc_;
     BufferMemory memory_;
+    VkDeviceSize size_ = 0;
+    VkBufferUsageFlags usage_ = 0;
 };
 
 } // namespace d3d11

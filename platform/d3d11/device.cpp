@@ -88,6 +88,7 @@ Device::~Device() {
     }
     if (vk.device) {
         pipelines.Destroy();
+        spareBuffer.Release(frames);
         frames.Destroy();
         if (defaultSampler)
             vkDestroySampler(vk.device, defaultSampler, nullptr);

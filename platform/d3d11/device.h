@@ -7,6 +7,7 @@
 #include <d3d11.h>
 
 #include "frames.h"
+#include "memory.h"
 #include "pipelines.h"
 #include "vulkan.h"
 
@@ -73,6 +74,7 @@ class Device final : public ID3D11Device {
     Vulkan vk;
     FrameRing frames;
     PipelineCache pipelines;
+    SpareBuffer spareBuffer;
     VkSampler defaultSampler = VK_NULL_HANDLE; // stands in for unbound samplers
 
   private:

@@ -38,6 +38,46 @@ VkResult CreateBufferMemory(const Vulkan& vk, VkDeviceSize size, VkBufferUsageFl
     return result;
 }
 
+namespace {
+
+void DeferBuffer(FrameRing& frames, const BufferMemory& memory) {
+    if (memory.buffer)
+        frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(memory.buffer));
+    if (memory.memory)
+        frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(memory.memory));
+}
+
+} // namespace
+
+void SpareBuffer::Keep(FrameRing& frames, const BufferMemory& memory, VkDeviceSize size,
+                       VkBufferUsageFlags usage, const Hazard& hazard) {
+    if (!memory.buffer)
+        return;
+    if (size < kMinSize) {
+        DeferBuffer(frames, memory);
+        return;
+    }
+    Release(frames);
+    memory_ = memory;
+    size_ = size;
+    usage_ = usage;
+    hazard_ = hazard;
+}
+
+bool SpareBuffer::Take(VkDeviceSize size, VkBufferUsageFlags usage, BufferMemory* memory, Hazard* hazard) {
+    if (!memory_.buffer || size != size_ || usage != usage_)
+        return false;
+    *memory = memory_;
+    *hazard = hazard_;
+    memory_ = BufferMemory{};
+    return true;
+}
+
+void SpareBuffer::Release(FrameRing& frames) {
+    DeferBuffer(frames, memory_);
+    memory_ = BufferMemory{};
+}
+
 VkResult CreateImageMemory(const Vulkan& vk, VkFormat format, uint32_t width, uint32_t height,
                            VkImageUsageFlags usage, ImageMemory* out) {
     VkImageCreateInfo info = {VK_STRUCTURE_TYPE_IMAGE_CREATE_INFO};

@@ -2,6 +2,8 @@
 // persistently mapped for staging and uploads. One allocation per resource: the program makes few.
 #pragma once
 
+#include "barriers.h"
+#include "frames.h"
 #include "vulkan.h"
 
 namespace d3d11 {
@@ -14,6 +16,28 @@ struct BufferMemory {
 
 VkResult CreateBufferMemory(const Vulkan& vk, VkDeviceSize size, VkBufferUsageFlags usage, bool hostVisible,
                             BufferMemory* out);
+
+// The last large device-local buffer released, kept for the next buffer of the same size and usage:
+// its pages already belong to the process, so that making that buffer again (each reload makes the
+// program's 14 MB buffer anew) costs a fill instead of thousands of page faults on a CPU device.
+class SpareBuffer {
+  public:
+    static constexpr VkDeviceSize kMinSize = VkDeviceSize(1) << 20;
+
+    // Keeps the buffer, whose last uses `hazard` records, and lets the one kept before go after the
+    // current frame; a buffer under kMinSize goes after the current frame itself.
+    void Keep(FrameRing& frames, const BufferMemory& memory, VkDeviceSize size, VkBufferUsageFlags usage,
+              const Hazard& hazard);
+    // Hands the kept buffer over when it matches; its hazard orders its new uses after its old ones.
+    bool Take(VkDeviceSize size, VkBufferUsageFlags usage, BufferMemory* memory, Hazard* hazard);
+    void Release(FrameRing& frames);
+
+  private:
+    BufferMemory memory_;
+    VkDeviceSize size_ = 0;
+    VkBufferUsageFlags usage_ = 0;
+    Hazard hazard_;
+};
 
 struct ImageMemory {
     VkImage image = VK_NULL_HANDLE;

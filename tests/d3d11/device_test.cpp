@@ -71,7 +71,15 @@ TEST_F(DeviceTest, DescriptionsAreCheckedAsDirect3D11ChecksThem) {
 
 TEST_F(DeviceTest, NewBuffersReadAsZerosAndInitialDataAsGiven) {
     MakeDevice();
-    // A buffer that held data is released first: the next one must not show what it held.
+    // A buffer that held data is released first, and the layer keeps large ones for the next of
+    // their size: the next one must not show what it held, whether it is the same size or not.
+    auto expectZeros = [&](ID3D11Buffer* buffer, size_t size, const char* what) {
+        std::vector<uint8_t> bytes = ReadBuffer(device, context, buffer);
+        ASSERT_EQ(bytes.size(), size) << what;
+        auto nonZero = std::find_if(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; });
+        EXPECT_TRUE(nonZero == bytes.end())
+            << what << ": got a non-zero byte at " << (nonZero - bytes.begin()) << ", want zeros";
+    };
     D3D11_BUFFER_DESC desc =
         Desc(1 << 20, D3D11_BIND_UNORDERED_ACCESS, D3D11_RESOURCE_MISC_BUFFER_STRUCTURED, 16);
     std::vector<uint8_t> pattern(desc.ByteWidth, 0xAB);
@@ -81,14 +89,19 @@ TEST_F(DeviceTest, NewBuffersReadAsZerosAndInitialDataAsGiven) {
     EXPECT_EQ(ReadBuffer(device, context, first), pattern) << "initial data read back";
     first->Release();
 
+    ID3D11Buffer* again = nullptr;
+    ASSERT_EQ(device->CreateBuffer(&desc, nullptr, &again), S_OK);
+    expectZeros(again, desc.ByteWidth, "a buffer of the released one's size");
+    again->Release();
+    std::fill(pattern.begin(), pattern.end(), 0xCD);
+    ASSERT_EQ(device->CreateBuffer(&desc, &data, &again), S_OK);
+    EXPECT_EQ(ReadBuffer(device, context, again), pattern) << "initial data in a buffer of the same size";
+    again->Release();
+
     desc.ByteWidth = 14745600;
     ID3D11Buffer* screen = nullptr;
     ASSERT_EQ(device->CreateBuffer(&desc, nullptr, &screen), S_OK);
-    std::vector<uint8_t> bytes = ReadBuffer(device, context, screen);
-    ASSERT_EQ(bytes.size(), 14745600u);
-    auto nonZero = std::find_if(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; });
-    EXPECT_TRUE(nonZero == bytes.end())
-        << "got a non-zero byte at " << (nonZero - bytes.begin()) << ", want zeros";
+    expectZeros(screen, desc.ByteWidth, "the program's buffer");
     screen->Release();
 
     // UpdateSubresource writes the whole constant block, as the program does every frame.
