@@ -480,28 +480,36 @@ HRESULT SwapChain::Present(UINT SyncInterval, UINT) {
         }
     }
 
-    FrameRing& frames = device_->frames;
-    const VkSemaphore acquired = frames.AcquireSemaphore();
     uint32_t index = 0;
-    VkResult result = vkAcquireNextImageKHR(device_->vk.device, swapchain_, FrameRing::kFrameTimeoutNs,
-                                            acquired, VK_NULL_HANDLE, &index);
+    VkResult result = AcquireImage(&index);
     // No image came back in time, or the window changed: this frame's work runs unseen.
-    if (result == VK_TIMEOUT || result == VK_NOT_READY)
+    if (result == VK_NOT_READY)
         return SubmitWithoutPresent();
-    if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_ERROR_SURFACE_LOST_KHR) {
-        outOfDate_ = true;
-        return SubmitWithoutPresent();
-    }
-    if (result != VK_SUCCESS && result != VK_SUBOPTIMAL_KHR)
+    if (result != VK_SUCCESS)
         return device_->Failed("vkAcquireNextImageKHR", result);
-    outOfDate_ = result == VK_SUBOPTIMAL_KHR;
 
     VkCommandBuffer cmd;
-    result = frames.Commands(&cmd);
+    result = device_->frames.Commands(&cmd);
     if (result != VK_SUCCESS)
         return device_->Failed("vkBeginCommandBuffer", result);
     RecordBlit(cmd, index);
-    return SubmitAndPresent(index, acquired, VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT);
+    return SubmitAndPresent(index, device_->frames.AcquireSemaphore(), VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT);
+}
+
+VkResult SwapChain::AcquireImage(uint32_t* index) {
+    VkResult result = vkAcquireNextImageKHR(device_->vk.device, swapchain_, FrameRing::kFrameTimeoutNs,
+                                            device_->frames.AcquireSemaphore(), VK_NULL_HANDLE, index);
+    if (result == VK_TIMEOUT)
+        return VK_NOT_READY;
+    if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_ERROR_SURFACE_LOST_KHR) {
+        outOfDate_ = true;
+        return VK_NOT_READY;
+    }
+    if (result == VK_SUBOPTIMAL_KHR) {
+        outOfDate_ = true;
+        return VK_SUCCESS;
+    }
+    return result;
 }
 
 HRESULT SwapChain::SubmitAndPresent(uint32_t index, VkSemaphore acquired, VkPipelineStageFlags2 stages) {
@@ -541,24 +549,15 @@ void SwapChain::LendWindowImage() {
     if (width != extent_.width || height != extent_.height || size.Width != extent_.width ||
         size.Height != extent_.height)
         return;
-    FrameRing& frames = device_->frames;
-    const VkSemaphore acquired = frames.AcquireSemaphore();
     uint32_t index = 0;
-    VkResult result = vkAcquireNextImageKHR(device_->vk.device, swapchain_, FrameRing::kFrameTimeoutNs,
-                                            acquired, VK_NULL_HANDLE, &index);
+    VkResult result = AcquireImage(&index);
     // Without an image the frame is drawn into the back buffer's own image, and Present copies it.
-    if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_ERROR_SURFACE_LOST_KHR)
-        outOfDate_ = true;
-    if (result == VK_SUBOPTIMAL_KHR) {
-        outOfDate_ = true;
-        result = VK_SUCCESS;
-    }
     if (result != VK_SUCCESS) {
-        if (result != VK_TIMEOUT && result != VK_NOT_READY && !outOfDate_)
+        if (result != VK_NOT_READY)
             device_->Failed("vkAcquireNextImageKHR", result);
         return;
     }
-    frames.WaitBeforeNextSubmit(acquired, kLentImageStages);
+    device_->frames.WaitBeforeNextSubmit(device_->frames.AcquireSemaphore(), kLentImageStages);
     // The image's earlier contents are not kept; its first use waits for the acquisition.
     Hazard fresh;
     fresh.writeStages = kLentImageStages;

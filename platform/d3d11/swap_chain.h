@@ -49,6 +49,9 @@ class SwapChain final : public IDXGISwapChain {
     // Records the copy of the back buffer into swapchain image `index`.
     void RecordBlit(VkCommandBuffer cmd, uint32_t index);
     HRESULT SubmitWithoutPresent();
+    // Acquires the next swapchain image with the current frame's semaphore. VK_NOT_READY when none
+    // came in time or the window changed (then the swapchain is rebuilt before the next frame).
+    VkResult AcquireImage(uint32_t* index);
     // Presents the image lent to the back buffer for this frame, and takes it back.
     HRESULT PresentLent();
     // Submits the frame, waiting on `acquired` (when not null) at `stages`, and presents image `index`.
