@@ -244,21 +244,18 @@ def main():
     parser.add_argument("--reloads", type=int, default=0, help="reloads with F5 held (fxview)")
     parser.add_argument("--reload-timeout", type=float, default=420.0)
     parser.add_argument("--alloc-lib", help="preload this allocation counter and count instead")
-    parser.add_argument("--shader-cache", action="store_true", help="leave Mesa's on-disk shader cache on")
     args = parser.parse_args()
 
     scratch = tempfile.mkdtemp(prefix="fxbench-")
     shader_path = os.path.join(scratch, "main.fx")
     shutil.copyfile(args.shader, shader_path)
     env = dict(os.environ)
-    # Every start-up and reload compiles its pipelines as a new shader would, whatever ran before,
-    # unless the run is there to time reloads of shaders the driver has seen.
-    if not args.shader_cache:
-        env["MESA_SHADER_CACHE_DISABLE"] = "true"
+    # Every start-up and reload compiles its pipelines as a new shader would, whatever ran before.
+    env["MESA_SHADER_CACHE_DISABLE"] = "true"
     if args.alloc_lib:
         env["LD_PRELOAD"] = os.path.abspath(args.alloc_lib)
 
-    result = {"program": args.program, "shader": os.path.basename(args.shader), "shader_cache": args.shader_cache}
+    result = {"program": args.program, "shader": os.path.basename(args.shader)}
     watcher = Watcher(args.watch)
     watcher.send("sample on")
     program = Program(os.path.abspath(args.binary), scratch, env)

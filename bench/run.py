@@ -122,15 +122,6 @@ def main():
                     result["round"] = r
                     runs.append(result)
                     log(f"round {r + 1}/{args.rounds} {name:10} {program:8} " + results_table.summary(result))
-    # Reloads onto markers the driver has compiled before: the first two presses fill its shader cache,
-    # the later ones show what a reload costs besides the driver's compile.
-    for name, shader in SHADER_SETS:
-        result = one_run(args, "fxview", shader, ["--presses", str(2 + args.presses), "--shader-cache"])
-        if result:
-            result["round"] = "cached"
-            result["reload_latency_ms"] = result.get("reload_latency_ms", [])[2:]
-            runs.append(result)
-            log(f"cached     {name:10} fxview   " + results_table.summary(result))
     for name, shader in SHADER_SETS:
         for program in ["baseline", "fxview"]:
             lib = os.path.join(args.build, "bench", "libfxbench_alloc_count.so")
