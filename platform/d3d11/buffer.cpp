@@ -91,10 +91,7 @@ Buffer::~Buffer() {
         device_->spareBuffer.Keep(frames, memory_, size_, usage_, hazard);
         return;
     }
-    if (memory_.buffer)
-        frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(memory_.buffer));
-    if (memory_.memory)
-        frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(memory_.memory));
+    DeferDestroy(frames, memory_);
 }
 
 HRESULT Buffer::Create(Device* device, const D3D11_BUFFER_DESC* desc, const D3D11_SUBRESOURCE_DATA* initial,
@@ -142,8 +139,7 @@ HRESULT Buffer::Create(Device* device, const D3D11_BUFFER_DESC* desc, const D3D1
         if (result == VK_SUCCESS) {
             std::memcpy(upload.mapped, initial->pSysMem, desc->ByteWidth);
             std::memset(static_cast<char*>(upload.mapped) + desc->ByteWidth, 0, size - desc->ByteWidth);
-            device->frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(upload.buffer));
-            device->frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(upload.memory));
+            DeferDestroy(device->frames, upload);
         }
     }
     if (result != VK_SUCCESS) {

@@ -424,8 +424,7 @@ void Context::UpdateSubresource(ID3D11Resource* pDstResource, UINT DstSubresourc
         std::memcpy(upload.mapped, pSrcData, size);
         VkBufferCopy region = {0, begin, size};
         vkCmdCopyBuffer(cmd, upload.buffer, buffer->Handle(), 1, &region);
-        device_->frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(upload.buffer));
-        device_->frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(upload.memory));
+        DeferDestroy(device_->frames, upload);
         return;
     }
     Texture2D* texture = AsTexture2D(pDstResource);
@@ -451,8 +450,7 @@ void Context::UpdateSubresource(ID3D11Resource* pDstResource, UINT DstSubresourc
                     static_cast<const char*>(pSrcData) + y * SrcRowPitch, rowBytes);
     UseImage(cmd, texture->Image(), &texture->hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT,
              VK_ACCESS_2_TRANSFER_WRITE_BIT, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL);
-    device_->frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(upload.buffer));
-    device_->frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(upload.memory));
+    DeferDestroy(device_->frames, upload);
     if (texture->Swapped()) {
         result = texture->RecordReorderingCopy(cmd, upload.buffer, box, true);
         if (result != VK_SUCCESS)

@@ -2,6 +2,25 @@
 
 namespace d3d11 {
 
+namespace {
+
+// Memory of a type with the `required` properties, the `preferred` ones too where a type has them;
+// any type the resource takes when none has the required properties.
+VkResult Allocate(const Vulkan& vk, const VkMemoryRequirements& requirements, VkMemoryPropertyFlags required,
+                  VkMemoryPropertyFlags preferred, VkDeviceMemory* memory) {
+    int type = FindMemoryType(vk, requirements.memoryTypeBits, required, preferred);
+    if (type < 0)
+        type = FindMemoryType(vk, requirements.memoryTypeBits, 0, 0);
+    if (type < 0)
+        return VK_ERROR_OUT_OF_DEVICE_MEMORY;
+    VkMemoryAllocateInfo alloc = {VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO};
+    alloc.allocationSize = requirements.size;
+    alloc.memoryTypeIndex = static_cast<uint32_t>(type);
+    return vkAllocateMemory(vk.device, &alloc, nullptr, memory);
+}
+
+} // namespace
+
 VkResult CreateBufferMemory(const Vulkan& vk, VkDeviceSize size, VkBufferUsageFlags usage, bool hostVisible,
                             BufferMemory* out) {
     VkBufferCreateInfo info = {VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO};
@@ -17,14 +36,7 @@ VkResult CreateBufferMemory(const Vulkan& vk, VkDeviceSize size, VkBufferUsageFl
         hostVisible ? VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT
                     : VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT;
     const VkMemoryPropertyFlags preferred = hostVisible ? VK_MEMORY_PROPERTY_HOST_CACHED_BIT : 0;
-    int type = FindMemoryType(vk, requirements.memoryTypeBits, required, preferred);
-    if (type < 0)
-        type = FindMemoryType(vk, requirements.memoryTypeBits, 0, 0);
-    VkMemoryAllocateInfo alloc = {VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO};
-    alloc.allocationSize = requirements.size;
-    alloc.memoryTypeIndex = static_cast<uint32_t>(type);
-    result =
-        type < 0 ? VK_ERROR_OUT_OF_DEVICE_MEMORY : vkAllocateMemory(vk.device, &alloc, nullptr, &out->memory);
+    result = Allocate(vk, requirements, required, preferred, &out->memory);
     if (result == VK_SUCCESS)
         result = vkBindBufferMemory(vk.device, out->buffer, out->memory, 0);
     if (result == VK_SUCCESS && hostVisible)
@@ -38,23 +50,26 @@ VkResult CreateBufferMemory(const Vulkan& vk, VkDeviceSize size, VkBufferUsageFl
     return result;
 }
 
-namespace {
-
-void DeferBuffer(FrameRing& frames, const BufferMemory& memory) {
+void DeferDestroy(FrameRing& frames, const BufferMemory& memory) {
     if (memory.buffer)
         frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(memory.buffer));
     if (memory.memory)
         frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(memory.memory));
 }
 
-} // namespace
+void DeferDestroy(FrameRing& frames, const ImageMemory& memory) {
+    if (memory.image)
+        frames.Defer(GarbageKind::Image, reinterpret_cast<uint64_t>(memory.image));
+    if (memory.memory)
+        frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(memory.memory));
+}
 
 void SpareBuffer::Keep(FrameRing& frames, const BufferMemory& memory, VkDeviceSize size,
                        VkBufferUsageFlags usage, const Hazard& hazard) {
     if (!memory.buffer)
         return;
     if (size < kMinSize) {
-        DeferBuffer(frames, memory);
+        DeferDestroy(frames, memory);
         return;
     }
     Release(frames);
@@ -74,7 +89,7 @@ bool SpareBuffer::Take(VkDeviceSize size, VkBufferUsageFlags usage, BufferMemory
 }
 
 void SpareBuffer::Release(FrameRing& frames) {
-    DeferBuffer(frames, memory_);
+    DeferDestroy(frames, memory_);
     memory_ = BufferMemory{};
 }
 
@@ -96,14 +111,7 @@ VkResult CreateImageMemory(const Vulkan& vk, VkFormat format, uint32_t width, ui
         return result;
     VkMemoryRequirements requirements;
     vkGetImageMemoryRequirements(vk.device, out->image, &requirements);
-    int type = FindMemoryType(vk, requirements.memoryTypeBits, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, 0);
-    if (type < 0)
-        type = FindMemoryType(vk, requirements.memoryTypeBits, 0, 0);
-    VkMemoryAllocateInfo alloc = {VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO};
-    alloc.allocationSize = requirements.size;
-    alloc.memoryTypeIndex = static_cast<uint32_t>(type);
-    result =
-        type < 0 ? VK_ERROR_OUT_OF_DEVICE_MEMORY : vkAllocateMemory(vk.device, &alloc, nullptr, &out->memory);
+    result = Allocate(vk, requirements, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT, 0, &out->memory);
     if (result == VK_SUCCESS)
         result = vkBindImageMemory(vk.device, out->image, out->memory, 0);
     if (result != VK_SUCCESS) {

@@ -16,6 +16,8 @@ struct BufferMemory {
 
 VkResult CreateBufferMemory(const Vulkan& vk, VkDeviceSize size, VkBufferUsageFlags usage, bool hostVisible,
                             BufferMemory* out);
+// Destroys the buffer and its memory after the current frame; empty handles are skipped.
+void DeferDestroy(FrameRing& frames, const BufferMemory& memory);
 
 // The last large device-local buffer released, kept for the next buffer of the same size and usage:
 // its pages already belong to the process, so that making that buffer again (each reload makes the
@@ -46,5 +48,6 @@ struct ImageMemory {
 
 VkResult CreateImageMemory(const Vulkan& vk, VkFormat format, uint32_t width, uint32_t height,
                            VkImageUsageFlags usage, ImageMemory* out);
+void DeferDestroy(FrameRing& frames, const ImageMemory& memory);
 
 } // namespace d3d11

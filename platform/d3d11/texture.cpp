@@ -85,14 +85,8 @@ Texture2D::Texture2D(Device* device, const D3D11_TEXTURE2D_DESC& desc, VkFormat 
 
 Texture2D::~Texture2D() {
     FrameRing& frames = device_->frames;
-    if (image_.image)
-        frames.Defer(GarbageKind::Image, reinterpret_cast<uint64_t>(image_.image));
-    if (image_.memory)
-        frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(image_.memory));
-    if (staging_.buffer)
-        frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(staging_.buffer));
-    if (staging_.memory)
-        frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(staging_.memory));
+    DeferDestroy(frames, image_);
+    DeferDestroy(frames, staging_);
 }
 
 void Texture2D::Lend(VkImage image, VkImageView view, const Hazard& fresh) {
@@ -188,8 +182,7 @@ HRESULT Texture2D::Make(Device* device, const D3D11_TEXTURE2D_DESC* desc,
         region.imageExtent = {desc->Width, desc->Height, 1};
         vkCmdCopyBufferToImage(cmd, upload.buffer, texture->Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1,
                                &region);
-        device->frames.Defer(GarbageKind::Buffer, reinterpret_cast<uint64_t>(upload.buffer));
-        device->frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(upload.memory));
+        DeferDestroy(device->frames, upload);
     } else {
         VkClearColorValue zero = {};
         VkImageSubresourceRange range = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
@@ -209,8 +202,7 @@ VkResult Texture2D::RecordReorderingCopy(VkCommandBuffer cmd, VkBuffer buffer, c
                           VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT, &scratch);
     if (result != VK_SUCCESS)
         return result;
-    device_->frames.Defer(GarbageKind::Image, reinterpret_cast<uint64_t>(scratch.image));
-    device_->frames.Defer(GarbageKind::Memory, reinterpret_cast<uint64_t>(scratch.memory));
+    DeferDestroy(device_->frames, scratch);
 
     const VkPipelineStageFlags2 transfer = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
     const VkImageSubresourceLayers layers = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};

@@ -111,7 +111,7 @@ std::vector<uint8_t> ReadBuffer(ID3D11Device* device, ID3D11DeviceContext* conte
     return bytes;
 }
 
-std::vector<uint32_t> ReadWindow(HWND window, UINT width, UINT height) {
+std::vector<uint32_t> ReadWindow(HWND window, int x, int y, UINT width, UINT height) {
     Display* display;
     Window xwindow;
     if (!platform::X11WindowOf(window, &display, &xwindow)) {
@@ -119,17 +119,17 @@ std::vector<uint32_t> ReadWindow(HWND window, UINT width, UINT height) {
         return {};
     }
     XSync(display, False);
-    XImage* image = XGetImage(display, xwindow, 0, 0, width, height, AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, xwindow, x, y, width, height, AllPlanes, ZPixmap);
     if (!image) {
         ADD_FAILURE() << "XGetImage of " << width << " x " << height << " failed";
         return {};
     }
     std::vector<uint32_t> texels(size_t(width) * height);
-    for (UINT y = 0; y < height; ++y) {
-        for (UINT x = 0; x < width; ++x) {
-            const unsigned long rgb = XGetPixel(image, int(x), int(y));
-            texels[size_t(y) * width + x] = uint32_t(rgb >> 16 & 0xFF) | uint32_t(rgb & 0xFF00) |
-                                            uint32_t(rgb & 0xFF) << 16 | 0xFF000000u;
+    for (UINT row = 0; row < height; ++row) {
+        for (UINT column = 0; column < width; ++column) {
+            const unsigned long rgb = XGetPixel(image, int(column), int(row));
+            texels[size_t(row) * width + column] = uint32_t(rgb >> 16 & 0xFF) | uint32_t(rgb & 0xFF00) |
+                                                   uint32_t(rgb & 0xFF) << 16 | 0xFF000000u;
         }
     }
     XDestroyImage(image);

@@ -43,10 +43,10 @@ std::vector<uint8_t> ReadBuffer(ID3D11Device* device, ID3D11DeviceContext* conte
 std::vector<uint32_t> ReadTexture(ID3D11Device* device, ID3D11DeviceContext* context,
                                   ID3D11Texture2D* texture);
 
-// What the window shows of a width x height area at its client origin, row after row, as RGBA8 texels
-// with alpha 255. A presented frame is read here: after Present the back buffer's contents are
-// undefined, as with DXGI's discard effect.
-std::vector<uint32_t> ReadWindow(HWND window, UINT width, UINT height);
+// What the window shows of the width x height area at (x, y) of its client area, row after row, as
+// RGBA8 texels with alpha 255. A presented frame is read here: after Present the back buffer's
+// contents are undefined, as with DXGI's discard effect.
+std::vector<uint32_t> ReadWindow(HWND window, int x, int y, UINT width, UINT height);
 
 // Failure injection and validation: every test starts clean and must end without a Vulkan
 // validation message; the device under test must leave no live object behind.

@@ -5,8 +5,6 @@
 
 #include "../../platform/win32/x11_window.h"
 
-#include <X11/Xutil.h>
-
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -370,23 +368,15 @@ TEST_F(DrawTest, ShadersMadeAgainFromTheSameCodeDrawWithoutNewPipelinesAndReleas
     EXPECT_LT(kept, 16);
 }
 
-// The window's pixel at (x, y) as the X server holds it, as 0xRRGGBB.
-unsigned long WindowPixel(HWND hwnd, int x, int y) {
-    Display* display;
-    Window window;
-    if (!platform::X11WindowOf(hwnd, &display, &window))
-        return ~0ul;
-    XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!image)
-        return ~0ul;
-    unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
-    XDestroyImage(image);
-    return pixel;
-}
-
 // An RGBA8 texel as the window shows it, 0xRRGGBB.
 unsigned long OnScreen(uint32_t rgba) {
     return (rgba & 0xFF) << 16 | (rgba & 0xFF00) | (rgba >> 16 & 0xFF);
+}
+
+// The window's pixel at (x, y) as the X server holds it, as 0xRRGGBB.
+unsigned long WindowPixel(HWND hwnd, int x, int y) {
+    std::vector<uint32_t> pixel = d3dtest::ReadWindow(hwnd, x, y, 1, 1);
+    return pixel.empty() ? ~0ul : OnScreen(pixel[0]);
 }
 
 TEST_F(DrawTest, PresentScalesToTheWindowAndSurvivesResizeAndMinimise) {

@@ -39,7 +39,7 @@ class SceneTest : public d3dtest::D3D11Test {
     void WriteShader(const std::string& text) { std::ofstream("main.fx") << text; }
 
     // What the last presented frame put in the window.
-    std::vector<uint32_t> Presented() { return d3dtest::ReadWindow(window_.hwnd(), 1280, 720); }
+    std::vector<uint32_t> Presented() { return d3dtest::ReadWindow(window_.hwnd(), 0, 0, 1280, 720); }
 
     d3dtest::TestWindow window_;
     std::filesystem::path home_;
