@@ -1,10 +1,14 @@
-// Finds the [numthreads] attributes in preprocessed HLSL and checks that their arguments fold to
-// integer constants, with a tokenizer just fine enough for attributes and constant declarations.
+// Finds the entry point's [numthreads] in preprocessed HLSL and folds its arguments, with a tokenizer
+// and an expression evaluator just fine enough for integer constant expressions.
 #include "attributes.h"
+
+#include "targets.h"
 
 #include <algorithm>
 #include <cctype>
-#include <set>
+#include <cstring>
+#include <cstdlib>
+#include <map>
 #include <vector>
 
 namespace platform {
@@ -16,89 +20,341 @@ enum class Kind { Identifier, Number, String, Punctuation };
 struct Token {
     Kind kind;
     std::string text;
+    size_t line; // index into Source::lines
+};
+
+struct Source {
+    std::vector<Token> tokens;
+    // The file and line number of each line of the text.
+    std::vector<std::pair<std::string, unsigned>> lines;
 };
 
 bool IsIdentifierChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
 }
 
-std::vector<Token> Tokenize(const std::string& text) {
-    std::vector<Token> tokens;
+// `#line N "file"` makes the next line N of file; other directives were consumed by the preprocessor.
+void LineDirective(const std::string& directive, std::string* file, unsigned* next) {
+    const char* at = directive.c_str() + 1;
+    while (*at == ' ' || *at == '\t')
+        ++at;
+    if (std::strncmp(at, "line", 4) != 0)
+        return;
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(at + 4, &end, 10);
+    if (end == at + 4)
+        return;
+    *next = static_cast<unsigned>(number);
+    const char* quote = std::strchr(end, '"');
+    const char* close = quote ? std::strchr(quote + 1, '"') : nullptr;
+    if (close)
+        *file = std::string(quote + 1, close);
+}
+
+Source Tokenize(const std::string& text, const std::string& name) {
+    Source s;
+    std::string file = name;
+    unsigned number = 1;
+    s.lines.push_back({file, number});
     for (size_t at = 0; at < text.size();) {
-        char c = text[at];
-        size_t start = at;
-        if (std::isspace(static_cast<unsigned char>(c))) {
+        const char c = text[at];
+        const size_t start = at;
+        const size_t line = s.lines.size() - 1;
+        if (c == '\n') {
+            ++at;
+            s.lines.push_back({file, ++number});
+        } else if (c == '#' && (at == 0 || text[at - 1] == '\n')) {
+            while (at < text.size() && text[at] != '\n')
+                ++at;
+            unsigned next = number + 1;
+            LineDirective(text.substr(start, at - start), &file, &next);
+            number = next - 1;
+        } else if (std::isspace(static_cast<unsigned char>(c))) {
             ++at;
         } else if (std::isdigit(static_cast<unsigned char>(c))) {
             while (at < text.size() && (IsIdentifierChar(text[at]) || text[at] == '.'))
                 ++at;
-            tokens.push_back({Kind::Number, text.substr(start, at - start)});
+            s.tokens.push_back({Kind::Number, text.substr(start, at - start), line});
         } else if (IsIdentifierChar(c)) {
             while (at < text.size() && IsIdentifierChar(text[at]))
                 ++at;
-            tokens.push_back({Kind::Identifier, text.substr(start, at - start)});
+            s.tokens.push_back({Kind::Identifier, text.substr(start, at - start), line});
         } else if (c == '"') {
-            for (++at; at < text.size() && text[at] != '"'; ++at) {
+            for (++at; at < text.size() && text[at] != '"' && text[at] != '\n'; ++at) {
                 if (text[at] == '\\')
                     ++at;
             }
             at = std::min(at + 1, text.size());
-            tokens.push_back({Kind::String, text.substr(start, at - start)});
+            s.tokens.push_back({Kind::String, text.substr(start, at - start), line});
         } else {
-            ++at;
-            tokens.push_back({Kind::Punctuation, std::string(1, c)});
+            // Two-character operators the evaluator reads.
+            static const char* const kPairs[] = {"==", "!=", "<=", ">=", "&&", "||", "<<", ">>"};
+            std::string op(1, c);
+            for (const char* pair : kPairs) {
+                if (text.compare(at, 2, pair) == 0)
+                    op = pair;
+            }
+            at += op.size();
+            s.tokens.push_back({Kind::Punctuation, op, line});
         }
     }
-    return tokens;
+    return s;
 }
 
-bool Is(const std::vector<Token>& tokens, size_t at, const char* text) {
-    return at < tokens.size() && tokens[at].text == text;
-}
-
-bool IsIntegerType(const std::string& name) {
-    static const std::set<std::string> kTypes = {"int", "uint", "dword", "min16int", "min16uint"};
-    return kTypes.count(name) != 0;
-}
-
-// An integer literal: decimal or hexadecimal digits with integer suffixes only, so no float.
-bool IsIntegerLiteral(const std::string& text) {
-    bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const char* allowed = hex ? "0123456789abcdefABCDEFuUlL" : "0123456789uUlL";
-    return text.find_first_not_of(allowed, hex ? 2 : 0) == std::string::npos;
-}
-
-// True when tokens [begin, end) are one integer constant expression glslang folds on parsing.
-bool IsConstantExpression(const std::vector<Token>& tokens, size_t begin, size_t end,
-                          const std::set<std::string>& constants) {
-    if (begin == end)
-        return false;
-    for (size_t at = begin; at < end; ++at) {
-        const Token& t = tokens[at];
-        bool ok = false;
-        switch (t.kind) {
-        case Kind::Number:
-            ok = IsIntegerLiteral(t.text);
-            break;
-        case Kind::Identifier:
-            ok = constants.count(t.text) != 0;
-            break;
-        case Kind::String:
-            break;
-        case Kind::Punctuation:
-            ok = t.text.find_first_of("+-*/%()<>&|^~") != std::string::npos;
-            break;
+bool IsIntegerType(const std::string& name, size_t* components) {
+    static const char* const kScalars[] = {"int", "uint", "dword", "min16int", "min16uint", "bool"};
+    for (const char* scalar : kScalars) {
+        const size_t n = std::strlen(scalar);
+        if (name.compare(0, n, scalar) != 0)
+            continue;
+        if (name.size() == n) {
+            *components = 1;
+            return true;
         }
-        if (!ok)
+        if (name.size() == n + 1 && name[n] >= '1' && name[n] <= '4') {
+            *components = name[n] - '0';
+            return true;
+        }
+    }
+    return false;
+}
+
+using Value = std::vector<long long>;
+
+// A recursive-descent evaluator of integer constant expressions over literals and the constants
+// declared before; it stops at the first thing it cannot fold and says what that was.
+class Evaluator {
+  public:
+    Evaluator(const std::vector<Token>& tokens, const std::map<std::string, Value>& constants)
+        : tokens_(tokens), constants_(constants) {}
+
+    // Evaluates tokens [at, end) as one expression.
+    bool Evaluate(size_t at, size_t end, Value* value, std::string* error) {
+        at_ = at;
+        end_ = end;
+        error_.clear();
+        if (!Conditional(value) || (at_ != end_ && Fail("unexpected '" + tokens_[at_].text + "'"))) {
+            *error = error_;
             return false;
+        }
+        return true;
     }
-    return true;
-}
 
-// The names declared at file scope `static const T name = ...;` or `const T name = ...;`, with an
-// integer type T and an initializer made of literals and the names declared before.
-std::set<std::string> IntegerConstants(const std::vector<Token>& tokens) {
-    std::set<std::string> constants;
+    // The token where evaluation stopped.
+    size_t at() const { return at_ < end_ ? at_ : end_ - 1; }
+
+  private:
+    const std::vector<Token>& tokens_;
+    const std::map<std::string, Value>& constants_;
+    size_t at_ = 0;
+    size_t end_ = 0;
+    std::string error_;
+
+    bool Fail(const std::string& what) {
+        if (error_.empty())
+            error_ = what;
+        return false;
+    }
+    bool Peek(const char* text) const { return at_ < end_ && tokens_[at_].text == text; }
+    bool Take(const char* text) {
+        if (!Peek(text))
+            return false;
+        ++at_;
+        return true;
+    }
+    bool Scalar(const Value& v, long long* out) {
+        if (v.size() != 1)
+            return Fail("a vector where one integer is needed");
+        *out = v[0];
+        return true;
+    }
+
+    bool Conditional(Value* v) {
+        if (!Binary(0, v))
+            return false;
+        if (!Take("?"))
+            return true;
+        long long condition;
+        Value a, b;
+        if (!Scalar(*v, &condition) || !Conditional(&a) || (!Take(":") && Fail("':' expected")) ||
+            !Conditional(&b))
+            return false;
+        *v = condition ? a : b;
+        return true;
+    }
+
+    // Binary operators by precedence level, loosest first.
+    bool Binary(int level, Value* v) {
+        static const std::vector<std::vector<std::string>> kLevels = {
+            {"||"},       {"&&"},     {"|"},          {"^"}, {"&"}, {"==", "!="}, {"<", ">", "<=", ">="},
+            {"<<", ">>"}, {"+", "-"}, {"*", "/", "%"}};
+        if (level == static_cast<int>(kLevels.size()))
+            return Unary(v);
+        if (!Binary(level + 1, v))
+            return false;
+        for (;;) {
+            std::string op;
+            for (const std::string& candidate : kLevels[level]) {
+                if (Peek(candidate.c_str()))
+                    op = candidate;
+            }
+            if (op.empty())
+                return true;
+            ++at_;
+            Value right;
+            long long a, b;
+            if (!Binary(level + 1, &right) || !Scalar(*v, &a) || !Scalar(right, &b))
+                return false;
+            if ((op == "/" || op == "%") && b == 0)
+                return Fail("division by zero");
+            long long r = 0;
+            if (op == "||")
+                r = a || b;
+            else if (op == "&&")
+                r = a && b;
+            else if (op == "|")
+                r = a | b;
+            else if (op == "^")
+                r = a ^ b;
+            else if (op == "&")
+                r = a & b;
+            else if (op == "==")
+                r = a == b;
+            else if (op == "!=")
+                r = a != b;
+            else if (op == "<")
+                r = a < b;
+            else if (op == ">")
+                r = a > b;
+            else if (op == "<=")
+                r = a <= b;
+            else if (op == ">=")
+                r = a >= b;
+            else if (op == "<<")
+                r = b >= 0 && b < 63 ? a << b : 0;
+            else if (op == ">>")
+                r = b >= 0 && b < 63 ? a >> b : 0;
+            else if (op == "+")
+                r = a + b;
+            else if (op == "-")
+                r = a - b;
+            else if (op == "*")
+                r = a * b;
+            else if (op == "/")
+                r = a / b;
+            else
+                r = a % b;
+            *v = {r};
+        }
+    }
+
+    bool Unary(Value* v) {
+        for (const char* op : {"-", "+", "!", "~"}) {
+            if (!Take(op))
+                continue;
+            long long a;
+            if (!Unary(v) || !Scalar(*v, &a))
+                return false;
+            *v = {op[0] == '-' ? -a : op[0] == '!' ? !a : op[0] == '~' ? ~a : a};
+            return true;
+        }
+        size_t components;
+        // A cast: `(uint)8`.
+        if (Peek("(") && at_ + 2 < end_ && IsIntegerType(tokens_[at_ + 1].text, &components) &&
+            tokens_[at_ + 2].text == ")") {
+            at_ += 3;
+            return Unary(v);
+        }
+        return Postfix(v);
+    }
+
+    bool Postfix(Value* v) {
+        if (!Primary(v))
+            return false;
+        for (;;) {
+            if (Take(".")) {
+                if (at_ >= end_ || tokens_[at_].kind != Kind::Identifier)
+                    return Fail("a component name expected after '.'");
+                const std::string& swizzle = tokens_[at_++].text;
+                Value picked;
+                for (char c : swizzle) {
+                    const char* names = std::strchr("xyzw", c) ? "xyzw" : "rgba";
+                    const char* found = std::strchr(names, c);
+                    if (!found || size_t(found - names) >= v->size())
+                        return Fail("'" + swizzle + "' is not a component of the constant");
+                    picked.push_back((*v)[found - names]);
+                }
+                *v = picked;
+            } else if (Take("[")) {
+                Value index;
+                long long i;
+                if (!Conditional(&index) || !Scalar(index, &i) || (!Take("]") && Fail("']' expected")))
+                    return false;
+                if (i < 0 || size_t(i) >= v->size())
+                    return Fail("index " + std::to_string(i) + " out of range");
+                *v = {(*v)[i]};
+            } else {
+                return true;
+            }
+        }
+    }
+
+    bool Primary(Value* v) {
+        if (at_ >= end_)
+            return Fail("an expression expected");
+        const Token& t = tokens_[at_];
+        if (Take("(")) {
+            return Conditional(v) && (Take(")") || Fail("')' expected"));
+        }
+        if (t.kind == Kind::Number) {
+            const bool hex = t.text.size() > 2 && t.text[0] == '0' && (t.text[1] == 'x' || t.text[1] == 'X');
+            const char* allowed = hex ? "0123456789abcdefABCDEFuUlL" : "0123456789uUlL";
+            if (t.text.find_first_not_of(allowed, hex ? 2 : 0) != std::string::npos)
+                return Fail("'" + t.text + "' is not a whole number");
+            *v = {std::strtoll(t.text.c_str(), nullptr, 0)};
+            ++at_;
+            return true;
+        }
+        if (t.kind != Kind::Identifier)
+            return Fail("unexpected '" + t.text + "'");
+        if (t.text == "true" || t.text == "false") {
+            *v = {t.text == "true"};
+            ++at_;
+            return true;
+        }
+        size_t components;
+        if (IsIntegerType(t.text, &components)) {
+            // A constructor or function-style cast: `uint(8)`, `uint2(8, 4)`.
+            ++at_;
+            if (!Take("("))
+                return Fail("'(' expected after '" + t.text + "'");
+            v->clear();
+            do {
+                Value part;
+                if (!Conditional(&part))
+                    return false;
+                v->insert(v->end(), part.begin(), part.end());
+            } while (Take(","));
+            if (!Take(")"))
+                return Fail("')' expected");
+            if (v->size() != components && !(v->size() == 1 && components > 0))
+                return Fail("'" + t.text + "' takes " + std::to_string(components) + " components");
+            v->resize(components, v->front());
+            return true;
+        }
+        auto it = constants_.find(t.text);
+        if (it == constants_.end())
+            return Fail("'" + t.text + "' is not an integer constant");
+        *v = it->second;
+        ++at_;
+        return true;
+    }
+};
+
+// The file-scope constants `static const T name = ...;` and `const T name = ...;` of an integer
+// scalar or vector type T, in declaration order, whose initializer folds.
+std::map<std::string, Value> IntegerConstants(const std::vector<Token>& tokens) {
+    std::map<std::string, Value> constants;
     int depth = 0; // of braces and parentheses: parameters and members are not at file scope
     for (size_t at = 0; at < tokens.size(); ++at) {
         const std::string& t = tokens[at].text;
@@ -106,56 +362,128 @@ std::set<std::string> IntegerConstants(const std::vector<Token>& tokens) {
             ++depth;
         else if (t == "}" || t == ")")
             --depth;
-        if (depth != 0 || t != "const")
+        size_t components;
+        if (depth != 0 || t != "const" || at + 3 >= tokens.size() ||
+            !IsIntegerType(tokens[at + 1].text, &components) || tokens[at + 2].kind != Kind::Identifier ||
+            tokens[at + 3].text != "=")
             continue;
-        // Glslang folds `static const` and `const` but not `const static`, which stays out.
-        size_t type = at + 1;
-        if (type + 2 >= tokens.size() || !IsIntegerType(tokens[type].text) ||
-            tokens[type + 1].kind != Kind::Identifier || !Is(tokens, type + 2, "="))
-            continue;
-        size_t end = type + 3;
+        size_t end = at + 4;
         while (end < tokens.size() && tokens[end].text != ";")
             ++end;
-        if (end < tokens.size() && IsConstantExpression(tokens, type + 3, end, constants))
-            constants.insert(tokens[type + 1].text);
+        Value value;
+        std::string ignored;
+        if (Evaluator(tokens, constants).Evaluate(at + 4, end, &value, &ignored) &&
+            value.size() == components)
+            constants[tokens[at + 2].text] = value;
     }
     return constants;
 }
 
+std::string Where(const Source& s, const Token& t) {
+    const auto& [file, line] = s.lines[t.line];
+    return file + ":" + std::to_string(line) + ": error: ";
+}
+
+// The token of `[` opening the [numthreads] attribute before the function name at `name`, or 0.
+size_t FindAttribute(const std::vector<Token>& tokens, size_t name) {
+    size_t at = name;
+    // Back over the return type and its qualifiers, then over each attribute `[...]`.
+    while (at > 0 && tokens[at - 1].kind == Kind::Identifier)
+        --at;
+    while (at > 0 && tokens[at - 1].text == "]") {
+        size_t open = at - 1;
+        int depth = 0;
+        for (; open > 0; --open) {
+            if (tokens[open].text == "]")
+                ++depth;
+            else if (tokens[open].text == "[" && --depth == 0)
+                break;
+        }
+        size_t first = open + 1;
+        if (first < tokens.size() && tokens[first].text == "[")
+            ++first;
+        if (first < tokens.size() && tokens[first].text == "numthreads")
+            return first;
+        at = open > 0 && tokens[open - 1].text == "[" ? open - 1 : open;
+    }
+    return 0;
+}
+
 } // namespace
 
-bool CheckNumThreads(const std::string& text, std::string* error) {
-    const std::vector<Token> tokens = Tokenize(text);
-    const std::set<std::string> constants = IntegerConstants(tokens);
+bool CheckNumThreads(const std::string& text, const std::string& name, const std::string& entry,
+                     ShaderStage stage, const char* target, std::string* error) {
+    if (stage != ShaderStage::Compute)
+        return true;
+    const Source s = Tokenize(text, name);
+    const std::vector<Token>& tokens = s.tokens;
+    size_t attribute = 0, declared = 0;
+    int depth = 0;
     for (size_t at = 0; at < tokens.size(); ++at) {
-        // An attribute: "[" or "[[", its name, and no namespace after it.
-        if (!Is(tokens, at, "[") || (at > 0 && tokens[at - 1].text == "["))
-            continue;
-        size_t name = Is(tokens, at + 1, "[") ? at + 2 : at + 1;
-        if (!Is(tokens, name, "numthreads") || Is(tokens, name + 1, ":"))
-            continue;
-        std::vector<size_t> commas;
-        size_t close = name + 2;
-        if (Is(tokens, name + 1, "(")) {
-            for (int depth = 1; close < tokens.size(); ++close) {
-                const std::string& t = tokens[close].text;
-                if (t == "(")
-                    ++depth;
-                else if (t == ")" && --depth == 0)
-                    break;
-                else if (t == "," && depth == 1)
-                    commas.push_back(close);
-            }
+        const std::string& t = tokens[at].text;
+        if (t == "{" || t == "(")
+            ++depth;
+        else if (t == "}" || t == ")")
+            --depth;
+        else if (depth == 0 && t == entry && at > 0 && tokens[at - 1].kind == Kind::Identifier &&
+                 at + 1 < tokens.size() && tokens[at + 1].text == "(") {
+            declared = declared ? declared : at;
+            attribute = attribute ? attribute : FindAttribute(tokens, at);
         }
-        bool ok = Is(tokens, name + 1, "(") && close < tokens.size() && commas.size() == 2 &&
-                  IsConstantExpression(tokens, name + 2, commas[0], constants) &&
-                  IsConstantExpression(tokens, commas[0] + 1, commas[1], constants) &&
-                  IsConstantExpression(tokens, commas[1] + 1, close, constants);
-        if (!ok) {
-            *error = "[numthreads(x, y, z)] takes three whole numbers: literals, macros, or integers "
-                     "declared static const";
+    }
+    if (!declared)
+        return true; // the compile says the entry point is missing
+    if (!attribute) {
+        *error = Where(s, tokens[declared]) + "compute entry point '" + entry +
+                 "' has no [numthreads(x, y, z)] attribute\n";
+        return false;
+    }
+    const Token& at = tokens[attribute];
+    if (attribute + 1 >= tokens.size() || tokens[attribute + 1].text != "(") {
+        *error = Where(s, at) + "[numthreads(x, y, z)] takes three whole numbers\n";
+        return false;
+    }
+    std::vector<size_t> commas;
+    size_t close = attribute + 2;
+    for (int level = 1; close < tokens.size(); ++close) {
+        const std::string& t = tokens[close].text;
+        if (t == "(")
+            ++level;
+        else if (t == ")" && --level == 0)
+            break;
+        else if (t == "," && level == 1)
+            commas.push_back(close);
+    }
+    if (close >= tokens.size() || commas.size() != 2) {
+        *error = Where(s, at) + "[numthreads(x, y, z)] takes three whole numbers\n";
+        return false;
+    }
+    const std::map<std::string, Value> constants = IntegerConstants(tokens);
+    const size_t bounds[4] = {attribute + 2, commas[0] + 1, commas[1] + 1, close + 1};
+    uint32_t size[3];
+    for (int i = 0; i < 3; ++i) {
+        Evaluator evaluator(tokens, constants);
+        Value value;
+        std::string why;
+        if (bounds[i] == bounds[i + 1] - 1 ||
+            !evaluator.Evaluate(bounds[i], bounds[i + 1] - 1, &value, &why) || value.size() != 1) {
+            const Token& where = bounds[i] == bounds[i + 1] - 1 ? at : tokens[evaluator.at()];
+            *error = Where(s, where) + "[numthreads(x, y, z)] takes three integer constants: " +
+                     (why.empty() ? "an integer constant expected" : why) + "\n";
             return false;
         }
+        if (value[0] < 1 || value[0] > 0xffffffffll) {
+            *error = Where(s, at) + "[numthreads] " + std::string(1, "xyz"[i]) + " is " +
+                     std::to_string(value[0]) +
+                     ": each dimension of a thread group is at least 1 and at most " + "1024\n";
+            return false;
+        }
+        size[i] = static_cast<uint32_t>(value[0]);
+    }
+    std::string why;
+    if (!CheckThreadGroupSize(target, size, &why)) {
+        *error = Where(s, at) + "[numthreads] " + why + "\n";
+        return false;
     }
     return true;
 }

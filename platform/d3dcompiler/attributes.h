@@ -1,14 +1,20 @@
-// Checks of entry-point attributes that glslang's HLSL front end takes on trust: it reads the
-// arguments of [numthreads(x, y, z)] as constants without checking, and crashes when one is not.
+// The [numthreads] of the entry point being compiled, read from the preprocessed source. Glslang's
+// HLSL front end takes its arguments on trust (it crashes on some that are not constants) and checks
+// none of Direct3D's limits, so they are folded and checked here first.
 #pragma once
 
+#include "shader_blob.h"
+
+#include <cstdint>
 #include <string>
 
 namespace platform {
 
-// `text` is the preprocessed source. False, with the reason, when a [numthreads] attribute does not
-// have exactly three integer constant arguments: whole-number literals, or integer constants
-// declared `static const` or `const` from them.
-bool CheckNumThreads(const std::string& text, std::string* error);
+// `text` is the preprocessed source, whose `#line` directives name the file of each line; `name` the
+// file of the lines before the first. False, with a message naming file and line, when the entry
+// point's attribute does not fold to three integer constants within `target`'s limits, or when a
+// compute entry point has none. Attributes of other functions and of other stages are not read.
+bool CheckNumThreads(const std::string& text, const std::string& name, const std::string& entry,
+                     ShaderStage stage, const char* target, std::string* error);
 
 } // namespace platform

@@ -4,6 +4,7 @@
 #include "hooks.h"
 #include "include_handler.h"
 #include "shader_blob.h"
+#include "source_bridge.h"
 #include "spirv_reflect.h"
 #include "targets.h"
 
@@ -27,10 +28,21 @@ using namespace platform;
 constexpr char kUnnamedSource[] = "<source>";
 
 constexpr UINT kOptimizationLevelMask = D3DCOMPILE_OPTIMIZATION_LEVEL2;
-// Strictness and flow control need no translation: glslang's HLSL front end accepts only the strict
-// syntax, and SPIR-V control flow is always structured.
-constexpr UINT kSupportedFlags = D3DCOMPILE_SKIP_OPTIMIZATION | D3DCOMPILE_PREFER_FLOW_CONTROL |
-                                 D3DCOMPILE_ENABLE_STRICTNESS | kOptimizationLevelMask;
+constexpr UINT kMatrixFlags = D3DCOMPILE_PACK_MATRIX_ROW_MAJOR | D3DCOMPILE_PACK_MATRIX_COLUMN_MAJOR;
+// Every flag Windows' compiler takes for shader model 5. Those that change no result here need no
+// translation: strictness and backwards compatibility (glslang takes one syntax), flow control
+// (SPIR-V control flow is always structured), precision (SPIR-V floats are IEEE), debug information
+// and validation (none is added or skipped), resource aliasing and binding hints.
+constexpr UINT kSupportedFlags =
+    D3DCOMPILE_DEBUG | D3DCOMPILE_SKIP_VALIDATION | D3DCOMPILE_SKIP_OPTIMIZATION | kMatrixFlags |
+    D3DCOMPILE_PARTIAL_PRECISION | D3DCOMPILE_FORCE_VS_SOFTWARE_NO_OPT | D3DCOMPILE_FORCE_PS_SOFTWARE_NO_OPT |
+    D3DCOMPILE_NO_PRESHADER | D3DCOMPILE_AVOID_FLOW_CONTROL | D3DCOMPILE_PREFER_FLOW_CONTROL |
+    D3DCOMPILE_ENABLE_STRICTNESS | D3DCOMPILE_ENABLE_BACKWARDS_COMPATIBILITY | D3DCOMPILE_IEEE_STRICTNESS |
+    kOptimizationLevelMask | D3DCOMPILE_WARNINGS_ARE_ERRORS | D3DCOMPILE_RESOURCES_MAY_ALIAS |
+    D3DCOMPILE_ENABLE_UNBOUNDED_DESCRIPTOR_TABLES | D3DCOMPILE_ALL_RESOURCES_BOUND |
+    D3DCOMPILE_DEBUG_NAME_FOR_SOURCE | D3DCOMPILE_DEBUG_NAME_FOR_BINARY;
+// Put before the source for D3DCOMPILE_PACK_MATRIX_ROW_MAJOR; `#line` keeps the source's numbering.
+constexpr char kRowMajorPrologue[] = "#pragma pack_matrix(row_major)\n#line 1\n";
 
 // A compile that takes longer than this is a hang to the user who pressed F5.
 constexpr unsigned kCompileTimeLimitMs = 30000;
@@ -108,6 +120,9 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     }
     FrontEndJob job;
     job.source.assign(data, length);
+    BridgeSource(&job.source);
+    if (flags & D3DCOMPILE_PACK_MATRIX_ROW_MAJOR)
+        job.source.insert(0, kRowMajorPrologue);
     job.name = name;
     job.entry = entry;
     job.kind = ToShadercKind(stage);
@@ -120,8 +135,9 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     // Attributes are checked on the preprocessed text, where macros have their values. Their message
     // says more than a compiler fault would, so it wins even when glslang went on to crash on them.
     std::string attributeError;
-    if (!r.preprocessedText.empty() && !CheckNumThreads(r.preprocessedText, &attributeError)) {
-        *messages = name + ": error: " + attributeError + "\n";
+    if (!r.preprocessedText.empty() &&
+        !CheckNumThreads(r.preprocessedText, name, entry, stage, target, &attributeError)) {
+        *messages = attributeError;
         return E_FAIL;
     }
     if (!r.finished) {
@@ -141,8 +157,13 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     }
     *messages = r.compileMessages;
     if (r.compileStatus != shaderc_compilation_status_success) {
-        if (r.compileStatus != shaderc_compilation_status_compilation_error)
+        if (r.compileStatus != shaderc_compilation_status_compilation_error ||
+            messages->compare(0, 23, "shaderc: internal error") == 0) {
             LogFailure("shaderc::Compiler::CompileGlslToSpv", messages->c_str());
+            // The optimiser's own words name SPIR-V ids the author never sees.
+            *messages = name + ": error: the SPIR-V optimiser failed on what glslang made of this source;"
+                               " a resource passed to a function and an array of buffers are known causes\n";
+        }
         // Glslang reports a missing entry point only as a warning of its link step.
         if (r.compileErrors == 0 && messages->find("stage: Entry point not found") != std::string::npos)
             *messages += notFound;
@@ -154,9 +175,12 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     ShaderInfo info;
     info.stage = stage;
     std::string error;
-    if (!ReflectSpirv(r.spirv, entry, &info, &error) ||
-        (stage == ShaderStage::Compute && !CheckThreadGroupSize(target, info.threadGroupSize, &error))) {
+    if (!ReflectSpirv(r.spirv, entry, &info, &error)) {
         *messages += name + ": error: " + error + "\n";
+        return E_FAIL;
+    }
+    if ((flags & D3DCOMPILE_WARNINGS_ARE_ERRORS) && messages->find(": warning") != std::string::npos) {
+        *messages += name + ": error: warnings are errors (D3DCOMPILE_WARNINGS_ARE_ERRORS)\n";
         return E_FAIL;
     }
     std::vector<uint8_t> bytes = EncodeShaderBlob(info);
@@ -199,8 +223,8 @@ extern "C" HRESULT WINAPI D3DCompile2(const void* data, SIZE_T data_size, const 
         return E_NOTIMPL;
     }
     const std::string name = filename ? filename : kUnnamedSource;
-    if ((sflags & ~kSupportedFlags) != 0 || eflags != 0 || secondary_flags != 0 || secondary_data ||
-        secondary_data_size != 0) {
+    if ((sflags & ~kSupportedFlags) != 0 || (sflags & kMatrixFlags) == kMatrixFlags || eflags != 0 ||
+        secondary_flags != 0 || secondary_data || secondary_data_size != 0) {
         char text[160];
         std::snprintf(text, sizeof text,
                       "%s: error: unsupported flags: Flags1 0x%08X, Flags2 0x%08X, secondary 0x%08X\n",

@@ -1,5 +1,8 @@
 #include "include_handler.h"
 
+#include "include_paths.h"
+#include "source_bridge.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -69,15 +72,20 @@ class StandardFileIncluder final : public shaderc::CompileOptions::IncluderInter
             file->content = "includes nested more than " + std::to_string(kMaxIncludeDepth) + " deep";
             return;
         }
-        std::string candidates[2] = {requested, requested};
-        if (requested.empty() || requested[0] != '/')
-            candidates[0] = FolderOf(requesting) + requested;
-        std::string reason;
-        for (const std::string& path : candidates) {
+        const std::string wanted = ForwardSlashes(requested);
+        std::string candidates[4] = {wanted, wanted, wanted, wanted};
+        if (wanted.empty() || wanted[0] != '/')
+            candidates[0] = candidates[2] = FolderOf(requesting) + wanted;
+        std::string reason, ignored;
+        for (size_t i = 0; i < 4; ++i) {
             std::string content;
-            if (ReadFile(path, &content, &reason)) {
+            std::string& path = candidates[i];
+            // The exact names first; then, as on Windows, names that differ only in case.
+            if (i < 2 ? ReadFile(path, &content, &reason)
+                      : FindIgnoringCase(&path) && ReadFile(path, &content, &ignored)) {
                 file->name = path;
                 file->content = std::move(content);
+                BridgeSource(&file->content);
                 return;
             }
         }

@@ -17,6 +17,11 @@ constexpr uint32_t kHeaderWords = 5;
 
 enum Op : uint32_t {
     OpExtension = 10,
+    OpTypeBool = 20,
+    OpTypeInt = 21,
+    OpTypeFloat = 22,
+    OpTypeVector = 23,
+    OpTypeMatrix = 24,
     OpEntryPoint = 15,
     OpExecutionMode = 16,
     OpTypeImage = 25,
@@ -26,6 +31,7 @@ enum Op : uint32_t {
     OpTypeRuntimeArray = 29,
     OpTypeStruct = 30,
     OpTypePointer = 32,
+    OpConstant = 43,
     OpVariable = 59,
     OpDecorate = 71,
     OpMemberDecorate = 72,
@@ -51,11 +57,14 @@ enum StorageClass : uint32_t {
     StorageUniformConstant = 0,
     StorageInput = 1,
     StorageUniform = 2,
+    StorageWorkgroup = 4,
     StorageBuffer = 12,
 };
 
 constexpr uint32_t kExecutionModeLocalSize = 17;
 constexpr uint32_t kImageSampledStorage = 2;
+// Direct3D 11's limit on a compute stage's groupshared memory.
+constexpr uint64_t kMaxGroupSharedBytes = 32768;
 
 // The extensions whose decorations are removed, and with them the need for the extensions.
 const char* const kStrippedExtensions[] = {"SPV_GOOGLE_hlsl_functionality1", "SPV_GOOGLE_decorate_string",
@@ -82,7 +91,8 @@ struct Decorations {
 
 struct Type {
     uint32_t opcode = 0;
-    uint32_t element = 0;     // arrays and pointers: the type pointed to or held; sampled images: the image
+    uint32_t element = 0;     // arrays and pointers: the type pointed to or held; sampled images: the
+                              // image; structs: the first member
     uint32_t storage = 0;     // pointers
     uint32_t sampled = 0;     // images
     uint32_t memberCount = 0; // structs
@@ -100,6 +110,9 @@ struct Module {
     std::vector<Variable> variables;
     std::map<std::string, uint32_t> entryPoints;
     std::map<uint32_t, std::array<uint32_t, 3>> localSizes;
+    std::map<uint32_t, uint64_t> sizes;     // of the types that have one, in bytes, packed tight
+    std::map<uint32_t, uint64_t> constants; // 32-bit integer constants: array lengths
+    std::set<uint32_t> counters;            // the hidden counters of append and consume buffers
 };
 
 // A literal string starting at `words[0]`, NUL-terminated within `count` words.
@@ -130,6 +143,25 @@ bool Record(const uint32_t* ins, uint32_t count, Module* m) {
         if (count >= 6 && ins[2] == kExecutionModeLocalSize)
             m->localSizes[ins[1]] = {ins[3], ins[4], ins[5]};
         return true;
+    case OpTypeBool:
+        m->sizes[ins[1]] = 4;
+        return true;
+    case OpTypeInt:
+    case OpTypeFloat:
+        if (count >= 3) {
+            m->sizes[ins[1]] = ins[2] / 8;
+            m->types[ins[1]] = {opcode, 0, 0, 0, 0};
+        }
+        return true;
+    case OpTypeVector:
+    case OpTypeMatrix:
+        if (count >= 4)
+            m->sizes[ins[1]] = m->sizes[ins[2]] * ins[3];
+        return true;
+    case OpConstant:
+        if (count == 4)
+            m->constants[ins[2]] = ins[3];
+        return true;
     case OpTypeImage:
         if (count >= 9)
             m->types[ins[1]] = {opcode, 0, 0, ins[7], 0};
@@ -138,15 +170,20 @@ bool Record(const uint32_t* ins, uint32_t count, Module* m) {
         if (count >= 2)
             m->types[ins[1]] = {opcode, 0, 0, 0, 0};
         return true;
-    case OpTypeSampledImage:
     case OpTypeArray:
+        if (count >= 4)
+            m->sizes[ins[1]] = m->sizes[ins[2]] * m->constants[ins[3]];
+        [[fallthrough]];
+    case OpTypeSampledImage:
     case OpTypeRuntimeArray:
         if (count >= 3)
             m->types[ins[1]] = {opcode, ins[2], 0, 0, 0};
         return true;
     case OpTypeStruct:
         if (count >= 2)
-            m->types[ins[1]] = {opcode, 0, 0, 0, count - 2};
+            m->types[ins[1]] = {opcode, count > 2 ? ins[2] : 0, 0, 0, count - 2};
+        for (uint32_t member = 2; member < count; ++member)
+            m->sizes[ins[1]] += m->sizes[ins[member]];
         return true;
     case OpTypePointer:
         if (count >= 4)
@@ -197,6 +234,8 @@ bool Record(const uint32_t* ins, uint32_t count, Module* m) {
             m->decorations[ins[1]].semantic = ReadString(ins + 3, count - 3);
         return count < 3 || !IsStrippedDecoration(ins[2]);
     case OpDecorateId:
+        if (count >= 4 && ins[2] == DecorationHlslCounterBuffer)
+            m->counters.insert(ins[3]);
         return count < 3 || !IsStrippedDecoration(ins[2]);
     case OpMemberDecorateString:
         return count < 4 || !IsStrippedDecoration(ins[3]);
@@ -247,6 +286,21 @@ bool ClassOf(const Module& m, const Variable& v, RegisterClass* cls) {
     }
     }
     return false;
+}
+
+// The hidden counter of an append, consume or counted buffer: a buffer block of one integer and no
+// array, which no HLSL buffer is. Its decoration naming it is gone when its buffer is unused.
+bool IsCounter(const Module& m, const Variable& v) {
+    if (m.counters.count(v.id))
+        return true;
+    const Type* pointer = FindType(m, v.type);
+    const Type* block = pointer ? FindType(m, pointer->element) : nullptr;
+    if (!block || block->opcode != OpTypeStruct || block->memberCount != 1)
+        return false;
+    auto d = m.decorations.find(pointer->element);
+    const Type* member = FindType(m, block->element);
+    return member && member->opcode == OpTypeInt && d != m.decorations.end() &&
+           (d->second.bufferBlock || v.storage == StorageBuffer);
 }
 
 // Indexed by RegisterClass.
@@ -324,14 +378,22 @@ bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, 
     if (localSize != m.localSizes.end())
         std::memcpy(info->threadGroupSize, localSize->second.data(), sizeof info->threadGroupSize);
 
+    uint64_t groupShared = 0;
     for (const Variable& v : m.variables) {
         switch (v.storage) {
         case StorageUniformConstant:
         case StorageUniform:
         case StorageBuffer:
-            if (!CollectResource(m, v, info, error))
+            // A counter has no register of its own in Direct3D: it belongs to its buffer's view.
+            if (!IsCounter(m, v) && !CollectResource(m, v, info, error))
                 return false;
             break;
+        case StorageWorkgroup: {
+            const Type* pointer = FindType(m, v.type);
+            auto size = pointer ? m.sizes.find(pointer->element) : m.sizes.end();
+            groupShared += size == m.sizes.end() ? 0 : size->second;
+            break;
+        }
         case StorageInput: {
             auto it = m.decorations.find(v.id);
             if (info->stage == ShaderStage::Vertex && it != m.decorations.end() && !it->second.builtIn &&
@@ -340,6 +402,11 @@ bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, 
             break;
         }
         }
+    }
+    if (groupShared > kMaxGroupSharedBytes) {
+        *error = "groupshared variables take " + std::to_string(groupShared) + " bytes; at most " +
+                 std::to_string(kMaxGroupSharedBytes) + " are allowed";
+        return false;
     }
     info->spirv = std::move(kept);
     return true;

@@ -163,22 +163,37 @@ TEST_F(D3DCompile2Test, ComputeKeepsItsThreadGroupSize) {
     EXPECT_EQ(info.threadGroupSize[2], 2u);
 }
 
-// The forms of thread group size HLSL authors write: literals, macros, integer constants, and
-// arithmetic on them.
-TEST_F(D3DCompile2Test, ThreadGroupSizeMayUseMacrosAndIntegerConstants) {
-    const char source[] = "#define WIDTH 0x10\n"
-                          "static const uint kHeight = 2;\n"
-                          "const int kDepth = kHeight * 3;\n"
-                          "RWStructuredBuffer<float4> o : register(u0);\n"
-                          "[numthreads(WIDTH, (kHeight + 1), kDepth)]\n"
-                          "void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n";
-    Result r;
-    Compile(&r, source, "cs_main", "cs_5_0");
-    ASSERT_EQ(r.hr, S_OK) << r.messages;
-    platform::ShaderInfo info = fxtest::Decode(r.code);
-    EXPECT_EQ(info.threadGroupSize[0], 16u);
-    EXPECT_EQ(info.threadGroupSize[1], 3u);
-    EXPECT_EQ(info.threadGroupSize[2], 6u);
+// The forms of thread group size HLSL authors write: literals, macros of macros, integer constants,
+// casts, vector members and arithmetic on them. Only the compiled entry point's attribute counts.
+TEST_F(D3DCompile2Test, ThreadGroupSizeFoldsIntegerConstantExpressions) {
+    const char prologue[] =
+        "#define WIDTH 0x10\n#define N WIDTH\n"
+        "static const uint kHeight = 2;\n"
+        "const int kDepth = kHeight * 3;\n"
+        "static const uint2 kTile = uint2(4, 8);\n"
+        "RWStructuredBuffer<float4> o : register(u0);\n"
+        "[numthreads(N > 32 ? 32 : N, 1, 1)] void other(uint3 i : SV_DispatchThreadID) {}\n"
+        "[numthreads(";
+    const struct {
+        const char* size;
+        uint32_t x, y, z;
+    } cases[] = {
+        {"WIDTH, (kHeight + 1), kDepth", 16, 3, 6},
+        {"N > 8 ? 8 : N, (uint)8, uint(2)", 8, 8, 2},
+        {"kTile.y, kTile[0], !0 + (N == 16)", 8, 4, 2},
+    };
+    for (const auto& c : cases) {
+        Result r;
+        Compile(&r,
+                std::string(prologue) + c.size +
+                    ")] void cs_main(uint3 id : SV_DispatchThreadID) { o[0] = 1; }\n",
+                "cs_main", "cs_5_0");
+        ASSERT_EQ(r.hr, S_OK) << c.size << ": " << r.messages;
+        platform::ShaderInfo info = fxtest::Decode(r.code);
+        EXPECT_EQ(info.threadGroupSize[0], c.x) << c.size;
+        EXPECT_EQ(info.threadGroupSize[1], c.y) << c.size;
+        EXPECT_EQ(info.threadGroupSize[2], c.z) << c.size;
+    }
 }
 
 // A group may have 1,024 threads in shader model 5 (z at most 64) and 768 in model 4 (z 1), as the
@@ -220,6 +235,11 @@ TEST_F(D3DCompile2Test, ThreadGroupSizesThatAreNotThreeIntegerConstantsFail) {
         "[numthreads(\"8\", 1, 1)]",
         "[numthreads(1.5, 1, 1)]",
         "[numthreads(kConstStatic, 1, 1)]",
+        "[numthreads(0, 0, 0)]",
+        "[numthreads(-8, 1, 1)]",
+        "[numthreads(100000, 1, 1)]",
+        "[numthreads(8, 1 / 0, 1)]",
+        "",
     };
     for (const char* attribute : attributes) {
         std::string source = std::string("#define GROUP_WIDTH 8\n"
@@ -233,7 +253,34 @@ TEST_F(D3DCompile2Test, ThreadGroupSizesThatAreNotThreeIntegerConstantsFail) {
         EXPECT_EQ(r.hr, E_FAIL) << attribute;
         EXPECT_EQ(r.code, nullptr) << attribute;
         EXPECT_NE(r.messages.find("numthreads"), std::string::npos) << attribute << ": got " << r.messages;
+        EXPECT_NE(r.messages.find("<source>:6: error"), std::string::npos)
+            << attribute << ": got " << r.messages;
     }
+    Result misspelt;
+    Compile(&misspelt,
+            "RWStructuredBuffer<float4> o : register(u0);\n[numthreads(GROUP_WIDHT, 1, 1)]\n"
+            "void cs_main(uint3 id : SV_DispatchThreadID) { o[0] = 1; }\n",
+            "cs_main", "cs_5_0", kProgramFlags, "main.fx");
+    EXPECT_NE(misspelt.messages.find("main.fx:2: error: [numthreads(x, y, z)] takes three integer constants: "
+                                     "'GROUP_WIDHT' is not an integer constant"),
+              std::string::npos)
+        << misspelt.messages;
+}
+
+// Windows' compiler ignores [numthreads] outside compute, and limits groupshared memory to 32 KB.
+TEST_F(D3DCompile2Test, NumThreadsOfOtherStagesIsIgnoredAndGroupSharedIsLimited) {
+    Result pixel, shared;
+    Compile(&pixel, "[numthreads(0, 0, 1)] float4 ps_main() : SV_Target { return 1; }\n", "ps_main",
+            "ps_5_0");
+    EXPECT_EQ(pixel.hr, S_OK) << pixel.messages;
+    Compile(&shared,
+            "RWStructuredBuffer<float4> o : register(u0);\ngroupshared float4 big[2049];\n"
+            "[numthreads(1, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { big[id.x] = 1; "
+            "o[0] = big[id.y]; }\n",
+            "cs_main", "cs_5_0");
+    EXPECT_EQ(shared.hr, E_FAIL);
+    EXPECT_NE(shared.messages.find("groupshared variables take 32784 bytes"), std::string::npos)
+        << shared.messages;
 }
 
 // Glslang parses on after a preprocessor error; this misspelt macro then left numthreads an unknown
@@ -291,14 +338,17 @@ TEST_F(D3DCompile2Test, SourceNameAndDefinesAreUsed) {
         << "got " << without.messages;
 }
 
-// Includes resolve beside the including file first, then in the current directory.
+// Includes resolve beside the including file first, then in the current directory; as on Windows,
+// backslashes separate folders, a name may differ from the file's in case, and files may start with
+// a UTF-8 byte-order mark.
 TEST_F(D3DCompile2Test, IncludesResolveBesideTheIncluderThenTheCurrentDirectory) {
     fxtest::ScratchDir dir;
-    dir.Write("shaders/lib/colour.hlsl", "#include \"scale.hlsl\"\nfloat4 Colour() { return SCALE; }\n");
+    dir.Write("shaders/lib/colour.hlsl",
+              "\xEF\xBB\xBF#include \"scale.hlsl\"\nfloat4 Colour() { return SCALE; }\n");
     dir.Write("shaders/lib/scale.hlsl", "#define SCALE 0.5\n");
     dir.Write("cwd/fromcwd.hlsl", "float Extra() { return 2; }\n");
     std::string main =
-        dir.Write("shaders/main.fx", "#include \"lib/colour.hlsl\"\n#include \"fromcwd.hlsl\"\n"
+        dir.Write("shaders/main.fx", "\xEF\xBB\xBF#include \"Lib\\Colour.hlsl\"\n#include \"fromcwd.hlsl\"\n"
                                      "float4 ps_main() : SV_Target { return Colour() * Extra(); }\n");
     std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(dir.path() + "/cwd");
@@ -349,7 +399,8 @@ TEST_F(D3DCompile2Test, OptimisationLevelThreeOptimises) {
 
 TEST_F(D3DCompile2Test, ArgumentsItCannotHonourAreRefused) {
     Result flags, effects;
-    Compile(&flags, kVertex, "vs_main", "vs_5_0", kProgramFlags | 0x1 /* D3DCOMPILE_DEBUG */);
+    Compile(&flags, kVertex, "vs_main", "vs_5_0",
+            kProgramFlags | D3DCOMPILE_PACK_MATRIX_ROW_MAJOR | D3DCOMPILE_PACK_MATRIX_COLUMN_MAJOR);
     EXPECT_EQ(flags.hr, E_INVALIDARG);
     ID3DBlob* code = nullptr;
     HRESULT hr = D3DCompile2(kVertex, sizeof kVertex, nullptr, nullptr, nullptr, "vs_main", "vs_5_0", 0, 1, 0,

@@ -1,0 +1,15 @@
+// A pass over the HLSL source before glslang's preprocessor, rewriting what Windows' compiler takes and
+// glslang's HLSL front end does not into what both take alike. Every rewrite keeps the number of
+// lines and the line each token is on, so that messages and `#line` stay true.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Rewrites `text` in place: a UTF-8 byte-order mark, `unsigned int`, `DWORD`, `export`, the
+// `texture2D` spellings, `lu` suffixes, apostrophes outside strings and comments, effect-file blocks
+// and state objects, for-loop variables used after their loop, and brace-elided array initializers.
+void BridgeSource(std::string* text);
+
+} // namespace platform
