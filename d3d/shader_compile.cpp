@@ -60,7 +60,14 @@ HRESULT D3DCompileShaderFromFile(const char* path, const char* entry, const char
                                  D3DCOMPILE_PREFER_FLOW_CONTROL,
                              0, 0, NULL, 0, code, &messages);
     if (messages) {
-        printf("INFO : %s\n", static_cast<const char*>(messages->GetBufferPointer()));
+        // The blob's own size bounds the text: a compiler need not end it with a NUL.
+        const char* text = static_cast<const char*>(messages->GetBufferPointer());
+        size_t length = messages->GetBufferSize();
+        if (length > 0 && text[length - 1] == '\0')
+            --length;
+        printf("INFO : ");
+        fwrite(text, 1, length, stdout);
+        printf("\n");
         messages->Release();
         messages = nullptr;
     }
