@@ -1,10 +1,10 @@
 # fxview: `make run` builds and runs the viewer on ./main.fx, `make test` builds and runs every test.
-# Both install the Debian packages they need first.
+# Both install the Debian packages they need first. `make install` puts fxview on the PATH.
 JOBS ?= $(shell nproc)
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test windows asan soak gallery clean fuzz
+.PHONY: all deps build run test windows windows-smoke install uninstall deb asan soak gallery clean fuzz
 
 all: build
 
@@ -17,8 +17,10 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-# `make run SAMPLE=life` runs a sample from samples/ instead, in its own folder.
-run: build
+# Only the viewer is built, not the tests. `make run SAMPLE=life` runs a sample from samples/
+# instead, in its own folder.
+run: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target fxview
 	@scripts/run.sh $(BUILD)/fxview $(if $(SAMPLE),samples/$(SAMPLE),.)
 
 test: build
@@ -45,6 +47,29 @@ windows:
 	cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=scripts/mingw-w64.cmake
 	cmake --build build-windows -j $(JOBS)
 	@echo "built build-windows/fxview.exe"
+
+# The Windows program under Wine beside the Linux build, on the shaders in tests/windows/: the same
+# console, picture and exit codes.
+windows-smoke: windows deps $(BUILD)/CMakeCache.txt
+	@scripts/deps.sh --wine
+	cmake --build $(BUILD) -j $(JOBS) --target fxview
+	scripts/windows-smoke.sh $(BUILD)/fxview build-windows/fxview.exe
+
+# `make install` puts fxview in $(PREFIX)/bin, and the default main.fx, the samples and the shader
+# contract in $(PREFIX)/share/fxview; `make install PREFIX=~/.local` installs for one user.
+PREFIX ?= /usr/local
+install: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target fxview
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	rm -f $(PREFIX)/bin/fxview
+	rm -rf $(PREFIX)/share/fxview
+
+# A Debian package, $(BUILD)/fxview_*.deb, for `apt install ./$(BUILD)/fxview_*.deb`.
+deb: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target fxview
+	cd $(BUILD) && cpack -G DEB
 
 # The whole suite under AddressSanitizer, UndefinedBehaviorSanitizer and leak detection.
 asan:

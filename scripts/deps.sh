@@ -12,6 +12,12 @@ packages=(
 if [ "${1:-}" = "--windows" ]; then
     packages+=(g++-mingw-w64-x86-64-posix)
 fi
+# Wine for the Windows smoke test, without its recommends: only the GL and X libraries Direct3D 11
+# needs under Wine, and the fonts of its dialogs.
+if [ "${1:-}" = "--wine" ]; then
+    packages+=(wine wine64 libgl1 libgl1-mesa-dri libxrandr2 libxrender1 libxi6 libxcursor1 libxcomposite1
+        libxinerama1 libxxf86vm1 fonts-wine)
+fi
 if [ "${1:-}" = "--bench" ]; then
     packages+=(libxdamage-dev libxtst-dev python3-matplotlib)
 fi
