@@ -100,10 +100,14 @@ bool Usable(VkPhysicalDevice physical, VkSurfaceKHR surface, Candidate* out) {
 
     VkPhysicalDeviceRobustness2FeaturesEXT robustness = {
         VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ROBUSTNESS_2_FEATURES_EXT};
-    VkPhysicalDeviceVulkan13Features v13 = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES,
+    VkPhysicalDeviceVulkan12Features v12 = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_2_FEATURES,
                                             &robustness};
+    VkPhysicalDeviceVulkan13Features v13 = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES, &v12};
     VkPhysicalDeviceFeatures2 features = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &v13};
     vkGetPhysicalDeviceFeatures2(physical, &features);
+    // Structured buffers are packed as Direct3D packs them, which only scalar block layout allows.
+    if (!v12.scalarBlockLayout)
+        return false;
     if (!robustness.nullDescriptor || !v13.dynamicRendering || !v13.synchronization2)
         return false;
 
@@ -228,8 +232,10 @@ VkResult CreateDevice(d3d11::Vulkan* vk, const Candidate& chosen, bool present, 
     VkPhysicalDeviceRobustness2FeaturesEXT robustness = {
         VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ROBUSTNESS_2_FEATURES_EXT};
     robustness.nullDescriptor = VK_TRUE;
-    VkPhysicalDeviceVulkan13Features v13 = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES,
+    VkPhysicalDeviceVulkan12Features v12 = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_2_FEATURES,
                                             &robustness};
+    v12.scalarBlockLayout = VK_TRUE;
+    VkPhysicalDeviceVulkan13Features v13 = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES, &v12};
     v13.dynamicRendering = VK_TRUE;
     v13.synchronization2 = VK_TRUE;
     VkPhysicalDeviceFeatures2 features = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &v13};

@@ -330,7 +330,9 @@ class Bridge {
         const bool sized = open + 2 == equals - 1 && tokens_[open + 1].kind == Kind::Number;
         if (sized)
             count = std::strtoul(Text(open + 1).c_str(), nullptr, 0);
-        if (elements.size() <= components || elements.size() % components != 0 ||
+        // One element's worth is brace-elided only when the array has that one element.
+        const bool several = elements.size() > components || (sized && count == 1);
+        if (!several || elements.size() % components != 0 ||
             !(literals || elements.size() == count * components))
             return;
         for (size_t e = 0; e < elements.size(); e += components) {

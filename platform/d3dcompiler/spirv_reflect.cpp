@@ -1,5 +1,7 @@
 #include "spirv_reflect.h"
 
+#include "spirv_layout.h"
+
 #include <array>
 #include <cctype>
 #include <cstdlib>
@@ -408,6 +410,7 @@ bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, 
                  std::to_string(kMaxGroupSharedBytes) + " are allowed";
         return false;
     }
+    PackStructuredBuffers(&kept);
     info->spirv = std::move(kept);
     return true;
 }

@@ -103,7 +103,10 @@ std::string ValidateForVulkan(const std::vector<uint32_t>& spirv) {
         message += m;
         message += "\n";
     });
-    if (tools.Validate(spirv))
+    // The device enables scalar block layout, which structured buffers are packed by.
+    spvtools::ValidatorOptions options;
+    options.SetScalarBlockLayout(true);
+    if (tools.Validate(spirv.data(), spirv.size(), options))
         return "";
     return message.empty() ? "invalid" : message;
 }

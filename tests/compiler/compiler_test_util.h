@@ -60,7 +60,8 @@ std::set<uint32_t> Bindings(const std::vector<uint32_t>& spirv);
 // True when the module declares any OpExtension: a device would have to enable it.
 bool DeclaresExtension(const std::vector<uint32_t>& spirv);
 
-// The spirv-val verdict for Vulkan 1.3: "" when valid, else the validator's message.
+// The spirv-val verdict for Vulkan 1.3 with scalar block layout: "" when valid, else the
+// validator's message.
 std::string ValidateForVulkan(const std::vector<uint32_t>& spirv);
 
 // The default shader file of the repository.
