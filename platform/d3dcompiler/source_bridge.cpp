@@ -26,6 +26,25 @@ struct Edit {
     std::string text;
 };
 
+// Glslang crashes on msad4, so calls go to this definition of it, put before the source once for
+// every file that calls it; `#line` keeps the file's numbering.
+constexpr char kMsad4Name[] = "msad4_fxview";
+const std::string kMsad4 =
+    "#ifndef MSAD4_FXVIEW\n"
+    "#define MSAD4_FXVIEW\n"
+    "uint4 msad4_fxview(uint reference, uint2 source, uint4 accum) {\n"
+    "    for (uint i = 0; i < 4; ++i) {\n"
+    "        uint s = i == 0 ? source.x : (source.x >> (8 * i)) | (source.y << (32 - 8 * i));\n"
+    "        for (uint b = 0; b < 32; b += 8) {\n"
+    "            uint r = (reference >> b) & 0xFF, v = (s >> b) & 0xFF;\n"
+    "            accum[i] += r == 0 ? 0 : (r > v ? r - v : v - r);\n"
+    "        }\n"
+    "    }\n"
+    "    return accum;\n"
+    "}\n"
+    "#endif\n"
+    "#line 1\n";
+
 bool IsIdentifierStart(char c) {
     return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
 }
@@ -42,7 +61,7 @@ class Bridge {
         Tokenize();
         for (size_t i = 0; i < tokens_.size(); ++i)
             Visit(i);
-        return Apply();
+        return usesMsad4_ ? kMsad4 + Apply() : Apply();
     }
 
   private:
@@ -51,6 +70,7 @@ class Bridge {
     std::vector<Edit> edits_;
     // The for-loop variables moved before their loop, per open brace: name and type text.
     std::vector<std::map<std::string, std::string>> hoisted_ = {{}};
+    bool usesMsad4_ = false;
 
     std::string Text(size_t i) const {
         return text_.substr(tokens_[i].begin, tokens_[i].end - tokens_[i].begin);
@@ -210,6 +230,9 @@ class Bridge {
             Blank(tokens_[i - 1].begin, tokens_[AfterClose(i + 1) - 1].end);
         } else if (word == "for" && Is(i + 1, "(")) {
             ForLoop(i);
+        } else if (word == "msad4" && Is(i + 1, "(")) {
+            Replace(t.begin, word.size(), kMsad4Name);
+            usesMsad4_ = true;
         }
     }
 
