@@ -1,5 +1,6 @@
 // D3DCompile2: HLSL in, a code blob of SPIR-V and metadata out, with the compiler's messages.
 #include "attributes.h"
+#include "crash_hints.h"
 #include "front_end.h"
 #include "hooks.h"
 #include "include_handler.h"
@@ -143,6 +144,8 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     if (!r.finished) {
         std::string log;
         *messages = DescribeFault(r, name, entry, limitMs, &log);
+        if (r.end == ChildEnd::Signalled)
+            *messages += CrashHint(std::string(data, length), name);
         LogFailure("D3DCompile2", log.c_str());
         return E_FAIL;
     }

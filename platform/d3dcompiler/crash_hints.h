@@ -1,0 +1,13 @@
+// What glslang is known to crash on, named with its file and line for the author, who otherwise reads
+// only that the compiler crashed.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// A message line naming the construct in `source` (named `name`) that glslang is known to crash on,
+// or "" when none is found.
+std::string CrashHint(const std::string& source, const std::string& name);
+
+} // namespace platform
