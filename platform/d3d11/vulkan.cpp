@@ -108,7 +108,8 @@ bool Usable(VkPhysicalDevice physical, VkSurfaceKHR surface, Candidate* out) {
     // Structured buffers are packed as Direct3D packs them, which only scalar block layout allows.
     if (!v12.scalarBlockLayout)
         return false;
-    if (!robustness.nullDescriptor || !v13.dynamicRendering || !v13.synchronization2)
+    if (!robustness.nullDescriptor || !robustness.robustBufferAccess2 ||
+        !features.features.robustBufferAccess || !v13.dynamicRendering || !v13.synchronization2)
         return false;
 
     uint32_t count = 0;
@@ -232,6 +233,9 @@ VkResult CreateDevice(d3d11::Vulkan* vk, const Candidate& chosen, bool present, 
     VkPhysicalDeviceRobustness2FeaturesEXT robustness = {
         VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ROBUSTNESS_2_FEATURES_EXT};
     robustness.nullDescriptor = VK_TRUE;
+    // Structured-buffer accesses past the end read zero and write nothing, as in Direct3D 11; the
+    // compiler clamps every index so that none wraps back into the buffer.
+    robustness.robustBufferAccess2 = VK_TRUE;
     VkPhysicalDeviceVulkan12Features v12 = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_2_FEATURES,
                                             &robustness};
     v12.scalarBlockLayout = VK_TRUE;
@@ -239,6 +243,7 @@ VkResult CreateDevice(d3d11::Vulkan* vk, const Candidate& chosen, bool present, 
     v13.dynamicRendering = VK_TRUE;
     v13.synchronization2 = VK_TRUE;
     VkPhysicalDeviceFeatures2 features = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &v13};
+    features.features.robustBufferAccess = VK_TRUE;
     features.features.fragmentStoresAndAtomics = vk->fragmentStores;
     features.features.geometryShader = vk->geometryShader;
 

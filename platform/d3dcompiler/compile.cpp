@@ -6,6 +6,7 @@
 #include "include_handler.h"
 #include "shader_blob.h"
 #include "source_bridge.h"
+#include "spirv_bounds.h"
 #include "spirv_reflect.h"
 #include "targets.h"
 
@@ -79,25 +80,35 @@ HRESULT Finish(HRESULT hr, const std::string& messages, ID3DBlob** shader, ID3DB
 }
 
 // What the author reads when the compiler itself failed on the source, and what goes to standard
-// error for whoever looks into it.
+// error for whoever looks into it. Only a crash or a failure of the compiler's own is put down to
+// the source; a compile that ran out of time or memory, or could not run, did not finish.
 std::string DescribeFault(const FrontEndResult& r, const std::string& name, const char* entry,
                           unsigned limitMs, std::string* log) {
-    char what[160];
+    char what[224];
+    bool sourceFault = false;
     const char* abbreviation = r.end == ChildEnd::Signalled ? sigabbrev_np(r.signal) : nullptr;
     switch (r.end) {
     case ChildEnd::Signalled:
         std::snprintf(what, sizeof what, "crashed on this source (signal %d, SIG%s)", r.signal,
                       abbreviation ? abbreviation : "?");
+        sourceFault = true;
         break;
     case ChildEnd::TimedOut:
-        std::snprintf(what, sizeof what, "took longer than %g s on this source and was stopped",
-                      limitMs / 1000.0);
+        if (r.failure.empty())
+            std::snprintf(what, sizeof what, "did not finish within %g s and was stopped", limitMs / 1000.0);
+        else
+            std::snprintf(what, sizeof what, "did not finish: %s", r.failure.c_str());
         break;
     case ChildEnd::Exited:
-        if (r.exitStatus != 0)
+        if (r.exitStatus == kExitOutOfMemory)
+            std::snprintf(what, sizeof what,
+                          "did not finish: it needed more than the %llu MiB of memory a compile may take",
+                          static_cast<unsigned long long>(kChildMemoryLimit >> 20));
+        else if (r.exitStatus != 0)
             std::snprintf(what, sizeof what, "failed on this source (exit status %d)", r.exitStatus);
         else
             std::snprintf(what, sizeof what, "ended without a complete result");
+        sourceFault = r.exitStatus != kExitOutOfMemory;
         break;
     case ChildEnd::NotStarted:
     case ChildEnd::Lost:
@@ -105,7 +116,7 @@ std::string DescribeFault(const FrontEndResult& r, const std::string& name, cons
         break;
     }
     *log = std::string("the HLSL compiler ") + what + " compiling '" + entry + "' of " + name;
-    if (r.end == ChildEnd::NotStarted || r.end == ChildEnd::Lost)
+    if (!sourceFault)
         return name + ": error: the HLSL compiler " + what + "\n";
     return name + ": error: the HLSL compiler " + what +
            "; this is a compiler fault triggered by the code above: simplify the last edit\n";
@@ -178,7 +189,7 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     ShaderInfo info;
     info.stage = stage;
     std::string error;
-    if (!ReflectSpirv(r.spirv, entry, &info, &error)) {
+    if (!ClampBufferIndices(&r.spirv, &error) || !ReflectSpirv(r.spirv, entry, &info, &error)) {
         *messages += name + ": error: " + error + "\n";
         return E_FAIL;
     }

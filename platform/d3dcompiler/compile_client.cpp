@@ -2,6 +2,7 @@
 
 #include "compile_server.h"
 #include "hooks.h"
+#include "standard_streams.h"
 #include "wire.h"
 
 #include <testing.h>
@@ -205,8 +206,10 @@ bool RunOnCompileServer(const FrontEndJob& job, int limitMs, IsolatedRun* run) {
     const bool late = failure == kNoAnswer;
     Abandon(failure, late || confused);
     // A server that died left the job undone, and it runs again from here; a hung one had its time.
-    if (late)
+    if (late) {
         run->end = ChildEnd::TimedOut;
+        run->failure = "the compile server stopped answering";
+    }
     return late;
 }
 
@@ -231,8 +234,10 @@ extern "C" int __real_main(int argc, char** argv, char** envp);
 
 // Linked in place of main (--wrap=main, see CMakeLists.txt): after every static initializer, glslang's
 // and shaderc's included, so the server starts with their globals built, and before main can start a
-// thread, so the fork copies no lock another thread holds.
+// thread, so the fork copies no lock another thread holds. Closed standard streams are opened first,
+// before the server's socket or the display connection could take their numbers.
 extern "C" int __wrap_main(int argc, char** argv, char** envp) {
+    platform::OpenClosedStandardStreams();
     platform::StartCompileServer();
     return __real_main(argc, argv, envp);
 }

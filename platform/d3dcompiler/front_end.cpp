@@ -1,5 +1,6 @@
 #include "front_end.h"
 
+#include "change_directory.h"
 #include "compile_client.h"
 #include "include_handler.h"
 #include "registers.h"
@@ -82,7 +83,7 @@ void SendStatus(RecordWriter& out, Tag tag, shaderc_compilation_status status, s
 // The child's part: nothing here but shaderc's calls and the sending of their results. A child that
 // cannot move to the caller's folder would look includes up in the wrong place, so it gives up.
 void Work(const FrontEndJob& job, const shaderc::CompileOptions& options, RecordWriter& out) {
-    if (!job.directory.empty() && chdir(job.directory.c_str()) != 0)
+    if (!job.directory.empty() && !ChangeDirectory(job.directory))
         _exit(kExitSetupFailed);
     const shaderc::Compiler& compiler = ProcessCompiler();
     const char* source = job.source.data();

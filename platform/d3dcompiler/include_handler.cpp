@@ -4,9 +4,12 @@
 #include "source_bridge.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -26,11 +29,28 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// False, with the reason, when the file cannot be opened or read (a folder cannot be read).
+// False, with the reason, when the file cannot be opened or read, or is not a regular file: a FIFO
+// would wait for a writer and a device (/dev/zero) would never end. The open does not wait, and the
+// kind is checked on what was opened, so a file swapped for a FIFO meanwhile is refused as well.
 bool ReadFile(const std::string& path, std::string* content, std::string* reason) {
-    FILE* file = std::fopen(path.c_str(), "rb");
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *reason = std::strerror(errno);
+        return false;
+    }
+    struct stat status;
+    const bool measured = fstat(fd, &status) == 0;
+    if (!measured || !S_ISREG(status.st_mode)) {
+        *reason = !measured                 ? std::strerror(errno)
+                  : S_ISDIR(status.st_mode) ? std::strerror(EISDIR)
+                                            : "not a regular file";
+        close(fd);
+        return false;
+    }
+    FILE* file = fdopen(fd, "rb");
     if (!file) {
         *reason = std::strerror(errno);
+        close(fd);
         return false;
     }
     char chunk[4096];

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -85,9 +86,39 @@ class Child {
     bool reaped_ = false;
 };
 
+// The address space the child has at the fork, from /proc with calls that are safe after a fork; 0
+// when it cannot be read.
+uint64_t AddressSpaceNow() {
+    const int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    char text[64];
+    const ssize_t got = read(fd, text, sizeof text - 1);
+    close(fd);
+    uint64_t pages = 0;
+    for (ssize_t i = 0; i < got && text[i] >= '0' && text[i] <= '9'; ++i)
+        pages = pages * 10 + static_cast<uint64_t>(text[i] - '0');
+    return pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
+// The child may grow by kChildMemoryLimit beyond what it starts with (the program's libraries, a
+// sanitizer's reserved shadow), never above a lower limit it was given.
+bool CapAddressSpace() {
+    const uint64_t now = AddressSpaceNow();
+    rlimit limit;
+    if (now == 0 || getrlimit(RLIMIT_AS, &limit) != 0)
+        return false;
+    const rlim_t cap = static_cast<rlim_t>(now + kChildMemoryLimit);
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur <= cap)
+        return true;
+    limit.rlim_cur = cap;
+    return setrlimit(RLIMIT_AS, &limit) == 0;
+}
+
 // What only the child does before the work: default signal handling, so that a crash ends it with
-// its signal rather than in a handler of the parent's (a sanitizer's, a fuzzer's); no core file; and
-// standard output on /dev/null, so that nothing reaches the parent's terminal or capture.
+// its signal rather than in a handler of the parent's (a sanitizer's, a fuzzer's); no core file; a
+// capped address space; and standard output on /dev/null, so that nothing reaches the parent's
+// terminal or capture.
 bool PrepareChild() {
     // Whatever the process waiting on it does, the child never outlives it.
     if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0)
@@ -103,7 +134,8 @@ bool PrepareChild() {
     sigset_t none;
     sigemptyset(&none);
     const rlimit noCore = {0, 0};
-    if (sigprocmask(SIG_SETMASK, &none, nullptr) != 0 || setrlimit(RLIMIT_CORE, &noCore) != 0)
+    if (sigprocmask(SIG_SETMASK, &none, nullptr) != 0 || setrlimit(RLIMIT_CORE, &noCore) != 0 ||
+        !CapAddressSpace())
         return false;
     int null = open("/dev/null", O_WRONLY);
     if (null < 0)
@@ -115,6 +147,7 @@ bool PrepareChild() {
     if (!PrepareChild())
         _exit(kExitSetupFailed);
     RecordWriter writer(fd);
+    std::set_new_handler([] { _exit(kExitOutOfMemory); });
     try {
         work(writer);
     } catch (...) {
