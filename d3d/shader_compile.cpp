@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -45,11 +46,18 @@ struct ShaderSource {
     }
 };
 
+// Only a regular file is opened: opening a FIFO waits for a writer, and a device never ends.
+bool IsRegularFile(const char* path) {
+    struct stat status;
+    return stat(path, &status) == 0 && (status.st_mode & S_IFMT) == S_IFREG;
+}
+
 } // namespace
 
 HRESULT D3DCompileShaderFromFile(const char* path, const char* entry, const char* target, ID3DBlob** code) {
     ShaderSource source;
-    source.file = fopen(path, "r");
+    if (IsRegularFile(path))
+        source.file = fopen(path, "r");
     if (source.file)
         source.Read();
 
