@@ -1,6 +1,7 @@
 #include "pipelines.h"
 
 #include "hooks.h"
+#include "slow_build.h"
 
 #include <algorithm>
 
@@ -161,9 +162,11 @@ VkResult PipelineCache::Graphics(const GraphicsState& state, const Pipeline** ou
 
     VkPipelineShaderStageCreateInfo stageInfo[3];
     uint32_t stageCount = 0;
+    std::string entries;
     for (const ShaderCode* code : stages) {
         if (!code)
             continue;
+        entries += (entries.empty() ? "'" : "' and '") + code->entry;
         stageInfo[stageCount] = {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO};
         stageInfo[stageCount].stage = ToVkShaderStage(code->stage);
         stageInfo[stageCount].module = code->module;
@@ -223,8 +226,11 @@ VkResult PipelineCache::Graphics(const GraphicsState& state, const Pipeline** ou
     info.pColorBlendState = &colorBlend;
     info.pDynamicState = &dynamic;
     info.layout = entry->pipeline.layout;
-    result =
-        vkCreateGraphicsPipelines(vk_->device, VK_NULL_HANDLE, 1, &info, nullptr, &entry->pipeline.pipeline);
+    {
+        SlowBuildNotice notice("the graphics pipeline of " + entries + "'");
+        result = vkCreateGraphicsPipelines(vk_->device, VK_NULL_HANDLE, 1, &info, nullptr,
+                                           &entry->pipeline.pipeline);
+    }
     if (result != VK_SUCCESS) {
         vkDestroyPipelineLayout(vk_->device, entry->pipeline.layout, nullptr);
         vkDestroyDescriptorSetLayout(vk_->device, entry->pipeline.setLayout, nullptr);
@@ -255,8 +261,11 @@ VkResult PipelineCache::Compute(const ShaderCode& cs, const Pipeline** out) {
     info.stage.module = cs.module;
     info.stage.pName = cs.entry.c_str();
     info.layout = entry->pipeline.layout;
-    result =
-        vkCreateComputePipelines(vk_->device, VK_NULL_HANDLE, 1, &info, nullptr, &entry->pipeline.pipeline);
+    {
+        SlowBuildNotice notice("the compute pipeline of '" + cs.entry + "'");
+        result = vkCreateComputePipelines(vk_->device, VK_NULL_HANDLE, 1, &info, nullptr,
+                                          &entry->pipeline.pipeline);
+    }
     if (result != VK_SUCCESS) {
         vkDestroyPipelineLayout(vk_->device, entry->pipeline.layout, nullptr);
         vkDestroyDescriptorSetLayout(vk_->device, entry->pipeline.setLayout, nullptr);
