@@ -5,10 +5,10 @@
 #include "targets.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <cstdlib>
 #include <map>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -19,18 +19,23 @@ enum class Kind { Identifier, Number, String, Punctuation };
 
 struct Token {
     Kind kind;
-    std::string text;
-    size_t line; // index into Source::lines
+    std::string_view text; // into the preprocessed text
+    size_t line;           // index into Source::lines
 };
 
 struct Source {
     std::vector<Token> tokens;
-    // The file and line number of each line of the text.
-    std::vector<std::pair<std::string, unsigned>> lines;
+    std::vector<std::string> files;
+    // The file (index into files) and line number of each line of the text.
+    std::vector<std::pair<size_t, unsigned>> lines;
 };
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 bool IsIdentifierChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '_';
 }
 
 // `#line N "file"` makes the next line N of file; other directives were consumed by the preprocessor.
@@ -54,54 +59,59 @@ void LineDirective(const std::string& directive, std::string* file, unsigned* ne
 Source Tokenize(const std::string& text, const std::string& name) {
     Source s;
     std::string file = name;
+    s.files.push_back(file);
     unsigned number = 1;
-    s.lines.push_back({file, number});
+    s.lines.push_back({0, number});
+    const std::string_view view(text);
+    s.tokens.reserve(text.size() / 4);
     for (size_t at = 0; at < text.size();) {
         const char c = text[at];
         const size_t start = at;
         const size_t line = s.lines.size() - 1;
         if (c == '\n') {
             ++at;
-            s.lines.push_back({file, ++number});
+            s.lines.push_back({s.files.size() - 1, ++number});
         } else if (c == '#' && (at == 0 || text[at - 1] == '\n')) {
             while (at < text.size() && text[at] != '\n')
                 ++at;
             unsigned next = number + 1;
             LineDirective(text.substr(start, at - start), &file, &next);
             number = next - 1;
-        } else if (std::isspace(static_cast<unsigned char>(c))) {
+            if (file != s.files.back())
+                s.files.push_back(file);
+        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f') {
             ++at;
-        } else if (std::isdigit(static_cast<unsigned char>(c))) {
+        } else if (IsDigit(c)) {
             while (at < text.size() && (IsIdentifierChar(text[at]) || text[at] == '.'))
                 ++at;
-            s.tokens.push_back({Kind::Number, text.substr(start, at - start), line});
+            s.tokens.push_back({Kind::Number, view.substr(start, at - start), line});
         } else if (IsIdentifierChar(c)) {
             while (at < text.size() && IsIdentifierChar(text[at]))
                 ++at;
-            s.tokens.push_back({Kind::Identifier, text.substr(start, at - start), line});
+            s.tokens.push_back({Kind::Identifier, view.substr(start, at - start), line});
         } else if (c == '"') {
             for (++at; at < text.size() && text[at] != '"' && text[at] != '\n'; ++at) {
                 if (text[at] == '\\')
                     ++at;
             }
             at = std::min(at + 1, text.size());
-            s.tokens.push_back({Kind::String, text.substr(start, at - start), line});
+            s.tokens.push_back({Kind::String, view.substr(start, at - start), line});
         } else {
             // Two-character operators the evaluator reads.
             static const char* const kPairs[] = {"==", "!=", "<=", ">=", "&&", "||", "<<", ">>"};
-            std::string op(1, c);
+            size_t length = 1;
             for (const char* pair : kPairs) {
                 if (text.compare(at, 2, pair) == 0)
-                    op = pair;
+                    length = 2;
             }
-            at += op.size();
-            s.tokens.push_back({Kind::Punctuation, op, line});
+            at += length;
+            s.tokens.push_back({Kind::Punctuation, view.substr(start, length), line});
         }
     }
     return s;
 }
 
-bool IsIntegerType(const std::string& name, size_t* components) {
+bool IsIntegerType(std::string_view name, size_t* components) {
     static const char* const kScalars[] = {"int", "uint", "dword", "min16int", "min16uint", "bool"};
     for (const char* scalar : kScalars) {
         const size_t n = std::strlen(scalar);
@@ -125,7 +135,7 @@ using Value = std::vector<long long>;
 // declared before; it stops at the first thing it cannot fold and says what that was.
 class Evaluator {
   public:
-    Evaluator(const std::vector<Token>& tokens, const std::map<std::string, Value>& constants)
+    Evaluator(const std::vector<Token>& tokens, const std::map<std::string, Value, std::less<>>& constants)
         : tokens_(tokens), constants_(constants) {}
 
     // Evaluates tokens [at, end) as one expression.
@@ -133,7 +143,8 @@ class Evaluator {
         at_ = at;
         end_ = end;
         error_.clear();
-        if (!Conditional(value) || (at_ != end_ && Fail("unexpected '" + tokens_[at_].text + "'"))) {
+        if (!Conditional(value) ||
+            (at_ != end_ && Fail("unexpected '" + std::string(tokens_[at_].text) + "'"))) {
             *error = error_;
             return false;
         }
@@ -145,7 +156,7 @@ class Evaluator {
 
   private:
     const std::vector<Token>& tokens_;
-    const std::map<std::string, Value>& constants_;
+    const std::map<std::string, Value, std::less<>>& constants_;
     size_t at_ = 0;
     size_t end_ = 0;
     std::string error_;
@@ -275,7 +286,7 @@ class Evaluator {
             if (Take(".")) {
                 if (at_ >= end_ || tokens_[at_].kind != Kind::Identifier)
                     return Fail("a component name expected after '.'");
-                const std::string& swizzle = tokens_[at_++].text;
+                const std::string swizzle(tokens_[at_++].text);
                 Value picked;
                 for (char c : swizzle) {
                     const char* names = std::strchr("xyzw", c) ? "xyzw" : "rgba";
@@ -310,13 +321,13 @@ class Evaluator {
             const bool hex = t.text.size() > 2 && t.text[0] == '0' && (t.text[1] == 'x' || t.text[1] == 'X');
             const char* allowed = hex ? "0123456789abcdefABCDEFuUlL" : "0123456789uUlL";
             if (t.text.find_first_not_of(allowed, hex ? 2 : 0) != std::string::npos)
-                return Fail("'" + t.text + "' is not a whole number");
-            *v = {std::strtoll(t.text.c_str(), nullptr, 0)};
+                return Fail("'" + std::string(t.text) + "' is not a whole number");
+            *v = {std::strtoll(std::string(t.text).c_str(), nullptr, 0)};
             ++at_;
             return true;
         }
         if (t.kind != Kind::Identifier)
-            return Fail("unexpected '" + t.text + "'");
+            return Fail("unexpected '" + std::string(t.text) + "'");
         if (t.text == "true" || t.text == "false") {
             *v = {t.text == "true"};
             ++at_;
@@ -327,7 +338,7 @@ class Evaluator {
             // A constructor or function-style cast: `uint(8)`, `uint2(8, 4)`.
             ++at_;
             if (!Take("("))
-                return Fail("'(' expected after '" + t.text + "'");
+                return Fail("'(' expected after '" + std::string(t.text) + "'");
             v->clear();
             do {
                 Value part;
@@ -338,13 +349,14 @@ class Evaluator {
             if (!Take(")"))
                 return Fail("')' expected");
             if (v->size() != components && !(v->size() == 1 && components > 0))
-                return Fail("'" + t.text + "' takes " + std::to_string(components) + " components");
+                return Fail("'" + std::string(t.text) + "' takes " + std::to_string(components) +
+                            " components");
             v->resize(components, v->front());
             return true;
         }
         auto it = constants_.find(t.text);
         if (it == constants_.end())
-            return Fail("'" + t.text + "' is not an integer constant");
+            return Fail("'" + std::string(t.text) + "' is not an integer constant");
         *v = it->second;
         ++at_;
         return true;
@@ -353,11 +365,11 @@ class Evaluator {
 
 // The file-scope constants `static const T name = ...;` and `const T name = ...;` of an integer
 // scalar or vector type T, in declaration order, whose initializer folds.
-std::map<std::string, Value> IntegerConstants(const std::vector<Token>& tokens) {
-    std::map<std::string, Value> constants;
+std::map<std::string, Value, std::less<>> IntegerConstants(const std::vector<Token>& tokens) {
+    std::map<std::string, Value, std::less<>> constants;
     int depth = 0; // of braces and parentheses: parameters and members are not at file scope
     for (size_t at = 0; at < tokens.size(); ++at) {
-        const std::string& t = tokens[at].text;
+        const std::string_view t = tokens[at].text;
         if (t == "{" || t == "(")
             ++depth;
         else if (t == "}" || t == ")")
@@ -374,14 +386,14 @@ std::map<std::string, Value> IntegerConstants(const std::vector<Token>& tokens) 
         std::string ignored;
         if (Evaluator(tokens, constants).Evaluate(at + 4, end, &value, &ignored) &&
             value.size() == components)
-            constants[tokens[at + 2].text] = value;
+            constants[std::string(tokens[at + 2].text)] = value;
     }
     return constants;
 }
 
 std::string Where(const Source& s, const Token& t) {
     const auto& [file, line] = s.lines[t.line];
-    return file + ":" + std::to_string(line) + ": error: ";
+    return s.files[file] + ":" + std::to_string(line) + ": error: ";
 }
 
 // The token of `[` opening the [numthreads] attribute before the function name at `name`, or 0.
@@ -420,7 +432,7 @@ bool CheckNumThreads(const std::string& text, const std::string& name, const std
     size_t attribute = 0, declared = 0;
     int depth = 0;
     for (size_t at = 0; at < tokens.size(); ++at) {
-        const std::string& t = tokens[at].text;
+        const std::string_view t = tokens[at].text;
         if (t == "{" || t == "(")
             ++depth;
         else if (t == "}" || t == ")")
@@ -446,7 +458,7 @@ bool CheckNumThreads(const std::string& text, const std::string& name, const std
     std::vector<size_t> commas;
     size_t close = attribute + 2;
     for (int level = 1; close < tokens.size(); ++close) {
-        const std::string& t = tokens[close].text;
+        const std::string_view t = tokens[close].text;
         if (t == "(")
             ++level;
         else if (t == ")" && --level == 0)
@@ -458,7 +470,7 @@ bool CheckNumThreads(const std::string& text, const std::string& name, const std
         *error = Where(s, at) + "[numthreads(x, y, z)] takes three whole numbers\n";
         return false;
     }
-    const std::map<std::string, Value> constants = IntegerConstants(tokens);
+    const std::map<std::string, Value, std::less<>> constants = IntegerConstants(tokens);
     const size_t bounds[4] = {attribute + 2, commas[0] + 1, commas[1] + 1, close + 1};
     uint32_t size[3];
     for (int i = 0; i < 3; ++i) {
