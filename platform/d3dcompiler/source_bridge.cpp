@@ -55,34 +55,46 @@ bool IsIdentifierChar(char c) {
 
 class Bridge {
   public:
-    explicit Bridge(const std::string& text) : text_(text) {}
+    explicit Bridge(std::string text) : text_(std::move(text)) {}
 
+    // Spellings are rewritten first, so that the structures read the rewritten words.
     std::string Run() {
         Tokenize();
+        for (size_t i = 0; i < tokens_.size(); ++i)
+            Respell(i);
         for (size_t i = 0; i < tokens_.size(); ++i)
             Visit(i);
         return usesMsad4_ ? kMsad4 + Apply() : Apply();
     }
 
   private:
-    const std::string& text_;
+    // Rewrites of the same length are made here at once; the others are edits_, applied last.
+    std::string text_;
     std::vector<Token> tokens_;
     std::vector<Edit> edits_;
     // The for-loop variables moved before their loop, per open brace: name and type text.
     std::vector<std::map<std::string, std::string>> hoisted_ = {{}};
     bool usesMsad4_ = false;
 
-    std::string Text(size_t i) const {
-        return text_.substr(tokens_[i].begin, tokens_[i].end - tokens_[i].begin);
+    // A token's end without the spaces a rewrite left at its end.
+    size_t End(size_t i) const {
+        size_t end = tokens_[i].end;
+        while (end > tokens_[i].begin && text_[end - 1] == ' ')
+            --end;
+        return end;
     }
+    std::string Text(size_t i) const { return text_.substr(tokens_[i].begin, End(i) - tokens_[i].begin); }
     bool Is(size_t i, const char* s) const {
         const size_t n = std::strlen(s);
-        return i < tokens_.size() && tokens_[i].end - tokens_[i].begin == n &&
+        return i < tokens_.size() && End(i) - tokens_[i].begin == n &&
                text_.compare(tokens_[i].begin, n, s) == 0;
     }
 
     void Replace(size_t at, size_t length, std::string text) {
-        edits_.push_back({at, length, std::move(text)});
+        if (text.size() == length)
+            text_.replace(at, length, text);
+        else
+            edits_.push_back({at, length, std::move(text)});
     }
 
     // Spaces for [begin, end), keeping its line breaks.
@@ -191,17 +203,9 @@ class Bridge {
         return tokens_.size();
     }
 
-    void Visit(size_t i) {
+    // The words and numbers Windows' compiler spells otherwise.
+    void Respell(size_t i) {
         const Token& t = tokens_[i];
-        if (t.kind == Kind::Punctuation) {
-            if (Is(i, "{"))
-                hoisted_.emplace_back();
-            else if (Is(i, "}") && hoisted_.size() > 1)
-                hoisted_.pop_back();
-            else if (Is(i, "=") && Is(i + 1, "{"))
-                ElidedBraces(i);
-            return;
-        }
         if (t.kind == Kind::Number) {
             // `3lu` is `3ul` to Windows' compiler.
             const size_t length = t.end - t.begin;
@@ -223,16 +227,33 @@ class Bridge {
             if (word.compare(7, std::string::npos, "CUBE") == 0)
                 spelled = "TextureCube";
             Replace(t.begin, word.size(), spelled);
-        } else if (hoisted_.size() == 1 && IsEffectBlock(word) && EffectBlock(i)) {
+        } else if (word == "msad4" && Is(i + 1, "(")) {
+            Replace(t.begin, word.size(), kMsad4Name);
+            usesMsad4_ = true;
+        }
+    }
+
+    void Visit(size_t i) {
+        const Token& t = tokens_[i];
+        if (t.kind == Kind::Punctuation) {
+            if (Is(i, "{"))
+                hoisted_.emplace_back();
+            else if (Is(i, "}") && hoisted_.size() > 1)
+                hoisted_.pop_back();
+            else if (Is(i, "=") && Is(i + 1, "{"))
+                ElidedBraces(i);
+            return;
+        }
+        if (t.kind != Kind::Identifier)
+            return;
+        const std::string word = Text(i);
+        if (hoisted_.size() == 1 && IsEffectBlock(word) && EffectBlock(i)) {
         } else if (hoisted_.size() == 1 && IsStateObject(word)) {
             StateObject(i);
         } else if (word == "sampler_state" && i > 0 && Is(i - 1, "=") && Is(i + 1, "{")) {
             Blank(tokens_[i - 1].begin, tokens_[AfterClose(i + 1) - 1].end);
         } else if (word == "for" && Is(i + 1, "(")) {
             ForLoop(i);
-        } else if (word == "msad4" && Is(i + 1, "(")) {
-            Replace(t.begin, word.size(), kMsad4Name);
-            usesMsad4_ = true;
         }
     }
 
@@ -481,7 +502,7 @@ class Bridge {
 void BridgeSource(std::string* text) {
     if (text->compare(0, 3, "\xEF\xBB\xBF") == 0)
         text->erase(0, 3);
-    *text = Bridge(*text).Run();
+    *text = Bridge(std::move(*text)).Run();
 }
 
 } // namespace platform

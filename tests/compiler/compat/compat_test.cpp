@@ -29,6 +29,8 @@ Expectation ReadExpectation(const std::string& source) {
     std::istringstream lines(source);
     std::string line;
     while (std::getline(lines, line) && line.compare(0, 3, "// ") == 0) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         std::istringstream words(line.substr(3));
         std::string key;
         words >> key;
