@@ -104,6 +104,21 @@ TEST_F(D3DCompile2Test, RegistersLandOnTheBindingsOfTheirClass) {
     EXPECT_EQ(fxtest::ValidateForVulkan(info.spirv), "");
 }
 
+// The counters of append and counted buffers belong to their buffer's view, as in Direct3D; glslang
+// gives them bindings of their own, which must not show as registers.
+TEST_F(D3DCompile2Test, BufferCountersTakeNoRegister) {
+    Result r;
+    Compile(&r,
+            "AppendStructuredBuffer<uint> queue : register(u0);\n"
+            "RWStructuredBuffer<uint> counted : register(u1);\n"
+            "RWStructuredBuffer<uint> o : register(u2);\n"
+            "[numthreads(1, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) {\n"
+            "  queue.Append(1); o[counted.IncrementCounter()] = counted[0];\n}\n",
+            "cs_main", "cs_5_0");
+    ASSERT_EQ(r.hr, S_OK) << r.messages;
+    EXPECT_EQ(fxtest::Decode(r.code).usedRegisters[1], Bit(0) | Bit(1) | Bit(2));
+}
+
 TEST_F(D3DCompile2Test, ARegisterPastTheTableFailsNamingIt) {
     Result r;
     Compile(&r,
