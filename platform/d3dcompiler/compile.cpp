@@ -6,6 +6,7 @@
 #include "include_handler.h"
 #include "shader_blob.h"
 #include "source_bridge.h"
+#include "source_lines.h"
 #include "spirv_bounds.h"
 #include "spirv_reflect.h"
 #include "targets.h"
@@ -190,7 +191,7 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     info.stage = stage;
     std::string error;
     if (!ClampBufferIndices(&r.spirv, &error) || !ReflectSpirv(r.spirv, entry, &info, &error)) {
-        *messages += name + ": error: " + error + "\n";
+        *messages += WhereInSource(std::string(data, length), name, error) + error + "\n";
         return E_FAIL;
     }
     if ((flags & D3DCOMPILE_WARNINGS_ARE_ERRORS) && messages->find(": warning") != std::string::npos) {

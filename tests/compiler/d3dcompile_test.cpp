@@ -127,7 +127,7 @@ TEST_F(D3DCompile2Test, ARegisterPastTheTableFailsNamingIt) {
             "cs_main", "cs_5_0");
     EXPECT_EQ(r.hr, E_FAIL);
     EXPECT_EQ(r.code, nullptr);
-    EXPECT_NE(r.messages.find("u16"), std::string::npos) << "got " << r.messages;
+    EXPECT_NE(r.messages.find("<source>:1: error: register u16"), std::string::npos) << "got " << r.messages;
 }
 
 // The member offsets of Direct3D's packing: a float3 fills the rest of the first 16-byte row.
@@ -294,7 +294,8 @@ TEST_F(D3DCompile2Test, NumThreadsOfOtherStagesIsIgnoredAndGroupSharedIsLimited)
             "o[0] = big[id.y]; }\n",
             "cs_main", "cs_5_0");
     EXPECT_EQ(shared.hr, E_FAIL);
-    EXPECT_NE(shared.messages.find("groupshared variables take 32784 bytes"), std::string::npos)
+    EXPECT_NE(shared.messages.find("<source>:2: error: groupshared variables take 32784 bytes"),
+              std::string::npos)
         << shared.messages;
 }
 
