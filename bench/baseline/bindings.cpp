@@ -9,7 +9,7 @@ namespace baseline {
 
 namespace {
 
-constexpr uint32_t kMostDescriptors = 2 * platform::kRegistersPerClass;
+constexpr uint32_t kMostDescriptors = 2 * platform::kMostRegisters;
 
 struct Slot {
     VkDescriptorType type;
@@ -38,8 +38,8 @@ Bindings CreateBindings(const Device& d, VkDescriptorPool pool, const std::vecto
     std::map<uint32_t, Slot> slots;
     for (const StageUse& use : stages) {
         for (uint32_t cls = 0; cls < platform::kRegisterClassCount; ++cls) {
-            for (uint32_t reg = 0; reg < platform::kRegistersPerClass; ++reg) {
-                if (!(use.shader->usedRegisters[cls] & (1u << reg)))
+            for (uint32_t reg = 0; reg < platform::kRegisterCount[cls]; ++reg) {
+                if (!use.shader->usedRegisters[cls].test(reg))
                     continue;
                 Slot slot;
                 if (cls == static_cast<uint32_t>(RegisterClass::ConstantBuffer) && reg == 0)

@@ -8,11 +8,12 @@ namespace {
 
 // "FXSH" in the first four bytes, then the layout version.
 constexpr uint32_t kBlobMagic = 0x48535846;
-constexpr uint32_t kBlobVersion = 1;
+constexpr uint32_t kBlobVersion = 2;
 constexpr uint32_t kSpirvMagic = 0x07230203;
 
 // The layout, all fields little-endian 32-bit words, strings padded to a whole word:
-//   magic, version, total size in bytes, stage, usedRegisters[4], threadGroupSize[3],
+//   magic, version, total size in bytes, stage, usedRegisters[4] of four words each (lowest first),
+//   threadGroupSize[3],
 //   entry point length, entry point bytes,
 //   input count, per input: semantic index, location, semantic length, semantic bytes,
 //   SPIR-V word count, SPIR-V words.
@@ -87,8 +88,11 @@ std::vector<uint8_t> EncodeShaderBlob(const ShaderInfo& info) {
     w.U32(kBlobVersion);
     w.U32(0); // total size, filled in below
     w.U32(static_cast<uint32_t>(info.stage));
-    for (uint32_t used : info.usedRegisters)
-        w.U32(used);
+    for (const auto& used : info.usedRegisters) {
+        for (uint32_t word = 0; word < kMostRegisters / 32; ++word)
+            w.U32(
+                static_cast<uint32_t>(((used >> (32 * word)) & std::bitset<kMostRegisters>(~0u)).to_ulong()));
+    }
     for (uint32_t size : info.threadGroupSize)
         w.U32(size);
     w.String(info.entryPoint);
@@ -115,9 +119,13 @@ bool DecodeShaderBlob(const void* data, size_t size, ShaderInfo* info) {
         return false;
     ShaderInfo out;
     out.stage = static_cast<ShaderStage>(stage);
-    for (uint32_t& used : out.usedRegisters) {
-        if (!r.U32(&used))
-            return false;
+    for (auto& used : out.usedRegisters) {
+        for (uint32_t word = 0; word < kMostRegisters / 32; ++word) {
+            uint32_t bits = 0;
+            if (!r.U32(&bits))
+                return false;
+            used |= std::bitset<kMostRegisters>(bits) << (32 * word);
+        }
     }
     for (uint32_t& groupSize : out.threadGroupSize) {
         if (!r.U32(&groupSize))

@@ -5,6 +5,7 @@
 
 #include "registers.h"
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,10 +28,10 @@ struct ShaderInput {
 
 struct ShaderInfo {
     ShaderStage stage = ShaderStage::Vertex;
-    std::string entryPoint; // the SPIR-V entry point name
+    std::string entryPoint;          // the SPIR-V entry point name
     std::vector<ShaderInput> inputs; // vertex stage only
     // Bit r of usedRegisters[c] is set when the module uses register r of class c.
-    uint32_t usedRegisters[kRegisterClassCount] = {};
+    std::bitset<kMostRegisters> usedRegisters[kRegisterClassCount];
     uint32_t threadGroupSize[3] = {}; // compute stage only
     std::vector<uint32_t> spirv;
 };

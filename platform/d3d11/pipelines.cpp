@@ -8,7 +8,7 @@
 namespace d3d11 {
 
 uint32_t StageBindingBase(platform::ShaderStage stage) {
-    const uint32_t range = platform::kRegisterClassCount * platform::kRegistersPerClass;
+    const uint32_t range = platform::kBindingsPerStage;
     switch (stage) {
     case platform::ShaderStage::Vertex:
         return 0;

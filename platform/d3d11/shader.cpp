@@ -118,7 +118,6 @@ const char* ScanBindings(std::vector<uint32_t>* spirv, uint32_t base,
         }
         i += count;
     }
-    const uint32_t range = platform::kRegisterClassCount * platform::kRegistersPerClass;
     for (const Instruction& variable : variables) {
         auto binding = bindingOf.find(variable.words[2]);
         if (binding == bindingOf.end())
@@ -131,12 +130,13 @@ const char* ScanBindings(std::vector<uint32_t>* spirv, uint32_t base,
                             &type))
             return "a resource kind this layer does not implement (arrays of resources included)";
         const uint32_t index = *binding->second;
-        if (index >= range)
+        if (index >= platform::kBindingsPerStage)
             return "a binding outside the register table";
         *binding->second = base + index;
-        out->push_back({base + index, type,
-                        static_cast<platform::RegisterClass>(index / platform::kRegistersPerClass),
-                        index % platform::kRegistersPerClass});
+        platform::RegisterClass cls;
+        uint32_t reg;
+        platform::RegisterOf(index, &cls, &reg);
+        out->push_back({base + index, type, cls, reg});
     }
     return nullptr;
 }

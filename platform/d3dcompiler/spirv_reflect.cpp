@@ -325,13 +325,14 @@ bool CollectResource(const Module& m, const Variable& v, ShaderInfo* info, std::
     }
     uint32_t base = BindingOf(cls, 0);
     uint32_t binding = it->second.binding;
-    if (binding < base || binding - base >= kRegistersPerClass) {
+    const uint32_t count = kRegisterCount[static_cast<uint32_t>(cls)];
+    if (binding < base || binding - base >= count) {
         *error = std::string("register ") + RegisterLetter(cls) + std::to_string(binding - base) +
                  " is out of range: " + RegisterLetter(cls) + "0 to " + RegisterLetter(cls) +
-                 std::to_string(kRegistersPerClass - 1) + " are supported";
+                 std::to_string(count - 1) + " are supported";
         return false;
     }
-    info->usedRegisters[static_cast<uint32_t>(cls)] |= 1u << (binding - base);
+    info->usedRegisters[static_cast<uint32_t>(cls)].set(binding - base);
     return true;
 }
 

@@ -77,15 +77,19 @@ TEST_F(D3DCompile2Test, OtherTargetsFailNamingTheTarget) {
     }
 }
 
+// Every register of shader model 5 compiles: b0-b13, u0-u7, t0-t127, s0-s15.
 TEST_F(D3DCompile2Test, RegistersLandOnTheBindingsOfTheirClass) {
     const char source[] = "cbuffer A : register(b3) { float4 a; };\n"
+                          "cbuffer B : register(b13) { float4 b; };\n"
                           "RWStructuredBuffer<float4> u : register(u2);\n"
                           "Texture2D tex : register(t5);\n"
-                          "SamplerState smp : register(s1);\n"
+                          "Texture2D last : register(t127);\n"
+                          "SamplerState smp : register(s15);\n"
                           "StructuredBuffer<float4> unregistered;\n" // the lowest free t register: t0
-                          "RWTexture2D<float4> image : register(u15);\n"
+                          "RWTexture2D<float4> image : register(u7);\n"
                           "[numthreads(1, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) {\n"
-                          "  u[id.x] = a + tex.SampleLevel(smp, float2(0, 0), 0) + unregistered[id.x];\n"
+                          "  u[id.x] = a + b + tex.SampleLevel(smp, float2(0, 0), 0) + unregistered[id.x] +\n"
+                          "            last.SampleLevel(smp, float2(0, 0), 0);\n"
                           "  image[id.xy] = a;\n}\n";
     Result r;
     Compile(&r, source, "cs_main", "cs_5_0");
@@ -93,14 +97,15 @@ TEST_F(D3DCompile2Test, RegistersLandOnTheBindingsOfTheirClass) {
     platform::ShaderInfo info = fxtest::Decode(r.code);
     using platform::BindingOf;
     std::set<uint32_t> want = {
-        BindingOf(RegisterClass::ConstantBuffer, 3),   BindingOf(RegisterClass::UnorderedAccess, 2),
-        BindingOf(RegisterClass::UnorderedAccess, 15), BindingOf(RegisterClass::ShaderResource, 0),
-        BindingOf(RegisterClass::ShaderResource, 5),   BindingOf(RegisterClass::Sampler, 1)};
+        BindingOf(RegisterClass::ConstantBuffer, 3),   BindingOf(RegisterClass::ConstantBuffer, 13),
+        BindingOf(RegisterClass::UnorderedAccess, 2),  BindingOf(RegisterClass::UnorderedAccess, 7),
+        BindingOf(RegisterClass::ShaderResource, 0),   BindingOf(RegisterClass::ShaderResource, 5),
+        BindingOf(RegisterClass::ShaderResource, 127), BindingOf(RegisterClass::Sampler, 15)};
     EXPECT_EQ(fxtest::Bindings(info.spirv), want);
-    EXPECT_EQ(info.usedRegisters[0], Bit(3)) << "constant buffers";
-    EXPECT_EQ(info.usedRegisters[1], Bit(2) | Bit(15)) << "unordered-access views";
-    EXPECT_EQ(info.usedRegisters[2], Bit(0) | Bit(5)) << "shader-resource views";
-    EXPECT_EQ(info.usedRegisters[3], Bit(1)) << "samplers";
+    EXPECT_EQ(info.usedRegisters[0], Bit(3) | Bit(13)) << "constant buffers";
+    EXPECT_EQ(info.usedRegisters[1], Bit(2) | Bit(7)) << "unordered-access views";
+    EXPECT_EQ(info.usedRegisters[2], (std::bitset<128>(Bit(0) | Bit(5)).set(127))) << "shader-resource views";
+    EXPECT_EQ(info.usedRegisters[3], Bit(15)) << "samplers";
     EXPECT_EQ(fxtest::ValidateForVulkan(info.spirv), "");
 }
 
@@ -122,12 +127,12 @@ TEST_F(D3DCompile2Test, BufferCountersTakeNoRegister) {
 TEST_F(D3DCompile2Test, ARegisterPastTheTableFailsNamingIt) {
     Result r;
     Compile(&r,
-            "RWStructuredBuffer<float4> o : register(u16);\n"
+            "RWStructuredBuffer<float4> o : register(u8);\n"
             "[numthreads(1, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n",
             "cs_main", "cs_5_0");
     EXPECT_EQ(r.hr, E_FAIL);
     EXPECT_EQ(r.code, nullptr);
-    EXPECT_NE(r.messages.find("<source>:1: error: register u16"), std::string::npos) << "got " << r.messages;
+    EXPECT_NE(r.messages.find("<source>:1: error: register u8"), std::string::npos) << "got " << r.messages;
 }
 
 // The member offsets of Direct3D's packing: a float3 fills the rest of the first 16-byte row.

@@ -47,8 +47,9 @@ TEST(Samples, EachCompilesAtEveryEntryPointWithTheProgramsBindings) {
             EXPECT_EQ(info.stage, e.stage) << where;
             EXPECT_EQ(out.find("INFO : "), std::string::npos) << where << " compiles with warnings:\n" << out;
             if (e.uavRegister >= 0) {
-                unsigned uavs = info.usedRegisters[static_cast<int>(platform::RegisterClass::UnorderedAccess)];
-                EXPECT_EQ(uavs, 1u << e.uavRegister) << where;
+                unsigned long uavs =
+                    info.usedRegisters[static_cast<int>(platform::RegisterClass::UnorderedAccess)].to_ulong();
+                EXPECT_EQ(uavs, 1ul << e.uavRegister) << where;
             }
         }
     }
