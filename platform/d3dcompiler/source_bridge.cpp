@@ -416,6 +416,21 @@ class Bridge {
         return false;
     }
 
+    // True when `name` is declared with a built-in type in the block around token `before`, before it.
+    bool DeclaredBefore(const std::string& name, size_t before) const {
+        int depth = 0;
+        for (size_t i = before; i-- > 1;) {
+            if (Is(i, "}"))
+                ++depth;
+            else if (Is(i, "{") && --depth < 0)
+                return false;
+            else if (depth == 0 && tokens_[i].kind == Kind::Identifier && Text(i) == name &&
+                     IsTypeName(Text(i - 1)))
+                return true;
+        }
+        return false;
+    }
+
     // Windows' compiler scopes a for-loop's variable to the block around the loop; glslang to the
     // loop. A variable read after its loop is declared just before the loop instead; a later loop
     // of the block that declares it again with the same type assigns it.
@@ -469,6 +484,11 @@ class Bridge {
         const size_t header = AfterClose(paren);
         if (header >= tokens_.size() || !UsedAfter(names[0], StatementEnd(header)))
             return;
+        // Declared before in the block: Windows' compiler warns and the loop uses that variable.
+        if (names.size() == 1 && DeclaredBefore(names[0], first)) {
+            Blank(tokens_[paren + 1].begin, tokens_[type].end);
+            return;
+        }
         for (const std::string& name : names)
             scope[name] = typeText;
         const size_t begin = tokens_[first].begin;

@@ -1,4 +1,4 @@
-// expect: 0 1 2 3 4 6 10
+// expect: 0 1 2 3 4 6 10 3
 RWStructuredBuffer<uint> o : register(u0);
 
 [numthreads(1, 1, 1)]
@@ -12,4 +12,7 @@ void cs_main(uint3 id : SV_DispatchThreadID)
         sum += j;
     o[5] = sum;
     o[6] = j + sum;
+    uint k = 7;
+    for (uint k = 0; k < 3; ++k) {}
+    o[7] = k;
 }
