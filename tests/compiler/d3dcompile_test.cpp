@@ -418,6 +418,36 @@ TEST_F(D3DCompile2Test, OptimisationLevelThreeOptimises) {
     EXPECT_LT(fastWords, plainWords) << "level 3 made a module no smaller than no optimisation";
 }
 
+// Every flag Windows' compiler takes for shader model 5 is taken; warnings fail the compile when
+// asked to. (Row-major packing is checked on the device by the compatibility suite.)
+TEST_F(D3DCompile2Test, WindowsCompileFlagsAreAccepted) {
+    const UINT flags[] = {D3DCOMPILE_DEBUG,
+                          D3DCOMPILE_SKIP_VALIDATION,
+                          D3DCOMPILE_PACK_MATRIX_ROW_MAJOR,
+                          D3DCOMPILE_PACK_MATRIX_COLUMN_MAJOR,
+                          D3DCOMPILE_PARTIAL_PRECISION,
+                          D3DCOMPILE_AVOID_FLOW_CONTROL,
+                          D3DCOMPILE_ENABLE_BACKWARDS_COMPATIBILITY,
+                          D3DCOMPILE_IEEE_STRICTNESS,
+                          D3DCOMPILE_RESOURCES_MAY_ALIAS,
+                          D3DCOMPILE_ALL_RESOURCES_BOUND,
+                          D3DCOMPILE_WARNINGS_ARE_ERRORS};
+    for (UINT flag : flags) {
+        Result r;
+        Compile(&r, kCompute, "cs_main", "cs_5_0", kProgramFlags | flag);
+        EXPECT_EQ(r.hr, S_OK) << std::hex << flag << ": " << r.messages;
+    }
+    const char warned[] = "RWStructuredBuffer<float4> o : register(u0);\n"
+                          "[numthreads(1, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) {\n"
+                          "  [fastopt] for (uint i = 0; i < 4; ++i) o[i] = 1;\n}\n";
+    Result plain, strict;
+    Compile(&plain, warned, "cs_main", "cs_5_0");
+    EXPECT_EQ(plain.hr, S_OK) << plain.messages;
+    Compile(&strict, warned, "cs_main", "cs_5_0", kProgramFlags | D3DCOMPILE_WARNINGS_ARE_ERRORS);
+    EXPECT_EQ(strict.hr, E_FAIL) << strict.messages;
+    EXPECT_EQ(strict.code, nullptr);
+}
+
 TEST_F(D3DCompile2Test, ArgumentsItCannotHonourAreRefused) {
     Result flags, effects;
     Compile(&flags, kVertex, "vs_main", "vs_5_0",
