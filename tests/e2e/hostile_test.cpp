@@ -36,67 +36,16 @@ float4 ps_main(float4 position : SV_Position) : SV_Target {
 const std::string kGreen =
     Shader("screenOut[cell] = float4(0, 1, 0, 1) + time * 0.0;", "return screenIn[cell];");
 
-// fxview started in the folder `path` below `scratch` (entered a name at a time, so that it may be
-// deeper than PATH_MAX), its console in `scratch`, with descriptor `closed` (1 or 2) closed.
-class Started {
-  public:
-    Started(const Scratch& scratch, const std::vector<std::string>& path = {}, int closed = -1)
-        : scratch_(scratch) {
-        const char* binary = std::getenv("FXVIEW_BINARY");
-        const std::string program = binary ? binary : "fxview";
-        pid_ = fork();
-        if (pid_ != 0)
-            return;
-        freopen(scratch.Path("stdout.txt").c_str(), "w", stdout);
-        freopen(scratch.Path("stderr.txt").c_str(), "w", stderr);
-        if (chdir(scratch.dir.c_str()) != 0)
-            _exit(127);
-        for (const std::string& name : path)
-            if (chdir(name.c_str()) != 0)
-                _exit(127);
-        if (closed >= 0)
-            close(closed);
-        setenv("FXVIEW_VALIDATION", "1", 1);
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
+// `program` has said `text` `times` times on standard output (or error) within `seconds`.
+bool Says(const Program& program, const std::string& text, int times, double seconds, bool error = false) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (Count(error ? program.Stderr() : program.Stdout(), text) < times) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    ~Started() {
-        if (!exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    // The exit code, or -1 when the program still runs after `seconds`.
-    int WaitExit(double seconds) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        int status = 0;
-        while (std::chrono::steady_clock::now() < until) {
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
-    }
-    std::string Stdout() const { return ReadFile(scratch_.Path("stdout.txt")); }
-    std::string Stderr() const { return ReadFile(scratch_.Path("stderr.txt")); }
-    // True once `text` has appeared `times` times in standard output (or error), within `seconds`.
-    bool Says(const std::string& text, int times, double seconds, bool error = false) const {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (Count(error ? Stderr() : Stdout(), text) < times) {
-            if (std::chrono::steady_clock::now() > until)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return true;
-    }
-
-  private:
-    const Scratch& scratch_;
-    pid_t pid_ = -1;
-    bool exited_ = false;
-};
+    return true;
+}
 
 unsigned long PixelOf(Display* display, Window window, int x, int y) {
     XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
@@ -157,7 +106,7 @@ TEST_F(Hostile, ClosedStandardStreamsStillLetEscapeQuit) {
     for (const auto& c : cases) {
         SCOPED_TRACE("descriptor " + std::to_string(c.closed) + " closed");
         WriteFile(scratch.Path("main.fx"), c.shader);
-        Started program(scratch, {}, c.closed);
+        Program program(scratch, true, "", true, [&c] { close(c.closed); });
         const Window window = FindProgramWindow(display);
         ASSERT_NE(window, 0u);
         // Long enough for frames, frame-rate lines and, for the endless shader, the watchdog's line.
@@ -177,7 +126,7 @@ TEST_F(Hostile, IndicesFarPastTheEndReadZeroAndWriteNothing) {
     screenOut[cell + (1u << 28)] = float4(1, 0, 0, 1);
     screenOut[uint(-1)] = float4(1, 0, 0, 1);)",
                      "return float4(screenIn[cell].rg, screenIn[cell + (1u << 28)].g, 1);"));
-    Started program(scratch);
+    Program program(scratch);
     const Window window = FindProgramWindow(display);
     ASSERT_NE(window, 0u);
     EXPECT_TRUE(Shows(display, window, 0x00FF00, 15)) << program.Stdout() << program.Stderr();
@@ -200,10 +149,10 @@ TEST_F(Hostile, OddFilesAreRefusedWithAMessageWithoutBlocking) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         WriteFile(scratch.Path("main.fx"), kGreen);
-        Started program(scratch);
+        Program program(scratch);
         const Window window = FindProgramWindow(display);
         ASSERT_NE(window, 0u);
-        ASSERT_TRUE(program.Says(kComputeCompiled, 1, 10));
+        ASSERT_TRUE(Says(program, kComputeCompiled, 1, 10));
         std::filesystem::remove(scratch.Path("main.fx"));
         std::filesystem::remove(scratch.Path("pipe"));
         if (!c.include) {
@@ -215,8 +164,8 @@ TEST_F(Hostile, OddFilesAreRefusedWithAMessageWithoutBlocking) {
             }
         }
         Key(window, "F5");
-        EXPECT_TRUE(program.Says(kComputeCompiled, 2, 5)) << "the F5 compile ended";
-        EXPECT_TRUE(program.Says(c.says, 1, 1)) << program.Stdout();
+        EXPECT_TRUE(Says(program, kComputeCompiled, 2, 5)) << "the F5 compile ended";
+        EXPECT_TRUE(Says(program, c.says, 1, 1)) << program.Stdout();
         Key(window, "Escape");
         EXPECT_EQ(program.WaitExit(5), 0);
         std::filesystem::remove(scratch.Path("main.fx"));
@@ -240,7 +189,12 @@ TEST_F(Hostile, AWorkingFolderDeeperThanPathMaxWorks) {
     ASSERT_EQ(write(file, kGreen.data(), kGreen.size()), static_cast<ssize_t>(kGreen.size()));
     close(file);
     {
-        Started program(scratch, path);
+        Program program(scratch, true, "", true, [&path] {
+            // A name at a time: the whole path is too long for one chdir.
+            for (const std::string& name : path)
+                if (chdir(name.c_str()) != 0)
+                    _exit(127);
+        });
         const Window window = FindProgramWindow(display);
         ASSERT_NE(window, 0u) << program.Stdout() << program.Stderr();
         EXPECT_TRUE(Shows(display, window, 0x00FF00, 15)) << program.Stdout() << program.Stderr();
@@ -277,15 +231,15 @@ TEST_F(Hostile, ASlowPipelineBuildIsToldAndAQuitMeanwhileIsHonouredAfterIt) {
     for (const bool closeBox : {false, true}) {
         SCOPED_TRACE(closeBox ? "the close box" : "Escape");
         WriteFile(scratch.Path("main.fx"), SlowToBuild());
-        Started program(scratch);
+        Program program(scratch);
         const Window window = FindProgramWindow(display);
         ASSERT_NE(window, 0u);
-        ASSERT_TRUE(program.Says(kBuilding, 1, 20, true)) << program.Stderr();
+        ASSERT_TRUE(Says(program, kBuilding, 1, 20, true)) << program.Stderr();
         if (closeBox)
             RequestClose(display, window);
         else
             Key(window, "Escape");
-        EXPECT_TRUE(program.Says(kBuilt, 1, 60, true)) << program.Stderr();
+        EXPECT_TRUE(Says(program, kBuilt, 1, 60, true)) << program.Stderr();
         EXPECT_EQ(program.WaitExit(5), 0);
     }
 }

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -53,8 +54,9 @@ class Program {
   public:
     // Starts the binary in `dir`; `withDisplay` false runs it with no DISPLAY at all. `display`
     // names another X display to run on; the Vulkan validation layer is on unless `validation` is off.
+    // `beforeStart` runs in the new process just before the binary starts, with the console redirected.
     Program(const Scratch& scratch, bool withDisplay = true, const std::string& display = "",
-            bool validation = true)
+            bool validation = true, const std::function<void()>& beforeStart = {})
         : scratch_(scratch) {
         const char* binary = std::getenv("FXVIEW_BINARY");
         std::string path = binary ? binary : "fxview";
@@ -70,6 +72,8 @@ class Program {
                 setenv("DISPLAY", display.c_str(), 1);
             if (validation)
                 setenv("FXVIEW_VALIDATION", "1", 1);
+            if (beforeStart)
+                beforeStart();
             execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
