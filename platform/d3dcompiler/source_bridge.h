@@ -9,7 +9,8 @@ namespace platform {
 
 // Rewrites `text` in place: a UTF-8 byte-order mark, `unsigned int`, `DWORD`, `export`, the
 // `texture2D` spellings, `lu` suffixes, apostrophes outside strings and comments, effect-file blocks
-// and state objects, for-loop variables used after their loop, brace-elided array initializers, and calls of msad4.
+// and state objects, for-loop variables used after their loop, brace-elided array initializers, and calls of
+// msad4.
 void BridgeSource(std::string* text);
 
 } // namespace platform
