@@ -7,6 +7,7 @@
 #include "shader_blob.h"
 #include "source_bridge.h"
 #include "source_lines.h"
+#include "source_prelude.h"
 #include "spirv_bounds.h"
 #include "spirv_reflect.h"
 #include "targets.h"
@@ -136,6 +137,7 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     BridgeSource(&job.source);
     if (flags & D3DCOMPILE_PACK_MATRIX_ROW_MAJOR)
         job.source.insert(0, kRowMajorPrologue);
+    job.source.insert(0, kWindowsPrelude);
     job.name = name;
     job.entry = entry;
     job.kind = ToShadercKind(stage);
