@@ -7,8 +7,10 @@
 #include "shader_blob.h"
 #include "source_bridge.h"
 #include "source_lines.h"
+#include "source_matrix_typedefs.h"
 #include "source_prelude.h"
 #include "spirv_bounds.h"
+#include "spirv_cbuffer_layout.h"
 #include "spirv_reflect.h"
 #include "targets.h"
 
@@ -135,6 +137,7 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     FrontEndJob job;
     job.source.assign(data, length);
     BridgeSource(&job.source);
+    ApplyMatrixTypedefs(&job.source);
     if (flags & D3DCOMPILE_PACK_MATRIX_ROW_MAJOR)
         job.source.insert(0, kRowMajorPrologue);
     job.source.insert(0, kWindowsPrelude);
@@ -192,6 +195,7 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     ShaderInfo info;
     info.stage = stage;
     std::string error;
+    PackConstantBuffers(&r.spirv);
     if (!ClampBufferIndices(&r.spirv, &error) || !ReflectSpirv(r.spirv, entry, &info, &error)) {
         *messages += WhereInSource(std::string(data, length), name, error) + error + "\n";
         return E_FAIL;
