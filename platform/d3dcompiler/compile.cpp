@@ -6,6 +6,7 @@
 #include "include_handler.h"
 #include "shader_blob.h"
 #include "source_bridge.h"
+#include "source_global_constants.h"
 #include "source_lines.h"
 #include "source_matrix_typedefs.h"
 #include "source_prelude.h"
@@ -138,6 +139,7 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     job.source.assign(data, length);
     BridgeSource(&job.source);
     ApplyMatrixTypedefs(&job.source);
+    MakeGlobalConstantsUniform(&job.source);
     if (flags & D3DCOMPILE_PACK_MATRIX_ROW_MAJOR)
         job.source.insert(0, kRowMajorPrologue);
     job.source.insert(0, kWindowsPrelude);
