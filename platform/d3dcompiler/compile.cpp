@@ -164,7 +164,8 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
         std::string log;
         *messages = DescribeFault(r, name, entry, limitMs, &log);
         if (r.end == ChildEnd::Signalled)
-            *messages += CrashHint(std::string(data, length), name);
+            *messages += CrashHint(std::string(data, length), name) +
+                         IntrinsicCrashHint(std::string(data, length), name);
         LogFailure("D3DCompile2", log.c_str());
         return E_FAIL;
     }
