@@ -189,11 +189,13 @@ TEST_F(CompilerFaultTest, ReloadsLeaveNoDescriptorsOrChildren) {
             fxtest::SetCompileTimeLimit(1);
         Compile(&r, i % 100 == 1 ? crash : i % 100 == 2 || timed ? std::string(kGood) : preprocessorError);
         fxtest::SetCompileTimeLimit(0);
-        failures += FAILED(r.hr);
+        // A compile under the 1 ms limit may still win the race against its deadline.
+        if (!timed)
+            failures += FAILED(r.hr);
     }
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(OpenDescriptors(), before) << "descriptors open before and after 1000 compiles";
-    EXPECT_EQ(failures, 1000 - 10) << "got " << failures << " failed compiles";
+    EXPECT_EQ(failures, 1000 - 5 - 10) << "got " << failures << " failed compiles";
 }
 
 // The program's other threads (the Vulkan driver's) allocate and lock while it compiles: the child
