@@ -8,7 +8,9 @@ namespace platform {
 
 namespace {
 
-constexpr uint32_t kFloatTwoTo31 = 0x4F000000, kFloatMinusTwoTo31 = 0xCF000000, kFloatTwoTo32 = 0x4F800000;
+// 2^31, -2^31, the largest float below 2^31, and 2^32.
+constexpr uint32_t kFloatTwoTo31 = 0x4F000000, kFloatMinusTwoTo31 = 0xCF000000,
+                   kFloatBelowTwoTo31 = 0x4EFFFFFF, kFloatTwoTo32 = 0x4F800000;
 
 // Types a zero constant exists for.
 bool HasZero(const SpirvModule& m, uint32_t type) {
@@ -110,10 +112,16 @@ class Rewriter {
         case spv::OpNop:
             return;
         case spv::OpSMod:
-        case spv::OpFMod:
-            ins.op = ins.op == spv::OpSMod ? spv::OpSRem : spv::OpFRem;
+            ins.op = spv::OpSRem;
             w[0] = (w[0] & 0xFFFF0000) | ins.op;
             break;
+        case spv::OpFMod: {
+            const uint32_t quotient = Emit(spv::OpFDiv, w[1], {w[3], w[4]});
+            const uint32_t whole = Emit(spv::OpExtInst, w[1], {m_.GlslStd450(), GLSLstd450Trunc, quotient});
+            const uint32_t product = Emit(spv::OpFMul, w[1], {w[4], whole});
+            out_.push_back(SpirvInstruction(spv::OpFSub, {w[1], w[2], w[3], product}));
+            return;
+        }
         case spv::OpShiftLeftLogical:
         case spv::OpShiftRightLogical:
         case spv::OpShiftRightArithmetic:
@@ -148,27 +156,28 @@ class Rewriter {
         (*w)[4] = Emit(spv::OpBitwiseAnd, type, {count, m_.Constant(type, 31)});
     }
 
-    // The conversion, then the out-of-range and NaN results replaced by Windows' ones.
+    // The conversion of x clamped to the range below 2^32 (or 2^31), NMax and NClamp taking NaN to the
+    // lower bound, then values past the range made the maximum and, for int, NaN made 0.
     void Saturate(const SpirvInstruction& ins) {
         const uint32_t type = ins.words[1], result = ins.words[2], x = ins.words[3];
-        const uint32_t floats = m_.TypeOf(x), bools = BoolsFor(floats);
-        const uint32_t converted = Emit(ins.op, type, {x});
-        if (ins.op == spv::OpConvertFToU) {
-            const uint32_t big =
-                Emit(spv::OpFOrdGreaterThanEqual, bools, {x, m_.Constant(floats, kFloatTwoTo32)});
-            const uint32_t positive = Emit(spv::OpFOrdGreaterThan, bools, {x, m_.Constant(floats, 0)});
-            const uint32_t high = Emit(spv::OpSelect, type, {big, m_.Constant(type, 0xFFFFFFFF), converted});
-            out_.push_back(
-                SpirvInstruction(spv::OpSelect, {type, result, positive, high, m_.Constant(type, 0)}));
+        const uint32_t floats = m_.TypeOf(x), bools = BoolsFor(floats), glsl = m_.GlslStd450();
+        const bool toUnsigned = ins.op == spv::OpConvertFToU;
+        const uint32_t clamped =
+            toUnsigned ? Emit(spv::OpExtInst, floats, {glsl, GLSLstd450NMax, x, m_.Constant(floats, 0)})
+                       : Emit(spv::OpExtInst, floats,
+                              {glsl, GLSLstd450NClamp, x, m_.Constant(floats, kFloatMinusTwoTo31),
+                               m_.Constant(floats, kFloatBelowTwoTo31)});
+        const uint32_t converted = Emit(ins.op, type, {clamped});
+        const uint32_t big = Emit(spv::OpFOrdGreaterThanEqual, bools,
+                                  {x, m_.Constant(floats, toUnsigned ? kFloatTwoTo32 : kFloatTwoTo31)});
+        const uint32_t maximum = m_.Constant(type, toUnsigned ? 0xFFFFFFFF : 0x7FFFFFFF);
+        if (toUnsigned) {
+            out_.push_back(SpirvInstruction(spv::OpSelect, {type, result, big, maximum, converted}));
             return;
         }
-        const uint32_t big =
-            Emit(spv::OpFOrdGreaterThanEqual, bools, {x, m_.Constant(floats, kFloatTwoTo31)});
-        const uint32_t small = Emit(spv::OpFOrdLessThan, bools, {x, m_.Constant(floats, kFloatMinusTwoTo31)});
+        const uint32_t high = Emit(spv::OpSelect, type, {big, maximum, converted});
         const uint32_t nan = Emit(spv::OpIsNan, bools, {x});
-        const uint32_t high = Emit(spv::OpSelect, type, {big, m_.Constant(type, 0x7FFFFFFF), converted});
-        const uint32_t low = Emit(spv::OpSelect, type, {small, m_.Constant(type, 0x80000000), high});
-        out_.push_back(SpirvInstruction(spv::OpSelect, {type, result, nan, m_.Constant(type, 0), low}));
+        out_.push_back(SpirvInstruction(spv::OpSelect, {type, result, nan, m_.Constant(type, 0), high}));
     }
 
     // `y`, with -0.0 made +0.0.

@@ -1,7 +1,8 @@
 // HLSL's numbers as Windows computes them, where what glslang makes of them means something else in
 // SPIR-V or is left undefined there. The rewrites, each with why it exists:
 // - `%` and fmod give a remainder with the dividend's sign (truncated division); glslang emits OpSMod
-//   and OpFMod, which take the divisor's sign, so they become OpSRem and OpFRem.
+//   and OpFMod, which take the divisor's sign, so OpSMod becomes OpSRem and OpFMod x - y * trunc(x / y)
+//   (not OpFRem, which lavapipe computes by a call to the C library's fmodf).
 // - A shift uses the low five bits of its count (`1 << 34` is 4); SPIR-V leaves counts of 32 and
 //   more undefined, so the count is masked.
 // - Float-to-integer conversions saturate and take NaN to 0 (`(uint)-3.6` is 0); SPIR-V leaves
