@@ -8,7 +8,7 @@
 #include "source_bridge.h"
 #include "source_global_constants.h"
 #include "source_lines.h"
-#include "source_matrix_typedefs.h"
+#include "source_matrix_majority.h"
 #include "source_prelude.h"
 #include "spirv_bounds.h"
 #include "spirv_cbuffer_layout.h"
@@ -138,10 +138,10 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     FrontEndJob job;
     job.source.assign(data, length);
     BridgeSource(&job.source);
-    ApplyMatrixTypedefs(&job.source);
     MakeGlobalConstantsUniform(&job.source);
     if (flags & D3DCOMPILE_PACK_MATRIX_ROW_MAJOR)
         job.source.insert(0, kRowMajorPrologue);
+    WriteOutMatrixMajority(&job.source);
     job.source.insert(0, kWindowsPrelude);
     job.name = name;
     job.entry = entry;
