@@ -32,6 +32,7 @@ struct WindowRecord {
     bool needsPaint = false;
     void (*altEnter)(void*) = nullptr; // the swap chain's full-screen switch
     void* altEnterContext = nullptr;
+    XRectangle windowed = {}; // where the window was before full screen, when no window manager runs
 };
 
 // A ring of messages; full means the newest is refused, as Windows refuses to post past its limit.
