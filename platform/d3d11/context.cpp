@@ -1,6 +1,6 @@
 #include "context.h"
 
-#include "swap_chain.h"
+#include "presenter.h"
 #include "vk_result.h"
 
 #include <algorithm>
@@ -382,8 +382,8 @@ void Context::ClearRenderTargetView(ID3D11RenderTargetView* pRenderTargetView, c
         return;
     Texture2D* texture = Impl<RenderTargetView>(pRenderTargetView)->Target();
     // The clear overwrites the whole back buffer: the frame may be drawn in the window's own image.
-    if (texture->chain)
-        texture->chain->LendWindowImage();
+    if (texture->presenter)
+        texture->presenter->TryLend(texture);
     UseImage(cmd, texture->Image(), &texture->hazard, VK_PIPELINE_STAGE_2_CLEAR_BIT,
              VK_ACCESS_2_TRANSFER_WRITE_BIT, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, true);
     VkClearColorValue color;

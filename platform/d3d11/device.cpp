@@ -9,8 +9,6 @@
 #include "views.h"
 #include "vk_result.h"
 
-#include "../win32/x11_window.h"
-
 namespace {
 
 // The one feature level this layer offers: compute shaders with eight UAV slots in the pixel stage.
@@ -300,10 +298,7 @@ extern "C" HRESULT WINAPI D3D11CreateDeviceAndSwapChain(
     hr = d3d11::SwapChain::Validate(*pSwapChainDesc);
     if (FAILED(hr))
         return hr;
-    d3d11::PresentTarget target;
-    if (!platform::X11WindowOf(pSwapChainDesc->OutputWindow, &target.display, &target.window))
-        return d3d11::Refuse("D3D11CreateDeviceAndSwapChain", "OutputWindow is not a window of this process",
-                             DXGI_ERROR_INVALID_CALL);
+    d3d11::PresentTarget target = {pSwapChainDesc->OutputWindow};
     Device* device;
     hr = Device::Create(&target, &device);
     if (FAILED(hr))

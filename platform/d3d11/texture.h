@@ -2,7 +2,7 @@
 // zeroed; staging usage is a host-visible buffer of tightly packed rows, which is all that copying
 // and mapping need. A swap chain's back buffer may keep its channels in the window's order (BGRA for
 // RGBA) so that Present is a plain copy; copies in and out reorder them. For a frame that begins by
-// clearing it whole, the swap chain may lend a back buffer the window's own image, which then stands
+// clearing it whole, the presenter may lend a back buffer the window's own image, which then stands
 // in for the texture's image until Present. No compressed or depth formats.
 #pragma once
 
@@ -12,7 +12,7 @@
 
 namespace d3d11 {
 
-class SwapChain;
+class Presenter;
 
 class Texture2D final : public DeviceChild<ID3D11Texture2D> {
   public:
@@ -41,8 +41,8 @@ class Texture2D final : public DeviceChild<ID3D11Texture2D> {
     bool Swapped() const { return swapped_; }
     Hazard hazard;
 
-    // The swap chain whose back buffer this is, or null.
-    SwapChain* chain = nullptr;
+    // The presenter of the swap chain whose back buffer this is, or null.
+    Presenter* presenter = nullptr;
     // Makes `image` (of this texture's size and format), seen through `view`, stand in for the
     // texture's own image, starting from `hazard`; the own image's hazard is kept for Reclaim.
     void Lend(VkImage image, VkImageView view, const Hazard& fresh);

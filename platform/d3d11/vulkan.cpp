@@ -1,8 +1,10 @@
 #include "vulkan.h"
 
-#include <testing.h>
+#include "vk_result.h"
 
-#include <vulkan/vulkan_xlib.h>
+#include "../win32/window_system.h"
+
+#include <testing.h>
 
 #include <atomic>
 #include <cstdio>
@@ -121,8 +123,13 @@ bool Usable(VkPhysicalDevice physical, VkSurfaceKHR surface, Candidate* out) {
         if ((families[i].queueFlags & needed) != needed)
             continue;
         VkBool32 present = VK_TRUE;
-        if (surface)
-            vkGetPhysicalDeviceSurfaceSupportKHR(physical, i, surface, &present);
+        const VkResult result =
+            surface ? vkGetPhysicalDeviceSurfaceSupportKHR(physical, i, surface, &present) : VK_SUCCESS;
+        // A family whose support cannot be learnt is passed over, as one that cannot present.
+        if (result != VK_SUCCESS) {
+            d3d11::Fail("vkGetPhysicalDeviceSurfaceSupportKHR", result);
+            present = VK_FALSE;
+        }
         if (!present)
             continue;
         out->physical = physical;
@@ -139,7 +146,7 @@ VkResult CreateInstance(d3d11::Vulkan* vk, bool present, const char** failedCall
     std::vector<const char*> extensions;
     if (present) {
         extensions.push_back(VK_KHR_SURFACE_EXTENSION_NAME);
-        extensions.push_back(VK_KHR_XLIB_SURFACE_EXTENSION_NAME);
+        extensions.push_back(platform::WindowSurfaceExtension());
     }
     if (validate)
         extensions.push_back(VK_EXT_DEBUG_UTILS_EXTENSION_NAME);
@@ -272,14 +279,8 @@ namespace d3d11 {
 VkResult CreateVulkan(Vulkan* vk, PresentTarget* target, const char** failedCall) {
     const bool present = target != nullptr;
     VkResult result = CreateInstance(vk, present, failedCall);
-    if (result == VK_SUCCESS && present) {
-        VkXlibSurfaceCreateInfoKHR info = {VK_STRUCTURE_TYPE_XLIB_SURFACE_CREATE_INFO_KHR};
-        info.dpy = target->display;
-        info.window = target->window;
-        result = vkCreateXlibSurfaceKHR(vk->instance, &info, nullptr, &target->surface);
-        if (result != VK_SUCCESS)
-            *failedCall = "vkCreateXlibSurfaceKHR";
-    }
+    if (result == VK_SUCCESS && present)
+        result = platform::CreateWindowSurface(target->window, vk->instance, &target->surface, failedCall);
     Candidate chosen;
     if (result == VK_SUCCESS)
         result = ChoosePhysicalDevice(vk, present ? target->surface : VK_NULL_HANDLE, &chosen, failedCall);

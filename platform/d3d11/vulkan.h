@@ -1,11 +1,11 @@
 // The Vulkan objects behind one Direct3D 11 device: instance (with the validation layer when
 // FXVIEW_VALIDATION=1 asks for it), the chosen physical device, the logical device and its one queue.
-// Creation only; recording, submission and presentation live in frames.h and swap_chain.h.
+// Creation only; recording and submission live in frames.h, presentation in presenter.h.
 #pragma once
 
-#include <vulkan/vulkan.h>
+#include <windows.h>
 
-#include <X11/Xlib.h>
+#include <vulkan/vulkan.h>
 
 namespace d3d11 {
 
@@ -26,8 +26,7 @@ struct Vulkan {
 
 // The window a swap chain will present to; a device made without one needs no present support.
 struct PresentTarget {
-    Display* display = nullptr;
-    Window window = 0;
+    HWND window = nullptr;
     VkSurfaceKHR surface = VK_NULL_HANDLE; // out: created on the new instance
 };
 

@@ -1,0 +1,410 @@
+#include "presenter.h"
+
+#include "device.h"
+#include "vk_result.h"
+
+#include "../win32/window_system.h"
+
+#include <algorithm>
+
+namespace {
+
+// The two-call enumeration of Vulkan: `query(&count, data)`. Entries added between the two calls
+// (VK_INCOMPLETE) are left out; those read are kept.
+template <typename T, typename Query> VkResult Enumerate(Query query, std::vector<T>* out) {
+    uint32_t count = 0;
+    VkResult result = query(&count, nullptr);
+    if (result != VK_SUCCESS)
+        return result;
+    out->resize(count);
+    result = query(&count, out->data());
+    out->resize(count);
+    return result == VK_INCOMPLETE ? VK_SUCCESS : result;
+}
+
+// The stages that may touch a lent swapchain image first, which wait for its acquisition.
+constexpr VkPipelineStageFlags2 kLentImageStages =
+    VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT | VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
+
+// Every use the back buffer's own image takes, which an image lent to it must take too.
+constexpr VkImageUsageFlags kLendableUsage =
+    VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT;
+
+uint32_t PickImageCount(const VkSurfaceCapabilitiesKHR& caps) {
+    return caps.maxImageCount ? std::min(caps.minImageCount + 1, caps.maxImageCount) : caps.minImageCount + 1;
+}
+
+// Opaque when the window takes it, else the lowest mode it takes.
+VkCompositeAlphaFlagBitsKHR PickCompositeAlpha(const VkSurfaceCapabilitiesKHR& caps) {
+    if (caps.supportedCompositeAlpha & VK_COMPOSITE_ALPHA_OPAQUE_BIT_KHR)
+        return VK_COMPOSITE_ALPHA_OPAQUE_BIT_KHR;
+    return static_cast<VkCompositeAlphaFlagBitsKHR>(caps.supportedCompositeAlpha &
+                                                    -caps.supportedCompositeAlpha);
+}
+
+} // namespace
+
+namespace d3d11 {
+
+Presenter::Presenter(Device* device, HWND window, VkSurfaceKHR surface)
+    : device_(device), window_(window), surface_(surface) {}
+
+Presenter::~Presenter() {
+    // The queue is waited on only once every frame has finished, when nothing but presents can be
+    // left in it.
+    if (device_->frames.Finish() == VK_SUCCESS && vkQueueWaitIdle(device_->vk.queue) == VK_SUCCESS) {
+        DestroySwapchain(swapchain_);
+        if (surface_)
+            vkDestroySurfaceKHR(device_->vk.instance, surface_, nullptr);
+    }
+}
+
+HRESULT Presenter::QuerySurface() {
+    const Vulkan& vk = device_->vk;
+    VkResult result = Enumerate<VkSurfaceFormatKHR>(
+        [&](uint32_t* count, VkSurfaceFormatKHR* data) {
+            return vkGetPhysicalDeviceSurfaceFormatsKHR(vk.physical, surface_, count, data);
+        },
+        &formats_);
+    return result == VK_SUCCESS ? S_OK : device_->Failed("vkGetPhysicalDeviceSurfaceFormatsKHR", result);
+}
+
+VkFormat Presenter::PickBackBufferStorage(VkFormat wanted) const {
+    const VkFormat swapped = wanted == VK_FORMAT_R8G8B8A8_UNORM   ? VK_FORMAT_B8G8R8A8_UNORM
+                             : wanted == VK_FORMAT_B8G8R8A8_UNORM ? VK_FORMAT_R8G8B8A8_UNORM
+                                                                  : wanted;
+    bool offersSwapped = false;
+    for (const VkSurfaceFormatKHR& format : formats_) {
+        if (format.format == wanted)
+            return wanted;
+        offersSwapped = offersSwapped || format.format == swapped;
+    }
+    return offersSwapped ? swapped : wanted;
+}
+
+// The back buffer's own format when the window takes it (a plain copy), else a UNORM format a blit
+// converts to; never sRGB, which would re-encode the program's colours.
+VkSurfaceFormatKHR Presenter::PickFormat(VkFormat backBuffer) const {
+    const VkFormat order[3] = {backBuffer, VK_FORMAT_B8G8R8A8_UNORM, VK_FORMAT_R8G8B8A8_UNORM};
+    for (VkFormat wanted : order) {
+        for (const VkSurfaceFormatKHR& format : formats_) {
+            if (format.format == wanted)
+                return format;
+        }
+    }
+    return formats_.empty() ? VkSurfaceFormatKHR{VK_FORMAT_UNDEFINED, VK_COLOR_SPACE_SRGB_NONLINEAR_KHR}
+                            : formats_[0];
+}
+
+// Vsync off: immediate, else mailbox, else FIFO (always there). Vsync on: FIFO.
+VkResult Presenter::PickPresentMode(bool immediate, VkPresentModeKHR* mode) const {
+    *mode = VK_PRESENT_MODE_FIFO_KHR;
+    if (!immediate)
+        return VK_SUCCESS;
+    std::vector<VkPresentModeKHR> modes;
+    const VkResult result = Enumerate<VkPresentModeKHR>(
+        [&](uint32_t* count, VkPresentModeKHR* data) {
+            return vkGetPhysicalDeviceSurfacePresentModesKHR(device_->vk.physical, surface_, count, data);
+        },
+        &modes);
+    for (VkPresentModeKHR wanted : {VK_PRESENT_MODE_IMMEDIATE_KHR, VK_PRESENT_MODE_MAILBOX_KHR}) {
+        if (std::find(modes.begin(), modes.end(), wanted) != modes.end()) {
+            *mode = wanted;
+            break;
+        }
+    }
+    return result;
+}
+
+VkExtent2D Presenter::PickExtent(const VkSurfaceCapabilitiesKHR& caps) const {
+    if (caps.currentExtent.width != UINT32_MAX)
+        return caps.currentExtent;
+    UINT width = 0, height = 0;
+    platform::ClientSizeOf(window_, &width, &height);
+    return {std::clamp(width, caps.minImageExtent.width, caps.maxImageExtent.width),
+            std::clamp(height, caps.minImageExtent.height, caps.maxImageExtent.height)};
+}
+
+VkResult Presenter::Recreate(const Texture2D& backBuffer, bool immediate, const char** failedCall) {
+    const Vulkan& vk = device_->vk;
+    VkSurfaceCapabilitiesKHR caps;
+    *failedCall = "vkGetPhysicalDeviceSurfaceCapabilitiesKHR";
+    VkResult result = vkGetPhysicalDeviceSurfaceCapabilitiesKHR(vk.physical, surface_, &caps);
+    if (result != VK_SUCCESS)
+        return result;
+    const VkExtent2D extent = PickExtent(caps);
+    if (extent.width == 0 || extent.height == 0)
+        return VK_NOT_READY;
+    VkSwapchainCreateInfoKHR info = {VK_STRUCTURE_TYPE_SWAPCHAIN_CREATE_INFO_KHR};
+    *failedCall = "vkGetPhysicalDeviceSurfacePresentModesKHR";
+    result = PickPresentMode(immediate, &info.presentMode);
+    if (result != VK_SUCCESS)
+        return result;
+    *failedCall = "vkCreateSwapchainKHR";
+    if (!(caps.supportedUsageFlags & VK_IMAGE_USAGE_TRANSFER_DST_BIT))
+        return VK_ERROR_FORMAT_NOT_SUPPORTED;
+    result = DrainOldSwapchain(failedCall);
+    if (result != VK_SUCCESS)
+        return result;
+    const VkSurfaceFormatKHR format = PickFormat(backBuffer.Format());
+    const bool lend =
+        (caps.supportedUsageFlags & kLendableUsage) == kLendableUsage && format.format == backBuffer.Format();
+    info.surface = surface_;
+    info.minImageCount = PickImageCount(caps);
+    info.imageFormat = format.format;
+    info.imageColorSpace = format.colorSpace;
+    info.imageExtent = extent;
+    info.imageArrayLayers = 1;
+    info.imageUsage = lend ? kLendableUsage : VkImageUsageFlags{VK_IMAGE_USAGE_TRANSFER_DST_BIT};
+    info.imageSharingMode = VK_SHARING_MODE_EXCLUSIVE;
+    info.preTransform = caps.currentTransform;
+    info.compositeAlpha = PickCompositeAlpha(caps);
+    info.clipped = VK_TRUE;
+    info.oldSwapchain = swapchain_;
+    VkSwapchainKHR created;
+    *failedCall = "vkCreateSwapchainKHR";
+    result = vkCreateSwapchainKHR(vk.device, &info, nullptr, &created);
+    DestroySwapchain(swapchain_);
+    swapchain_ = result == VK_SUCCESS ? created : VK_NULL_HANDLE;
+    if (result == VK_SUCCESS)
+        result = CreateImageObjects(format.format, lend, failedCall);
+    format_ = format.format;
+    extent_ = extent;
+    immediate_ = immediate;
+    outOfDate_ = result != VK_SUCCESS;
+    return result;
+}
+
+VkResult Presenter::DrainOldSwapchain(const char** failedCall) {
+    if (!swapchain_)
+        return VK_SUCCESS;
+    *failedCall = "vkWaitForFences";
+    VkResult result = device_->frames.Finish();
+    if (result != VK_SUCCESS)
+        return result;
+    *failedCall = "vkQueueWaitIdle";
+    return vkQueueWaitIdle(device_->vk.queue);
+}
+
+VkResult Presenter::CreateImageObjects(VkFormat format, bool lend, const char** failedCall) {
+    VkDevice device = device_->vk.device;
+    *failedCall = "vkGetSwapchainImagesKHR";
+    VkResult result = Enumerate<VkImage>(
+        [&](uint32_t* count, VkImage* data) {
+            return vkGetSwapchainImagesKHR(device, swapchain_, count, data);
+        },
+        &images_);
+    const size_t count = images_.size();
+    rendered_.assign(count, VK_NULL_HANDLE);
+    for (size_t i = 0; i < count && result == VK_SUCCESS; ++i) {
+        VkSemaphoreCreateInfo semaphoreInfo = {VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO};
+        *failedCall = "vkCreateSemaphore";
+        result = vkCreateSemaphore(device, &semaphoreInfo, nullptr, &rendered_[i]);
+    }
+    if (lend)
+        views_.assign(count, VK_NULL_HANDLE);
+    for (size_t i = 0; i < count && lend && result == VK_SUCCESS; ++i) {
+        VkImageViewCreateInfo viewInfo = {VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO};
+        viewInfo.image = images_[i];
+        viewInfo.viewType = VK_IMAGE_VIEW_TYPE_2D;
+        viewInfo.format = format;
+        viewInfo.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+        *failedCall = "vkCreateImageView";
+        result = vkCreateImageView(device, &viewInfo, nullptr, &views_[i]);
+    }
+    return result;
+}
+
+void Presenter::DestroySwapchain(VkSwapchainKHR swapchain) {
+    VkDevice device = device_->vk.device;
+    for (VkSemaphore semaphore : rendered_)
+        vkDestroySemaphore(device, semaphore, nullptr);
+    rendered_.clear();
+    for (VkImageView view : views_)
+        vkDestroyImageView(device, view, nullptr);
+    views_.clear();
+    images_.clear();
+    if (swapchain)
+        vkDestroySwapchainKHR(device, swapchain, nullptr);
+}
+
+VkResult Presenter::Acquire(uint32_t* index) {
+    VkResult result = vkAcquireNextImageKHR(device_->vk.device, swapchain_, FrameRing::kFrameTimeoutNs,
+                                            device_->frames.AcquireSemaphore(), VK_NULL_HANDLE, index);
+    if (result == VK_TIMEOUT)
+        return VK_NOT_READY;
+    if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_ERROR_SURFACE_LOST_KHR) {
+        outOfDate_ = true;
+        return VK_NOT_READY;
+    }
+    if (result == VK_SUBOPTIMAL_KHR) {
+        outOfDate_ = true;
+        return VK_SUCCESS;
+    }
+    return result;
+}
+
+void Presenter::TryLend(Texture2D* backBuffer) {
+    if (lent_ != kNoneLent || views_.empty() || outOfDate_ || FAILED(device_->Removed()))
+        return;
+    const D3D11_TEXTURE2D_DESC& size = backBuffer->Desc();
+    UINT width = 0, height = 0;
+    platform::ClientSizeOf(window_, &width, &height);
+    if (width != extent_.width || height != extent_.height || size.Width != extent_.width ||
+        size.Height != extent_.height)
+        return;
+    uint32_t index = 0;
+    VkResult result = Acquire(&index);
+    // Without an image the frame is drawn into the back buffer's own image, and Present copies it.
+    if (result != VK_SUCCESS) {
+        if (result != VK_NOT_READY)
+            device_->Failed("vkAcquireNextImageKHR", result);
+        return;
+    }
+    device_->frames.WaitBeforeNextSubmit(device_->frames.AcquireSemaphore(), kLentImageStages);
+    // The image's earlier contents are not kept; its first use waits for the acquisition.
+    Hazard fresh;
+    fresh.writeStages = kLentImageStages;
+    backBuffer->Lend(images_[index], views_[index], fresh);
+    lent_ = index;
+}
+
+HRESULT Presenter::Present(Texture2D* backBuffer, bool immediate) {
+    // A lent image is shown whatever the window has become since: it must go back to the swapchain.
+    if (lent_ != kNoneLent) {
+        if (immediate != immediate_)
+            outOfDate_ = true;
+        return PresentLent(backBuffer);
+    }
+    return PresentCopy(backBuffer, immediate);
+}
+
+HRESULT Presenter::PresentCopy(Texture2D* backBuffer, bool immediate) {
+    UINT width = 0, height = 0;
+    platform::ClientSizeOf(window_, &width, &height);
+    // A minimised window shows nothing; the frame's work still runs, so that nothing piles up.
+    if (width == 0 || height == 0)
+        return SubmitWithoutPresent();
+    if (outOfDate_ || immediate != immediate_ || width != extent_.width || height != extent_.height) {
+        const char* failedCall = nullptr;
+        VkResult result = Recreate(*backBuffer, immediate, &failedCall);
+        if (result == VK_NOT_READY)
+            return SubmitWithoutPresent();
+        if (result != VK_SUCCESS) {
+            HRESULT hr = device_->Failed(failedCall, result);
+            return hr == DXGI_ERROR_DEVICE_REMOVED ? hr : SubmitWithoutPresent();
+        }
+    }
+    uint32_t index = 0;
+    VkResult result = Acquire(&index);
+    // No image came back in time, or the window changed: this frame's work runs unseen.
+    if (result == VK_NOT_READY)
+        return SubmitWithoutPresent();
+    if (result != VK_SUCCESS)
+        return device_->Failed("vkAcquireNextImageKHR", result);
+    VkCommandBuffer cmd;
+    result = device_->frames.Commands(&cmd);
+    if (result != VK_SUCCESS)
+        return device_->Failed("vkBeginCommandBuffer", result);
+    RecordBlit(cmd, backBuffer, index);
+    return SubmitAndPresent(index, device_->frames.AcquireSemaphore(), VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT);
+}
+
+void Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t index) {
+    UseImage(cmd, source->Image(), &source->hazard, VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT,
+             VK_ACCESS_2_TRANSFER_READ_BIT, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL);
+    // The swapchain image is overwritten whole: its old contents are not kept.
+    VkImageMemoryBarrier2 toCopy = {VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER_2};
+    toCopy.srcStageMask = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
+    toCopy.dstStageMask = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
+    toCopy.dstAccessMask = VK_ACCESS_2_TRANSFER_WRITE_BIT;
+    toCopy.oldLayout = VK_IMAGE_LAYOUT_UNDEFINED;
+    toCopy.newLayout = VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL;
+    toCopy.srcQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
+    toCopy.dstQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
+    toCopy.image = images_[index];
+    toCopy.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+    VkDependencyInfo dependency = {VK_STRUCTURE_TYPE_DEPENDENCY_INFO};
+    dependency.imageMemoryBarrierCount = 1;
+    dependency.pImageMemoryBarriers = &toCopy;
+    vkCmdPipelineBarrier2(cmd, &dependency);
+
+    const UINT width = source->Desc().Width;
+    const UINT height = source->Desc().Height;
+    const VkImageSubresourceLayers layers = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+    if (format_ == source->Format() && extent_.width == width && extent_.height == height) {
+        VkImageCopy region = {layers, {0, 0, 0}, layers, {0, 0, 0}, {width, height, 1}};
+        vkCmdCopyImage(cmd, source->Image(), VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, images_[index],
+                       VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &region);
+    } else {
+        VkImageBlit region = {};
+        region.srcSubresource = layers;
+        region.srcOffsets[1] = {static_cast<int32_t>(width), static_cast<int32_t>(height), 1};
+        region.dstSubresource = layers;
+        region.dstOffsets[1] = {static_cast<int32_t>(extent_.width), static_cast<int32_t>(extent_.height), 1};
+        vkCmdBlitImage(cmd, source->Image(), VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, images_[index],
+                       VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &region, VK_FILTER_LINEAR);
+    }
+
+    VkImageMemoryBarrier2 toPresent = toCopy;
+    toPresent.srcStageMask = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
+    toPresent.srcAccessMask = VK_ACCESS_2_TRANSFER_WRITE_BIT;
+    toPresent.dstStageMask = VK_PIPELINE_STAGE_2_NONE;
+    toPresent.dstAccessMask = VK_ACCESS_2_NONE;
+    toPresent.oldLayout = VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL;
+    toPresent.newLayout = VK_IMAGE_LAYOUT_PRESENT_SRC_KHR;
+    dependency.pImageMemoryBarriers = &toPresent;
+    vkCmdPipelineBarrier2(cmd, &dependency);
+}
+
+HRESULT Presenter::PresentLent(Texture2D* backBuffer) {
+    const uint32_t index = lent_;
+    lent_ = kNoneLent;
+    VkCommandBuffer cmd;
+    VkResult result = device_->frames.Commands(&cmd);
+    if (result == VK_SUCCESS)
+        UseImage(cmd, backBuffer->Image(), &backBuffer->hazard, VK_PIPELINE_STAGE_2_NONE, VK_ACCESS_2_NONE,
+                 VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
+    backBuffer->Reclaim();
+    if (result != VK_SUCCESS)
+        return device_->Failed("vkBeginCommandBuffer", result);
+    return SubmitAndPresent(index, VK_NULL_HANDLE, VK_PIPELINE_STAGE_2_NONE);
+}
+
+HRESULT Presenter::SubmitWithoutPresent() {
+    FrameRing& frames = device_->frames;
+    VkResult result = frames.Submit(VK_NULL_HANDLE, VK_PIPELINE_STAGE_2_NONE, VK_NULL_HANDLE);
+    if (result == VK_SUCCESS)
+        result = frames.Advance();
+    return result == VK_SUCCESS ? DXGI_STATUS_OCCLUDED : device_->Failed("vkQueueSubmit2", result);
+}
+
+HRESULT Presenter::SubmitAndPresent(uint32_t index, VkSemaphore acquired, VkPipelineStageFlags2 stages) {
+    FrameRing& frames = device_->frames;
+    VkResult result = frames.Submit(acquired, stages, rendered_[index]);
+    // A software device's presentation waits for the frame on the CPU, without a bound: wait here
+    // first, with one, so that a frame that never ends removes the device instead of hanging.
+    if (result == VK_SUCCESS && device_->vk.properties.deviceType == VK_PHYSICAL_DEVICE_TYPE_CPU)
+        result = frames.WaitSubmitted();
+    if (result != VK_SUCCESS)
+        return device_->Failed("vkQueueSubmit2", result);
+
+    VkPresentInfoKHR present = {VK_STRUCTURE_TYPE_PRESENT_INFO_KHR};
+    present.waitSemaphoreCount = 1;
+    present.pWaitSemaphores = &rendered_[index];
+    present.swapchainCount = 1;
+    present.pSwapchains = &swapchain_;
+    present.pImageIndices = &index;
+    result = vkQueuePresentKHR(device_->vk.queue, &present);
+    if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_SUBOPTIMAL_KHR)
+        outOfDate_ = true;
+    else if (result != VK_SUCCESS &&
+             device_->Failed("vkQueuePresentKHR", result) == DXGI_ERROR_DEVICE_REMOVED)
+        return DXGI_ERROR_DEVICE_REMOVED;
+    result = frames.Advance();
+    if (result != VK_SUCCESS)
+        return device_->Failed("vkWaitForFences", result);
+    return S_OK;
+}
+
+} // namespace d3d11
