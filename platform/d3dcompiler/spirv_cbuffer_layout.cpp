@@ -145,29 +145,36 @@ class Packer {
         }
     }
 
-    // Windows' offsets of the members of structure `id`; a member that is not where glslang's rule
-    // would put it was placed with packoffset and stays.
+    // Windows' offsets of the members of structure `id`. A structure with a member that is not where
+    // glslang's rule would put it was placed with packoffset, and all its members stay.
     void Layout(uint32_t id) {
         if (windowsSizes_.count(id))
             return;
         windowsSizes_[id] = glslangSizes_[id] = 0;
         const SpirvInstruction* t = Type(id);
-        uint32_t windowsEnd = 0, glslangEnd = 0;
+        std::vector<uint32_t> types, given;
+        std::vector<bool> rowMajor;
         for (uint32_t member = 0; t && member + 2 < t->words.size(); ++member) {
-            const uint32_t type = t->words[member + 2];
-            const bool rowMajor = rowMajor_.count({id, member}) != 0;
-            auto given = offsets_.find({id, member});
-            if (given == offsets_.end())
+            auto offset = offsets_.find({id, member});
+            if (offset == offsets_.end())
                 return;
-            const uint32_t windowsSize = Size(type, rowMajor, true),
-                           glslangSize = Size(type, rowMajor, false);
-            uint32_t offset = given->second;
-            if (member > 0 && offset == Place(glslangEnd, type, glslangSize))
-                offset = Place(windowsEnd, type, windowsSize);
-            packed_[{id, member}] = offset;
-            windowsEnd = offset + windowsSize;
-            glslangEnd = given->second + glslangSize;
-            t = Type(id);
+            types.push_back(t->words[member + 2]);
+            given.push_back(offset->second);
+            rowMajor.push_back(rowMajor_.count({id, member}) != 0);
+        }
+        bool placedByHand = false;
+        uint32_t glslangEnd = 0;
+        for (size_t m = 0; m < types.size(); ++m) {
+            const uint32_t size = Size(types[m], rowMajor[m], false);
+            placedByHand = placedByHand || (m > 0 && given[m] != Place(glslangEnd, types[m], size));
+            glslangEnd = given[m] + size;
+        }
+        uint32_t windowsEnd = 0;
+        for (size_t m = 0; m < types.size(); ++m) {
+            const uint32_t size = Size(types[m], rowMajor[m], true);
+            const uint32_t offset = placedByHand || m == 0 ? given[m] : Place(windowsEnd, types[m], size);
+            packed_[{id, static_cast<uint32_t>(m)}] = offset;
+            windowsEnd = offset + size;
         }
         windowsSizes_[id] = windowsEnd;
         glslangSizes_[id] = RoundUp(glslangEnd);

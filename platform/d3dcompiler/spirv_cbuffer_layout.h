@@ -2,7 +2,7 @@
 // 16-byte registers and start arrays, structures and matrices on one; but it counts an array, a
 // structure or a matrix as long as its last register, where Windows counts it only up to its last
 // element, so that a member after `float b[2]` starts 12 bytes earlier on Windows (`c` after `b[1]`
-// at offset 36, not 48). Members placed with packoffset keep their place.
+// at offset 36, not 48). A buffer whose members are placed with packoffset keeps their places.
 #pragma once
 
 #include <cstdint>
