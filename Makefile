@@ -93,5 +93,6 @@ soak:
 gallery: build
 	tests/with-xvfb.sh 1920x1080 python3 scripts/gallery.py $(BUILD)/fxview
 
+# Every build folder the targets above make; $(BUILD) too when it was named another.
 clean:
-	rm -rf build build-asan build-windows
+	rm -rf $(BUILD) build build-asan build-windows build-fuzz
