@@ -32,10 +32,10 @@ struct Server {
     std::mutex lock;
     int fd = -1;
     pid_t pid = 0;
-    pid_t owner = 0; // the process that started it; any other is a child forked from that one
+    pid_t owner = 0;             // the process that started it; any other is a child forked from that one
+    std::atomic<bool> use{true}; // tests turn it off to compile as without a server
 };
 Server gServer;
-std::atomic<bool> gUseServer{true};
 
 // Threads of this process, 0 when they cannot be counted.
 size_t CountThreads() {
@@ -58,19 +58,6 @@ void ForgetServerInChild() {
         close(gServer.fd);
     gServer.fd = -1;
     gServer.pid = 0;
-}
-
-bool Reap(pid_t pid, int* status) {
-    for (;;) {
-        if (waitpid(pid, status, 0) == pid)
-            return true;
-        if (errno != EINTR)
-            return false;
-    }
-}
-
-WireClock::time_point After(int ms) {
-    return WireClock::now() + std::chrono::milliseconds(ms);
 }
 
 // Reads the server's process id, its first message, which says it is ready.
@@ -103,11 +90,11 @@ bool AboveStandardDescriptors(int* fd) {
 bool Start(int* fd, pid_t* pid, std::string* failure) {
     int fds[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
-        *failure = std::string("socketpair: ") + std::strerror(errno);
+        *failure = ErrnoText("socketpair");
         return false;
     }
     if (!AboveStandardDescriptors(&fds[0]) || !AboveStandardDescriptors(&fds[1])) {
-        *failure = std::string("fcntl: ") + std::strerror(errno);
+        *failure = ErrnoText("fcntl");
         close(fds[0]);
         close(fds[1]);
         return false;
@@ -179,7 +166,7 @@ bool StartCompileServer() {
 }
 
 bool RunOnCompileServer(const FrontEndJob& job, int limitMs, IsolatedRun* run) {
-    if (!gUseServer || getpid() != gServer.owner)
+    if (!gServer.use || getpid() != gServer.owner)
         return false;
     std::lock_guard<std::mutex> guard(gServer.lock);
     if (gServer.fd < 0)
@@ -192,7 +179,7 @@ bool RunOnCompileServer(const FrontEndJob& job, int limitMs, IsolatedRun* run) {
     }
     const std::string directory = cwd;
     std::free(cwd);
-    const WireClock::time_point deadline = After(limitMs + kAnswerGraceMs);
+    const ProcessClock::time_point deadline = After(limitMs + kAnswerGraceMs);
     std::string answer;
     std::string failure;
     bool confused = false;
@@ -225,7 +212,7 @@ int CompileServerProcess() {
 }
 
 void UseCompileServer(bool use) {
-    platform::gUseServer = use;
+    platform::gServer.use = use;
 }
 
 } // namespace fxtest

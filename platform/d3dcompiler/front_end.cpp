@@ -124,7 +124,6 @@ bool ReadRecords(const std::vector<Record>& records, FrontEndResult* r) {
         switch (record.tag) {
         case kPreprocessStatus:
             ok = ok && ReadStatus(record.bytes, &r->preprocessStatus, &preprocessErrors);
-            r->preprocessed = ok;
             break;
         case kPreprocessMessages:
             r->preprocessMessages = record.bytes;
@@ -134,7 +133,6 @@ bool ReadRecords(const std::vector<Record>& records, FrontEndResult* r) {
             break;
         case kCompileStatus:
             ok = ok && ReadStatus(record.bytes, &r->compileStatus, &r->compileErrors);
-            r->compiled = ok;
             break;
         case kCompileMessages:
             r->compileMessages = record.bytes;
@@ -182,8 +180,8 @@ FrontEndResult RunFrontEnd(const FrontEndJob& job, int limitMs) {
     result.exitStatus = run.exitStatus;
     result.signal = run.signal;
     result.failure = std::move(run.failure);
-    result.malformed = !ReadRecords(run.records, &result);
-    result.finished = result.finished && !result.malformed;
+    const bool readable = ReadRecords(run.records, &result);
+    result.finished = result.finished && readable;
     return result;
 }
 

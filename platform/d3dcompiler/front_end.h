@@ -28,21 +28,18 @@ struct FrontEndJob {
 };
 
 struct FrontEndResult {
-    // How the child ended. `finished` is set only when it sent everything and exited with status 0;
-    // `malformed` when what it sent could not be read.
+    // How the child ended. `finished` is set only when it sent everything, all of it readable, and
+    // exited with status 0.
     ChildEnd end = ChildEnd::NotStarted;
     int exitStatus = 0;
     int signal = 0;
     std::string failure;
     bool finished = false;
-    bool malformed = false;
 
-    bool preprocessed = false; // the preprocessor's results below came back
     shaderc_compilation_status preprocessStatus = shaderc_compilation_status_success;
     std::string preprocessMessages;
     std::string preprocessedText; // only when the preprocessor succeeded
 
-    bool compiled = false; // the compiler's results below came back
     shaderc_compilation_status compileStatus = shaderc_compilation_status_success;
     size_t compileErrors = 0;
     std::string compileMessages;

@@ -1,11 +1,9 @@
 #include "isolation.h"
 
 #include "hooks.h"
+#include "process.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -20,71 +18,9 @@ namespace platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // A record on the pipe: the tag, the size, then the bytes, in the machine's own byte order.
 constexpr size_t kHeaderSize = sizeof(uint32_t) + sizeof(uint64_t);
 constexpr size_t kReadChunk = 64 * 1024;
-
-std::string ErrnoText(const char* call) {
-    return std::string(call) + ": " + std::strerror(errno);
-}
-
-// One end of the pipe, closed when it goes out of scope if it was not closed before.
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { Close(); }
-    int get() const { return fd_; }
-    void Close() {
-        if (fd_ < 0)
-            return;
-        // Linux releases the descriptor even when close reports an error, so it is never retried.
-        if (close(fd_) != 0)
-            LogFailure("close", std::strerror(errno));
-        fd_ = -1;
-    }
-
-  private:
-    int fd_;
-};
-
-bool Reap(pid_t pid, int* status) {
-    for (;;) {
-        if (waitpid(pid, status, 0) == pid)
-            return true;
-        if (errno != EINTR)
-            return false;
-    }
-}
-
-// A started child, killed and reaped when it goes out of scope unreaped (an exception while reading).
-class Child {
-  public:
-    explicit Child(pid_t pid) : pid_(pid) {}
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    ~Child() {
-        if (reaped_)
-            return;
-        int status;
-        if (kill(pid_, SIGKILL) != 0 || !Reap(pid_, &status))
-            LogFailure("waitpid", std::strerror(errno));
-    }
-    // Kills the child first when `stop` is set; false, with errno, when it cannot be reaped.
-    bool Wait(bool stop, int* status) {
-        if (stop && kill(pid_, SIGKILL) != 0)
-            return false;
-        reaped_ = Reap(pid_, status);
-        return reaped_;
-    }
-
-  private:
-    pid_t pid_;
-    bool reaped_ = false;
-};
 
 // The address space the child has at the fork, from /proc with calls that are safe after a fork; 0
 // when it cannot be read.
@@ -159,12 +95,12 @@ bool PrepareChild() {
 // Reads until the end of the pipe or the deadline; false when the deadline came first or reading
 // failed, with the reason in `failure` in the latter case. A deadline already past reads what is
 // in the pipe now. Activity on `callerFd` ends the read with kCallerLeft.
-bool ReadAll(int fd, int callerFd, Clock::time_point deadline, std::string* bytes, std::string* failure) {
+bool ReadAll(int fd, int callerFd, ProcessClock::time_point deadline, std::string* bytes,
+             std::string* failure) {
     for (;;) {
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        left = std::max<long long>(0, std::min<long long>(left, INT_MAX));
+        const int left = PollTimeout(deadline);
         pollfd p[2] = {{fd, POLLIN, 0}, {callerFd, POLLIN, 0}};
-        int ready = poll(p, callerFd < 0 ? 1 : 2, static_cast<int>(left));
+        int ready = poll(p, callerFd < 0 ? 1 : 2, left);
         if (ready < 0 && errno != EINTR) {
             *failure = ErrnoText("poll");
             return false;
@@ -243,7 +179,7 @@ IsolatedRun RunIsolated(const std::function<void(RecordWriter&)>& work, int limi
     }
     Fd readEnd(fds[0]);
     Fd writeEnd(fds[1]);
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+    const ProcessClock::time_point deadline = After(limitMs);
     pid_t pid = fork();
     if (pid < 0) {
         run.failure = ErrnoText("fork");
@@ -272,7 +208,7 @@ IsolatedRun RunIsolated(const std::function<void(RecordWriter&)>& work, int limi
         run.end = ChildEnd::Exited;
         run.exitStatus = WEXITSTATUS(status);
         // A child that ended of its own accord as the deadline came left the rest in the pipe.
-        if (!complete && !ReadAll(readEnd.get(), -1, Clock::now(), &bytes, &run.failure) &&
+        if (!complete && !ReadAll(readEnd.get(), -1, ProcessClock::now(), &bytes, &run.failure) &&
             !run.failure.empty())
             run.end = ChildEnd::Lost;
     }

@@ -1,8 +1,6 @@
 #include "wire.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
@@ -57,20 +55,11 @@ class Reader {
     bool ok_ = true;
 };
 
-std::string ErrnoText(const char* call) {
-    return std::string(call) + ": " + std::strerror(errno);
-}
-
 // Waits for `events` on `fd` until the deadline; false, with the reason, when it passes first.
-bool Await(int fd, short events, WireClock::time_point deadline, std::string* failure) {
+bool Await(int fd, short events, ProcessClock::time_point deadline, std::string* failure) {
     for (;;) {
-        int timeout = -1;
-        if (deadline != kNoDeadline) {
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - WireClock::now()).count();
-            timeout = static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
-        }
         pollfd p = {fd, events, 0};
-        int ready = poll(&p, 1, timeout);
+        int ready = poll(&p, 1, PollTimeout(deadline));
         if (ready > 0)
             return true;
         if (ready == 0) {
@@ -84,7 +73,7 @@ bool Await(int fd, short events, WireClock::time_point deadline, std::string* fa
     }
 }
 
-bool SendAll(int fd, const char* at, size_t size, WireClock::time_point deadline, std::string* failure) {
+bool SendAll(int fd, const char* at, size_t size, ProcessClock::time_point deadline, std::string* failure) {
     while (size > 0) {
         if (!Await(fd, POLLOUT, deadline, failure))
             return false;
@@ -102,7 +91,7 @@ bool SendAll(int fd, const char* at, size_t size, WireClock::time_point deadline
 }
 
 // `*got` counts what arrived, so that a close before the first byte can be told from one midway.
-bool ReceiveAll(int fd, char* at, size_t size, WireClock::time_point deadline, size_t* got,
+bool ReceiveAll(int fd, char* at, size_t size, ProcessClock::time_point deadline, size_t* got,
                 std::string* failure) {
     *got = 0;
     while (*got < size) {
@@ -197,13 +186,13 @@ bool DecodeRun(const std::string& bytes, IsolatedRun* run) {
     return r.AtEnd();
 }
 
-bool SendMessage(int fd, const std::string& bytes, WireClock::time_point deadline, std::string* failure) {
+bool SendMessage(int fd, const std::string& bytes, ProcessClock::time_point deadline, std::string* failure) {
     const uint64_t size = bytes.size();
     return SendAll(fd, reinterpret_cast<const char*>(&size), sizeof size, deadline, failure) &&
            SendAll(fd, bytes.data(), bytes.size(), deadline, failure);
 }
 
-bool ReceiveMessage(int fd, std::string* bytes, WireClock::time_point deadline, std::string* failure) {
+bool ReceiveMessage(int fd, std::string* bytes, ProcessClock::time_point deadline, std::string* failure) {
     uint64_t size;
     size_t got;
     if (!ReceiveAll(fd, reinterpret_cast<char*>(&size), sizeof size, deadline, &got, failure))

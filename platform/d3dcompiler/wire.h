@@ -5,8 +5,8 @@
 
 #include "front_end.h"
 #include "isolation.h"
+#include "process.h"
 
-#include <chrono>
 #include <string>
 
 namespace platform {
@@ -17,14 +17,10 @@ bool DecodeJob(const std::string& bytes, FrontEndJob* job, int* limitMs);
 std::string EncodeRun(const IsolatedRun& run);
 bool DecodeRun(const std::string& bytes, IsolatedRun* run);
 
-using WireClock = std::chrono::steady_clock;
-// No deadline: the server waits on its program for as long as the program lives.
-constexpr WireClock::time_point kNoDeadline = WireClock::time_point::max();
-
 // Each is false, with the reason in `failure` (kNoAnswer when the deadline passed), when the deadline
 // passes, a call fails or the other end closes; a close before a message starts leaves it empty.
 constexpr char kNoAnswer[] = "no answer in time";
-bool SendMessage(int fd, const std::string& bytes, WireClock::time_point deadline, std::string* failure);
-bool ReceiveMessage(int fd, std::string* bytes, WireClock::time_point deadline, std::string* failure);
+bool SendMessage(int fd, const std::string& bytes, ProcessClock::time_point deadline, std::string* failure);
+bool ReceiveMessage(int fd, std::string* bytes, ProcessClock::time_point deadline, std::string* failure);
 
 } // namespace platform
