@@ -8,7 +8,7 @@ namespace {
 
 // "FXSH" in the first four bytes, then the layout version.
 constexpr uint32_t kBlobMagic = 0x48535846;
-constexpr uint32_t kBlobVersion = 2;
+constexpr uint32_t kBlobVersion = 3;
 constexpr uint32_t kSpirvMagic = 0x07230203;
 
 // The layout, all fields little-endian 32-bit words, strings padded to a whole word:
@@ -16,6 +16,7 @@ constexpr uint32_t kSpirvMagic = 0x07230203;
 //   threadGroupSize[3],
 //   entry point length, entry point bytes,
 //   input count, per input: semantic index, location, semantic length, semantic bytes,
+//   resource count, per resource: register class, register, descriptor kind, binding word,
 //   SPIR-V word count, SPIR-V words.
 class Writer {
   public:
@@ -69,6 +70,14 @@ class Reader {
     bool ok_ = true;
 };
 
+// The resource's register lies in its class, and its binding word holds that register's binding.
+bool IsResource(const ShaderResource& r, const std::vector<uint32_t>& spirv) {
+    const uint32_t cls = static_cast<uint32_t>(r.registerClass);
+    return cls < kRegisterClassCount && r.reg < kRegisterCount[cls] &&
+           r.kind <= DescriptorKind::Unsupported && r.bindingWord < spirv.size() &&
+           spirv[r.bindingWord] == BindingOf(r.registerClass, r.reg);
+}
+
 bool IsStage(uint32_t stage) {
     switch (static_cast<ShaderStage>(stage)) {
     case ShaderStage::Vertex:
@@ -101,6 +110,13 @@ std::vector<uint8_t> EncodeShaderBlob(const ShaderInfo& info) {
         w.U32(input.semanticIndex);
         w.U32(input.location);
         w.String(input.semantic);
+    }
+    w.U32(static_cast<uint32_t>(info.resources.size()));
+    for (const ShaderResource& resource : info.resources) {
+        w.U32(static_cast<uint32_t>(resource.registerClass));
+        w.U32(resource.reg);
+        w.U32(static_cast<uint32_t>(resource.kind));
+        w.U32(resource.bindingWord);
     }
     w.U32(static_cast<uint32_t>(info.spirv.size()));
     w.Bytes(info.spirv.data(), info.spirv.size() * sizeof(uint32_t));
@@ -140,6 +156,17 @@ bool DecodeShaderBlob(const void* data, size_t size, ShaderInfo* info) {
             return false;
         out.inputs.push_back(std::move(input));
     }
+    uint32_t resourceCount = 0;
+    if (!r.U32(&resourceCount) || resourceCount > r.Left() / (4 * sizeof(uint32_t)))
+        return false;
+    out.resources.resize(resourceCount);
+    for (ShaderResource& resource : out.resources) {
+        uint32_t cls = 0, kind = 0;
+        if (!r.U32(&cls) || !r.U32(&resource.reg) || !r.U32(&kind) || !r.U32(&resource.bindingWord))
+            return false;
+        resource.registerClass = static_cast<RegisterClass>(cls);
+        resource.kind = static_cast<DescriptorKind>(kind);
+    }
     uint32_t words = 0;
     if (!r.U32(&words) || words == 0 || words != r.Left() / sizeof(uint32_t))
         return false;
@@ -147,6 +174,10 @@ bool DecodeShaderBlob(const void* data, size_t size, ShaderInfo* info) {
     if (!r.Bytes(out.spirv.data(), size_t(words) * sizeof(uint32_t)) || !r.AtEnd() ||
         out.spirv[0] != kSpirvMagic)
         return false;
+    for (const ShaderResource& resource : out.resources) {
+        if (!IsResource(resource, out.spirv))
+            return false;
+    }
     *info = std::move(out);
     return true;
 }

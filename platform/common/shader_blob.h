@@ -1,6 +1,7 @@
 // The layout of a compiled shader as D3DCompile2 hands it out and CreateXShader takes it back:
-// SPIR-V plus what the device needs without parsing it again (stage, entry point, vertex inputs,
-// used registers). Parsing checks every offset, so bytes that are not ours are refused, not read.
+// SPIR-V plus everything the device needs without parsing it again (stage, entry point, vertex inputs,
+// used registers, each resource's register and descriptor type, group size). Parsing checks every
+// offset, so bytes that are not ours are refused, not read.
 #pragma once
 
 #include "registers.h"
@@ -26,20 +27,45 @@ struct ShaderInput {
     uint32_t location = 0;
 };
 
+// The descriptor a resource takes, numbered as Vulkan's VkDescriptorType; Unsupported for a kind the
+// device refuses (an array of resources).
+enum class DescriptorKind : uint32_t {
+    Sampler = 0,
+    CombinedImageSampler = 1,
+    SampledImage = 2,
+    StorageImage = 3,
+    UniformTexelBuffer = 4,
+    StorageTexelBuffer = 5,
+    UniformBuffer = 6,
+    StorageBuffer = 7,
+    Unsupported = 8,
+};
+
+// A resource variable of the module: its register, its descriptor, and where its Binding decoration's
+// number lies in `spirv`, so that the device can move it into its stage's range without a parse.
+struct ShaderResource {
+    RegisterClass registerClass = RegisterClass::ConstantBuffer;
+    uint32_t reg = 0;
+    DescriptorKind kind = DescriptorKind::Unsupported;
+    uint32_t bindingWord = 0;
+};
+
 struct ShaderInfo {
     ShaderStage stage = ShaderStage::Vertex;
     std::string entryPoint;          // the SPIR-V entry point name
     std::vector<ShaderInput> inputs; // vertex stage only
     // Bit r of usedRegisters[c] is set when the module uses register r of class c.
     std::bitset<kMostRegisters> usedRegisters[kRegisterClassCount];
-    uint32_t threadGroupSize[3] = {}; // compute stage only
+    uint32_t threadGroupSize[3] = {};      // compute stage only
+    std::vector<ShaderResource> resources; // in the module's order, hidden counters included
     std::vector<uint32_t> spirv;
 };
 
 // Serialises `info` into the bytes of a code blob.
 std::vector<uint8_t> EncodeShaderBlob(const ShaderInfo& info);
 
-// Reads a code blob back; false when the bytes are not a blob made by EncodeShaderBlob.
+// Reads a code blob back; false when the bytes are not a blob made by EncodeShaderBlob, a resource's
+// register is outside its class, or its binding word does not hold that register's binding.
 bool DecodeShaderBlob(const void* data, size_t size, ShaderInfo* info);
 
 } // namespace platform

@@ -1,6 +1,6 @@
 // The four shader kinds: a VkShaderModule made from the SPIR-V of a blob that D3DCompile2 produced,
 // with each resource moved into its stage's binding range and its descriptor type read from the
-// module. Bytes that are not such a blob, or a blob of another stage, are refused.
+// blob, which lists them. Bytes that are not such a blob, or a blob of another stage, are refused.
 #pragma once
 
 #include "com.h"
@@ -28,7 +28,7 @@ using GeometryShader = Shader<ID3D11GeometryShader>;
 using PixelShader = Shader<ID3D11PixelShader>;
 using ComputeShader = Shader<ID3D11ComputeShader>;
 
-// Reads the blob's SPIR-V into `code` (stage, entry, inputs, bindings): E_INVALIDARG when the bytes
+// Reads the blob into `code` (stage, entry, inputs, bindings) and `spirv`: E_INVALIDARG when the bytes
 // are not a blob of `stage`. Shared with CreateInputLayout, which needs the vertex inputs only.
 HRESULT DecodeShader(const void* bytecode, SIZE_T length, platform::ShaderStage stage, ShaderCode* code,
                      std::vector<uint32_t>* spirv);

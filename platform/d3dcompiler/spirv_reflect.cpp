@@ -65,6 +65,7 @@ enum StorageClass : uint32_t {
 
 constexpr uint32_t kExecutionModeLocalSize = 17;
 constexpr uint32_t kImageSampledStorage = 2;
+constexpr uint32_t kDimBuffer = 5;
 // Direct3D 11's limit on a compute stage's groupshared memory.
 constexpr uint64_t kMaxGroupSharedBytes = 32768;
 
@@ -86,6 +87,7 @@ struct Decorations {
     bool hasBinding = false;
     uint32_t location = 0;
     uint32_t binding = 0;
+    uint32_t bindingWord = 0; // where the Binding number lies in the module handed on
     uint32_t set = 0;
     std::string semantic;
     std::set<uint32_t> nonWritableMembers;
@@ -98,6 +100,7 @@ struct Type {
     uint32_t storage = 0;     // pointers
     uint32_t sampled = 0;     // images
     uint32_t memberCount = 0; // structs
+    uint32_t dim = 0;         // images
 };
 
 struct Variable {
@@ -131,8 +134,9 @@ bool IsStrippedExtension(const std::string& name) {
     return false;
 }
 
-// Records one instruction; returns false when it is to be left out of the module handed on.
-bool Record(const uint32_t* ins, uint32_t count, Module* m) {
+// Notes what one instruction declares, which lands at word `keptAt` of the module handed on if kept;
+// returns false when it is to be left out.
+bool Note(const uint32_t* ins, uint32_t count, size_t keptAt, Module* m) {
     uint32_t opcode = ins[0] & 0xffff;
     switch (opcode) {
     case OpExtension:
@@ -166,7 +170,7 @@ bool Record(const uint32_t* ins, uint32_t count, Module* m) {
         return true;
     case OpTypeImage:
         if (count >= 9)
-            m->types[ins[1]] = {opcode, 0, 0, ins[7], 0};
+            m->types[ins[1]] = {opcode, 0, 0, ins[7], 0, ins[3]};
         return true;
     case OpTypeSampler:
         if (count >= 2)
@@ -220,6 +224,7 @@ bool Record(const uint32_t* ins, uint32_t count, Module* m) {
         case DecorationBinding:
             d.hasBinding = true;
             d.binding = operand;
+            d.bindingWord = static_cast<uint32_t>(keptAt + 3);
             break;
         case DecorationDescriptorSet:
             d.set = operand;
@@ -336,6 +341,58 @@ bool CollectResource(const Module& m, const Variable& v, ShaderInfo* info, std::
     return true;
 }
 
+// The descriptor Vulkan binds a resource variable with, by its storage class and type.
+DescriptorKind KindOf(const Module& m, const Variable& v) {
+    const Type* pointer = FindType(m, v.type);
+    const Type* type = pointer && pointer->opcode == OpTypePointer ? FindType(m, pointer->element) : nullptr;
+    if (!type || type->opcode == OpTypeArray || type->opcode == OpTypeRuntimeArray)
+        return DescriptorKind::Unsupported;
+    if (v.storage == StorageBuffer)
+        return DescriptorKind::StorageBuffer;
+    if (v.storage == StorageUniform && type->opcode == OpTypeStruct) {
+        auto d = m.decorations.find(pointer->element);
+        if (d != m.decorations.end() && d->second.bufferBlock)
+            return DescriptorKind::StorageBuffer;
+        if (d != m.decorations.end() && d->second.block)
+            return DescriptorKind::UniformBuffer;
+        return DescriptorKind::Unsupported;
+    }
+    if (v.storage != StorageUniformConstant)
+        return DescriptorKind::Unsupported;
+    switch (type->opcode) {
+    case OpTypeSampler:
+        return DescriptorKind::Sampler;
+    case OpTypeSampledImage:
+        return DescriptorKind::CombinedImageSampler;
+    case OpTypeImage: {
+        const bool storage = type->sampled == kImageSampledStorage;
+        if (type->dim == kDimBuffer)
+            return storage ? DescriptorKind::StorageTexelBuffer : DescriptorKind::UniformTexelBuffer;
+        return storage ? DescriptorKind::StorageImage : DescriptorKind::SampledImage;
+    }
+    }
+    return DescriptorKind::Unsupported;
+}
+
+// Every variable with a binding, hidden counters included, as the device binds it.
+bool ListResources(const Module& m, ShaderInfo* info, std::string* error) {
+    for (const Variable& v : m.variables) {
+        auto d = m.decorations.find(v.id);
+        if (d == m.decorations.end() || !d->second.hasBinding)
+            continue;
+        if (d->second.binding >= kBindingsPerStage) {
+            *error = "a binding outside the register table";
+            return false;
+        }
+        ShaderResource resource;
+        RegisterOf(d->second.binding, &resource.registerClass, &resource.reg);
+        resource.kind = KindOf(m, v);
+        resource.bindingWord = d->second.bindingWord;
+        info->resources.push_back(resource);
+    }
+    return true;
+}
+
 ShaderInput ToInput(const Decorations& d) {
     ShaderInput input;
     input.location = d.location;
@@ -366,7 +423,7 @@ bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, 
             *error = "the compiler produced a truncated SPIR-V module";
             return false;
         }
-        if (Record(&spirv[at], count, &m))
+        if (Note(&spirv[at], count, kept.size(), &m))
             kept.insert(kept.end(), spirv.begin() + at, spirv.begin() + at + count);
         at += count;
     }
@@ -411,7 +468,10 @@ bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, 
                  std::to_string(kMaxGroupSharedBytes) + " are allowed";
         return false;
     }
+    // Packing rewrites operands in place: the binding words noted above stay where they are.
     PackStructuredBuffers(&kept);
+    if (!ListResources(m, info, error))
+        return false;
     info->spirv = std::move(kept);
     return true;
 }

@@ -17,6 +17,9 @@ platform::ShaderInfo Sample() {
     info.usedRegisters[0] = 0x1;
     info.usedRegisters[1] = 0x8002;
     info.threadGroupSize[0] = 32;
+    // b9's binding number is word 3.
+    info.resources = {
+        {platform::RegisterClass::ConstantBuffer, 9, platform::DescriptorKind::UniformBuffer, 3}};
     info.spirv = {0x07230203, 0x00010300, 0, 9, 0};
     return info;
 }
@@ -36,6 +39,10 @@ TEST(ShaderBlob, DecodeReadsBackWhatEncodeWrote) {
     }
     EXPECT_EQ(0, std::memcmp(out.usedRegisters, in.usedRegisters, sizeof in.usedRegisters));
     EXPECT_EQ(0, std::memcmp(out.threadGroupSize, in.threadGroupSize, sizeof in.threadGroupSize));
+    ASSERT_EQ(out.resources.size(), 1u);
+    EXPECT_EQ(out.resources[0].reg, 9u);
+    EXPECT_EQ(out.resources[0].kind, platform::DescriptorKind::UniformBuffer);
+    EXPECT_EQ(out.resources[0].bindingWord, 3u);
     EXPECT_EQ(out.spirv, in.spirv);
 }
 
