@@ -13,26 +13,18 @@ constexpr UINT kKnownBindFlags = D3D11_BIND_VERTEX_BUFFER | D3D11_BIND_INDEX_BUF
 constexpr UINT kKnownMiscFlags =
     D3D11_RESOURCE_MISC_BUFFER_ALLOW_RAW_VIEWS | D3D11_RESOURCE_MISC_BUFFER_STRUCTURED;
 
-VkBufferUsageFlags ToVkBufferUsage(D3D11_BIND_FLAG flag) {
-    switch (flag) {
-    case D3D11_BIND_VERTEX_BUFFER:
-        return VK_BUFFER_USAGE_VERTEX_BUFFER_BIT;
-    case D3D11_BIND_INDEX_BUFFER:
-        return VK_BUFFER_USAGE_INDEX_BUFFER_BIT;
-    case D3D11_BIND_CONSTANT_BUFFER:
-        return VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT;
-    case D3D11_BIND_SHADER_RESOURCE:
-        return VK_BUFFER_USAGE_STORAGE_BUFFER_BIT;
-    case D3D11_BIND_UNORDERED_ACCESS:
-        return VK_BUFFER_USAGE_STORAGE_BUFFER_BIT;
-    case D3D11_BIND_STREAM_OUTPUT:
-        return 0;
-    case D3D11_BIND_RENDER_TARGET:
-        return 0;
-    case D3D11_BIND_DEPTH_STENCIL:
-        return 0;
-    }
-    return 0;
+// Only the bind flags Validate admits (kKnownBindFlags) reach here.
+VkBufferUsageFlags ToVkBufferUsage(UINT bindFlags) {
+    VkBufferUsageFlags usage = 0;
+    if (bindFlags & D3D11_BIND_VERTEX_BUFFER)
+        usage |= VK_BUFFER_USAGE_VERTEX_BUFFER_BIT;
+    if (bindFlags & D3D11_BIND_INDEX_BUFFER)
+        usage |= VK_BUFFER_USAGE_INDEX_BUFFER_BIT;
+    if (bindFlags & D3D11_BIND_CONSTANT_BUFFER)
+        usage |= VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT;
+    if (bindFlags & (D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS))
+        usage |= VK_BUFFER_USAGE_STORAGE_BUFFER_BIT;
+    return usage;
 }
 
 // The checks Direct3D 11 makes on a buffer description, plus what this layer does not implement.
@@ -104,11 +96,8 @@ HRESULT Buffer::Create(Device* device, const D3D11_BUFFER_DESC* desc, const D3D1
     *out = nullptr;
 
     const bool staging = desc->Usage == D3D11_USAGE_STAGING;
-    VkBufferUsageFlags usage = VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT;
-    for (UINT bit = 1; bit <= desc->BindFlags; bit <<= 1) {
-        if (desc->BindFlags & bit)
-            usage |= ToVkBufferUsage(static_cast<D3D11_BIND_FLAG>(bit));
-    }
+    const VkBufferUsageFlags usage = VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT |
+                                     ToVkBufferUsage(desc->BindFlags);
     // Rounded up so that whole-size fills and copies cover every byte.
     const VkDeviceSize size = (desc->ByteWidth + 3u) & ~3u;
 

@@ -89,7 +89,7 @@ HRESULT Context::QueryInterface(REFIID riid, void** ppvObject) {
     return Query(riid, ppvObject, {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11DeviceContext});
 }
 
-bool Context::Record(VkCommandBuffer* cmd) {
+bool Context::OpenCommands(VkCommandBuffer* cmd) {
     VkResult result = device_->frames.Commands(cmd);
     if (result != VK_SUCCESS) {
         device_->Failed("vkBeginCommandBuffer", result);
@@ -301,7 +301,7 @@ void Context::Draw(UINT VertexCount, UINT StartVertexLocation) {
         return;
     }
     VkCommandBuffer cmd;
-    if (!Record(&cmd))
+    if (!OpenCommands(&cmd))
         return;
 
     BindResources(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, *pipeline);
@@ -367,7 +367,7 @@ void Context::Dispatch(UINT ThreadGroupCountX, UINT ThreadGroupCountY, UINT Thre
         return;
     }
     VkCommandBuffer cmd;
-    if (!Record(&cmd))
+    if (!OpenCommands(&cmd))
         return;
     BindResources(cmd, VK_PIPELINE_BIND_POINT_COMPUTE, *pipeline);
     vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_COMPUTE, pipeline->pipeline);
@@ -378,7 +378,7 @@ void Context::ClearRenderTargetView(ID3D11RenderTargetView* pRenderTargetView, c
     if (!pRenderTargetView)
         return;
     VkCommandBuffer cmd;
-    if (!Record(&cmd))
+    if (!OpenCommands(&cmd))
         return;
     Texture2D* texture = Impl<RenderTargetView>(pRenderTargetView)->Target();
     // The clear overwrites the whole back buffer: the frame may be drawn in the window's own image.
@@ -404,7 +404,7 @@ void Context::UpdateSubresource(ID3D11Resource* pDstResource, UINT DstSubresourc
             return;
         const UINT begin = pDstBox ? pDstBox->left : 0;
         const UINT end = pDstBox ? pDstBox->right : d.ByteWidth;
-        if (begin >= end || end > d.ByteWidth || !Record(&cmd))
+        if (begin >= end || end > d.ByteWidth || !OpenCommands(&cmd))
             return;
         UseBuffer(cmd, buffer->Handle(), &buffer->hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT,
                   VK_ACCESS_2_TRANSFER_WRITE_BIT);
@@ -433,7 +433,7 @@ void Context::UpdateSubresource(ID3D11Resource* pDstResource, UINT DstSubresourc
     const D3D11_TEXTURE2D_DESC& d = texture->Desc();
     D3D11_BOX box = pDstBox ? *pDstBox : D3D11_BOX{0, 0, 0, d.Width, d.Height, 1};
     if (box.left >= box.right || box.top >= box.bottom || box.right > d.Width || box.bottom > d.Height ||
-        !Record(&cmd))
+        !OpenCommands(&cmd))
         return;
     const UINT texel = texture->RowPitch() / d.Width;
     const UINT rowBytes = (box.right - box.left) * texel;
@@ -473,7 +473,7 @@ void Context::CopyResource(ID3D11Resource* pDstResource, ID3D11Resource* pSrcRes
     Buffer* srcBuffer = AsBuffer(pSrcResource);
     if (dstBuffer && srcBuffer) {
         // Direct3D 11 copies only between resources of the same size.
-        if (dstBuffer->Desc().ByteWidth != srcBuffer->Desc().ByteWidth || !Record(&cmd))
+        if (dstBuffer->Desc().ByteWidth != srcBuffer->Desc().ByteWidth || !OpenCommands(&cmd))
             return;
         UseBuffer(cmd, srcBuffer->Handle(), &srcBuffer->hazard, VK_PIPELINE_STAGE_2_COPY_BIT,
                   VK_ACCESS_2_TRANSFER_READ_BIT);
@@ -486,7 +486,7 @@ void Context::CopyResource(ID3D11Resource* pDstResource, ID3D11Resource* pSrcRes
     Texture2D* dst = AsTexture2D(pDstResource);
     Texture2D* src = AsTexture2D(pSrcResource);
     if (!dst || !src || dst->Desc().Width != src->Desc().Width || dst->Desc().Height != src->Desc().Height ||
-        dst->Desc().Format != src->Desc().Format || !Record(&cmd))
+        dst->Desc().Format != src->Desc().Format || !OpenCommands(&cmd))
         return;
     // Blits as well as copies run in the transfer stages: a back buffer keeping its channels in the
     // window's order is copied through a blit that reorders them.
@@ -568,11 +568,7 @@ HRESULT Context::Map(ID3D11Resource* pResource, UINT Subresource, D3D11_MAP MapT
     case D3D11_MAP_READ_WRITE:
         needed = D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE;
         break;
-    case D3D11_MAP_WRITE_DISCARD:
-        return E_INVALIDARG; // dynamic resources only
-    case D3D11_MAP_WRITE_NO_OVERWRITE:
-        return E_INVALIDARG;
-    default:
+    default: // WRITE_DISCARD and WRITE_NO_OVERWRITE are for dynamic resources only
         return E_INVALIDARG;
     }
     if (usage != D3D11_USAGE_STAGING || (access & needed) != needed)
@@ -585,7 +581,7 @@ HRESULT Context::Map(ID3D11Resource* pResource, UINT Subresource, D3D11_MAP MapT
     VkBuffer handle = buffer ? buffer->Handle() : texture->StagingBuffer();
     Hazard* hazard = buffer ? &buffer->hazard : &texture->hazard;
     VkCommandBuffer cmd;
-    if (!Record(&cmd))
+    if (!OpenCommands(&cmd))
         return E_OUTOFMEMORY;
     UseBuffer(cmd, handle, hazard, VK_PIPELINE_STAGE_2_HOST_BIT,
               VK_ACCESS_2_HOST_READ_BIT | (needed & D3D11_CPU_ACCESS_WRITE ? VK_ACCESS_2_HOST_WRITE_BIT : 0));

@@ -76,7 +76,7 @@ class Context final : public DeviceChild<ID3D11DeviceContext> {
     void SetConstantBuffers(platform::ShaderStage stage, UINT start, UINT count,
                             ID3D11Buffer* const* buffers);
     // The current frame's command buffer; false, logged, when recording cannot begin.
-    bool Record(VkCommandBuffer* cmd);
+    bool OpenCommands(VkCommandBuffer* cmd);
     // Puts the barriers for, and pushes, every descriptor `pipeline` declares.
     void BindResources(VkCommandBuffer cmd, VkPipelineBindPoint bindPoint, const Pipeline& pipeline);
     bool VertexInputsCovered() const;

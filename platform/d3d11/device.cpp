@@ -52,8 +52,7 @@ HRESULT Device::Create(PresentTarget* target, Device** out) {
         return Fail(failedCall, result);
     }
     platform::CountLive("ID3D11Device", +1);
-    result = device->frames.Create(&device->vk);
-    failedCall = "vkCreateCommandPool";
+    result = device->frames.Create(&device->vk, &failedCall);
     if (result == VK_SUCCESS) {
         device->pipelines.Init(&device->vk, &device->frames);
         VkSamplerCreateInfo sampler = {VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO};

@@ -2,30 +2,38 @@
 
 namespace d3d11 {
 
-VkResult FrameRing::Create(const Vulkan* vk) {
+VkResult FrameRing::Create(const Vulkan* vk, const char** failedCall) {
     vk_ = vk;
     for (Frame& frame : frames_) {
         VkCommandPoolCreateInfo pool = {VK_STRUCTURE_TYPE_COMMAND_POOL_CREATE_INFO};
         pool.flags = VK_COMMAND_POOL_CREATE_TRANSIENT_BIT;
         pool.queueFamilyIndex = vk->queueFamily;
         VkResult result = vkCreateCommandPool(vk->device, &pool, nullptr, &frame.pool);
-        if (result != VK_SUCCESS)
+        if (result != VK_SUCCESS) {
+            *failedCall = "vkCreateCommandPool";
             return result;
+        }
         VkCommandBufferAllocateInfo alloc = {VK_STRUCTURE_TYPE_COMMAND_BUFFER_ALLOCATE_INFO};
         alloc.commandPool = frame.pool;
         alloc.level = VK_COMMAND_BUFFER_LEVEL_PRIMARY;
         alloc.commandBufferCount = 1;
         result = vkAllocateCommandBuffers(vk->device, &alloc, &frame.cmd);
-        if (result != VK_SUCCESS)
+        if (result != VK_SUCCESS) {
+            *failedCall = "vkAllocateCommandBuffers";
             return result;
+        }
         VkFenceCreateInfo fence = {VK_STRUCTURE_TYPE_FENCE_CREATE_INFO};
         result = vkCreateFence(vk->device, &fence, nullptr, &frame.fence);
-        if (result != VK_SUCCESS)
+        if (result != VK_SUCCESS) {
+            *failedCall = "vkCreateFence";
             return result;
+        }
         VkSemaphoreCreateInfo semaphore = {VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO};
         result = vkCreateSemaphore(vk->device, &semaphore, nullptr, &frame.acquired);
-        if (result != VK_SUCCESS)
+        if (result != VK_SUCCESS) {
+            *failedCall = "vkCreateSemaphore";
             return result;
+        }
         frame.garbage.reserve(64);
     }
     return VK_SUCCESS;

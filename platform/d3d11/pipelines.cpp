@@ -231,6 +231,10 @@ VkResult PipelineCache::Graphics(const GraphicsState& state, const Pipeline** ou
         result = vkCreateGraphicsPipelines(vk_->device, VK_NULL_HANDLE, 1, &info, nullptr,
                                            &entry->pipeline.pipeline);
     }
+    return Keep(std::move(entry), result, out);
+}
+
+VkResult PipelineCache::Keep(std::unique_ptr<Entry> entry, VkResult result, const Pipeline** out) {
     if (result != VK_SUCCESS) {
         vkDestroyPipelineLayout(vk_->device, entry->pipeline.layout, nullptr);
         vkDestroyDescriptorSetLayout(vk_->device, entry->pipeline.setLayout, nullptr);
@@ -266,15 +270,7 @@ VkResult PipelineCache::Compute(const ShaderCode& cs, const Pipeline** out) {
         result = vkCreateComputePipelines(vk_->device, VK_NULL_HANDLE, 1, &info, nullptr,
                                           &entry->pipeline.pipeline);
     }
-    if (result != VK_SUCCESS) {
-        vkDestroyPipelineLayout(vk_->device, entry->pipeline.layout, nullptr);
-        vkDestroyDescriptorSetLayout(vk_->device, entry->pipeline.setLayout, nullptr);
-        return result;
-    }
-    platform::CountLive("VkPipeline", +1);
-    entries_.push_back(std::move(entry));
-    *out = &entries_.back()->pipeline;
-    return VK_SUCCESS;
+    return Keep(std::move(entry), result, out);
 }
 
 } // namespace d3d11

@@ -105,6 +105,8 @@ class PipelineCache {
     };
 
     VkResult MakeLayout(const ShaderCode* const* stages, uint32_t stageCount, Pipeline* pipeline);
+    // Keeps a new entry whose pipeline was made with `result`, or frees its layouts when that failed.
+    VkResult Keep(std::unique_ptr<Entry> entry, VkResult result, const Pipeline** out);
     void Release(const Pipeline& pipeline);
 
     struct Code {

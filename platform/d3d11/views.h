@@ -53,7 +53,8 @@ class RenderTargetView final : public DeviceChild<ID3D11RenderTargetView> {
     VkImageView view_ = VK_NULL_HANDLE;
 };
 
-// The object behind a resource interface of this device, or null when it is not one of ours.
+// The buffer or texture behind a resource interface, told apart by the dimension it reports; null for
+// a null resource or one of the other kind. Only this layer makes ID3D11Resource objects here.
 Buffer* AsBuffer(ID3D11Resource* resource);
 Texture2D* AsTexture2D(ID3D11Resource* resource);
 

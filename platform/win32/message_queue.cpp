@@ -1,7 +1,7 @@
+#include "monotonic_clock.h"
 #include "state.h"
 
 #include <sys/syscall.h>
-#include <time.h>
 #include <unistd.h>
 
 namespace platform::win32 {
@@ -10,9 +10,7 @@ namespace {
 
 // Message times come from the clock directly: the program's own tick reads must stay its own.
 DWORD MessageTime() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<DWORD>(now.tv_sec * 1000ull + now.tv_nsec / 1000000);
+    return MonotonicMilliseconds();
 }
 
 bool Matches(const MSG& msg, HWND hwnd, UINT first, UINT last) {
@@ -32,7 +30,8 @@ bool Take(MessageRing& ring, MSG* out, HWND hwnd, UINT first, UINT last, bool re
         *out = ring.items[at];
         if (remove) {
             for (int j = i; j > 0; --j)
-                ring.items[(ring.head + j) % kQueueCapacity] = ring.items[(ring.head + j - 1) % kQueueCapacity];
+                ring.items[(ring.head + j) % kQueueCapacity] =
+                    ring.items[(ring.head + j - 1) % kQueueCapacity];
             ring.head = (ring.head + 1) % kQueueCapacity;
             --ring.count;
         }
@@ -56,20 +55,13 @@ bool MessageRing::Push(const MSG& msg) {
     return true;
 }
 
-bool MessageRing::Pop(MSG* msg) {
-    if (count == 0)
-        return false;
-    *msg = items[head];
-    head = (head + 1) % kQueueCapacity;
-    --count;
-    return true;
-}
-
 } // namespace platform::win32
 
 using namespace platform::win32;
 
-DWORD WINAPI GetCurrentThreadId(void) { return static_cast<DWORD>(syscall(SYS_gettid)); }
+DWORD WINAPI GetCurrentThreadId(void) {
+    return static_cast<DWORD>(syscall(SYS_gettid));
+}
 
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
     if (!lpMsg)

@@ -1,9 +1,8 @@
 #include "monitor_power.h"
+#include "monotonic_clock.h"
 #include "state.h"
 
 #include <X11/extensions/scrnsaver.h>
-
-#include <time.h>
 
 namespace platform::win32 {
 
@@ -12,12 +11,6 @@ namespace {
 // How long before the saver or the monitor power-down is due the window procedure is asked.
 constexpr long kWarningMs = 1500;
 constexpr DWORD kCheckEveryMs = 500;
-
-DWORD NowMs() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<DWORD>(now.tv_sec * 1000ull + now.tv_nsec / 1000000);
-}
 
 WindowRecord* ShownWindow() {
     for (WindowRecord& w : State().windows) {
@@ -43,7 +36,7 @@ void CheckScreenSaver() {
     Win32State& s = State();
     if (!s.display)
         return;
-    DWORD now = NowMs();
+    DWORD now = MonotonicMilliseconds();
     if (static_cast<int32_t>(now - s.nextSaverCheck) < 0)
         return;
     s.nextSaverCheck = now + kCheckEveryMs;
@@ -56,9 +49,8 @@ void CheckScreenSaver() {
     XScreenSaverInfo info = {};
     if (!XScreenSaverQueryInfo(s.display, DefaultRootWindow(s.display), &info))
         return;
-    bool saverDue = info.state == ScreenSaverOn ||
-                    (info.state == ScreenSaverOff && info.til_or_since > 0 &&
-                     static_cast<long>(info.til_or_since) < kWarningMs);
+    bool saverDue = info.state == ScreenSaverOn || (info.state == ScreenSaverOff && info.til_or_since > 0 &&
+                                                    static_cast<long>(info.til_or_since) < kWarningMs);
     if (saverDue && !Ask(w, SC_SCREENSAVE, 0)) {
         XForceScreenSaver(s.display, ScreenSaverReset);
         XFlush(s.display);

@@ -42,8 +42,6 @@ struct MessageRing {
     int count = 0;
 
     bool Push(const MSG& msg);
-    bool Pop(MSG* msg);
-    const MSG* Front() const { return count ? &items[head] : nullptr; }
 };
 
 struct KeyState {

@@ -1,8 +1,9 @@
+#include "monotonic_clock.h"
+
 #include <mmsystem.h>
 #include <testing.h>
 
 #include <atomic>
-#include <time.h>
 
 namespace {
 
@@ -25,10 +26,7 @@ DWORD WINAPI timeGetTime(void) {
     ++t.reads;
     if (t.injected)
         return t.next.fetch_add(t.step);
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    // Truncation to 32 bits is the wrap Windows has too, after about 49.7 days.
-    return static_cast<DWORD>(static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+    return platform::MonotonicMilliseconds();
 }
 
 namespace fxtest {
@@ -40,8 +38,12 @@ void SetTick(DWORD ms, DWORD stepPerRead) {
     t.injected = true;
 }
 
-void UseRealTick() { Tick().injected = false; }
+void UseRealTick() {
+    Tick().injected = false;
+}
 
-unsigned long TickReads() { return Tick().reads; }
+unsigned long TickReads() {
+    return Tick().reads;
+}
 
 } // namespace fxtest
