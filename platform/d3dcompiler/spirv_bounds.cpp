@@ -1,6 +1,7 @@
 #include "spirv_bounds.h"
 
 #include <cstring>
+#include <spirv/unified1/spirv.hpp>
 #include <unordered_map>
 
 namespace platform {
@@ -10,25 +11,9 @@ namespace {
 constexpr size_t kHeaderWords = 5;
 constexpr size_t kBoundWord = 3;
 
-enum Op : uint32_t {
-    kOpExtInstImport = 11,
-    kOpExtInst = 12,
-    kOpMemoryModel = 14,
-    kOpTypeVoid = 19,
-    kOpTypeInt = 21,
-    kOpTypeRuntimeArray = 29,
-    kOpTypeStruct = 30,
-    kOpTypePointer = 32,
-    kOpConstant = 43,
-    kOpVariable = 59,
-    kOpAccessChain = 65,
-    kOpInBoundsAccessChain = 66,
-    kOpArrayLength = 68,
-};
-constexpr uint32_t kStorageUniformConstant = 0;
 constexpr uint32_t kGlslUMin = 38;
 
-uint32_t Instruction(Op op, uint32_t words) {
+uint32_t Instruction(spv::Op op, uint32_t words) {
     return (words << 16) | op;
 }
 
@@ -50,40 +35,40 @@ Module Scan(const std::vector<uint32_t>& spirv, size_t* firstType, size_t* memor
         const uint32_t* w = &spirv[at];
         const uint32_t count = w[0] >> 16;
         switch (w[0] & 0xFFFF) {
-        case kOpExtInstImport:
+        case spv::OpExtInstImport:
             if (count >= 3 && std::strncmp(reinterpret_cast<const char*>(&w[2]), "GLSL.std.450",
                                            (count - 2) * sizeof(uint32_t)) == 0)
                 m.glsl = w[1];
             break;
-        case kOpMemoryModel:
+        case spv::OpMemoryModel:
             *memoryModel = at;
             break;
-        case kOpTypeInt:
+        case spv::OpTypeInt:
             if (w[2] == 32 && w[3] == 0)
                 m.uint32 = w[1];
             break;
-        case kOpTypeRuntimeArray:
+        case spv::OpTypeRuntimeArray:
             m.runtimeArrays[w[1]] = true;
             break;
-        case kOpTypeStruct:
+        case spv::OpTypeStruct:
             m.structs[w[1]].assign(w + 2, w + count);
             break;
-        case kOpTypePointer:
+        case spv::OpTypePointer:
             m.pointers[w[1]] = {w[2], w[3]};
             break;
-        case kOpConstant:
+        case spv::OpConstant:
             m.constants[w[2]] = w[3];
             break;
-        case kOpVariable:
+        case spv::OpVariable:
             m.pointerTypes[w[2]] = w[1];
             break;
-        case kOpAccessChain:
-        case kOpInBoundsAccessChain:
+        case spv::OpAccessChain:
+        case spv::OpInBoundsAccessChain:
             m.pointerTypes[w[2]] = w[1];
             m.chains[w[2]] = w;
             break;
         }
-        if (*firstType == 0 && (w[0] & 0xFFFF) >= kOpTypeVoid && (w[0] & 0xFFFF) <= kOpConstant)
+        if (*firstType == 0 && (w[0] & 0xFFFF) >= spv::OpTypeVoid && (w[0] & 0xFFFF) <= spv::OpConstant)
             *firstType = at;
     }
     return m;
@@ -128,20 +113,20 @@ bool ClampBufferIndices(std::vector<uint32_t>* spirv, std::string* error) {
         const uint32_t count = w[0] >> 16;
         const uint32_t op = w[0] & 0xFFFF;
         if (at == memoryModel && !m.glsl) {
-            out.insert(out.end(), {Instruction(kOpExtInstImport, 6), glsl});
+            out.insert(out.end(), {Instruction(spv::OpExtInstImport, 6), glsl});
             const char name[16] = "GLSL.std.450";
             const uint32_t* words = reinterpret_cast<const uint32_t*>(name);
             out.insert(out.end(), words, words + 4);
         }
         if (at == firstType && !m.uint32)
-            out.insert(out.end(), {Instruction(kOpTypeInt, 4), uint32, 32, 0});
-        if (op != kOpAccessChain && op != kOpInBoundsAccessChain) {
+            out.insert(out.end(), {Instruction(spv::OpTypeInt, 4), uint32, 32, 0});
+        if (op != spv::OpAccessChain && op != spv::OpInBoundsAccessChain) {
             out.insert(out.end(), w, w + count);
             continue;
         }
         std::vector<uint32_t> chain(w, w + count);
         auto type = m.pointers.find(m.pointerTypes.count(w[3]) ? m.pointerTypes[w[3]] : 0);
-        if (type == m.pointers.end() || type->second.first == kStorageUniformConstant) {
+        if (type == m.pointers.end() || type->second.first == spv::StorageClassUniformConstant) {
             out.insert(out.end(), w, w + count);
             continue;
         }
@@ -157,9 +142,9 @@ bool ClampBufferIndices(std::vector<uint32_t>* spirv, std::string* error) {
                 if (i == 5)
                     member = m.constants[w[4]];
                 const uint32_t length = bound++, clamped = bound++;
-                out.insert(out.end(), {Instruction(kOpArrayLength, 5), uint32, length, block, member});
+                out.insert(out.end(), {Instruction(spv::OpArrayLength, 5), uint32, length, block, member});
                 out.insert(out.end(),
-                           {Instruction(kOpExtInst, 7), uint32, clamped, glsl, kGlslUMin, w[i], length});
+                           {Instruction(spv::OpExtInst, 7), uint32, clamped, glsl, kGlslUMin, w[i], length});
                 chain[i] = clamped;
                 break;
             }

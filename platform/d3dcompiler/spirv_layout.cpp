@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <map>
 #include <set>
+#include <spirv/unified1/spirv.hpp>
 
 using std::size_t;
 
@@ -11,36 +12,7 @@ namespace platform {
 
 namespace {
 
-// The SPIR-V numbers this pass reads, from the SPIR-V specification.
 constexpr uint32_t kHeaderWords = 5;
-
-enum Op : uint32_t {
-    OpTypeBool = 20,
-    OpTypeInt = 21,
-    OpTypeFloat = 22,
-    OpTypeVector = 23,
-    OpTypeMatrix = 24,
-    OpTypeArray = 28,
-    OpTypeRuntimeArray = 29,
-    OpTypeStruct = 30,
-    OpTypePointer = 32,
-    OpConstant = 43,
-    OpVariable = 59,
-    OpDecorate = 71,
-    OpMemberDecorate = 72,
-};
-
-enum Decoration : uint32_t {
-    DecorationBlock = 2,
-    DecorationBufferBlock = 3,
-    DecorationRowMajor = 4,
-    DecorationArrayStride = 6,
-    DecorationMatrixStride = 7,
-    DecorationOffset = 35,
-};
-
-constexpr uint32_t kStorageUniform = 2;
-constexpr uint32_t kStorageBuffer = 12;
 
 struct Type {
     uint32_t opcode = 0;
@@ -61,14 +33,15 @@ class Packer {
         std::set<uint32_t> buffers, constants;
         for (const auto& [variable, pointer] : variables_) {
             auto type = types_.find(pointer);
-            if (type == types_.end() || type->second.opcode != OpTypePointer ||
+            if (type == types_.end() || type->second.opcode != spv::OpTypePointer ||
                 type->second.operands.size() < 2)
                 continue;
             const uint32_t storage = type->second.operands[0], block = type->second.operands[1];
             const bool bufferBlock = bufferBlocks_.count(block) != 0;
-            if (storage == kStorageBuffer || (storage == kStorageUniform && bufferBlock))
+            if (storage == spv::StorageClassStorageBuffer ||
+                (storage == spv::StorageClassUniform && bufferBlock))
                 Reach(block, &buffers);
-            else if (storage == kStorageUniform)
+            else if (storage == spv::StorageClassUniform)
                 Reach(block, &constants);
         }
         for (uint32_t id : buffers) {
@@ -99,15 +72,15 @@ class Packer {
             if (count == 0 || count > words_.size() - at)
                 return;
             const uint32_t* ins = &words_[at];
-            if (opcode >= OpTypeBool && opcode <= OpTypePointer && count >= 2)
+            if (opcode >= spv::OpTypeBool && opcode <= spv::OpTypePointer && count >= 2)
                 types_[ins[1]] = {opcode, std::vector<uint32_t>(ins + 2, ins + count)};
-            else if (opcode == OpConstant && count == 4)
+            else if (opcode == spv::OpConstant && count == 4)
                 constants_[ins[2]] = ins[3];
-            else if (opcode == OpVariable && count >= 4)
+            else if (opcode == spv::OpVariable && count >= 4)
                 variables_.push_back({ins[2], ins[1]});
-            else if (opcode == OpDecorate && count >= 3 && ins[2] == DecorationBufferBlock)
+            else if (opcode == spv::OpDecorate && count >= 3 && ins[2] == spv::DecorationBufferBlock)
                 bufferBlocks_.insert(ins[1]);
-            else if (opcode == OpMemberDecorate && count >= 4 && ins[3] == DecorationRowMajor)
+            else if (opcode == spv::OpMemberDecorate && count >= 4 && ins[3] == spv::DecorationRowMajor)
                 rowMajor_[{ins[1], ins[2]}] = true;
             at += count;
         }
@@ -119,10 +92,11 @@ class Packer {
         if (it == types_.end() || !out->insert(id).second)
             return;
         const Type& t = it->second;
-        if (t.opcode == OpTypeStruct) {
+        if (t.opcode == spv::OpTypeStruct) {
             for (uint32_t member : t.operands)
                 Reach(member, out);
-        } else if ((t.opcode == OpTypeArray || t.opcode == OpTypeRuntimeArray) && !t.operands.empty()) {
+        } else if ((t.opcode == spv::OpTypeArray || t.opcode == spv::OpTypeRuntimeArray) &&
+                   !t.operands.empty()) {
             Reach(t.operands[0], out);
         }
     }
@@ -138,32 +112,32 @@ class Packer {
         if (it != types_.end()) {
             const Type& t = it->second;
             switch (t.opcode) {
-            case OpTypeBool:
+            case spv::OpTypeBool:
                 l = {4, 4};
                 break;
-            case OpTypeInt:
-            case OpTypeFloat:
+            case spv::OpTypeInt:
+            case spv::OpTypeFloat:
                 l = {t.operands[0] / 8, t.operands[0] / 8};
                 break;
-            case OpTypeVector: {
+            case spv::OpTypeVector: {
                 const Layout c = Measure(t.operands[0]);
                 l = {c.size * t.operands[1], c.align};
                 break;
             }
-            case OpTypeMatrix: {
+            case spv::OpTypeMatrix: {
                 const Layout column = Measure(t.operands[0]);
                 l = {column.size * t.operands[1], column.align};
                 break;
             }
-            case OpTypeArray:
-            case OpTypeRuntimeArray: {
+            case spv::OpTypeArray:
+            case spv::OpTypeRuntimeArray: {
                 const Layout e = Measure(t.operands[0]);
                 strides_[id] = e.size;
-                const uint32_t length = t.opcode == OpTypeArray ? constants_[t.operands[1]] : 0;
+                const uint32_t length = t.opcode == spv::OpTypeArray ? constants_[t.operands[1]] : 0;
                 l = {e.size * length, e.align};
                 break;
             }
-            case OpTypeStruct: {
+            case spv::OpTypeStruct: {
                 uint32_t offset = 0;
                 for (uint32_t m = 0; m < t.operands.size(); ++m) {
                     const Layout member = Measure(t.operands[m]);
@@ -187,9 +161,9 @@ class Packer {
     void MatrixStride(uint32_t structId, uint32_t member, uint32_t type) {
         auto it = types_.find(type);
         while (it != types_.end() &&
-               (it->second.opcode == OpTypeArray || it->second.opcode == OpTypeRuntimeArray))
+               (it->second.opcode == spv::OpTypeArray || it->second.opcode == spv::OpTypeRuntimeArray))
             it = types_.find(it->second.operands[0]);
-        if (it == types_.end() || it->second.opcode != OpTypeMatrix)
+        if (it == types_.end() || it->second.opcode != spv::OpTypeMatrix)
             return;
         auto column = types_.find(it->second.operands[0]);
         if (column == types_.end() || column->second.operands.size() < 2)
@@ -206,14 +180,14 @@ class Packer {
             if (count == 0 || count > words_.size() - at)
                 return;
             uint32_t* ins = &words_[at];
-            if (opcode == OpDecorate && count == 4 && ins[2] == DecorationArrayStride &&
+            if (opcode == spv::OpDecorate && count == 4 && ins[2] == spv::DecorationArrayStride &&
                 packed_.count(ins[1]) && strides_.count(ins[1]))
                 ins[3] = strides_[ins[1]];
-            if (opcode == OpMemberDecorate && count == 5 && packed_.count(ins[1])) {
+            if (opcode == spv::OpMemberDecorate && count == 5 && packed_.count(ins[1])) {
                 const std::pair<uint32_t, uint32_t> key = {ins[1], ins[2]};
-                if (ins[3] == DecorationOffset && offsets_.count(key))
+                if (ins[3] == spv::DecorationOffset && offsets_.count(key))
                     ins[4] = offsets_[key];
-                else if (ins[3] == DecorationMatrixStride && matrixStrides_.count(key))
+                else if (ins[3] == spv::DecorationMatrixStride && matrixStrides_.count(key))
                     ins[4] = matrixStrides_[key];
             }
             at += count;

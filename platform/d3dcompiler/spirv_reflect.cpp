@@ -2,6 +2,8 @@
 
 #include "spirv_layout.h"
 
+#include <spirv/unified1/spirv.hpp>
+
 #include <array>
 #include <cctype>
 #include <cstdlib>
@@ -13,59 +15,9 @@ namespace platform {
 
 namespace {
 
-// The SPIR-V numbers this walker reads, from the SPIR-V and SPV_GOOGLE_* specifications.
-constexpr uint32_t kMagic = 0x07230203;
 constexpr uint32_t kHeaderWords = 5;
 
-enum Op : uint32_t {
-    OpExtension = 10,
-    OpTypeBool = 20,
-    OpTypeInt = 21,
-    OpTypeFloat = 22,
-    OpTypeVector = 23,
-    OpTypeMatrix = 24,
-    OpEntryPoint = 15,
-    OpExecutionMode = 16,
-    OpTypeImage = 25,
-    OpTypeSampler = 26,
-    OpTypeSampledImage = 27,
-    OpTypeArray = 28,
-    OpTypeRuntimeArray = 29,
-    OpTypeStruct = 30,
-    OpTypePointer = 32,
-    OpConstant = 43,
-    OpVariable = 59,
-    OpDecorate = 71,
-    OpMemberDecorate = 72,
-    OpDecorateId = 332,
-    OpDecorateString = 5632,
-    OpMemberDecorateString = 5633,
-};
-
-enum Decoration : uint32_t {
-    DecorationBlock = 2,
-    DecorationBufferBlock = 3,
-    DecorationBuiltIn = 11,
-    DecorationNonWritable = 24,
-    DecorationLocation = 30,
-    DecorationBinding = 33,
-    DecorationDescriptorSet = 34,
-    DecorationHlslCounterBuffer = 5634,
-    DecorationHlslSemantic = 5635,
-    DecorationUserType = 5636,
-};
-
-enum StorageClass : uint32_t {
-    StorageUniformConstant = 0,
-    StorageInput = 1,
-    StorageUniform = 2,
-    StorageWorkgroup = 4,
-    StorageBuffer = 12,
-};
-
-constexpr uint32_t kExecutionModeLocalSize = 17;
 constexpr uint32_t kImageSampledStorage = 2;
-constexpr uint32_t kDimBuffer = 5;
 // Direct3D 11's limit on a compute stage's groupshared memory.
 constexpr uint64_t kMaxGroupSharedBytes = 32768;
 
@@ -74,8 +26,8 @@ const char* const kStrippedExtensions[] = {"SPV_GOOGLE_hlsl_functionality1", "SP
                                            "SPV_GOOGLE_user_type"};
 
 bool IsStrippedDecoration(uint32_t decoration) {
-    return decoration == DecorationHlslCounterBuffer || decoration == DecorationHlslSemantic ||
-           decoration == DecorationUserType;
+    return decoration == spv::DecorationHlslCounterBufferGOOGLE ||
+           decoration == spv::DecorationHlslSemanticGOOGLE || decoration == spv::DecorationUserTypeGOOGLE;
 }
 
 struct Decorations {
@@ -139,112 +91,112 @@ bool IsStrippedExtension(const std::string& name) {
 bool Note(const uint32_t* ins, uint32_t count, size_t keptAt, Module* m) {
     uint32_t opcode = ins[0] & 0xffff;
     switch (opcode) {
-    case OpExtension:
+    case spv::OpExtension:
         return !IsStrippedExtension(ReadString(ins + 1, count - 1));
-    case OpEntryPoint:
+    case spv::OpEntryPoint:
         if (count >= 4)
             m->entryPoints[ReadString(ins + 3, count - 3)] = ins[2];
         return true;
-    case OpExecutionMode:
-        if (count >= 6 && ins[2] == kExecutionModeLocalSize)
+    case spv::OpExecutionMode:
+        if (count >= 6 && ins[2] == spv::ExecutionModeLocalSize)
             m->localSizes[ins[1]] = {ins[3], ins[4], ins[5]};
         return true;
-    case OpTypeBool:
+    case spv::OpTypeBool:
         m->sizes[ins[1]] = 4;
         return true;
-    case OpTypeInt:
-    case OpTypeFloat:
+    case spv::OpTypeInt:
+    case spv::OpTypeFloat:
         if (count >= 3) {
             m->sizes[ins[1]] = ins[2] / 8;
             m->types[ins[1]] = {opcode, 0, 0, 0, 0};
         }
         return true;
-    case OpTypeVector:
-    case OpTypeMatrix:
+    case spv::OpTypeVector:
+    case spv::OpTypeMatrix:
         if (count >= 4)
             m->sizes[ins[1]] = m->sizes[ins[2]] * ins[3];
         return true;
-    case OpConstant:
+    case spv::OpConstant:
         if (count == 4)
             m->constants[ins[2]] = ins[3];
         return true;
-    case OpTypeImage:
+    case spv::OpTypeImage:
         if (count >= 9)
             m->types[ins[1]] = {opcode, 0, 0, ins[7], 0, ins[3]};
         return true;
-    case OpTypeSampler:
+    case spv::OpTypeSampler:
         if (count >= 2)
             m->types[ins[1]] = {opcode, 0, 0, 0, 0};
         return true;
-    case OpTypeArray:
+    case spv::OpTypeArray:
         if (count >= 4)
             m->sizes[ins[1]] = m->sizes[ins[2]] * m->constants[ins[3]];
         [[fallthrough]];
-    case OpTypeSampledImage:
-    case OpTypeRuntimeArray:
+    case spv::OpTypeSampledImage:
+    case spv::OpTypeRuntimeArray:
         if (count >= 3)
             m->types[ins[1]] = {opcode, ins[2], 0, 0, 0};
         return true;
-    case OpTypeStruct:
+    case spv::OpTypeStruct:
         if (count >= 2)
             m->types[ins[1]] = {opcode, count > 2 ? ins[2] : 0, 0, 0, count - 2};
         for (uint32_t member = 2; member < count; ++member)
             m->sizes[ins[1]] += m->sizes[ins[member]];
         return true;
-    case OpTypePointer:
+    case spv::OpTypePointer:
         if (count >= 4)
             m->types[ins[1]] = {opcode, ins[3], ins[2], 0, 0};
         return true;
-    case OpVariable:
+    case spv::OpVariable:
         if (count >= 4)
             m->variables.push_back({ins[2], ins[1], ins[3]});
         return true;
-    case OpDecorate: {
+    case spv::OpDecorate: {
         if (count < 3)
             return true;
         Decorations& d = m->decorations[ins[1]];
         uint32_t operand = count >= 4 ? ins[3] : 0;
         switch (ins[2]) {
-        case DecorationBlock:
+        case spv::DecorationBlock:
             d.block = true;
             break;
-        case DecorationBufferBlock:
+        case spv::DecorationBufferBlock:
             d.bufferBlock = true;
             break;
-        case DecorationBuiltIn:
+        case spv::DecorationBuiltIn:
             d.builtIn = true;
             break;
-        case DecorationNonWritable:
+        case spv::DecorationNonWritable:
             d.nonWritable = true;
             break;
-        case DecorationLocation:
+        case spv::DecorationLocation:
             d.hasLocation = true;
             d.location = operand;
             break;
-        case DecorationBinding:
+        case spv::DecorationBinding:
             d.hasBinding = true;
             d.binding = operand;
             d.bindingWord = static_cast<uint32_t>(keptAt + 3);
             break;
-        case DecorationDescriptorSet:
+        case spv::DecorationDescriptorSet:
             d.set = operand;
             break;
         }
         return true;
     }
-    case OpMemberDecorate:
-        if (count >= 4 && ins[3] == DecorationNonWritable)
+    case spv::OpMemberDecorate:
+        if (count >= 4 && ins[3] == spv::DecorationNonWritable)
             m->decorations[ins[1]].nonWritableMembers.insert(ins[2]);
         return true;
-    case OpDecorateString:
-        if (count >= 4 && ins[2] == DecorationHlslSemantic)
+    case spv::OpDecorateString:
+        if (count >= 4 && ins[2] == spv::DecorationHlslSemanticGOOGLE)
             m->decorations[ins[1]].semantic = ReadString(ins + 3, count - 3);
         return count < 3 || !IsStrippedDecoration(ins[2]);
-    case OpDecorateId:
-        if (count >= 4 && ins[2] == DecorationHlslCounterBuffer)
+    case spv::OpDecorateId:
+        if (count >= 4 && ins[2] == spv::DecorationHlslCounterBufferGOOGLE)
             m->counters.insert(ins[3]);
         return count < 3 || !IsStrippedDecoration(ins[2]);
-    case OpMemberDecorateString:
+    case spv::OpMemberDecorateString:
         return count < 4 || !IsStrippedDecoration(ins[3]);
     }
     return true;
@@ -260,28 +212,28 @@ bool ClassOf(const Module& m, const Variable& v, RegisterClass* cls) {
     const Type* pointer = FindType(m, v.type);
     const Type* type = pointer ? FindType(m, pointer->element) : nullptr;
     uint32_t typeId = pointer ? pointer->element : 0;
-    while (type && (type->opcode == OpTypeArray || type->opcode == OpTypeRuntimeArray)) {
+    while (type && (type->opcode == spv::OpTypeArray || type->opcode == spv::OpTypeRuntimeArray)) {
         typeId = type->element;
         type = FindType(m, typeId);
     }
     if (!type)
         return false;
     switch (type->opcode) {
-    case OpTypeSampler:
+    case spv::OpTypeSampler:
         *cls = RegisterClass::Sampler;
         return true;
-    case OpTypeSampledImage:
+    case spv::OpTypeSampledImage:
         *cls = RegisterClass::ShaderResource;
         return true;
-    case OpTypeImage:
+    case spv::OpTypeImage:
         *cls = type->sampled == kImageSampledStorage ? RegisterClass::UnorderedAccess
                                                      : RegisterClass::ShaderResource;
         return true;
-    case OpTypeStruct: {
+    case spv::OpTypeStruct: {
         auto it = m.decorations.find(typeId);
         static const Decorations kNone;
         const Decorations& d = it == m.decorations.end() ? kNone : it->second;
-        if (v.storage == StorageUniform && d.block) {
+        if (v.storage == spv::StorageClassUniform && d.block) {
             *cls = RegisterClass::ConstantBuffer;
             return true;
         }
@@ -302,12 +254,12 @@ bool IsCounter(const Module& m, const Variable& v) {
         return true;
     const Type* pointer = FindType(m, v.type);
     const Type* block = pointer ? FindType(m, pointer->element) : nullptr;
-    if (!block || block->opcode != OpTypeStruct || block->memberCount != 1)
+    if (!block || block->opcode != spv::OpTypeStruct || block->memberCount != 1)
         return false;
     auto d = m.decorations.find(pointer->element);
     const Type* member = FindType(m, block->element);
-    return member && member->opcode == OpTypeInt && d != m.decorations.end() &&
-           (d->second.bufferBlock || v.storage == StorageBuffer);
+    return member && member->opcode == spv::OpTypeInt && d != m.decorations.end() &&
+           (d->second.bufferBlock || v.storage == spv::StorageClassStorageBuffer);
 }
 
 // Indexed by RegisterClass.
@@ -344,12 +296,13 @@ bool CollectResource(const Module& m, const Variable& v, ShaderInfo* info, std::
 // The descriptor Vulkan binds a resource variable with, by its storage class and type.
 DescriptorKind KindOf(const Module& m, const Variable& v) {
     const Type* pointer = FindType(m, v.type);
-    const Type* type = pointer && pointer->opcode == OpTypePointer ? FindType(m, pointer->element) : nullptr;
-    if (!type || type->opcode == OpTypeArray || type->opcode == OpTypeRuntimeArray)
+    const Type* type =
+        pointer && pointer->opcode == spv::OpTypePointer ? FindType(m, pointer->element) : nullptr;
+    if (!type || type->opcode == spv::OpTypeArray || type->opcode == spv::OpTypeRuntimeArray)
         return DescriptorKind::Unsupported;
-    if (v.storage == StorageBuffer)
+    if (v.storage == spv::StorageClassStorageBuffer)
         return DescriptorKind::StorageBuffer;
-    if (v.storage == StorageUniform && type->opcode == OpTypeStruct) {
+    if (v.storage == spv::StorageClassUniform && type->opcode == spv::OpTypeStruct) {
         auto d = m.decorations.find(pointer->element);
         if (d != m.decorations.end() && d->second.bufferBlock)
             return DescriptorKind::StorageBuffer;
@@ -357,16 +310,16 @@ DescriptorKind KindOf(const Module& m, const Variable& v) {
             return DescriptorKind::UniformBuffer;
         return DescriptorKind::Unsupported;
     }
-    if (v.storage != StorageUniformConstant)
+    if (v.storage != spv::StorageClassUniformConstant)
         return DescriptorKind::Unsupported;
     switch (type->opcode) {
-    case OpTypeSampler:
+    case spv::OpTypeSampler:
         return DescriptorKind::Sampler;
-    case OpTypeSampledImage:
+    case spv::OpTypeSampledImage:
         return DescriptorKind::CombinedImageSampler;
-    case OpTypeImage: {
+    case spv::OpTypeImage: {
         const bool storage = type->sampled == kImageSampledStorage;
-        if (type->dim == kDimBuffer)
+        if (type->dim == spv::DimBuffer)
             return storage ? DescriptorKind::StorageTexelBuffer : DescriptorKind::UniformTexelBuffer;
         return storage ? DescriptorKind::StorageImage : DescriptorKind::SampledImage;
     }
@@ -411,7 +364,7 @@ ShaderInput ToInput(const Decorations& d) {
 
 bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, ShaderInfo* info,
                   std::string* error) {
-    if (spirv.size() < kHeaderWords || spirv[0] != kMagic) {
+    if (spirv.size() < kHeaderWords || spirv[0] != spv::MagicNumber) {
         *error = "the compiler produced no SPIR-V module";
         return false;
     }
@@ -441,20 +394,20 @@ bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, 
     uint64_t groupShared = 0;
     for (const Variable& v : m.variables) {
         switch (v.storage) {
-        case StorageUniformConstant:
-        case StorageUniform:
-        case StorageBuffer:
+        case spv::StorageClassUniformConstant:
+        case spv::StorageClassUniform:
+        case spv::StorageClassStorageBuffer:
             // A counter has no register of its own in Direct3D: it belongs to its buffer's view.
             if (!IsCounter(m, v) && !CollectResource(m, v, info, error))
                 return false;
             break;
-        case StorageWorkgroup: {
+        case spv::StorageClassWorkgroup: {
             const Type* pointer = FindType(m, v.type);
             auto size = pointer ? m.sizes.find(pointer->element) : m.sizes.end();
             groupShared += size == m.sizes.end() ? 0 : size->second;
             break;
         }
-        case StorageInput: {
+        case spv::StorageClassInput: {
             auto it = m.decorations.find(v.id);
             if (info->stage == ShaderStage::Vertex && it != m.decorations.end() && !it->second.builtIn &&
                 it->second.hasLocation)
