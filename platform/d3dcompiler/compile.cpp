@@ -198,8 +198,8 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     ShaderInfo info;
     info.stage = stage;
     std::string error;
-    PackConstantBuffers(&r.spirv);
-    if (!ClampBufferIndices(&r.spirv, &error) || !ReflectSpirv(r.spirv, entry, &info, &error)) {
+    if (!PackConstantBuffers(&r.spirv, &error) || !ClampBufferIndices(&r.spirv, &error) ||
+        !ReflectSpirv(r.spirv, entry, &info, &error)) {
         *messages += WhereInSource(std::string(data, length), name, error) + error + "\n";
         return E_FAIL;
     }

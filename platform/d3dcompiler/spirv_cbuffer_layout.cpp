@@ -20,7 +20,8 @@ class Packer {
   public:
     explicit Packer(SpirvModule* m) : m_(*m) {}
 
-    void Run() {
+    // False, with a message, when members placed by hand overlap, which Vulkan cannot express.
+    bool Run(std::string* error) {
         std::set<uint32_t> blocks, buffers;
         for (const SpirvInstruction& ins : m_.globals) {
             if (ins.op == spv::OpDecorate && ins.words.size() >= 3 && ins.words[2] == spv::DecorationBlock)
@@ -61,6 +62,8 @@ class Packer {
             if (packed != packed_.end())
                 ins.words[4] = packed->second;
         }
+        *error = overlap_;
+        return overlap_.empty();
     }
 
   private:
@@ -70,6 +73,7 @@ class Packer {
     std::map<std::pair<uint32_t, uint32_t>, uint32_t> offsets_; // struct, member: glslang's offset
     std::map<std::pair<uint32_t, uint32_t>, uint32_t> packed_;  // struct, member: Windows' offset
     std::map<uint32_t, uint32_t> windowsSizes_, glslangSizes_;  // struct
+    std::string overlap_;
 
     const SpirvInstruction* Type(uint32_t id) const { return m_.Global(id); }
 
@@ -170,11 +174,22 @@ class Packer {
             glslangEnd = given[m] + size;
         }
         uint32_t windowsEnd = 0;
+        std::vector<uint32_t> sizes;
         for (size_t m = 0; m < types.size(); ++m) {
-            const uint32_t size = Size(types[m], rowMajor[m], true);
-            const uint32_t offset = placedByHand || m == 0 ? given[m] : Place(windowsEnd, types[m], size);
+            sizes.push_back(Size(types[m], rowMajor[m], true));
+            const uint32_t offset = placedByHand || m == 0 ? given[m] : Place(windowsEnd, types[m], sizes[m]);
             packed_[{id, static_cast<uint32_t>(m)}] = offset;
-            windowsEnd = offset + size;
+            windowsEnd = offset + sizes[m];
+        }
+        for (uint32_t a = 0; placedByHand && a < types.size(); ++a) {
+            for (uint32_t b = 0; b < types.size() && overlap_.empty(); ++b) {
+                if (a != b && given[b] >= given[a] && given[b] < given[a] + sizes[a])
+                    overlap_ =
+                        "packoffset(c" + std::to_string(given[b] / kRegister) + "." +
+                        "xyzw"[given[b] % kRegister / 4] +
+                        ") puts a member inside the registers of another, which Vulkan cannot express: "
+                        "place it past them";
+            }
         }
         windowsSizes_[id] = windowsEnd;
         glslangSizes_[id] = RoundUp(glslangEnd);
@@ -183,13 +198,12 @@ class Packer {
 
 } // namespace
 
-void PackConstantBuffers(std::vector<uint32_t>* spirv) {
+bool PackConstantBuffers(std::vector<uint32_t>* spirv, std::string* error) {
     SpirvModule module;
-    std::string error;
-    if (!module.Read(*spirv, &error))
-        return;
-    Packer(&module).Run();
+    if (!module.Read(*spirv, error) || !Packer(&module).Run(error))
+        return false;
     *spirv = module.Words();
+    return true;
 }
 
 } // namespace platform

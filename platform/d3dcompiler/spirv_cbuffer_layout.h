@@ -6,12 +6,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace platform {
 
 // Rewrites the Offset decorations of every structure inside a uniform block of `spirv`. Types that a
-// storage buffer uses as well are left alone.
-void PackConstantBuffers(std::vector<uint32_t>* spirv);
+// storage buffer uses as well are left alone. False, with a message, when packoffset puts a member
+// inside another (in an array's padding), which Vulkan cannot express.
+bool PackConstantBuffers(std::vector<uint32_t>* spirv, std::string* error);
 
 } // namespace platform
