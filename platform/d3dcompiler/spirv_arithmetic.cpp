@@ -122,6 +122,13 @@ class Rewriter {
             out_.push_back(SpirvInstruction(spv::OpFSub, {w[1], w[2], w[3], product}));
             return;
         }
+        case spv::OpUDiv:
+        case spv::OpUMod:
+            if (Is32(w[1], spv::OpTypeInt) && !NonZero(w[4])) {
+                DivideByZeroAsDirect3D(ins);
+                return;
+            }
+            break;
         case spv::OpShiftLeftLogical:
         case spv::OpShiftRightLogical:
         case spv::OpShiftRightArithmetic:
@@ -143,6 +150,31 @@ class Rewriter {
             break;
         }
         out_.push_back(std::move(ins));
+    }
+
+    // Whether `id` is a constant without a zero component.
+    bool NonZero(uint32_t id) const {
+        const SpirvInstruction* constant = m_.Global(id);
+        if (!constant)
+            return false;
+        if (constant->op == spv::OpConstant)
+            return constant->words[3] != 0;
+        if (constant->op != spv::OpConstantComposite)
+            return false;
+        for (size_t i = 3; i < constant->words.size(); ++i) {
+            if (!NonZero(constant->words[i]))
+                return false;
+        }
+        return true;
+    }
+
+    // Unsigned division and remainder by zero give 0xFFFFFFFF, as Direct3D's udiv defines them.
+    void DivideByZeroAsDirect3D(const SpirvInstruction& ins) {
+        const uint32_t type = ins.words[1], divisor = ins.words[4];
+        const uint32_t divided = Emit(ins.op, type, {ins.words[3], divisor});
+        const uint32_t zero = Emit(spv::OpIEqual, BoolsFor(type), {divisor, m_.Constant(type, 0)});
+        out_.push_back(SpirvInstruction(spv::OpSelect,
+                                        {type, ins.words[2], zero, m_.Constant(type, 0xFFFFFFFF), divided}));
     }
 
     void MaskShift(std::vector<uint32_t>* w) {

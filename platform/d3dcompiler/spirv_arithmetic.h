@@ -7,6 +7,8 @@
 //   more undefined, so the count is masked.
 // - Float-to-integer conversions saturate and take NaN to 0 (`(uint)-3.6` is 0); SPIR-V leaves
 //   out-of-range values undefined.
+// - Unsigned division and remainder by zero give 0xFFFFFFFF, as Direct3D defines them; SPIR-V leaves
+//   them undefined (glslang's optimiser folds constants to 0). Signed division by zero stays undefined.
 // - atan2 with a y of -0.0 is that of +0.0 (`atan2(-0.0, -1.0)` is +pi), as Windows' atan2 ignores
 //   the sign of a zero.
 // - Statics start at zero: a private variable without an initializer gets a zero one, and the
