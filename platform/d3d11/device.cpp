@@ -39,6 +39,15 @@ HRESULT CheckCreateArguments(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, 
     return E_INVALIDARG;
 }
 
+// Every Create method: refused on a removed device or an injected failure, else made by `Object`.
+template <class Object, class... Args>
+HRESULT AdmitAndCreate(d3d11::Device* device, const char* call, Args... args) {
+    HRESULT hr = device->Admit(call);
+    if (FAILED(hr))
+        return hr;
+    return Object::Create(device, args...);
+}
+
 } // namespace
 
 namespace d3d11 {
@@ -153,77 +162,54 @@ HRESULT Device::Failed(const char* call, VkResult result) {
 
 HRESULT Device::CreateBuffer(const D3D11_BUFFER_DESC* pDesc, const D3D11_SUBRESOURCE_DATA* pInitialData,
                              ID3D11Buffer** ppBuffer) {
-    HRESULT hr = Admit("CreateBuffer");
-    if (FAILED(hr))
-        return hr;
-    return Buffer::Create(this, pDesc, pInitialData, ppBuffer);
+    return AdmitAndCreate<Buffer>(this, "CreateBuffer", pDesc, pInitialData, ppBuffer);
 }
 
 HRESULT Device::CreateTexture2D(const D3D11_TEXTURE2D_DESC* pDesc, const D3D11_SUBRESOURCE_DATA* pInitialData,
                                 ID3D11Texture2D** ppTexture2D) {
-    HRESULT hr = Admit("CreateTexture2D");
-    if (FAILED(hr))
-        return hr;
-    return Texture2D::Create(this, pDesc, pInitialData, ppTexture2D);
+    return AdmitAndCreate<Texture2D>(this, "CreateTexture2D", pDesc, pInitialData, ppTexture2D);
 }
 
 HRESULT Device::CreateUnorderedAccessView(ID3D11Resource* pResource,
                                           const D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc,
                                           ID3D11UnorderedAccessView** ppUAView) {
-    HRESULT hr = Admit("CreateUnorderedAccessView");
-    if (FAILED(hr))
-        return hr;
-    return UnorderedAccessView::Create(this, pResource, pDesc, ppUAView);
+    return AdmitAndCreate<UnorderedAccessView>(this, "CreateUnorderedAccessView", pResource, pDesc, ppUAView);
 }
 
 HRESULT Device::CreateRenderTargetView(ID3D11Resource* pResource, const D3D11_RENDER_TARGET_VIEW_DESC* pDesc,
                                        ID3D11RenderTargetView** ppRTView) {
-    HRESULT hr = Admit("CreateRenderTargetView");
-    if (FAILED(hr))
-        return hr;
-    return RenderTargetView::Create(this, pResource, pDesc, ppRTView);
+    return AdmitAndCreate<RenderTargetView>(this, "CreateRenderTargetView", pResource, pDesc, ppRTView);
 }
 
 HRESULT Device::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* pInputElementDescs, UINT NumElements,
                                   const void* pShaderBytecodeWithInputSignature, SIZE_T BytecodeLength,
                                   ID3D11InputLayout** ppInputLayout) {
-    HRESULT hr = Admit("CreateInputLayout");
-    if (FAILED(hr))
-        return hr;
-    return InputLayout::Create(this, pInputElementDescs, NumElements, pShaderBytecodeWithInputSignature,
-                               BytecodeLength, ppInputLayout);
+    return AdmitAndCreate<InputLayout>(this, "CreateInputLayout", pInputElementDescs, NumElements,
+                                       pShaderBytecodeWithInputSignature, BytecodeLength, ppInputLayout);
 }
 
 HRESULT Device::CreateVertexShader(const void* pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage*,
                                    ID3D11VertexShader** ppVertexShader) {
-    HRESULT hr = Admit("CreateVertexShader");
-    if (FAILED(hr))
-        return hr;
-    return VertexShader::Create(this, pShaderBytecode, BytecodeLength, ppVertexShader);
+    return AdmitAndCreate<VertexShader>(this, "CreateVertexShader", pShaderBytecode, BytecodeLength,
+                                        ppVertexShader);
 }
 
 HRESULT Device::CreateGeometryShader(const void* pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage*,
                                      ID3D11GeometryShader** ppGeometryShader) {
-    HRESULT hr = Admit("CreateGeometryShader");
-    if (FAILED(hr))
-        return hr;
-    return GeometryShader::Create(this, pShaderBytecode, BytecodeLength, ppGeometryShader);
+    return AdmitAndCreate<GeometryShader>(this, "CreateGeometryShader", pShaderBytecode, BytecodeLength,
+                                          ppGeometryShader);
 }
 
 HRESULT Device::CreatePixelShader(const void* pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage*,
                                   ID3D11PixelShader** ppPixelShader) {
-    HRESULT hr = Admit("CreatePixelShader");
-    if (FAILED(hr))
-        return hr;
-    return PixelShader::Create(this, pShaderBytecode, BytecodeLength, ppPixelShader);
+    return AdmitAndCreate<PixelShader>(this, "CreatePixelShader", pShaderBytecode, BytecodeLength,
+                                       ppPixelShader);
 }
 
 HRESULT Device::CreateComputeShader(const void* pShaderBytecode, SIZE_T BytecodeLength, ID3D11ClassLinkage*,
                                     ID3D11ComputeShader** ppComputeShader) {
-    HRESULT hr = Admit("CreateComputeShader");
-    if (FAILED(hr))
-        return hr;
-    return ComputeShader::Create(this, pShaderBytecode, BytecodeLength, ppComputeShader);
+    return AdmitAndCreate<ComputeShader>(this, "CreateComputeShader", pShaderBytecode, BytecodeLength,
+                                         ppComputeShader);
 }
 
 } // namespace d3d11

@@ -363,6 +363,17 @@ class Evaluator {
     }
 };
 
+// Counts `t` into the depth of braces and parentheses; true when it is one of them.
+bool Nest(std::string_view t, int* depth) {
+    if (t == "{" || t == "(")
+        ++*depth;
+    else if (t == "}" || t == ")")
+        --*depth;
+    else
+        return false;
+    return true;
+}
+
 // The file-scope constants `static const T name = ...;` and `const T name = ...;` of an integer
 // scalar or vector type T, in declaration order, whose initializer folds.
 std::map<std::string, Value, std::less<>> IntegerConstants(const std::vector<Token>& tokens) {
@@ -370,12 +381,8 @@ std::map<std::string, Value, std::less<>> IntegerConstants(const std::vector<Tok
     int depth = 0; // of braces and parentheses: parameters and members are not at file scope
     for (size_t at = 0; at < tokens.size(); ++at) {
         const std::string_view t = tokens[at].text;
-        if (t == "{" || t == "(")
-            ++depth;
-        else if (t == "}" || t == ")")
-            --depth;
         size_t components;
-        if (depth != 0 || t != "const" || at + 3 >= tokens.size() ||
+        if (Nest(t, &depth) || depth != 0 || t != "const" || at + 3 >= tokens.size() ||
             !IsIntegerType(tokens[at + 1].text, &components) || tokens[at + 2].kind != Kind::Identifier ||
             tokens[at + 3].text != "=")
             continue;
@@ -433,12 +440,8 @@ bool CheckNumThreads(const std::string& text, const std::string& name, const std
     int depth = 0;
     for (size_t at = 0; at < tokens.size(); ++at) {
         const std::string_view t = tokens[at].text;
-        if (t == "{" || t == "(")
-            ++depth;
-        else if (t == "}" || t == ")")
-            --depth;
-        else if (depth == 0 && t == entry && at > 0 && tokens[at - 1].kind == Kind::Identifier &&
-                 at + 1 < tokens.size() && tokens[at + 1].text == "(") {
+        if (!Nest(t, &depth) && depth == 0 && t == entry && at > 0 &&
+            tokens[at - 1].kind == Kind::Identifier && at + 1 < tokens.size() && tokens[at + 1].text == "(") {
             declared = declared ? declared : at;
             attribute = attribute ? attribute : FindAttribute(tokens, at);
         }

@@ -86,11 +86,95 @@ bool IsStrippedExtension(const std::string& name) {
     return false;
 }
 
+// The sizes and kinds of types, and the integer constants that give arrays their lengths.
+void NoteType(const uint32_t* ins, uint32_t count, Module* m) {
+    const uint32_t opcode = ins[0] & 0xffff;
+    switch (opcode) {
+    case spv::OpTypeBool:
+        m->sizes[ins[1]] = 4;
+        break;
+    case spv::OpTypeInt:
+    case spv::OpTypeFloat:
+        if (count >= 3) {
+            m->sizes[ins[1]] = ins[2] / 8;
+            m->types[ins[1]] = {opcode, 0, 0, 0, 0};
+        }
+        break;
+    case spv::OpTypeVector:
+    case spv::OpTypeMatrix:
+        if (count >= 4)
+            m->sizes[ins[1]] = m->sizes[ins[2]] * ins[3];
+        break;
+    case spv::OpConstant:
+        if (count == 4)
+            m->constants[ins[2]] = ins[3];
+        break;
+    case spv::OpTypeImage:
+        if (count >= 9)
+            m->types[ins[1]] = {opcode, 0, 0, ins[7], 0, ins[3]};
+        break;
+    case spv::OpTypeSampler:
+        if (count >= 2)
+            m->types[ins[1]] = {opcode, 0, 0, 0, 0};
+        break;
+    case spv::OpTypeArray:
+        if (count >= 4)
+            m->sizes[ins[1]] = m->sizes[ins[2]] * m->constants[ins[3]];
+        [[fallthrough]];
+    case spv::OpTypeSampledImage:
+    case spv::OpTypeRuntimeArray:
+        if (count >= 3)
+            m->types[ins[1]] = {opcode, ins[2], 0, 0, 0};
+        break;
+    case spv::OpTypeStruct:
+        if (count >= 2)
+            m->types[ins[1]] = {opcode, count > 2 ? ins[2] : 0, 0, 0, count - 2};
+        for (uint32_t member = 2; member < count; ++member)
+            m->sizes[ins[1]] += m->sizes[ins[member]];
+        break;
+    case spv::OpTypePointer:
+        if (count >= 4)
+            m->types[ins[1]] = {opcode, ins[3], ins[2], 0, 0};
+        break;
+    }
+}
+
+// One OpDecorate of at least three words, whose instruction lands at word `keptAt`.
+void NoteDecoration(const uint32_t* ins, uint32_t count, size_t keptAt, Module* m) {
+    Decorations& d = m->decorations[ins[1]];
+    uint32_t operand = count >= 4 ? ins[3] : 0;
+    switch (ins[2]) {
+    case spv::DecorationBlock:
+        d.block = true;
+        break;
+    case spv::DecorationBufferBlock:
+        d.bufferBlock = true;
+        break;
+    case spv::DecorationBuiltIn:
+        d.builtIn = true;
+        break;
+    case spv::DecorationNonWritable:
+        d.nonWritable = true;
+        break;
+    case spv::DecorationLocation:
+        d.hasLocation = true;
+        d.location = operand;
+        break;
+    case spv::DecorationBinding:
+        d.hasBinding = true;
+        d.binding = operand;
+        d.bindingWord = static_cast<uint32_t>(keptAt + 3);
+        break;
+    case spv::DecorationDescriptorSet:
+        d.set = operand;
+        break;
+    }
+}
+
 // Notes what one instruction declares, which lands at word `keptAt` of the module handed on if kept;
 // returns false when it is to be left out.
 bool Note(const uint32_t* ins, uint32_t count, size_t keptAt, Module* m) {
-    uint32_t opcode = ins[0] & 0xffff;
-    switch (opcode) {
+    switch (ins[0] & 0xffff) {
     case spv::OpExtension:
         return !IsStrippedExtension(ReadString(ins + 1, count - 1));
     case spv::OpEntryPoint:
@@ -101,89 +185,14 @@ bool Note(const uint32_t* ins, uint32_t count, size_t keptAt, Module* m) {
         if (count >= 6 && ins[2] == spv::ExecutionModeLocalSize)
             m->localSizes[ins[1]] = {ins[3], ins[4], ins[5]};
         return true;
-    case spv::OpTypeBool:
-        m->sizes[ins[1]] = 4;
-        return true;
-    case spv::OpTypeInt:
-    case spv::OpTypeFloat:
-        if (count >= 3) {
-            m->sizes[ins[1]] = ins[2] / 8;
-            m->types[ins[1]] = {opcode, 0, 0, 0, 0};
-        }
-        return true;
-    case spv::OpTypeVector:
-    case spv::OpTypeMatrix:
-        if (count >= 4)
-            m->sizes[ins[1]] = m->sizes[ins[2]] * ins[3];
-        return true;
-    case spv::OpConstant:
-        if (count == 4)
-            m->constants[ins[2]] = ins[3];
-        return true;
-    case spv::OpTypeImage:
-        if (count >= 9)
-            m->types[ins[1]] = {opcode, 0, 0, ins[7], 0, ins[3]};
-        return true;
-    case spv::OpTypeSampler:
-        if (count >= 2)
-            m->types[ins[1]] = {opcode, 0, 0, 0, 0};
-        return true;
-    case spv::OpTypeArray:
-        if (count >= 4)
-            m->sizes[ins[1]] = m->sizes[ins[2]] * m->constants[ins[3]];
-        [[fallthrough]];
-    case spv::OpTypeSampledImage:
-    case spv::OpTypeRuntimeArray:
-        if (count >= 3)
-            m->types[ins[1]] = {opcode, ins[2], 0, 0, 0};
-        return true;
-    case spv::OpTypeStruct:
-        if (count >= 2)
-            m->types[ins[1]] = {opcode, count > 2 ? ins[2] : 0, 0, 0, count - 2};
-        for (uint32_t member = 2; member < count; ++member)
-            m->sizes[ins[1]] += m->sizes[ins[member]];
-        return true;
-    case spv::OpTypePointer:
-        if (count >= 4)
-            m->types[ins[1]] = {opcode, ins[3], ins[2], 0, 0};
-        return true;
     case spv::OpVariable:
         if (count >= 4)
             m->variables.push_back({ins[2], ins[1], ins[3]});
         return true;
-    case spv::OpDecorate: {
-        if (count < 3)
-            return true;
-        Decorations& d = m->decorations[ins[1]];
-        uint32_t operand = count >= 4 ? ins[3] : 0;
-        switch (ins[2]) {
-        case spv::DecorationBlock:
-            d.block = true;
-            break;
-        case spv::DecorationBufferBlock:
-            d.bufferBlock = true;
-            break;
-        case spv::DecorationBuiltIn:
-            d.builtIn = true;
-            break;
-        case spv::DecorationNonWritable:
-            d.nonWritable = true;
-            break;
-        case spv::DecorationLocation:
-            d.hasLocation = true;
-            d.location = operand;
-            break;
-        case spv::DecorationBinding:
-            d.hasBinding = true;
-            d.binding = operand;
-            d.bindingWord = static_cast<uint32_t>(keptAt + 3);
-            break;
-        case spv::DecorationDescriptorSet:
-            d.set = operand;
-            break;
-        }
+    case spv::OpDecorate:
+        if (count >= 3)
+            NoteDecoration(ins, count, keptAt, m);
         return true;
-    }
     case spv::OpMemberDecorate:
         if (count >= 4 && ins[3] == spv::DecorationNonWritable)
             m->decorations[ins[1]].nonWritableMembers.insert(ins[2]);
@@ -198,8 +207,10 @@ bool Note(const uint32_t* ins, uint32_t count, size_t keptAt, Module* m) {
         return count < 3 || !IsStrippedDecoration(ins[2]);
     case spv::OpMemberDecorateString:
         return count < 4 || !IsStrippedDecoration(ins[3]);
+    default:
+        NoteType(ins, count, m);
+        return true;
     }
-    return true;
 }
 
 const Type* FindType(const Module& m, uint32_t id) {
