@@ -133,6 +133,80 @@ VkResult PipelineCache::MakeLayout(const ShaderCode* const* stages, uint32_t sta
     return result;
 }
 
+namespace {
+
+// Direct3D 11's default state for everything but the shaders, filled in place: its parts point at
+// one another.
+struct FixedFunction {
+    VkPipelineVertexInputStateCreateInfo vertexInput;
+    VkPipelineInputAssemblyStateCreateInfo assembly;
+    VkPipelineViewportStateCreateInfo viewport;
+    VkPipelineRasterizationStateCreateInfo raster;
+    VkPipelineMultisampleStateCreateInfo multisample;
+    VkPipelineColorBlendAttachmentState blend[kMaxRenderTargets] = {};
+    VkPipelineColorBlendStateCreateInfo colorBlend;
+    VkPipelineDynamicStateCreateInfo dynamic;
+    VkPipelineRenderingCreateInfo rendering;
+};
+
+constexpr VkDynamicState kDynamics[3] = {VK_DYNAMIC_STATE_VIEWPORT, VK_DYNAMIC_STATE_SCISSOR,
+                                         VK_DYNAMIC_STATE_VERTEX_INPUT_BINDING_STRIDE};
+
+void FillFixedFunction(const GraphicsState& state, FixedFunction* f) {
+    f->vertexInput = {VK_STRUCTURE_TYPE_PIPELINE_VERTEX_INPUT_STATE_CREATE_INFO};
+    if (state.input) {
+        f->vertexInput.vertexBindingDescriptionCount = state.input->bindingCount;
+        f->vertexInput.pVertexBindingDescriptions = state.input->bindings;
+        f->vertexInput.vertexAttributeDescriptionCount = state.input->attributeCount;
+        f->vertexInput.pVertexAttributeDescriptions = state.input->attributes;
+    }
+    f->assembly = {VK_STRUCTURE_TYPE_PIPELINE_INPUT_ASSEMBLY_STATE_CREATE_INFO};
+    f->assembly.topology = state.topology;
+    f->viewport = {VK_STRUCTURE_TYPE_PIPELINE_VIEWPORT_STATE_CREATE_INFO};
+    f->viewport.viewportCount = 1;
+    f->viewport.scissorCount = 1;
+    // Direct3D 11's default rasterizer state: solid, back faces culled, clockwise triangles in front.
+    // With the viewport flipped to make clip-space y point up, clockwise on screen stays clockwise.
+    f->raster = {VK_STRUCTURE_TYPE_PIPELINE_RASTERIZATION_STATE_CREATE_INFO};
+    f->raster.polygonMode = VK_POLYGON_MODE_FILL;
+    f->raster.cullMode = VK_CULL_MODE_BACK_BIT;
+    f->raster.frontFace = VK_FRONT_FACE_CLOCKWISE;
+    f->raster.lineWidth = 1.0f;
+    f->multisample = {VK_STRUCTURE_TYPE_PIPELINE_MULTISAMPLE_STATE_CREATE_INFO};
+    f->multisample.rasterizationSamples = VK_SAMPLE_COUNT_1_BIT;
+    for (uint32_t i = 0; i < state.targetCount; ++i)
+        f->blend[i].colorWriteMask = VK_COLOR_COMPONENT_R_BIT | VK_COLOR_COMPONENT_G_BIT |
+                                     VK_COLOR_COMPONENT_B_BIT | VK_COLOR_COMPONENT_A_BIT;
+    f->colorBlend = {VK_STRUCTURE_TYPE_PIPELINE_COLOR_BLEND_STATE_CREATE_INFO};
+    f->colorBlend.attachmentCount = state.targetCount;
+    f->colorBlend.pAttachments = f->blend;
+    f->dynamic = {VK_STRUCTURE_TYPE_PIPELINE_DYNAMIC_STATE_CREATE_INFO};
+    f->dynamic.dynamicStateCount = 3;
+    f->dynamic.pDynamicStates = kDynamics;
+    f->rendering = {VK_STRUCTURE_TYPE_PIPELINE_RENDERING_CREATE_INFO};
+    f->rendering.colorAttachmentCount = state.targetCount;
+    f->rendering.pColorAttachmentFormats = state.targets;
+}
+
+// The stages present among `stages`, and their entry points quoted for a slow build's notice.
+uint32_t StageInfos(const ShaderCode* const (&stages)[3], VkPipelineShaderStageCreateInfo* stageInfo,
+                    std::string* entries) {
+    uint32_t stageCount = 0;
+    for (const ShaderCode* code : stages) {
+        if (!code)
+            continue;
+        *entries += (entries->empty() ? "'" : "' and '") + code->entry;
+        stageInfo[stageCount] = {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO};
+        stageInfo[stageCount].stage = ToVkShaderStage(code->stage);
+        stageInfo[stageCount].module = code->module;
+        stageInfo[stageCount].pName = code->entry.c_str();
+        ++stageCount;
+    }
+    return stageCount;
+}
+
+} // namespace
+
 VkResult PipelineCache::Graphics(const GraphicsState& state, const Pipeline** out) {
     const uint64_t vs = state.vs ? state.vs->id : 0;
     const uint64_t gs = state.gs ? state.gs->id : 0;
@@ -161,70 +235,21 @@ VkResult PipelineCache::Graphics(const GraphicsState& state, const Pipeline** ou
         return result;
 
     VkPipelineShaderStageCreateInfo stageInfo[3];
-    uint32_t stageCount = 0;
     std::string entries;
-    for (const ShaderCode* code : stages) {
-        if (!code)
-            continue;
-        entries += (entries.empty() ? "'" : "' and '") + code->entry;
-        stageInfo[stageCount] = {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO};
-        stageInfo[stageCount].stage = ToVkShaderStage(code->stage);
-        stageInfo[stageCount].module = code->module;
-        stageInfo[stageCount].pName = code->entry.c_str();
-        ++stageCount;
-    }
-    VkPipelineVertexInputStateCreateInfo vertexInput = {
-        VK_STRUCTURE_TYPE_PIPELINE_VERTEX_INPUT_STATE_CREATE_INFO};
-    if (state.input) {
-        vertexInput.vertexBindingDescriptionCount = state.input->bindingCount;
-        vertexInput.pVertexBindingDescriptions = state.input->bindings;
-        vertexInput.vertexAttributeDescriptionCount = state.input->attributeCount;
-        vertexInput.pVertexAttributeDescriptions = state.input->attributes;
-    }
-    VkPipelineInputAssemblyStateCreateInfo assembly = {
-        VK_STRUCTURE_TYPE_PIPELINE_INPUT_ASSEMBLY_STATE_CREATE_INFO};
-    assembly.topology = state.topology;
-    VkPipelineViewportStateCreateInfo viewport = {VK_STRUCTURE_TYPE_PIPELINE_VIEWPORT_STATE_CREATE_INFO};
-    viewport.viewportCount = 1;
-    viewport.scissorCount = 1;
-    // Direct3D 11's default rasterizer state: solid, back faces culled, clockwise triangles in front.
-    // With the viewport flipped to make clip-space y point up, clockwise on screen stays clockwise.
-    VkPipelineRasterizationStateCreateInfo raster = {
-        VK_STRUCTURE_TYPE_PIPELINE_RASTERIZATION_STATE_CREATE_INFO};
-    raster.polygonMode = VK_POLYGON_MODE_FILL;
-    raster.cullMode = VK_CULL_MODE_BACK_BIT;
-    raster.frontFace = VK_FRONT_FACE_CLOCKWISE;
-    raster.lineWidth = 1.0f;
-    VkPipelineMultisampleStateCreateInfo multisample = {
-        VK_STRUCTURE_TYPE_PIPELINE_MULTISAMPLE_STATE_CREATE_INFO};
-    multisample.rasterizationSamples = VK_SAMPLE_COUNT_1_BIT;
-    VkPipelineColorBlendAttachmentState blend[kMaxRenderTargets] = {};
-    for (uint32_t i = 0; i < state.targetCount; ++i)
-        blend[i].colorWriteMask = VK_COLOR_COMPONENT_R_BIT | VK_COLOR_COMPONENT_G_BIT |
-                                  VK_COLOR_COMPONENT_B_BIT | VK_COLOR_COMPONENT_A_BIT;
-    VkPipelineColorBlendStateCreateInfo colorBlend = {
-        VK_STRUCTURE_TYPE_PIPELINE_COLOR_BLEND_STATE_CREATE_INFO};
-    colorBlend.attachmentCount = state.targetCount;
-    colorBlend.pAttachments = blend;
-    const VkDynamicState dynamics[3] = {VK_DYNAMIC_STATE_VIEWPORT, VK_DYNAMIC_STATE_SCISSOR,
-                                        VK_DYNAMIC_STATE_VERTEX_INPUT_BINDING_STRIDE};
-    VkPipelineDynamicStateCreateInfo dynamic = {VK_STRUCTURE_TYPE_PIPELINE_DYNAMIC_STATE_CREATE_INFO};
-    dynamic.dynamicStateCount = 3;
-    dynamic.pDynamicStates = dynamics;
-    VkPipelineRenderingCreateInfo rendering = {VK_STRUCTURE_TYPE_PIPELINE_RENDERING_CREATE_INFO};
-    rendering.colorAttachmentCount = state.targetCount;
-    rendering.pColorAttachmentFormats = state.targets;
+    const uint32_t stageCount = StageInfos(stages, stageInfo, &entries);
+    FixedFunction f;
+    FillFixedFunction(state, &f);
 
-    VkGraphicsPipelineCreateInfo info = {VK_STRUCTURE_TYPE_GRAPHICS_PIPELINE_CREATE_INFO, &rendering};
+    VkGraphicsPipelineCreateInfo info = {VK_STRUCTURE_TYPE_GRAPHICS_PIPELINE_CREATE_INFO, &f.rendering};
     info.stageCount = stageCount;
     info.pStages = stageInfo;
-    info.pVertexInputState = &vertexInput;
-    info.pInputAssemblyState = &assembly;
-    info.pViewportState = &viewport;
-    info.pRasterizationState = &raster;
-    info.pMultisampleState = &multisample;
-    info.pColorBlendState = &colorBlend;
-    info.pDynamicState = &dynamic;
+    info.pVertexInputState = &f.vertexInput;
+    info.pInputAssemblyState = &f.assembly;
+    info.pViewportState = &f.viewport;
+    info.pRasterizationState = &f.raster;
+    info.pMultisampleState = &f.multisample;
+    info.pColorBlendState = &f.colorBlend;
+    info.pDynamicState = &f.dynamic;
     info.layout = entry->pipeline.layout;
     {
         SlowBuildNotice notice("the graphics pipeline of " + entries + "'");
