@@ -5,21 +5,14 @@
 
 #include "device.h"
 #include "hooks.h"
+#include "ref_counted.h"
 
-#include <atomic>
 #include <initializer_list>
 
 namespace d3d11 {
 
-template <class Interface> class DeviceChild : public Interface {
+template <class Interface> class DeviceChild : public platform::RefCounted<Interface> {
   public:
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     void STDMETHODCALLTYPE GetDevice(ID3D11Device** ppDevice) override {
         device_->AddRef();
         *ppDevice = device_;
@@ -32,7 +25,7 @@ template <class Interface> class DeviceChild : public Interface {
         device_->AddPrivateRef();
         platform::CountLive(kind_, +1);
     }
-    virtual ~DeviceChild() {
+    ~DeviceChild() override {
         platform::CountLive(kind_, -1);
         device_->ReleasePrivateRef();
     }
@@ -43,7 +36,7 @@ template <class Interface> class DeviceChild : public Interface {
             return E_POINTER;
         for (const IID* iid : iids) {
             if (riid == *iid) {
-                AddRef();
+                this->AddRef();
                 *out = static_cast<Interface*>(this);
                 return S_OK;
             }
@@ -52,7 +45,6 @@ template <class Interface> class DeviceChild : public Interface {
         return E_NOINTERFACE;
     }
 
-    std::atomic<ULONG> refs_{1};
     Device* device_;
     const char* kind_;
 };

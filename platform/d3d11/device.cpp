@@ -39,6 +39,23 @@ HRESULT CheckCreateArguments(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, 
     return E_INVALIDARG;
 }
 
+// Gives the caller the new device, its context and feature level where it asked for them, and
+// releases what it did not ask for.
+void HandOut(ID3D11Device* device, ID3D11DeviceContext* context, D3D_FEATURE_LEVEL level,
+             ID3D11Device** ppDevice, D3D_FEATURE_LEVEL* pFeatureLevel,
+             ID3D11DeviceContext** ppImmediateContext) {
+    if (pFeatureLevel)
+        *pFeatureLevel = level;
+    if (ppImmediateContext)
+        *ppImmediateContext = context;
+    else
+        context->Release();
+    if (ppDevice)
+        *ppDevice = device;
+    else
+        device->Release();
+}
+
 // Every Create method: refused on a removed device or an injected failure, else made by `Object`.
 template <class Object, class... Args>
 HRESULT AdmitAndCreate(d3d11::Device* device, const char* call, Args... args) {
@@ -245,16 +262,7 @@ extern "C" HRESULT WINAPI D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_T
         device->Release();
         return hr;
     }
-    if (pFeatureLevel)
-        *pFeatureLevel = level;
-    if (ppImmediateContext)
-        *ppImmediateContext = context;
-    else
-        context->Release();
-    if (ppDevice)
-        *ppDevice = device;
-    else
-        device->Release();
+    HandOut(device, context, level, ppDevice, pFeatureLevel, ppImmediateContext);
     return S_OK;
 }
 
@@ -302,16 +310,7 @@ extern "C" HRESULT WINAPI D3D11CreateDeviceAndSwapChain(
         device->Release();
         return hr;
     }
-    if (pFeatureLevel)
-        *pFeatureLevel = level;
     *ppSwapChain = swapChain;
-    if (ppImmediateContext)
-        *ppImmediateContext = context;
-    else
-        context->Release();
-    if (ppDevice)
-        *ppDevice = device;
-    else
-        device->Release();
+    HandOut(device, context, level, ppDevice, pFeatureLevel, ppImmediateContext);
     return S_OK;
 }

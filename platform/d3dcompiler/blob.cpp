@@ -1,9 +1,9 @@
 // ID3DBlob: a reference-counted byte buffer, the only way code and messages leave the compiler.
 #include "hooks.h"
+#include "ref_counted.h"
 
 #include <d3dcompiler.h>
 
-#include <atomic>
 #include <exception>
 #include <vector>
 
@@ -11,10 +11,10 @@ const IID IID_ID3D10Blob = {0x8ba5fb08, 0x5195, 0x40e2, {0xac, 0x58, 0x0d, 0x98,
 
 namespace {
 
-class Blob final : public ID3D10Blob {
+class Blob final : public platform::RefCounted<ID3D10Blob> {
   public:
     explicit Blob(size_t size) : bytes_(size) { platform::CountLive("ID3D10Blob", +1); }
-    ~Blob() { platform::CountLive("ID3D10Blob", -1); }
+    ~Blob() override { platform::CountLive("ID3D10Blob", -1); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
         if (!ppvObject)
@@ -27,18 +27,10 @@ class Blob final : public ID3D10Blob {
         *ppvObject = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     LPVOID STDMETHODCALLTYPE GetBufferPointer() override { return bytes_.data(); }
     SIZE_T STDMETHODCALLTYPE GetBufferSize() override { return bytes_.size(); }
 
   private:
-    std::atomic<ULONG> refs_{1};
     std::vector<unsigned char> bytes_;
 };
 
