@@ -14,11 +14,14 @@ namespace {
 // The one feature level this layer offers: compute shaders with eight UAV slots in the pixel stage.
 constexpr D3D_FEATURE_LEVEL kFeatureLevel = D3D_FEATURE_LEVEL_11_0;
 
-// Direct3D 11's checks on the arguments every creation function shares. The achieved level is the
-// first requested level the layer offers.
-HRESULT CheckCreateArguments(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, HMODULE software,
-                             const D3D_FEATURE_LEVEL* levels, UINT levelCount, UINT sdkVersion,
-                             D3D_FEATURE_LEVEL* achieved) {
+// A failure a test injected for `call`, then Direct3D 11's checks on the arguments every creation
+// function shares. The achieved level is the first requested level the layer offers.
+HRESULT CheckCreateArguments(const char* call, IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType,
+                             HMODULE software, const D3D_FEATURE_LEVEL* levels, UINT levelCount,
+                             UINT sdkVersion, D3D_FEATURE_LEVEL* achieved) {
+    HRESULT injected;
+    if (platform::TakeInjectedFailure(call, &injected))
+        return injected;
     if (sdkVersion != D3D11_SDK_VERSION || (adapter && driverType != D3D_DRIVER_TYPE_UNKNOWN) ||
         (!adapter && driverType == D3D_DRIVER_TYPE_UNKNOWN) ||
         (driverType == D3D_DRIVER_TYPE_SOFTWARE) != !!software)
@@ -243,13 +246,10 @@ extern "C" HRESULT WINAPI D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_T
         *ppDevice = nullptr;
     if (ppImmediateContext)
         *ppImmediateContext = nullptr;
-    HRESULT hr;
-    if (platform::TakeInjectedFailure("D3D11CreateDevice", &hr))
-        return hr;
     (void)Flags; // single-threaded and debug flags change nothing here
     D3D_FEATURE_LEVEL level;
-    hr = CheckCreateArguments(pAdapter, DriverType, Software, pFeatureLevels, FeatureLevels, SDKVersion,
-                              &level);
+    HRESULT hr = CheckCreateArguments("D3D11CreateDevice", pAdapter, DriverType, Software, pFeatureLevels,
+                                      FeatureLevels, SDKVersion, &level);
     if (FAILED(hr))
         return hr;
     Device* device;
@@ -277,13 +277,10 @@ extern "C" HRESULT WINAPI D3D11CreateDeviceAndSwapChain(
         *ppDevice = nullptr;
     if (ppImmediateContext)
         *ppImmediateContext = nullptr;
-    HRESULT hr;
-    if (platform::TakeInjectedFailure("D3D11CreateDeviceAndSwapChain", &hr))
-        return hr;
     (void)Flags; // single-threaded and debug flags change nothing here
     D3D_FEATURE_LEVEL level;
-    hr = CheckCreateArguments(pAdapter, DriverType, Software, pFeatureLevels, FeatureLevels, SDKVersion,
-                              &level);
+    HRESULT hr = CheckCreateArguments("D3D11CreateDeviceAndSwapChain", pAdapter, DriverType, Software,
+                                      pFeatureLevels, FeatureLevels, SDKVersion, &level);
     if (FAILED(hr))
         return hr;
     if (!pSwapChainDesc || !ppSwapChain)
