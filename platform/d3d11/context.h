@@ -1,13 +1,11 @@
-// The immediate context: it holds references to everything bound, as Direct3D 11 does, and records
-// state changes lazily: a draw or dispatch looks up its pipeline, puts the barriers its resources
-// need, pushes their descriptors (null where nothing is bound) and records into the current frame.
-// No deferred contexts, no state objects (rasterizer, blend, depth: the defaults), no queries.
+// The immediate context: Direct3D 11's state and rules. It holds references to everything bound, as
+// Direct3D 11 does, ignores what Direct3D 11 ignores, draws nothing where it draws nothing, and hands
+// each admitted call to its Recorder, which records it in Vulkan. Every Vulkan failure comes back
+// through Report. No deferred contexts, no state objects (rasterizer, blend, depth: the defaults),
+// no queries.
 #pragma once
 
-#include "buffer.h"
-#include "input_layout.h"
-#include "shader.h"
-#include "views.h"
+#include "recorder.h"
 
 namespace d3d11 {
 
@@ -66,26 +64,24 @@ class Context final : public DeviceChild<ID3D11DeviceContext> {
                                                 ID3D11Buffer* const* ppConstantBuffers) override;
 
   private:
-    static constexpr UINT kStages = 4; // indexed by platform::ShaderStage
-    static constexpr UINT kConstantSlots = D3D11_COMMONSHADER_CONSTANT_BUFFER_API_SLOT_COUNT;
-    static constexpr UINT kUavSlots = D3D11_PS_CS_UAV_REGISTER_COUNT;
-
-    explicit Context(Device* device) : DeviceChild(device, "ID3D11DeviceContext") {}
+    explicit Context(Device* device) : DeviceChild(device, "ID3D11DeviceContext"), recorder_(device) {}
     ~Context() override;
 
     void SetConstantBuffers(platform::ShaderStage stage, UINT start, UINT count,
                             ID3D11Buffer* const* buffers);
-    // The current frame's command buffer; false, logged, when recording cannot begin.
-    bool OpenCommands(VkCommandBuffer* cmd);
-    // Puts the barriers for, and pushes, every descriptor `pipeline` declares.
-    void BindResources(VkCommandBuffer cmd, VkPipelineBindPoint bindPoint, const Pipeline& pipeline);
+    // The one place a Vulkan failure reaches the API: the HRESULT Direct3D 11 gives, the device
+    // removed where Vulkan lost it, and one line naming the failed call (not repeated frame after frame).
+    HRESULT Report(VkResult result);
     bool VertexInputsCovered() const;
+    // The pipeline key and render area of a draw; false where Direct3D 11 draws nothing.
+    bool DescribeDraw(DrawCall* draw) const;
+    BoundResources Bound() const;
 
     VertexShader* vs_ = nullptr;
     GeometryShader* gs_ = nullptr;
     PixelShader* ps_ = nullptr;
     ComputeShader* cs_ = nullptr;
-    Buffer* constantBuffers_[kStages][kConstantSlots] = {};
+    Buffer* constantBuffers_[kShaderStages][kConstantSlots] = {};
     UnorderedAccessView* csUavs_[kUavSlots] = {};
     UnorderedAccessView* omUavs_[kUavSlots] = {};
     RenderTargetView* renderTargets_[kMaxRenderTargets] = {};
@@ -99,6 +95,10 @@ class Context final : public DeviceChild<ID3D11DeviceContext> {
     D3D11_PRIMITIVE_TOPOLOGY topology_ = D3D_PRIMITIVE_TOPOLOGY_UNDEFINED;
     D3D11_VIEWPORT viewports_[D3D11_VIEWPORT_AND_SCISSORRECT_OBJECT_COUNT_PER_PIPELINE] = {};
     UINT viewportCount_ = 0;
+    Recorder recorder_;
+    // The failure Report last logged.
+    const char* loggedCall_ = nullptr;
+    VkResult loggedResult_ = VK_SUCCESS;
 };
 
 } // namespace d3d11

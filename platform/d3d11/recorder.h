@@ -1,0 +1,90 @@
+// The Vulkan side of the immediate context: it records what the context has decided to do into the
+// current frame, putting the barriers each resource's hazard asks for, looking up pipelines, pushing
+// descriptors, and running uploads, copies, clears and draws. It knows no Direct3D rule: the context
+// has validated everything and left out what Direct3D 11 ignores. Each call returns the VkResult of
+// the first failing Vulkan call and leaves its name in FailedCall for the context to report.
+#pragma once
+
+#include "buffer.h"
+#include "input_layout.h"
+#include "shader.h"
+#include "views.h"
+
+namespace d3d11 {
+
+class Texture2D;
+
+constexpr UINT kShaderStages = 4; // indexed by platform::ShaderStage
+constexpr UINT kConstantSlots = D3D11_COMMONSHADER_CONSTANT_BUFFER_API_SLOT_COUNT;
+constexpr UINT kUavSlots = D3D11_PS_CS_UAV_REGISTER_COUNT;
+
+// The resources bound to each stage, as the context holds them; a stage without UAVs has null.
+struct BoundResources {
+    Buffer* const* constantBuffers[kShaderStages] = {};
+    UnorderedAccessView* const* uavs[kShaderStages] = {};
+};
+
+// One end of a copy: a buffer's bytes (a staging texture's packed rows, an upload) or a texture's image.
+struct CopyEnd {
+    static CopyEnd Of(Buffer* buffer);
+    static CopyEnd Of(Texture2D* texture);
+
+    VkBuffer buffer = VK_NULL_HANDLE; // null for an image
+    VkDeviceSize bytes = 0;           // what a copy from the buffer moves
+    Texture2D* image = nullptr;       // the texture whose image this is
+    Hazard* hazard = nullptr;         // null for an upload written before this submission
+};
+
+// A draw the context has admitted: its pipeline key and everything bound, with vertex buffers that
+// Direct3D would not read left out.
+struct DrawCall {
+    GraphicsState key;
+    RenderTargetView* const* targets = nullptr; // key.targetCount of them
+    Buffer* const* vertexBuffers = nullptr;     // by slot, kMaxVertexSlots
+    const UINT* strides = nullptr;
+    const UINT* offsets = nullptr;
+    D3D11_VIEWPORT viewport = {};
+    VkExtent2D area = {};
+    UINT vertexCount = 0;
+    UINT startVertex = 0;
+};
+
+class Recorder {
+  public:
+    explicit Recorder(Device* device) : device_(device) {}
+
+    // The Vulkan call behind the last failure a method returned.
+    const char* FailedCall() const { return failedCall_; }
+
+    VkResult Draw(const DrawCall& draw, const BoundResources& bound);
+    VkResult Dispatch(const ShaderCode& cs, const BoundResources& bound, UINT x, UINT y, UINT z);
+    // Clears the texture's whole image, which may first be lent the window's own image.
+    VkResult Clear(Texture2D* texture, const FLOAT color[4]);
+    // Copies `src` into `box` of `dst`: between buffers, `src.bytes`; between a buffer and an image,
+    // packed rows of the box; between images of one size, the whole image.
+    VkResult Copy(const CopyEnd& src, const CopyEnd& dst, const D3D11_BOX& box);
+    // Writes `size` bytes at `offset` in the buffer.
+    VkResult UpdateBuffer(Buffer* buffer, UINT offset, UINT size, const void* data);
+    // Writes rows `rowPitch` apart into `box` of the texture's image.
+    VkResult UpdateTexture(Texture2D* texture, const D3D11_BOX& box, const void* data, UINT rowPitch);
+    // Orders the host's access to a staging buffer after the GPU's, then waits until the GPU is done.
+    VkResult AccessFromHost(VkBuffer buffer, Hazard* hazard, bool write);
+
+  private:
+    // Returns `result`, remembering `call` as the one that failed when it did.
+    VkResult Note(const char* call, VkResult result);
+    VkResult Begin(VkCommandBuffer* cmd);
+    // Puts the barriers for, and pushes, every descriptor `pipeline` declares.
+    void PushDescriptors(VkCommandBuffer cmd, VkPipelineBindPoint bindPoint, const Pipeline& pipeline,
+                         const BoundResources& bound);
+    void BindVertexBuffers(VkCommandBuffer cmd, const DrawCall& draw);
+    void BeginRendering(VkCommandBuffer cmd, const DrawCall& draw);
+    // Puts the barrier for using one end of a copy in the transfer stages.
+    static void UseForCopy(VkCommandBuffer cmd, const CopyEnd& end, bool write, bool discard);
+    VkResult RecordCopy(VkCommandBuffer cmd, const CopyEnd& src, const CopyEnd& dst, const D3D11_BOX& box);
+
+    Device* device_;
+    const char* failedCall_ = nullptr;
+};
+
+} // namespace d3d11
