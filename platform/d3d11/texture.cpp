@@ -126,70 +126,76 @@ HRESULT Texture2D::Make(Device* device, const D3D11_TEXTURE2D_DESC* desc,
                         const D3D11_SUBRESOURCE_DATA* initial, VkFormat storage, ID3D11Texture2D** out) {
     *out = nullptr;
     Texture2D* texture = new Texture2D(device, *desc, storage);
-    const UINT pitch = texture->rowPitch_;
-    const VkDeviceSize size = VkDeviceSize(pitch) * desc->Height;
-    if (texture->Staging()) {
-        VkResult result = CreateBufferMemory(
-            device->vk, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT, true,
-            &texture->staging_);
-        if (result != VK_SUCCESS) {
-            texture->Release();
-            return Fail("vkCreateBuffer", result);
-        }
-        auto* rows = static_cast<char*>(texture->staging_.mapped);
-        for (UINT y = 0; y < desc->Height; ++y) {
-            if (initial)
-                std::memcpy(rows + y * pitch,
-                            static_cast<const char*>(initial->pSysMem) + y * initial->SysMemPitch, pitch);
-            else
-                std::memset(rows + y * pitch, 0, pitch);
-        }
-        *out = texture;
-        return S_OK;
-    }
-
-    VkImageUsageFlags usage = VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT;
-    for (UINT bit = 1; bit <= desc->BindFlags; bit <<= 1) {
-        if (desc->BindFlags & bit)
-            usage |= ToVkImageUsage(static_cast<D3D11_BIND_FLAG>(bit));
-    }
+    const char* failed = nullptr;
     VkResult result =
-        CreateImageMemory(device->vk, texture->format_, desc->Width, desc->Height, usage, &texture->image_);
-    const char* failed = "vkCreateImage";
-    VkCommandBuffer cmd = VK_NULL_HANDLE;
-    if (result == VK_SUCCESS) {
-        failed = "vkBeginCommandBuffer";
-        result = device->frames.Commands(&cmd);
-    }
-    BufferMemory upload;
-    if (result == VK_SUCCESS && initial) {
-        failed = "vkCreateBuffer (upload)";
-        result = CreateBufferMemory(device->vk, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload);
-    }
+        texture->Staging() ? texture->FillStaging(initial, &failed) : texture->FillImage(initial, &failed);
     if (result != VK_SUCCESS) {
         texture->Release();
         return Fail(failed, result);
     }
-    UseImage(cmd, texture->Image(), &texture->hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT,
-             VK_ACCESS_2_TRANSFER_WRITE_BIT, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, true);
+    *out = texture;
+    return S_OK;
+}
+
+VkResult Texture2D::FillStaging(const D3D11_SUBRESOURCE_DATA* initial, const char** failed) {
+    const UINT pitch = rowPitch_;
+    *failed = "vkCreateBuffer";
+    VkResult result = CreateBufferMemory(device_->vk, VkDeviceSize(pitch) * desc_.Height,
+                                         VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT,
+                                         true, &staging_);
+    if (result != VK_SUCCESS)
+        return result;
+    auto* rows = static_cast<char*>(staging_.mapped);
+    for (UINT y = 0; y < desc_.Height; ++y) {
+        if (initial)
+            std::memcpy(rows + y * pitch,
+                        static_cast<const char*>(initial->pSysMem) + y * initial->SysMemPitch, pitch);
+        else
+            std::memset(rows + y * pitch, 0, pitch);
+    }
+    return VK_SUCCESS;
+}
+
+VkResult Texture2D::FillImage(const D3D11_SUBRESOURCE_DATA* initial, const char** failed) {
+    const UINT pitch = rowPitch_;
+    VkImageUsageFlags usage = VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT;
+    for (UINT bit = 1; bit <= desc_.BindFlags; bit <<= 1) {
+        if (desc_.BindFlags & bit)
+            usage |= ToVkImageUsage(static_cast<D3D11_BIND_FLAG>(bit));
+    }
+    *failed = "vkCreateImage";
+    VkResult result = CreateImageMemory(device_->vk, format_, desc_.Width, desc_.Height, usage, &image_);
+    VkCommandBuffer cmd = VK_NULL_HANDLE;
+    if (result == VK_SUCCESS) {
+        *failed = "vkBeginCommandBuffer";
+        result = device_->frames.Commands(&cmd);
+    }
+    BufferMemory upload;
+    if (result == VK_SUCCESS && initial) {
+        *failed = "vkCreateBuffer (upload)";
+        result = CreateBufferMemory(device_->vk, VkDeviceSize(pitch) * desc_.Height,
+                                    VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload);
+    }
+    if (result != VK_SUCCESS)
+        return result;
+    UseImage(cmd, Image(), &hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT, VK_ACCESS_2_TRANSFER_WRITE_BIT,
+             VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, true);
     if (initial) {
         auto* rows = static_cast<char*>(upload.mapped);
-        for (UINT y = 0; y < desc->Height; ++y)
+        for (UINT y = 0; y < desc_.Height; ++y)
             std::memcpy(rows + y * pitch,
                         static_cast<const char*>(initial->pSysMem) + y * initial->SysMemPitch, pitch);
         VkBufferImageCopy region = {};
         region.imageSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
-        region.imageExtent = {desc->Width, desc->Height, 1};
-        vkCmdCopyBufferToImage(cmd, upload.buffer, texture->Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1,
-                               &region);
-        DeferDestroy(device->frames, upload);
+        region.imageExtent = {desc_.Width, desc_.Height, 1};
+        vkCmdCopyBufferToImage(cmd, upload.buffer, Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &region);
+        DeferDestroy(device_->frames, upload);
     } else {
         VkClearColorValue zero = {};
         VkImageSubresourceRange range = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-        vkCmdClearColorImage(cmd, texture->Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, &zero, 1, &range);
+        vkCmdClearColorImage(cmd, Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, &zero, 1, &range);
     }
-    *out = texture;
-    return S_OK;
+    return VK_SUCCESS;
 }
 
 VkResult Texture2D::RecordReorderingCopy(VkCommandBuffer cmd, VkBuffer buffer, const D3D11_BOX& box,

@@ -59,6 +59,10 @@ class Texture2D final : public DeviceChild<ID3D11Texture2D> {
     static HRESULT Make(Device* device, const D3D11_TEXTURE2D_DESC* desc,
                         const D3D11_SUBRESOURCE_DATA* initial, VkFormat storage, ID3D11Texture2D** out);
     ~Texture2D() override;
+    // The staging buffer's or the image's memory and first contents (the data, or zeros); `failed`
+    // names the Vulkan call that failed.
+    VkResult FillStaging(const D3D11_SUBRESOURCE_DATA* initial, const char** failed);
+    VkResult FillImage(const D3D11_SUBRESOURCE_DATA* initial, const char** failed);
 
     D3D11_TEXTURE2D_DESC desc_;
     VkFormat format_;
