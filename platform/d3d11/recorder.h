@@ -3,6 +3,7 @@
 // descriptors, and running uploads, copies, clears and draws. It knows no Direct3D rule: the context
 // has validated everything and left out what Direct3D 11 ignores. Each call returns the VkResult of
 // the first failing Vulkan call and leaves its name in FailedCall for the context to report.
+// recorder_draw.cpp holds draws and dispatches, recorder_transfer.cpp uploads and copies.
 #pragma once
 
 #include "buffer.h"
@@ -79,6 +80,8 @@ class Recorder {
                          const BoundResources& bound);
     void BindVertexBuffers(VkCommandBuffer cmd, const DrawCall& draw);
     void BeginRendering(VkCommandBuffer cmd, const DrawCall& draw);
+    // A host-visible buffer of `size` bytes to copy from, destroyed after the current frame.
+    VkResult Upload(VkDeviceSize size, CopyEnd* src, char** mapped);
     // Puts the barrier for using one end of a copy in the transfer stages.
     static void UseForCopy(VkCommandBuffer cmd, const CopyEnd& end, bool write, bool discard);
     VkResult RecordCopy(VkCommandBuffer cmd, const CopyEnd& src, const CopyEnd& dst, const D3D11_BOX& box);

@@ -1,6 +1,9 @@
-// Copies between buffers and images. Blits as well as copies run in the transfer stages: an image
-// keeping its channels in the window's order is copied through a blit that reorders them.
+// Uploads and copies between buffers and images. Blits as well as copies run in the transfer
+// stages: an image keeping its channels in the window's order is copied through a blit that
+// reorders them.
 #include "recorder.h"
+
+#include <cstring>
 
 namespace {
 
@@ -113,6 +116,55 @@ VkResult Recorder::RecordCopy(VkCommandBuffer cmd, const CopyEnd& src, const Cop
         return CopyRows(cmd, dst.buffer, src.image, box, false);
     CopyImage(cmd, src.image, dst.image, box);
     return VK_SUCCESS;
+}
+
+VkResult Recorder::Upload(VkDeviceSize size, CopyEnd* src, char** mapped) {
+    BufferMemory upload;
+    VkResult result =
+        Note("vkCreateBuffer (upload)",
+             CreateBufferMemory(device_->vk, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload));
+    if (result != VK_SUCCESS)
+        return result;
+    DeferDestroy(device_->frames, upload);
+    src->buffer = upload.buffer;
+    src->bytes = size;
+    *mapped = static_cast<char*>(upload.mapped);
+    return VK_SUCCESS;
+}
+
+VkResult Recorder::UpdateBuffer(Buffer* buffer, UINT offset, UINT size, const void* data) {
+    // Small aligned updates travel inside the command buffer; the rest through an upload buffer.
+    if (size > 65536 || size % 4 != 0 || offset % 4 != 0) {
+        CopyEnd src;
+        char* mapped;
+        VkResult result = Upload(size, &src, &mapped);
+        if (result != VK_SUCCESS)
+            return result;
+        std::memcpy(mapped, data, size);
+        return Copy(src, CopyEnd::Of(buffer), D3D11_BOX{offset, 0, 0, offset + size, 1, 1});
+    }
+    VkCommandBuffer cmd;
+    VkResult result = Begin(&cmd);
+    if (result != VK_SUCCESS)
+        return result;
+    UseBuffer(cmd, buffer->Handle(), &buffer->hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT,
+              VK_ACCESS_2_TRANSFER_WRITE_BIT);
+    vkCmdUpdateBuffer(cmd, buffer->Handle(), offset, size, data);
+    return VK_SUCCESS;
+}
+
+VkResult Recorder::UpdateTexture(Texture2D* texture, const D3D11_BOX& box, const void* data, UINT rowPitch) {
+    const UINT texel = texture->RowPitch() / texture->Desc().Width;
+    const UINT rowBytes = (box.right - box.left) * texel;
+    const UINT rows = box.bottom - box.top;
+    CopyEnd src;
+    char* mapped;
+    VkResult result = Upload(VkDeviceSize(rowBytes) * rows, &src, &mapped);
+    if (result != VK_SUCCESS)
+        return result;
+    for (UINT y = 0; y < rows; ++y)
+        std::memcpy(mapped + y * rowBytes, static_cast<const char*>(data) + y * rowPitch, rowBytes);
+    return Copy(src, CopyEnd::Of(texture), box);
 }
 
 } // namespace d3d11
