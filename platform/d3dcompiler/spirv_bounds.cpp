@@ -88,6 +88,50 @@ bool ArrayOwner(const Module& m, uint32_t pointer, uint32_t* block, uint32_t* me
     return true;
 }
 
+// Copies the access chain `w` to `out`, with an index into a run-time array of a buffer replaced by
+// one clamped to the array's length, computed just before; new ids come from `bound`.
+bool ClampChain(const Module& m, const uint32_t* w, uint32_t count, uint32_t glsl, uint32_t uint32,
+                uint32_t* bound, std::vector<uint32_t>* out, std::string* error) {
+    std::vector<uint32_t> chain(w, w + count);
+    auto pointerType = m.pointerTypes.find(w[3]);
+    auto type = m.pointers.find(pointerType == m.pointerTypes.end() ? 0 : pointerType->second);
+    if (type == m.pointers.end() || type->second.first == spv::StorageClassUniformConstant) {
+        out->insert(out->end(), w, w + count);
+        return true;
+    }
+    uint32_t current = type->second.second;
+    for (uint32_t i = 4; i < count; ++i) {
+        if (m.runtimeArrays.count(current)) {
+            uint32_t block = w[3], member = 0;
+            if (i > 5 || (i == 5 && !m.constants.count(w[4])) ||
+                (i == 4 && !ArrayOwner(m, w[3], &block, &member))) {
+                *error = "a buffer index whose buffer cannot be found for its bounds check";
+                return false;
+            }
+            if (i == 5)
+                member = m.constants.at(w[4]);
+            const uint32_t length = (*bound)++, clamped = (*bound)++;
+            out->insert(out->end(), {Instruction(spv::OpArrayLength, 5), uint32, length, block, member});
+            out->insert(out->end(),
+                        {Instruction(spv::OpExtInst, 7), uint32, clamped, glsl, kGlslUMin, w[i], length});
+            chain[i] = clamped;
+            break;
+        }
+        auto members = m.structs.find(current);
+        if (members != m.structs.end()) {
+            auto index = m.constants.find(w[i]);
+            if (index == m.constants.end() || index->second >= members->second.size())
+                break;
+            current = members->second[index->second];
+        } else {
+            // An array, vector or matrix: no run-time array lies further in.
+            break;
+        }
+    }
+    out->insert(out->end(), chain.begin(), chain.end());
+    return true;
+}
+
 } // namespace
 
 bool ClampBufferIndices(std::vector<uint32_t>* spirv, std::string* error) {
@@ -124,42 +168,8 @@ bool ClampBufferIndices(std::vector<uint32_t>* spirv, std::string* error) {
             out.insert(out.end(), w, w + count);
             continue;
         }
-        std::vector<uint32_t> chain(w, w + count);
-        auto type = m.pointers.find(m.pointerTypes.count(w[3]) ? m.pointerTypes[w[3]] : 0);
-        if (type == m.pointers.end() || type->second.first == spv::StorageClassUniformConstant) {
-            out.insert(out.end(), w, w + count);
-            continue;
-        }
-        uint32_t current = type->second.second;
-        for (uint32_t i = 4; i < count; ++i) {
-            if (m.runtimeArrays.count(current)) {
-                uint32_t block = w[3], member = 0;
-                if (i > 5 || (i == 5 && !m.constants.count(w[4])) ||
-                    (i == 4 && !ArrayOwner(m, w[3], &block, &member))) {
-                    *error = "a buffer index whose buffer cannot be found for its bounds check";
-                    return false;
-                }
-                if (i == 5)
-                    member = m.constants[w[4]];
-                const uint32_t length = bound++, clamped = bound++;
-                out.insert(out.end(), {Instruction(spv::OpArrayLength, 5), uint32, length, block, member});
-                out.insert(out.end(),
-                           {Instruction(spv::OpExtInst, 7), uint32, clamped, glsl, kGlslUMin, w[i], length});
-                chain[i] = clamped;
-                break;
-            }
-            auto members = m.structs.find(current);
-            if (members != m.structs.end()) {
-                auto index = m.constants.find(w[i]);
-                if (index == m.constants.end() || index->second >= members->second.size())
-                    break;
-                current = members->second[index->second];
-            } else {
-                // An array, vector or matrix: no run-time array lies further in.
-                break;
-            }
-        }
-        out.insert(out.end(), chain.begin(), chain.end());
+        if (!ClampChain(m, w, count, glsl, uint32, &bound, &out, error))
+            return false;
     }
     out[kBoundWord] = bound;
     *spirv = std::move(out);
