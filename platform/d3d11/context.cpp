@@ -237,9 +237,15 @@ bool Context::DescribeDraw(DrawCall* draw) const {
 }
 
 BoundResources Context::Bound() const {
+    // A buffer bound without the constant-buffer flag is read as no buffer.
     BoundResources bound;
-    for (UINT stage = 0; stage < kShaderStages; ++stage)
-        bound.constantBuffers[stage] = constantBuffers_[stage];
+    for (UINT stage = 0; stage < kShaderStages; ++stage) {
+        for (UINT slot = 0; slot < kConstantSlots; ++slot) {
+            Buffer* buffer = constantBuffers_[stage][slot];
+            if (buffer && (buffer->Desc().BindFlags & D3D11_BIND_CONSTANT_BUFFER))
+                bound.constantBuffers[stage][slot] = buffer;
+        }
+    }
     bound.uavs[static_cast<UINT>(ShaderStage::Compute)] = csUavs_;
     bound.uavs[static_cast<UINT>(ShaderStage::Pixel)] = omUavs_;
     return bound;

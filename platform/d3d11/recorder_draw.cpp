@@ -20,16 +20,14 @@ VkPipelineStageFlags2 ToVkPipelineStage(ShaderStage stage) {
     return VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;
 }
 
-// The buffer a binding reads through, after the barrier for that use; {null, 0, whole} where nothing is
-// bound.
+// The buffer a binding reads, after the barrier for that use; {null, 0, whole} where none is bound.
 VkDescriptorBufferInfo UseBinding(VkCommandBuffer cmd, const d3d11::PipelineBinding& b,
                                   const d3d11::BoundResources& bound) {
     const uint32_t reg = b.resource.reg;
     const UINT stage = static_cast<UINT>(b.stage);
     if (b.resource.type == VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER &&
         b.resource.registerClass == RegisterClass::ConstantBuffer && reg < d3d11::kConstantSlots) {
-        d3d11::Buffer* buffer = bound.constantBuffers[stage] ? bound.constantBuffers[stage][reg] : nullptr;
-        if (buffer && (buffer->Desc().BindFlags & D3D11_BIND_CONSTANT_BUFFER)) {
+        if (d3d11::Buffer* buffer = bound.constantBuffers[stage][reg]) {
             d3d11::UseBuffer(cmd, buffer->Handle(), &buffer->hazard, ToVkPipelineStage(b.stage),
                              VK_ACCESS_2_UNIFORM_READ_BIT);
             return {buffer->Handle(), 0, buffer->Desc().ByteWidth};
