@@ -17,6 +17,11 @@ VkResult Recorder::Begin(VkCommandBuffer* cmd) {
     return Note("vkBeginCommandBuffer", device_->frames.Commands(cmd));
 }
 
+VkResult Recorder::BeginWith(const char* call, VkResult lookup, VkCommandBuffer* cmd) {
+    VkResult result = Note(call, lookup);
+    return result == VK_SUCCESS ? Begin(cmd) : result;
+}
+
 VkResult Recorder::Clear(Texture2D* texture, const FLOAT color[4]) {
     VkCommandBuffer cmd;
     VkResult result = Begin(&cmd);

@@ -76,6 +76,8 @@ class Recorder {
     // Returns `result`, remembering `call` as the one that failed when it did.
     VkResult Note(const char* call, VkResult result);
     VkResult Begin(VkCommandBuffer* cmd);
+    // Begin, once the pipeline lookup made by `call` has given `lookup`.
+    VkResult BeginWith(const char* call, VkResult lookup, VkCommandBuffer* cmd);
     // Puts the barriers for, and pushes, every descriptor `pipeline` declares.
     void PushDescriptors(VkCommandBuffer cmd, VkPipelineBindPoint bindPoint, const Pipeline& pipeline,
                          const BoundResources& bound);

@@ -112,10 +112,9 @@ void Recorder::BeginRendering(VkCommandBuffer cmd, const DrawCall& draw) {
 
 VkResult Recorder::Draw(const DrawCall& draw, const BoundResources& bound) {
     const Pipeline* pipeline;
-    VkResult result = Note("vkCreateGraphicsPipelines", device_->pipelines.Graphics(draw.key, &pipeline));
     VkCommandBuffer cmd;
-    if (result == VK_SUCCESS)
-        result = Begin(&cmd);
+    VkResult result =
+        BeginWith("vkCreateGraphicsPipelines", device_->pipelines.Graphics(draw.key, &pipeline), &cmd);
     if (result != VK_SUCCESS)
         return result;
     // Barriers go before the render pass begins.
@@ -136,10 +135,8 @@ VkResult Recorder::Draw(const DrawCall& draw, const BoundResources& bound) {
 
 VkResult Recorder::Dispatch(const ShaderCode& cs, const BoundResources& bound, UINT x, UINT y, UINT z) {
     const Pipeline* pipeline;
-    VkResult result = Note("vkCreateComputePipelines", device_->pipelines.Compute(cs, &pipeline));
     VkCommandBuffer cmd;
-    if (result == VK_SUCCESS)
-        result = Begin(&cmd);
+    VkResult result = BeginWith("vkCreateComputePipelines", device_->pipelines.Compute(cs, &pipeline), &cmd);
     if (result != VK_SUCCESS)
         return result;
     PushDescriptors(cmd, VK_PIPELINE_BIND_POINT_COMPUTE, *pipeline, bound);
