@@ -76,14 +76,7 @@ HRESULT Context::QueryInterface(REFIID riid, void** ppvObject) {
 HRESULT Context::Report(VkResult result) {
     if (result == VK_SUCCESS)
         return S_OK;
-    const char* call = recorder_.FailedCall();
-    // A failure that comes back frame after frame is logged the first time only.
-    if (call == loggedCall_ && result == loggedResult_ &&
-        device_->frames.Lose(result) != VK_ERROR_DEVICE_LOST)
-        return ToHresult(result);
-    loggedCall_ = call;
-    loggedResult_ = result;
-    return device_->Failed(call, result);
+    return device_->Failed(recorder_.FailedCall(), result);
 }
 
 void Context::SetConstantBuffers(ShaderStage stage, UINT start, UINT count, ID3D11Buffer* const* buffers) {

@@ -96,9 +96,6 @@ class Context final : public DeviceChild<ID3D11DeviceContext> {
     D3D11_VIEWPORT viewports_[D3D11_VIEWPORT_AND_SCISSORRECT_OBJECT_COUNT_PER_PIPELINE] = {};
     UINT viewportCount_ = 0;
     Recorder recorder_;
-    // The failure Report last logged.
-    const char* loggedCall_ = nullptr;
-    VkResult loggedResult_ = VK_SUCCESS;
 };
 
 } // namespace d3d11

@@ -177,6 +177,11 @@ HRESULT Device::Removed() {
 HRESULT Device::Failed(const char* call, VkResult result) {
     if (frames.Lose(result) == VK_ERROR_DEVICE_LOST)
         return Removed();
+    // A failure that comes back frame after frame is logged the first time only.
+    if (call == loggedCall_ && result == loggedResult_)
+        return ToHresult(result);
+    loggedCall_ = call;
+    loggedResult_ = result;
     return Fail(call, result);
 }
 

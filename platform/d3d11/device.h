@@ -61,7 +61,7 @@ class Device final : public ID3D11Device {
     // after the removal tells the user on standard error.
     HRESULT Removed();
     // What the API returns when `call` failed: a removal when the device is lost or removed,
-    // else Fail's HRESULT and log line.
+    // else Fail's HRESULT, with its log line unless the last failure was the same.
     HRESULT Failed(const char* call, VkResult result);
 
     // Objects made by the device, the context and the swap chain keep it alive without counting
@@ -85,6 +85,8 @@ class Device final : public ID3D11Device {
     std::atomic<ULONG> privateRefs_{1}; // one for all the application's references
     uint64_t lastObjectId_ = 0;
     bool removalReported_ = false;
+    const char* loggedCall_ = nullptr;
+    VkResult loggedResult_ = VK_SUCCESS;
 };
 
 } // namespace d3d11
