@@ -3,7 +3,7 @@
 #include "formats.h"
 #include "vk_result.h"
 
-#include "../win32/window_system.h"
+#include "window_system.h"
 
 #include <algorithm>
 

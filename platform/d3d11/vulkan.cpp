@@ -2,7 +2,7 @@
 
 #include "vk_result.h"
 
-#include "../win32/window_system.h"
+#include "window_system.h"
 
 #include <testing.h>
 

@@ -1,6 +1,6 @@
 #include "d3d11_test.h"
 
-#include "../../platform/win32/x11_window.h"
+#include "x11_window.h"
 
 #include <X11/Xutil.h>
 

@@ -3,7 +3,7 @@
 // then Present. Results are read back through staging copies; what reaches the window through XGetImage.
 #include "d3d11_test.h"
 
-#include "../../platform/win32/x11_window.h"
+#include "x11_window.h"
 
 #include <atomic>
 #include <chrono>
