@@ -252,7 +252,7 @@ extern "C" HRESULT WINAPI D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_T
     if (ppImmediateContext)
         *ppImmediateContext = nullptr;
     (void)Flags; // single-threaded and debug flags change nothing here
-    D3D_FEATURE_LEVEL level;
+    D3D_FEATURE_LEVEL level = D3D_FEATURE_LEVEL_11_0;
     HRESULT hr = CheckCreateArguments("D3D11CreateDevice", pAdapter, DriverType, Software, pFeatureLevels,
                                       FeatureLevels, SDKVersion, &level);
     if (FAILED(hr))
@@ -283,7 +283,7 @@ extern "C" HRESULT WINAPI D3D11CreateDeviceAndSwapChain(
     if (ppImmediateContext)
         *ppImmediateContext = nullptr;
     (void)Flags; // single-threaded and debug flags change nothing here
-    D3D_FEATURE_LEVEL level;
+    D3D_FEATURE_LEVEL level = D3D_FEATURE_LEVEL_11_0;
     HRESULT hr = CheckCreateArguments("D3D11CreateDeviceAndSwapChain", pAdapter, DriverType, Software,
                                       pFeatureLevels, FeatureLevels, SDKVersion, &level);
     if (FAILED(hr))

@@ -321,7 +321,7 @@ class Evaluator {
             const bool hex = t.text.size() > 2 && t.text[0] == '0' && (t.text[1] == 'x' || t.text[1] == 'X');
             const char* allowed = hex ? "0123456789abcdefABCDEFuUlL" : "0123456789uUlL";
             if (t.text.find_first_not_of(allowed, hex ? 2 : 0) != std::string::npos)
-                return Fail("'" + std::string(t.text) + "' is not a whole number");
+                return Fail(std::string(t.text).insert(0, 1, '\'') + "' is not a whole number");
             *v = {std::strtoll(std::string(t.text).c_str(), nullptr, 0)};
             ++at_;
             return true;
