@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -80,6 +81,24 @@ int Preference(VkPhysicalDeviceType type) {
     return 0;
 }
 
+const char* TypeName(VkPhysicalDeviceType type) {
+    switch (type) {
+    case VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU:
+        return "discrete GPU";
+    case VK_PHYSICAL_DEVICE_TYPE_INTEGRATED_GPU:
+        return "integrated GPU";
+    case VK_PHYSICAL_DEVICE_TYPE_VIRTUAL_GPU:
+        return "virtual GPU";
+    case VK_PHYSICAL_DEVICE_TYPE_CPU:
+        return "CPU";
+    case VK_PHYSICAL_DEVICE_TYPE_OTHER:
+        return "other";
+    case VK_PHYSICAL_DEVICE_TYPE_MAX_ENUM:
+        return "other";
+    }
+    return "other";
+}
+
 struct Candidate {
     VkPhysicalDevice physical = VK_NULL_HANDLE;
     uint32_t family = 0;
@@ -87,18 +106,22 @@ struct Candidate {
     bool geometryShader = false;
 };
 
-// A device the layer can drive: Vulkan 1.3, push descriptors, null descriptors, the swapchain
-// extension when presenting, and one queue family with graphics, compute and present.
-bool Usable(VkPhysicalDevice physical, VkSurfaceKHR surface, Candidate* out) {
+// Why the layer cannot drive a device, or an empty string when it can: it needs Vulkan 1.3, push
+// descriptors, robust and null descriptors, the swapchain extension when presenting, and one queue
+// family with graphics, compute and present.
+std::string Refusal(VkPhysicalDevice physical, VkSurfaceKHR surface, Candidate* out) {
     VkPhysicalDeviceProperties properties;
     vkGetPhysicalDeviceProperties(physical, &properties);
     if (properties.apiVersion < VK_API_VERSION_1_3)
-        return false;
-    if (!HasDeviceExtension(physical, VK_KHR_PUSH_DESCRIPTOR_EXTENSION_NAME) ||
-        !HasDeviceExtension(physical, VK_EXT_ROBUSTNESS_2_EXTENSION_NAME))
-        return false;
+        return "Vulkan " + std::to_string(VK_API_VERSION_MAJOR(properties.apiVersion)) + "." +
+               std::to_string(VK_API_VERSION_MINOR(properties.apiVersion)) + " only, 1.3 needed";
+    for (const char* extension :
+         {VK_KHR_PUSH_DESCRIPTOR_EXTENSION_NAME, VK_EXT_ROBUSTNESS_2_EXTENSION_NAME}) {
+        if (!HasDeviceExtension(physical, extension))
+            return std::string("no ") + extension;
+    }
     if (surface && !HasDeviceExtension(physical, VK_KHR_SWAPCHAIN_EXTENSION_NAME))
-        return false;
+        return "no " VK_KHR_SWAPCHAIN_EXTENSION_NAME;
 
     VkPhysicalDeviceRobustness2FeaturesEXT robustness = {
         VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ROBUSTNESS_2_FEATURES_EXT};
@@ -109,10 +132,12 @@ bool Usable(VkPhysicalDevice physical, VkSurfaceKHR surface, Candidate* out) {
     vkGetPhysicalDeviceFeatures2(physical, &features);
     // Structured buffers are packed as Direct3D packs them, which only scalar block layout allows.
     if (!v12.scalarBlockLayout)
-        return false;
+        return "no scalarBlockLayout";
     if (!robustness.nullDescriptor || !robustness.robustBufferAccess2 ||
-        !features.features.robustBufferAccess || !v13.dynamicRendering || !v13.synchronization2)
-        return false;
+        !features.features.robustBufferAccess)
+        return "no nullDescriptor, robustBufferAccess or robustBufferAccess2";
+    if (!v13.dynamicRendering || !v13.synchronization2)
+        return "no dynamicRendering or synchronization2";
 
     uint32_t count = 0;
     vkGetPhysicalDeviceQueueFamilyProperties(physical, &count, nullptr);
@@ -136,9 +161,49 @@ bool Usable(VkPhysicalDevice physical, VkSurfaceKHR surface, Candidate* out) {
         out->family = i;
         out->fragmentStores = features.features.fragmentStoresAndAtomics;
         out->geometryShader = features.features.geometryShader;
-        return true;
+        return "";
     }
-    return false;
+    return "no queue family with graphics, compute and present";
+}
+
+// One physical device as the choice sees it.
+struct Listed {
+    VkPhysicalDeviceProperties properties;
+    Candidate candidate;
+    std::string refusal;
+};
+
+// The device FXVIEW_DEVICE names, by index or by a part of its name; -1 when it names none.
+int Named(const char* name, const std::vector<Listed>& listed) {
+    const bool index = *name && std::strspn(name, "0123456789") == std::strlen(name);
+    for (size_t i = 0; i < listed.size(); ++i) {
+        if (index ? std::strtoul(name, nullptr, 10) == i
+                  : std::strstr(listed[i].properties.deviceName, name) != nullptr)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// `fxview platform: using <name> (<type>, Vulkan x.y, driver <name> <info>)`, once per process, and
+// a warning when a GPU was passed over for a CPU device, which draws a few frames a second.
+void Announce(const Listed& chosen, const std::vector<Listed>& listed) {
+    static std::atomic<bool> announced{false};
+    if (announced.exchange(true))
+        return;
+    VkPhysicalDeviceDriverProperties driver = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_DRIVER_PROPERTIES};
+    VkPhysicalDeviceProperties2 properties = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_PROPERTIES_2, &driver};
+    vkGetPhysicalDeviceProperties2(chosen.candidate.physical, &properties);
+    const uint32_t api = chosen.properties.apiVersion;
+    std::fprintf(stderr, "fxview platform: using %s (%s, Vulkan %u.%u, driver %s %s)\n",
+                 chosen.properties.deviceName, TypeName(chosen.properties.deviceType),
+                 VK_API_VERSION_MAJOR(api), VK_API_VERSION_MINOR(api), driver.driverName, driver.driverInfo);
+    if (chosen.properties.deviceType != VK_PHYSICAL_DEVICE_TYPE_CPU)
+        return;
+    for (const Listed& other : listed) {
+        if (!other.refusal.empty() && other.properties.deviceType != VK_PHYSICAL_DEVICE_TYPE_CPU)
+            std::fprintf(stderr, "fxview platform: warning: %s refused (%s); drawing on the CPU instead\n",
+                         other.properties.deviceName, other.refusal.c_str());
+    }
 }
 
 VkResult CreateInstance(d3d11::Vulkan* vk, bool present, const char** failedCall) {
@@ -198,23 +263,39 @@ VkResult ChoosePhysicalDevice(d3d11::Vulkan* vk, VkSurfaceKHR surface, Candidate
         *failedCall = "vkEnumeratePhysicalDevices";
         return result;
     }
+    std::vector<Listed> listed(devices.size());
     int best = -1;
-    for (VkPhysicalDevice physical : devices) {
-        Candidate candidate;
-        if (!Usable(physical, surface, &candidate))
-            continue;
-        VkPhysicalDeviceProperties properties;
-        vkGetPhysicalDeviceProperties(physical, &properties);
-        if (Preference(properties.deviceType) > best) {
-            best = Preference(properties.deviceType);
-            *chosen = candidate;
+    for (size_t i = 0; i < devices.size(); ++i) {
+        vkGetPhysicalDeviceProperties(devices[i], &listed[i].properties);
+        listed[i].refusal = Refusal(devices[i], surface, &listed[i].candidate);
+        if (listed[i].refusal.empty() && (best < 0 || Preference(listed[i].properties.deviceType) >
+                                                          Preference(listed[best].properties.deviceType)))
+            best = static_cast<int>(i);
+    }
+    const char* name = std::getenv("FXVIEW_DEVICE");
+    if (name && *name) {
+        best = Named(name, listed);
+        if (best < 0 || !listed[best].refusal.empty()) {
+            std::fprintf(stderr, "fxview platform: FXVIEW_DEVICE=%s %s; the devices are:\n", name,
+                         best < 0 ? "names no Vulkan device" : "names a device the layer cannot use");
+            for (size_t i = 0; i < listed.size(); ++i)
+                std::fprintf(stderr, "fxview platform:   %zu: %s (%s)%s%s\n", i,
+                             listed[i].properties.deviceName, TypeName(listed[i].properties.deviceType),
+                             listed[i].refusal.empty() ? "" : ", ", listed[i].refusal.c_str());
+            *failedCall = "vkEnumeratePhysicalDevices (FXVIEW_DEVICE names no usable device)";
+            return VK_ERROR_INITIALIZATION_FAILED;
         }
     }
     if (best < 0) {
+        for (const Listed& device : listed)
+            std::fprintf(stderr, "fxview platform: %s refused: %s\n", device.properties.deviceName,
+                         device.refusal.c_str());
         *failedCall = "vkEnumeratePhysicalDevices (no Vulkan 1.3 device with push descriptors, null "
                       "descriptors and one graphics, compute and present queue)";
         return VK_ERROR_INCOMPATIBLE_DRIVER;
     }
+    Announce(listed[best], listed);
+    *chosen = listed[best].candidate;
     return VK_SUCCESS;
 }
 

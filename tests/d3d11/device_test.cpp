@@ -311,3 +311,39 @@ TEST(NoVulkanTest, CreationFailsAsDirect3D11DoesWithoutAnAdapter) {
 }
 
 } // namespace
+
+namespace {
+
+// Run by the d3d11_device_choice test, alone in its process: the start-up line is its first device's.
+TEST(DeviceChoiceTest, TheDeviceInUseIsNamedOnceAndFxviewDeviceChoosesAnother) {
+    if (!std::getenv("FXVIEW_EXPECT_DEVICE_CHOICE"))
+        GTEST_SKIP() << "only meaningful as the process's first device";
+    struct Case {
+        const char* choice;
+        HRESULT want;
+        const char* log;
+    } cases[] = {
+        {"", S_OK, "fxview platform: using llvmpipe"},
+        {"0", S_OK, ""},
+        {"llvm", S_OK, ""},
+        {"no such device", DXGI_ERROR_UNSUPPORTED, "FXVIEW_DEVICE=no such device names no Vulkan device"},
+        {"7", DXGI_ERROR_UNSUPPORTED, "FXVIEW_DEVICE=7 names no Vulkan device"},
+    };
+    for (const Case& c : cases) {
+        setenv("FXVIEW_DEVICE", c.choice, 1);
+        testing::internal::CaptureStderr();
+        ID3D11Device* device = nullptr;
+        const HRESULT hr = D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
+                                             D3D11_SDK_VERSION, &device, nullptr, nullptr);
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(hr, c.want) << c.choice;
+        EXPECT_NE(log.find(c.log), std::string::npos) << c.choice << ": " << log;
+        EXPECT_EQ(log.find("using") != std::string::npos, c.choice == cases[0].choice)
+            << c.choice << ": " << log;
+        if (device)
+            device->Release();
+    }
+    unsetenv("FXVIEW_DEVICE");
+}
+
+} // namespace
