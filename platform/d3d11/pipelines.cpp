@@ -174,7 +174,9 @@ void FillFixedFunction(const GraphicsState& state, FixedFunction* f) {
     f->raster.lineWidth = 1.0f;
     f->multisample = {VK_STRUCTURE_TYPE_PIPELINE_MULTISAMPLE_STATE_CREATE_INFO};
     f->multisample.rasterizationSamples = VK_SAMPLE_COUNT_1_BIT;
-    for (uint32_t i = 0; i < state.targetCount; ++i)
+    // Without a pixel stage Direct3D 11 leaves the targets as they are; a GPU would write undefined
+    // values through a pipeline that writes colour with no fragment shader.
+    for (uint32_t i = 0; i < state.targetCount && state.ps; ++i)
         f->blend[i].colorWriteMask = VK_COLOR_COMPONENT_R_BIT | VK_COLOR_COMPONENT_G_BIT |
                                      VK_COLOR_COMPONENT_B_BIT | VK_COLOR_COMPONENT_A_BIT;
     f->colorBlend = {VK_STRUCTURE_TYPE_PIPELINE_COLOR_BLEND_STATE_CREATE_INFO};

@@ -242,7 +242,7 @@ TEST_F(DrawTest,
     }
 }
 
-TEST_F(DrawTest, ANullViewReadsZerosAndDropsWrites) {
+TEST_F(DrawTest, ANullViewReadsZerosAndDropsWritesAndNoPixelStageWritesNoColour) {
     Frame(3.0f, uav_);
     ps_->Release();
     ps_ = MakePixelShader("ps_opaque");
@@ -256,6 +256,12 @@ TEST_F(DrawTest, ANullViewReadsZerosAndDropsWrites) {
             return y >= 704 ? Rgba(0, 0, 0, 255) : Rgba(x & 255, y & 255, (x + y + 3) & 255, 255);
         },
         "the buffer after a dispatch with a null view");
+    // Without a pixel stage Direct3D 11 writes no colour: the clear stays.
+    const float clear[4] = {0.0f, 0.125f, 0.3f, 1.0f};
+    context->ClearRenderTargetView(rtv_, clear);
+    context->PSSetShader(nullptr, nullptr, 0);
+    context->Draw(4, 0);
+    ExpectBackBuffer([](UINT, UINT) { return kClear; }, "no pixel stage");
 }
 
 TEST_F(DrawTest, TheBackBufferCopiesInAndOutInDirect3DsChannelOrder) {
