@@ -30,6 +30,19 @@ constexpr VkPipelineStageFlags2 kLentImageStages =
 constexpr VkImageUsageFlags kLendableUsage =
     VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT;
 
+bool IsSrgb(VkFormat format) {
+    switch (format) {
+    case VK_FORMAT_R8G8B8A8_SRGB:
+    case VK_FORMAT_B8G8R8A8_SRGB:
+    case VK_FORMAT_A8B8G8R8_SRGB_PACK32:
+    case VK_FORMAT_R8G8B8_SRGB:
+    case VK_FORMAT_B8G8R8_SRGB:
+        return true;
+    default:
+        return false;
+    }
+}
+
 uint32_t PickImageCount(const VkSurfaceCapabilitiesKHR& caps) {
     return caps.maxImageCount ? std::min(caps.minImageCount + 1, caps.maxImageCount) : caps.minImageCount + 1;
 }
@@ -92,8 +105,11 @@ VkSurfaceFormatKHR Presenter::PickFormat(VkFormat backBuffer) const {
                 return format;
         }
     }
-    return formats_.empty() ? VkSurfaceFormatKHR{VK_FORMAT_UNDEFINED, VK_COLOR_SPACE_SRGB_NONLINEAR_KHR}
-                            : formats_[0];
+    for (const VkSurfaceFormatKHR& format : formats_) {
+        if (!IsSrgb(format.format))
+            return format;
+    }
+    return VkSurfaceFormatKHR{VK_FORMAT_UNDEFINED, VK_COLOR_SPACE_SRGB_NONLINEAR_KHR};
 }
 
 // Vsync off: immediate, else mailbox, else FIFO (always there). Vsync on: FIFO.
@@ -147,6 +163,17 @@ VkResult Presenter::Recreate(const Texture2D& backBuffer, bool immediate, const 
     if (result != VK_SUCCESS)
         return result;
     const VkSurfaceFormatKHR format = PickFormat(backBuffer.Format());
+    VkFormatProperties source, target;
+    vkGetPhysicalDeviceFormatProperties(vk.physical, backBuffer.Format(), &source);
+    vkGetPhysicalDeviceFormatProperties(vk.physical, format.format, &target);
+    blit_ = (source.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_SRC_BIT) &&
+            (target.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_DST_BIT);
+    // Only a blit converts between formats; without one, the window takes no format this can show.
+    if (format.format == VK_FORMAT_UNDEFINED || (format.format != backBuffer.Format() && !blit_)) {
+        *failedCall = "vkCreateSwapchainKHR (the window offers no UNORM format the back buffer copies or "
+                      "blits to)";
+        return VK_ERROR_FORMAT_NOT_SUPPORTED;
+    }
     const bool lend =
         (caps.supportedUsageFlags & kLendableUsage) == kLendableUsage && format.format == backBuffer.Format();
     info.surface = surface_;
@@ -159,7 +186,8 @@ VkResult Presenter::Recreate(const Texture2D& backBuffer, bool immediate, const 
     info.imageSharingMode = VK_SHARING_MODE_EXCLUSIVE;
     info.preTransform = caps.currentTransform;
     info.compositeAlpha = PickCompositeAlpha(caps);
-    info.clipped = VK_TRUE;
+    // A lent image is the back buffer and may be read back whole, hidden parts included.
+    info.clipped = lend ? VK_FALSE : VK_TRUE;
     info.oldSwapchain = swapchain_;
     VkSwapchainKHR created;
     *failedCall = "vkCreateSwapchainKHR";
@@ -237,11 +265,17 @@ VkResult Presenter::Acquire(uint32_t* index) {
         outOfDate_ = true;
         return VK_NOT_READY;
     }
-    if (result == VK_SUBOPTIMAL_KHR) {
-        outOfDate_ = true;
+    if (result == VK_SUBOPTIMAL_KHR || result == VK_SUCCESS) {
+        NoteSuboptimal(result);
         return VK_SUCCESS;
     }
     return result;
+}
+
+void Presenter::NoteSuboptimal(VkResult result) {
+    if (result == VK_SUBOPTIMAL_KHR && !suboptimal_)
+        outOfDate_ = true;
+    suboptimal_ = result == VK_SUBOPTIMAL_KHR;
 }
 
 void Presenter::TryLend(Texture2D* backBuffer) {
@@ -332,8 +366,13 @@ void Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t inde
     const UINT width = source->Desc().Width;
     const UINT height = source->Desc().Height;
     const VkImageSubresourceLayers layers = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
-    if (format_ == source->Format() && extent_.width == width && extent_.height == height) {
-        VkImageCopy region = {layers, {0, 0, 0}, layers, {0, 0, 0}, {width, height, 1}};
+    // Without blits (same format, by Recreate) the part both images share is copied unscaled.
+    if (!blit_ || (format_ == source->Format() && extent_.width == width && extent_.height == height)) {
+        VkImageCopy region = {layers,
+                              {0, 0, 0},
+                              layers,
+                              {0, 0, 0},
+                              {std::min(width, extent_.width), std::min(height, extent_.height), 1}};
         vkCmdCopyImage(cmd, source->Image(), VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, images_[index],
                        VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &region);
     } else {
@@ -396,8 +435,10 @@ HRESULT Presenter::SubmitAndPresent(uint32_t index, VkSemaphore acquired, VkPipe
     present.pSwapchains = &swapchain_;
     present.pImageIndices = &index;
     result = vkQueuePresentKHR(device_->vk.queue, &present);
-    if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_SUBOPTIMAL_KHR)
+    if (result == VK_ERROR_OUT_OF_DATE_KHR)
         outOfDate_ = true;
+    else if (result == VK_SUBOPTIMAL_KHR || result == VK_SUCCESS)
+        NoteSuboptimal(result);
     else if (result != VK_SUCCESS &&
              device_->Failed("vkQueuePresentKHR", result) == DXGI_ERROR_DEVICE_REMOVED)
         return DXGI_ERROR_DEVICE_REMOVED;

@@ -57,6 +57,9 @@ class Presenter {
     // Acquires the next swapchain image with the current frame's semaphore. VK_NOT_READY when none
     // came in time or the window changed (then the swapchain is rebuilt before the next frame).
     VkResult Acquire(uint32_t* index);
+    // Notes an acquire's or a present's VK_SUCCESS or VK_SUBOPTIMAL_KHR: the swapchain is rebuilt
+    // once per run of SUBOPTIMAL answers, which some drivers keep giving for one that still presents.
+    void NoteSuboptimal(VkResult result);
     // Records the copy of the back buffer into swapchain image `index`.
     void RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t index);
     HRESULT PresentCopy(Texture2D* backBuffer, bool immediate);
@@ -75,6 +78,8 @@ class Presenter {
     VkExtent2D extent_ = {};
     bool immediate_ = false;
     bool outOfDate_ = true;
+    bool suboptimal_ = false; // the last acquire or present answered SUBOPTIMAL
+    bool blit_ = false;       // the back buffer's format blits into the swapchain's
     std::vector<VkImage> images_;
     std::vector<VkSemaphore> rendered_; // one per swapchain image, waited on by its present
     // One render-target view per swapchain image, when the images can be lent to the back buffer.
