@@ -22,9 +22,10 @@ template <typename T, typename Query> VkResult Enumerate(Query query, std::vecto
     return result == VK_INCOMPLETE ? VK_SUCCESS : result;
 }
 
-// The stages that may touch a lent swapchain image first, which wait for its acquisition.
-constexpr VkPipelineStageFlags2 kLentImageStages =
-    VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT | VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
+// The stage that waits for a lent swapchain image's acquisition. Its first use (a clear or a
+// copy) chains after it through the barrier that takes the image from this stage; the frame's
+// uploads and dispatches, which are transfers and compute, do not wait for the window.
+constexpr VkPipelineStageFlags2 kLentImageStages = VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT;
 
 // Every use the back buffer's own image takes, which an image lent to it must take too.
 constexpr VkImageUsageFlags kLendableUsage =
@@ -340,17 +341,25 @@ HRESULT Presenter::PresentCopy(Texture2D* backBuffer, bool immediate) {
     result = device_->frames.Commands(&cmd);
     if (result != VK_SUCCESS)
         return device_->Failed("vkBeginCommandBuffer", result);
-    RecordBlit(cmd, backBuffer, index);
-    return SubmitAndPresent(index, device_->frames.AcquireSemaphore(), VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT);
+    // The acquisition is waited for only by the copy into the window's image, not by the frame's
+    // uploads, which are transfers too.
+    const VkPipelineStageFlags2 writes = RecordBlit(cmd, backBuffer, index);
+    return SubmitAndPresent(index, device_->frames.AcquireSemaphore(), writes);
 }
 
-void Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t index) {
+VkPipelineStageFlags2 Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t index) {
+    const UINT width = source->Desc().Width;
+    const UINT height = source->Desc().Height;
+    // Without blits (same format, by Recreate) the part both images share is copied unscaled.
+    const bool copy =
+        !blit_ || (format_ == source->Format() && extent_.width == width && extent_.height == height);
+    const VkPipelineStageFlags2 writes = copy ? VK_PIPELINE_STAGE_2_COPY_BIT : VK_PIPELINE_STAGE_2_BLIT_BIT;
     UseImage(cmd, source->Image(), &source->hazard, VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT,
              VK_ACCESS_2_TRANSFER_READ_BIT, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL);
     // The swapchain image is overwritten whole: its old contents are not kept.
     VkImageMemoryBarrier2 toCopy = {VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER_2};
-    toCopy.srcStageMask = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
-    toCopy.dstStageMask = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
+    toCopy.srcStageMask = writes;
+    toCopy.dstStageMask = writes;
     toCopy.dstAccessMask = VK_ACCESS_2_TRANSFER_WRITE_BIT;
     toCopy.oldLayout = VK_IMAGE_LAYOUT_UNDEFINED;
     toCopy.newLayout = VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL;
@@ -363,11 +372,8 @@ void Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t inde
     dependency.pImageMemoryBarriers = &toCopy;
     vkCmdPipelineBarrier2(cmd, &dependency);
 
-    const UINT width = source->Desc().Width;
-    const UINT height = source->Desc().Height;
     const VkImageSubresourceLayers layers = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
-    // Without blits (same format, by Recreate) the part both images share is copied unscaled.
-    if (!blit_ || (format_ == source->Format() && extent_.width == width && extent_.height == height)) {
+    if (copy) {
         VkImageCopy region = {layers,
                               {0, 0, 0},
                               layers,
@@ -386,7 +392,7 @@ void Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t inde
     }
 
     VkImageMemoryBarrier2 toPresent = toCopy;
-    toPresent.srcStageMask = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
+    toPresent.srcStageMask = writes;
     toPresent.srcAccessMask = VK_ACCESS_2_TRANSFER_WRITE_BIT;
     toPresent.dstStageMask = VK_PIPELINE_STAGE_2_NONE;
     toPresent.dstAccessMask = VK_ACCESS_2_NONE;
@@ -394,6 +400,7 @@ void Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t inde
     toPresent.newLayout = VK_IMAGE_LAYOUT_PRESENT_SRC_KHR;
     dependency.pImageMemoryBarriers = &toPresent;
     vkCmdPipelineBarrier2(cmd, &dependency);
+    return writes;
 }
 
 HRESULT Presenter::PresentLent(Texture2D* backBuffer) {

@@ -60,8 +60,9 @@ class Presenter {
     // Notes an acquire's or a present's VK_SUCCESS or VK_SUBOPTIMAL_KHR: the swapchain is rebuilt
     // once per run of SUBOPTIMAL answers, which some drivers keep giving for one that still presents.
     void NoteSuboptimal(VkResult result);
-    // Records the copy of the back buffer into swapchain image `index`.
-    void RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t index);
+    // Records the copy of the back buffer into swapchain image `index`; returns the stage that
+    // writes the image (copy or blit), at which its acquisition must be waited for.
+    VkPipelineStageFlags2 RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t index);
     HRESULT PresentCopy(Texture2D* backBuffer, bool immediate);
     // Presents the image lent to the back buffer for this frame, and takes it back.
     HRESULT PresentLent(Texture2D* backBuffer);
