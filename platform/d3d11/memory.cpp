@@ -106,7 +106,16 @@ VkResult CreateImageMemory(const Vulkan& vk, VkFormat format, uint32_t width, ui
     info.usage = usage;
     info.sharingMode = VK_SHARING_MODE_EXCLUSIVE;
     info.initialLayout = VK_IMAGE_LAYOUT_UNDEFINED;
-    VkResult result = vkCreateImage(vk.device, &info, nullptr, &out->image);
+    // Asked first: a format or size the device cannot make with these uses is an invalid image to
+    // vkCreateImage, not a failure it reports.
+    VkImageFormatProperties supported;
+    VkResult result = vkGetPhysicalDeviceImageFormatProperties(vk.physical, format, info.imageType,
+                                                               info.tiling, usage, 0, &supported);
+    if (result == VK_SUCCESS && (width > supported.maxExtent.width || height > supported.maxExtent.height))
+        result = VK_ERROR_FORMAT_NOT_SUPPORTED;
+    if (result != VK_SUCCESS)
+        return result;
+    result = vkCreateImage(vk.device, &info, nullptr, &out->image);
     if (result != VK_SUCCESS)
         return result;
     VkMemoryRequirements requirements;

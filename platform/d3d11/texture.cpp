@@ -163,7 +163,7 @@ VkResult Texture2D::FillImage(const D3D11_SUBRESOURCE_DATA* initial, const char*
         if (desc_.BindFlags & bit)
             usage |= ToVkImageUsage(static_cast<D3D11_BIND_FLAG>(bit));
     }
-    *failed = "vkCreateImage";
+    *failed = "vkGetPhysicalDeviceImageFormatProperties or vkCreateImage";
     VkResult result = CreateImageMemory(device_->vk, format_, desc_.Width, desc_.Height, usage, &image_);
     VkCommandBuffer cmd = VK_NULL_HANDLE;
     if (result == VK_SUCCESS) {

@@ -1,5 +1,6 @@
 #include "views.h"
 
+#include "device.h"
 #include "vk_result.h"
 
 namespace d3d11 {
@@ -66,6 +67,14 @@ HRESULT UnorderedAccessView::Create(Device* device, ID3D11Resource* resource,
     if (view.Buffer.Flags) {
         return Refuse("CreateUnorderedAccessView",
                       "append and counter views are not implemented by this layer", E_INVALIDARG);
+    }
+    // A storage-buffer descriptor starts on the device's alignment: 4 to 256 bytes on GPUs.
+    const VkDeviceSize alignment = device->vk.properties.limits.minStorageBufferOffsetAlignment;
+    if (VkDeviceSize(view.Buffer.FirstElement) * b.StructureByteStride % alignment != 0) {
+        return Refuse("CreateUnorderedAccessView",
+                      "the first element's byte offset is not a multiple of the device's storage-buffer "
+                      "offset alignment",
+                      E_INVALIDARG);
     }
     if (!out)
         return S_FALSE;
