@@ -62,6 +62,43 @@ const IID& IidOf(ID3D11ComputeShader*) {
     return IID_ID3D11ComputeShader;
 }
 
+// Why the device cannot run code declaring these SPIR-V capabilities, or null when it can.
+const char* MissingFeature(const std::vector<uint32_t>& spirv, const VkPhysicalDeviceFeatures& enabled) {
+    constexpr uint32_t kOpCapability = 17;
+    struct Need {
+        uint32_t capability;
+        VkBool32 VkPhysicalDeviceFeatures::*feature;
+        const char* why;
+    };
+    static const Need needs[] = {
+        {10, &VkPhysicalDeviceFeatures::shaderFloat64,
+         "the shader uses double, which this Vulkan device does not offer (shaderFloat64)"},
+        {11, &VkPhysicalDeviceFeatures::shaderInt64,
+         "the shader uses 64-bit integers, which this Vulkan device does not offer (shaderInt64)"},
+        {22, &VkPhysicalDeviceFeatures::shaderInt16,
+         "the shader uses 16-bit integers, which this Vulkan device does not offer (shaderInt16)"},
+        {49, &VkPhysicalDeviceFeatures::shaderStorageImageExtendedFormats,
+         "the shader uses a storage-image format this Vulkan device does not offer "
+         "(shaderStorageImageExtendedFormats)"},
+        {55, &VkPhysicalDeviceFeatures::shaderStorageImageReadWithoutFormat,
+         "the shader reads a storage image without a format, which this Vulkan device does not offer "
+         "(shaderStorageImageReadWithoutFormat)"},
+        {56, &VkPhysicalDeviceFeatures::shaderStorageImageWriteWithoutFormat,
+         "the shader writes a storage image without a format, which this Vulkan device does not offer "
+         "(shaderStorageImageWriteWithoutFormat)"},
+    };
+    // Capabilities are declared first, after the five-word header.
+    size_t at = 5;
+    while (at + 1 < spirv.size() && (spirv[at] & 0xffff) == kOpCapability && spirv[at] >> 16 >= 2) {
+        for (const Need& need : needs) {
+            if (spirv[at + 1] == need.capability && !(enabled.*need.feature))
+                return need.why;
+        }
+        at += spirv[at] >> 16;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 namespace d3d11 {
@@ -99,6 +136,8 @@ HRESULT Shader<Interface>::Create(Device* device, const void* bytecode, SIZE_T l
     if (stage == platform::ShaderStage::Geometry && !device->vk.geometryShader)
         return Refuse("CreateGeometryShader", "the Vulkan device has no geometry shaders",
                       DXGI_ERROR_UNSUPPORTED);
+    if (const char* why = MissingFeature(spirv, device->vk.shaderFeatures))
+        return Refuse("CreateShader", why, E_INVALIDARG);
     if (!out)
         return S_FALSE;
     *out = nullptr;

@@ -6,6 +6,7 @@
 
 #include <testing.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -104,7 +105,33 @@ struct Candidate {
     uint32_t family = 0;
     bool fragmentStores = false;
     bool geometryShader = false;
+    VkPhysicalDeviceFeatures offered = {};
 };
+
+// Features a test hides from the devices made after it; names as in VkPhysicalDeviceFeatures.
+std::vector<std::string>& HiddenFeatures() {
+    static std::vector<std::string> hidden;
+    return hidden;
+}
+
+// The shader features HLSL code may need, each enabled when the device offers it and no test hides it.
+VkPhysicalDeviceFeatures ShaderFeatures(const VkPhysicalDeviceFeatures& offered) {
+    VkPhysicalDeviceFeatures enabled = {};
+    const std::vector<std::string>& hidden = HiddenFeatures();
+    auto take = [&](const char* name, VkBool32 offer, VkBool32* out) {
+        *out = offer && std::find(hidden.begin(), hidden.end(), name) == hidden.end();
+    };
+    take("shaderFloat64", offered.shaderFloat64, &enabled.shaderFloat64);
+    take("shaderInt64", offered.shaderInt64, &enabled.shaderInt64);
+    take("shaderInt16", offered.shaderInt16, &enabled.shaderInt16);
+    take("shaderStorageImageExtendedFormats", offered.shaderStorageImageExtendedFormats,
+         &enabled.shaderStorageImageExtendedFormats);
+    take("shaderStorageImageReadWithoutFormat", offered.shaderStorageImageReadWithoutFormat,
+         &enabled.shaderStorageImageReadWithoutFormat);
+    take("shaderStorageImageWriteWithoutFormat", offered.shaderStorageImageWriteWithoutFormat,
+         &enabled.shaderStorageImageWriteWithoutFormat);
+    return enabled;
+}
 
 // Why the layer cannot drive a device, or an empty string when it can: it needs Vulkan 1.3, push
 // descriptors, robust and null descriptors, the swapchain extension when presenting, and one queue
@@ -161,6 +188,7 @@ std::string Refusal(VkPhysicalDevice physical, VkSurfaceKHR surface, Candidate* 
         out->family = i;
         out->fragmentStores = features.features.fragmentStoresAndAtomics;
         out->geometryShader = features.features.geometryShader;
+        out->offered = features.features;
         return "";
     }
     return "no queue family with graphics, compute and present";
@@ -304,6 +332,7 @@ VkResult CreateDevice(d3d11::Vulkan* vk, const Candidate& chosen, bool present, 
     vk->queueFamily = chosen.family;
     vk->fragmentStores = chosen.fragmentStores;
     vk->geometryShader = chosen.geometryShader;
+    vk->shaderFeatures = ShaderFeatures(chosen.offered);
     vkGetPhysicalDeviceProperties(vk->physical, &vk->properties);
     vkGetPhysicalDeviceMemoryProperties(vk->physical, &vk->memory);
     VkPhysicalDevicePushDescriptorPropertiesKHR push = {
@@ -331,6 +360,7 @@ VkResult CreateDevice(d3d11::Vulkan* vk, const Candidate& chosen, bool present, 
     v13.dynamicRendering = VK_TRUE;
     v13.synchronization2 = VK_TRUE;
     VkPhysicalDeviceFeatures2 features = {VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &v13};
+    features.features = vk->shaderFeatures;
     features.features.robustBufferAccess = VK_TRUE;
     features.features.fragmentStoresAndAtomics = vk->fragmentStores;
     features.features.geometryShader = vk->geometryShader;
@@ -411,6 +441,13 @@ namespace fxtest {
 
 long ValidationMessages() {
     return Validation().messages.load();
+}
+
+void HideDeviceFeature(const char* name) {
+    if (name)
+        HiddenFeatures().push_back(name);
+    else
+        HiddenFeatures().clear();
 }
 
 } // namespace fxtest

@@ -20,6 +20,8 @@ struct Vulkan {
     VkPhysicalDeviceMemoryProperties memory = {};
     bool fragmentStores = false;
     bool geometryShader = false;
+    // The shader features enabled on the device, those it offers among the ones HLSL code may need.
+    VkPhysicalDeviceFeatures shaderFeatures = {};
     uint32_t pushDescriptorLimit = 0;
     PFN_vkCmdPushDescriptorSetKHR cmdPushDescriptorSet = nullptr;
 };

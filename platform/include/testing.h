@@ -38,6 +38,9 @@ long LiveObjects(const char* kind = nullptr);
 namespace fxtest {
 // Vulkan validation messages (warnings and errors) seen so far, across every device of the process.
 long ValidationMessages();
+// Devices made from now on lack the named shader feature ("shaderFloat64"...), as a device that
+// does not offer it; null shows every feature again.
+void HideDeviceFeature(const char* name);
 } // namespace fxtest
 
 // ---- HLSL compiler stand-in ----

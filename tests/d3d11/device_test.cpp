@@ -132,6 +132,15 @@ TEST_F(DeviceTest, ViewsAreCheckedAndHoldTheirBuffer) {
     view.Buffer = {1, 921600, 0};
     EXPECT_EQ(device->CreateUnorderedAccessView(buffer, &view, &uav), E_INVALIDARG) << "a view past the end";
     EXPECT_EQ(device->CreateUnorderedAccessView(nullptr, &view, &uav), E_INVALIDARG) << "no resource";
+    // Storage-buffer offsets follow the device's alignment, of 256 bytes at most.
+    D3D11_BUFFER_DESC wordsDesc = Desc(1024, desc.BindFlags, D3D11_RESOURCE_MISC_BUFFER_STRUCTURED, 4);
+    ID3D11Buffer* words = nullptr;
+    ASSERT_EQ(device->CreateBuffer(&wordsDesc, nullptr, &words), S_OK);
+    view.Buffer = {1, 4, 0};
+    EXPECT_EQ(device->CreateUnorderedAccessView(words, &view, nullptr), E_INVALIDARG) << "a 4-byte offset";
+    view.Buffer = {64, 4, 0};
+    EXPECT_EQ(device->CreateUnorderedAccessView(words, &view, nullptr), S_FALSE) << "a 256-byte offset";
+    words->Release();
 
     ID3D11Buffer* vertex = nullptr;
     D3D11_BUFFER_DESC vertexDesc = Desc(64, D3D11_BIND_VERTEX_BUFFER);
@@ -180,6 +189,23 @@ TEST_F(DeviceTest, ShaderCodeIsCheckedAndInputsMatchedAgainstTheLayout) {
         << "vertex code";
     ID3D11PixelShader* pixel = nullptr;
     EXPECT_EQ(device->CreatePixelShader(nullptr, 0, nullptr, &pixel), E_INVALIDARG) << "no code";
+
+    // Code using double is made where the device offers 64-bit floats, and refused where it does not.
+    std::vector<uint8_t> wide = Compile(R"(
+RWStructuredBuffer<double> cells : register(u0);
+[numthreads(1, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { cells[id.x] = cells[id.x] * 0.5; }
+)",
+                                        "cs_main", "cs_5_0");
+    EXPECT_EQ(device->CreateComputeShader(wide.data(), wide.size(), nullptr, &compute), S_OK) << "double";
+    if (compute)
+        compute->Release();
+    compute = nullptr;
+    ReleaseDevice();
+    fxtest::HideDeviceFeature("shaderFloat64");
+    MakeDevice();
+    fxtest::HideDeviceFeature(nullptr);
+    EXPECT_EQ(device->CreateComputeShader(wide.data(), wide.size(), nullptr, &compute), E_INVALIDARG)
+        << "double without shaderFloat64";
 
     EXPECT_EQ(device->CreateVertexShader(vs.data(), vs.size(), nullptr, &vertex), S_OK);
     EXPECT_EQ(device->CreatePixelShader(ps.data(), ps.size(), nullptr, &pixel), S_OK);
