@@ -127,16 +127,17 @@ std::string DescribeFault(const FrontEndResult& r, const std::string& name, cons
            "; this is a compiler fault triggered by the code above: simplify the last edit\n";
 }
 
-HRESULT Compile(const char* data, size_t length, const std::string& name, const D3D_SHADER_MACRO* defines,
-                ID3DInclude* include, const char* entry, const char* target, ShaderStage stage, UINT flags,
-                ID3DBlob** shader, std::string* messages) {
-    const std::string notFound = name + ": error: entry point '" + entry + "' not found\n";
-    if (length == 0) {
-        *messages = notFound;
-        return E_FAIL;
-    }
+// The message for a source without the entry point the caller named.
+std::string EntryNotFound(const std::string& name, const char* entry) {
+    return name + ": error: entry point '" + entry + "' not found\n";
+}
+
+// What the front end runs: the source rewritten into the HLSL glslang takes, with the caller's options.
+FrontEndJob MakeFrontEndJob(const std::string& source, const std::string& name,
+                            const D3D_SHADER_MACRO* defines, ID3DInclude* include, const char* entry,
+                            ShaderStage stage, UINT flags) {
     FrontEndJob job;
-    job.source.assign(data, length);
+    job.source = source;
     BridgeSource(&job.source);
     MakeGlobalConstantsUniform(&job.source);
     if (flags & D3DCOMPILE_PACK_MATRIX_ROW_MAJOR)
@@ -150,8 +151,80 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     for (const D3D_SHADER_MACRO* d = defines; d && d->Name; ++d)
         job.macros.emplace_back(d->Name, d->Definition ? d->Definition : "");
     job.standardIncludes = include == D3D_COMPILE_STANDARD_FILE_INCLUDE;
+    return job;
+}
+
+// The author's message for a front end that did not finish, with hints to the cause when it crashed.
+std::string ExplainUnfinished(const FrontEndResult& r, const std::string& source, const std::string& name,
+                              const char* entry, unsigned limitMs) {
+    std::string log;
+    std::string messages = DescribeFault(r, name, entry, limitMs, &log);
+    if (r.end == ChildEnd::Signalled)
+        messages += CrashHint(source, name) + IntrinsicCrashHint(source, name);
+    LogFailure("D3DCompile2", log.c_str());
+    return messages;
+}
+
+// The preprocessor's messages for a source that does not preprocess.
+std::string ExplainPreprocessFailure(const FrontEndResult& r, const std::string& name) {
+    std::string messages = r.preprocessMessages;
+    if (r.preprocessStatus != shaderc_compilation_status_compilation_error || messages.empty())
+        LogFailure("shaderc::Compiler::PreprocessGlsl", messages.c_str());
+    if (messages.empty())
+        messages = name + ": error: the preprocessor failed without saying why\n";
+    return messages;
+}
+
+// Turns glslang's messages of a failed compile into what the author can act on.
+void ExplainCompileFailure(const FrontEndResult& r, const std::string& name, const char* entry,
+                           std::string* messages) {
+    if (r.compileStatus != shaderc_compilation_status_compilation_error ||
+        messages->compare(0, 23, "shaderc: internal error") == 0) {
+        LogFailure("shaderc::Compiler::CompileGlslToSpv", messages->c_str());
+        // The optimiser's own words name SPIR-V ids the author never sees.
+        *messages = name + ": error: the SPIR-V optimiser failed on what glslang made of this source;"
+                           " a resource passed to a function and an array of buffers are known causes\n";
+    }
+    // Glslang reports a missing entry point only as a warning of its link step.
+    if (r.compileErrors == 0 && messages->find("stage: Entry point not found") != std::string::npos)
+        *messages += EntryNotFound(name, entry);
+    else if (messages->empty())
+        *messages = name + ": error: the compiler failed without saying why\n";
+}
+
+// Fits the SPIR-V to Direct3D's rules for buffers and reads from it what the device needs.
+bool PrepareSpirv(std::vector<uint32_t>* spirv, const std::string& source, const std::string& name,
+                  const char* entry, ShaderInfo* info, std::string* messages) {
+    std::string error;
+    if (!PackConstantBuffers(spirv, &error) || !ClampBufferIndices(spirv, &error) ||
+        !ReflectSpirv(*spirv, entry, info, &error)) {
+        *messages += WhereInSource(source, name, error) + error + "\n";
+        return false;
+    }
+    return true;
+}
+
+// The code blob handed to the caller.
+HRESULT MakeShaderBlob(const ShaderInfo& info, ID3DBlob** shader) {
+    std::vector<uint8_t> bytes = EncodeShaderBlob(info);
+    HRESULT hr = D3DCreateBlob(bytes.size(), shader);
+    if (FAILED(hr))
+        return hr;
+    std::memcpy((*shader)->GetBufferPointer(), bytes.data(), bytes.size());
+    return S_OK;
+}
+
+HRESULT Compile(const char* data, size_t length, const std::string& name, const D3D_SHADER_MACRO* defines,
+                ID3DInclude* include, const char* entry, const char* target, ShaderStage stage, UINT flags,
+                ID3DBlob** shader, std::string* messages) {
+    if (length == 0) {
+        *messages = EntryNotFound(name, entry);
+        return E_FAIL;
+    }
+    const std::string source(data, length);
     const unsigned limitMs = gCompileTimeLimitMs.load();
-    FrontEndResult r = RunFrontEnd(job, static_cast<int>(limitMs));
+    FrontEndResult r = RunFrontEnd(MakeFrontEndJob(source, name, defines, include, entry, stage, flags),
+                                   static_cast<int>(limitMs));
     // Attributes are checked on the preprocessed text, where macros have their values. Their message
     // says more than a compiler fault would, so it wins even when glslang went on to crash on them.
     std::string attributeError;
@@ -161,58 +234,28 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
         return E_FAIL;
     }
     if (!r.finished) {
-        std::string log;
-        *messages = DescribeFault(r, name, entry, limitMs, &log);
-        if (r.end == ChildEnd::Signalled)
-            *messages += CrashHint(std::string(data, length), name) +
-                         IntrinsicCrashHint(std::string(data, length), name);
-        LogFailure("D3DCompile2", log.c_str());
+        *messages = ExplainUnfinished(r, source, name, entry, limitMs);
         return E_FAIL;
     }
     // A source that does not preprocess goes no further: glslang would parse it all the same, unchecked.
     if (r.preprocessStatus != shaderc_compilation_status_success) {
-        *messages = r.preprocessMessages;
-        if (r.preprocessStatus != shaderc_compilation_status_compilation_error || messages->empty())
-            LogFailure("shaderc::Compiler::PreprocessGlsl", messages->c_str());
-        if (messages->empty())
-            *messages = name + ": error: the preprocessor failed without saying why\n";
+        *messages = ExplainPreprocessFailure(r, name);
         return E_FAIL;
     }
     *messages = r.compileMessages;
     if (r.compileStatus != shaderc_compilation_status_success) {
-        if (r.compileStatus != shaderc_compilation_status_compilation_error ||
-            messages->compare(0, 23, "shaderc: internal error") == 0) {
-            LogFailure("shaderc::Compiler::CompileGlslToSpv", messages->c_str());
-            // The optimiser's own words name SPIR-V ids the author never sees.
-            *messages = name + ": error: the SPIR-V optimiser failed on what glslang made of this source;"
-                               " a resource passed to a function and an array of buffers are known causes\n";
-        }
-        // Glslang reports a missing entry point only as a warning of its link step.
-        if (r.compileErrors == 0 && messages->find("stage: Entry point not found") != std::string::npos)
-            *messages += notFound;
-        else if (messages->empty())
-            *messages = name + ": error: the compiler failed without saying why\n";
+        ExplainCompileFailure(r, name, entry, messages);
         return E_FAIL;
     }
-
     ShaderInfo info;
     info.stage = stage;
-    std::string error;
-    if (!PackConstantBuffers(&r.spirv, &error) || !ClampBufferIndices(&r.spirv, &error) ||
-        !ReflectSpirv(r.spirv, entry, &info, &error)) {
-        *messages += WhereInSource(std::string(data, length), name, error) + error + "\n";
+    if (!PrepareSpirv(&r.spirv, source, name, entry, &info, messages))
         return E_FAIL;
-    }
     if ((flags & D3DCOMPILE_WARNINGS_ARE_ERRORS) && messages->find(": warning") != std::string::npos) {
         *messages += name + ": error: warnings are errors (D3DCOMPILE_WARNINGS_ARE_ERRORS)\n";
         return E_FAIL;
     }
-    std::vector<uint8_t> bytes = EncodeShaderBlob(info);
-    HRESULT hr = D3DCreateBlob(bytes.size(), shader);
-    if (FAILED(hr))
-        return hr;
-    std::memcpy((*shader)->GetBufferPointer(), bytes.data(), bytes.size());
-    return S_OK;
+    return MakeShaderBlob(info, shader);
 }
 
 } // namespace
