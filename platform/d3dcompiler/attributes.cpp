@@ -428,36 +428,26 @@ size_t FindAttribute(const std::vector<Token>& tokens, size_t name) {
     return 0;
 }
 
-} // namespace
-
-bool CheckNumThreads(const std::string& text, const std::string& name, const std::string& entry,
-                     ShaderStage stage, const char* target, std::string* error) {
-    if (stage != ShaderStage::Compute)
-        return true;
-    const Source s = Tokenize(text, name);
-    const std::vector<Token>& tokens = s.tokens;
-    size_t attribute = 0, declared = 0;
+// The first file-scope declaration of function `entry`, and the [numthreads] before the first of its
+// declarations that has one; 0 where there is none.
+void FindEntryPoint(const std::vector<Token>& tokens, const std::string& entry, size_t* declared,
+                    size_t* attribute) {
     int depth = 0;
     for (size_t at = 0; at < tokens.size(); ++at) {
         const std::string_view t = tokens[at].text;
         if (!Nest(t, &depth) && depth == 0 && t == entry && at > 0 &&
             tokens[at - 1].kind == Kind::Identifier && at + 1 < tokens.size() && tokens[at + 1].text == "(") {
-            declared = declared ? declared : at;
-            attribute = attribute ? attribute : FindAttribute(tokens, at);
+            *declared = *declared ? *declared : at;
+            *attribute = *attribute ? *attribute : FindAttribute(tokens, at);
         }
     }
-    if (!declared)
-        return true; // the compile says the entry point is missing
-    if (!attribute) {
-        *error = Where(s, tokens[declared]) + "compute entry point '" + entry +
-                 "' has no [numthreads(x, y, z)] attribute\n";
+}
+
+// Where the three arguments of the attribute at `attribute` lie: argument i is tokens [bounds[i],
+// bounds[i + 1] - 1). False when they are not three within parentheses.
+bool SplitArguments(const std::vector<Token>& tokens, size_t attribute, size_t bounds[4]) {
+    if (attribute + 1 >= tokens.size() || tokens[attribute + 1].text != "(")
         return false;
-    }
-    const Token& at = tokens[attribute];
-    if (attribute + 1 >= tokens.size() || tokens[attribute + 1].text != "(") {
-        *error = Where(s, at) + "[numthreads(x, y, z)] takes three whole numbers\n";
-        return false;
-    }
     std::vector<size_t> commas;
     size_t close = attribute + 2;
     for (int level = 1; close < tokens.size(); ++close) {
@@ -469,13 +459,21 @@ bool CheckNumThreads(const std::string& text, const std::string& name, const std
         else if (t == "," && level == 1)
             commas.push_back(close);
     }
-    if (close >= tokens.size() || commas.size() != 2) {
-        *error = Where(s, at) + "[numthreads(x, y, z)] takes three whole numbers\n";
+    if (close >= tokens.size() || commas.size() != 2)
         return false;
-    }
+    bounds[0] = attribute + 2;
+    bounds[1] = commas[0] + 1;
+    bounds[2] = commas[1] + 1;
+    bounds[3] = close + 1;
+    return true;
+}
+
+// Folds the attribute's arguments into the thread group size, each dimension at least 1.
+bool FoldThreadGroupSize(const Source& s, size_t attribute, const size_t bounds[4], uint32_t size[3],
+                         std::string* error) {
+    const std::vector<Token>& tokens = s.tokens;
+    const Token& at = tokens[attribute];
     const std::map<std::string, Value, std::less<>> constants = IntegerConstants(tokens);
-    const size_t bounds[4] = {attribute + 2, commas[0] + 1, commas[1] + 1, close + 1};
-    uint32_t size[3];
     for (int i = 0; i < 3; ++i) {
         Evaluator evaluator(tokens, constants);
         Value value;
@@ -495,6 +493,34 @@ bool CheckNumThreads(const std::string& text, const std::string& name, const std
         }
         size[i] = static_cast<uint32_t>(value[0]);
     }
+    return true;
+}
+
+} // namespace
+
+bool CheckNumThreads(const std::string& text, const std::string& name, const std::string& entry,
+                     ShaderStage stage, const char* target, std::string* error) {
+    if (stage != ShaderStage::Compute)
+        return true;
+    const Source s = Tokenize(text, name);
+    size_t declared = 0, attribute = 0;
+    FindEntryPoint(s.tokens, entry, &declared, &attribute);
+    if (!declared)
+        return true; // the compile says the entry point is missing
+    if (!attribute) {
+        *error = Where(s, s.tokens[declared]) + "compute entry point '" + entry +
+                 "' has no [numthreads(x, y, z)] attribute\n";
+        return false;
+    }
+    const Token& at = s.tokens[attribute];
+    size_t bounds[4];
+    if (!SplitArguments(s.tokens, attribute, bounds)) {
+        *error = Where(s, at) + "[numthreads(x, y, z)] takes three whole numbers\n";
+        return false;
+    }
+    uint32_t size[3];
+    if (!FoldThreadGroupSize(s, attribute, bounds, size, error))
+        return false;
     std::string why;
     if (!CheckThreadGroupSize(target, size, &why)) {
         *error = Where(s, at) + "[numthreads] " + why + "\n";
