@@ -4,6 +4,7 @@
 
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstring>
 #include <strings.h>
 
@@ -57,6 +58,56 @@ void SetTitle(Display* display, Window window, LPCSTR title) {
                     reinterpret_cast<const unsigned char*>(text), static_cast<int>(std::strlen(text)));
 }
 
+// A record no live window holds, or null when every one is taken.
+WindowRecord* FreeWindowRecord() {
+    for (WindowRecord& candidate : State().windows) {
+        if (candidate.magic != kWindowMagic)
+            return &candidate;
+    }
+    return nullptr;
+}
+
+// Where the client area lies on the screen, and its size.
+struct ClientArea {
+    int x, y, width, height;
+};
+
+// The client area inside the outer rectangle the program asked for, at least one pixel each way.
+ClientArea ClientAreaOf(const Frame& f, int x, int y, int width, int height) {
+    return {x + f.left, y + f.top, std::max(width - f.left - f.right, 1),
+            std::max(height - f.top - f.bottom, 1)};
+}
+
+// The X window of a top-level window, placed, named and closable as the program asked; 0 on failure.
+Window CreateXWindow(Display* display, const ClientArea& area, const char* className, LPCSTR title) {
+    int screen = DefaultScreen(display);
+    XSetWindowAttributes attributes = {};
+    attributes.background_pixel = BlackPixel(display, screen);
+    attributes.event_mask =
+        KeyPressMask | KeyReleaseMask | ExposureMask | StructureNotifyMask | FocusChangeMask;
+    Window xwindow =
+        XCreateWindow(display, RootWindow(display, screen), area.x, area.y, static_cast<unsigned>(area.width),
+                      static_cast<unsigned>(area.height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                      CWBackPixel | CWEventMask, &attributes);
+    if (!xwindow) {
+        LogFailure("XCreateWindow", "no window");
+        return 0;
+    }
+    // Ask the window manager to keep the position the program computed.
+    XSizeHints hints = {};
+    hints.flags = USPosition | USSize;
+    hints.x = area.x;
+    hints.y = area.y;
+    hints.width = area.width;
+    hints.height = area.height;
+    XSetWMNormalHints(display, xwindow, &hints);
+    XClassHint classHint = {const_cast<char*>(className), const_cast<char*>(className)};
+    XSetClassHint(display, xwindow, &classHint);
+    SetTitle(display, xwindow, title);
+    XSetWMProtocols(display, xwindow, &State().wmDeleteWindow, 1);
+    return xwindow;
+}
+
 } // namespace
 
 WindowRecord* FindWindow(HWND hwnd) {
@@ -80,8 +131,8 @@ WindowRecord* FindWindowByX(Window xwindow) {
 namespace platform {
 
 using win32::FindWindow;
-using win32::WindowRecord;
 using win32::State;
+using win32::WindowRecord;
 
 bool X11WindowOf(HWND hwnd, Display** display, Window* window) {
     WindowRecord* w = FindWindow(hwnd);
@@ -141,57 +192,21 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWOR
     Display* display = OpenDisplay();
     if (!display)
         return nullptr;
-    Win32State& s = State();
-    WindowRecord* w = nullptr;
-    for (WindowRecord& candidate : s.windows) {
-        if (candidate.magic != kWindowMagic) {
-            w = &candidate;
-            break;
-        }
-    }
+    WindowRecord* w = FreeWindowRecord();
     if (!w)
         return nullptr;
-
-    Frame f = FrameOf(dwStyle, hMenu != nullptr);
-    int clientWidth = nWidth - f.left - f.right;
-    int clientHeight = nHeight - f.top - f.bottom;
-    if (clientWidth < 1)
-        clientWidth = 1;
-    if (clientHeight < 1)
-        clientHeight = 1;
-
-    int screen = DefaultScreen(display);
-    XSetWindowAttributes attributes = {};
-    attributes.background_pixel = BlackPixel(display, screen);
-    attributes.event_mask = KeyPressMask | KeyReleaseMask | ExposureMask | StructureNotifyMask | FocusChangeMask;
-    Window xwindow = XCreateWindow(display, RootWindow(display, screen), X + f.left, Y + f.top,
-                                   static_cast<unsigned>(clientWidth), static_cast<unsigned>(clientHeight), 0,
-                                   CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWEventMask,
-                                   &attributes);
-    if (!xwindow) {
-        LogFailure("XCreateWindow", "no window");
+    const ClientArea area = ClientAreaOf(FrameOf(dwStyle, hMenu != nullptr), X, Y, nWidth, nHeight);
+    Window xwindow = CreateXWindow(display, area, cls->name, lpWindowName);
+    if (!xwindow)
         return nullptr;
-    }
-    // Ask the window manager to keep the position the program computed.
-    XSizeHints hints = {};
-    hints.flags = USPosition | USSize;
-    hints.x = X + f.left;
-    hints.y = Y + f.top;
-    hints.width = clientWidth;
-    hints.height = clientHeight;
-    XSetWMNormalHints(display, xwindow, &hints);
-    XClassHint classHint = {const_cast<char*>(cls->name), const_cast<char*>(cls->name)};
-    XSetClassHint(display, xwindow, &classHint);
-    SetTitle(display, xwindow, lpWindowName);
-    XSetWMProtocols(display, xwindow, &s.wmDeleteWindow, 1);
 
     *w = WindowRecord{};
     w->magic = kWindowMagic;
     w->xwindow = xwindow;
     w->proc = cls->record.lpfnWndProc;
     w->style = dwStyle;
-    w->clientWidth = static_cast<UINT>(clientWidth);
-    w->clientHeight = static_cast<UINT>(clientHeight);
+    w->clientWidth = static_cast<UINT>(area.width);
+    w->clientHeight = static_cast<UINT>(area.height);
     CountLive("HWND", 1);
 
     HWND hwnd = HandleOf(w);
@@ -272,7 +287,8 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
     Display* display = State().display;
     int clientX = 0, clientY = 0;
     Window child = 0;
-    if (!XTranslateCoordinates(display, w->xwindow, DefaultRootWindow(display), 0, 0, &clientX, &clientY, &child))
+    if (!XTranslateCoordinates(display, w->xwindow, DefaultRootWindow(display), 0, 0, &clientX, &clientY,
+                               &child))
         return FALSE;
     Frame f = FrameOf(w->style, FALSE);
     *lpRect = {clientX - f.left, clientY - f.top, clientX + static_cast<LONG>(w->clientWidth) + f.right,
