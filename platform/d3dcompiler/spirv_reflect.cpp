@@ -371,27 +371,29 @@ ShaderInput ToInput(const Decorations& d) {
     return input;
 }
 
-} // namespace
-
-bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, ShaderInfo* info,
-                  std::string* error) {
+// Notes what the module declares into `m`, and copies it into `kept` less what is to be left out.
+bool ReadModule(const std::vector<uint32_t>& spirv, Module* m, std::vector<uint32_t>* kept,
+                std::string* error) {
     if (spirv.size() < kHeaderWords || spirv[0] != spv::MagicNumber) {
         *error = "the compiler produced no SPIR-V module";
         return false;
     }
-    Module m;
-    std::vector<uint32_t> kept(spirv.begin(), spirv.begin() + kHeaderWords);
+    kept->assign(spirv.begin(), spirv.begin() + kHeaderWords);
     for (size_t at = kHeaderWords; at < spirv.size();) {
         uint32_t count = spirv[at] >> 16;
         if (count == 0 || count > spirv.size() - at) {
             *error = "the compiler produced a truncated SPIR-V module";
             return false;
         }
-        if (Note(&spirv[at], count, kept.size(), &m))
-            kept.insert(kept.end(), spirv.begin() + at, spirv.begin() + at + count);
+        if (Note(&spirv[at], count, kept->size(), m))
+            kept->insert(kept->end(), spirv.begin() + at, spirv.begin() + at + count);
         at += count;
     }
+    return true;
+}
 
+// The entry point's name and, for a compute shader, its thread group size.
+bool ReadEntryPoint(const Module& m, const std::string& entry, ShaderInfo* info, std::string* error) {
     auto entryPoint = m.entryPoints.find(entry);
     if (entryPoint == m.entryPoints.end()) {
         *error = "entry point '" + entry + "' not found";
@@ -401,7 +403,11 @@ bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, 
     auto localSize = m.localSizes.find(entryPoint->second);
     if (localSize != m.localSizes.end())
         std::memcpy(info->threadGroupSize, localSize->second.data(), sizeof info->threadGroupSize);
+    return true;
+}
 
+// The registers the resources use and the vertex inputs, checking groupshared memory against its limit.
+bool CollectVariables(const Module& m, ShaderInfo* info, std::string* error) {
     uint64_t groupShared = 0;
     for (const Variable& v : m.variables) {
         switch (v.storage) {
@@ -432,7 +438,19 @@ bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, 
                  std::to_string(kMaxGroupSharedBytes) + " are allowed";
         return false;
     }
-    // Packing rewrites operands in place: the binding words noted above stay where they are.
+    return true;
+}
+
+} // namespace
+
+bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, ShaderInfo* info,
+                  std::string* error) {
+    Module m;
+    std::vector<uint32_t> kept;
+    if (!ReadModule(spirv, &m, &kept, error) || !ReadEntryPoint(m, entry, info, error) ||
+        !CollectVariables(m, info, error))
+        return false;
+    // Packing rewrites operands in place: the binding words ReadModule noted stay where they are.
     PackStructuredBuffers(&kept);
     if (!ListResources(m, info, error))
         return false;
