@@ -56,6 +56,31 @@ VkCompositeAlphaFlagBitsKHR PickCompositeAlpha(const VkSurfaceCapabilitiesKHR& c
                                                     -caps.supportedCompositeAlpha);
 }
 
+// Whether the device blits images of format `from` into images of format `to`.
+bool Blits(VkPhysicalDevice physical, VkFormat from, VkFormat to) {
+    VkFormatProperties source, target;
+    vkGetPhysicalDeviceFormatProperties(physical, from, &source);
+    vkGetPhysicalDeviceFormatProperties(physical, to, &target);
+    return (source.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_SRC_BIT) &&
+           (target.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_DST_BIT);
+}
+
+// The images of a swapchain for the window: lent ones take every use of the back buffer's own.
+void DescribeImages(const VkSurfaceCapabilitiesKHR& caps, VkSurfaceFormatKHR format, VkExtent2D extent,
+                    bool lend, VkSwapchainCreateInfoKHR* info) {
+    info->minImageCount = PickImageCount(caps);
+    info->imageFormat = format.format;
+    info->imageColorSpace = format.colorSpace;
+    info->imageExtent = extent;
+    info->imageArrayLayers = 1;
+    info->imageUsage = lend ? kLendableUsage : VkImageUsageFlags{VK_IMAGE_USAGE_TRANSFER_DST_BIT};
+    info->imageSharingMode = VK_SHARING_MODE_EXCLUSIVE;
+    info->preTransform = caps.currentTransform;
+    info->compositeAlpha = PickCompositeAlpha(caps);
+    // A lent image is the back buffer and may be read back whole, hidden parts included.
+    info->clipped = lend ? VK_FALSE : VK_TRUE;
+}
+
 } // namespace
 
 namespace d3d11 {
@@ -164,11 +189,7 @@ VkResult Presenter::Recreate(const Texture2D& backBuffer, bool immediate, const 
     if (result != VK_SUCCESS)
         return result;
     const VkSurfaceFormatKHR format = PickFormat(backBuffer.Format());
-    VkFormatProperties source, target;
-    vkGetPhysicalDeviceFormatProperties(vk.physical, backBuffer.Format(), &source);
-    vkGetPhysicalDeviceFormatProperties(vk.physical, format.format, &target);
-    blit_ = (source.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_SRC_BIT) &&
-            (target.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_DST_BIT);
+    blit_ = Blits(vk.physical, backBuffer.Format(), format.format);
     // Only a blit converts between formats; without one, the window takes no format this can show.
     if (format.format == VK_FORMAT_UNDEFINED || (format.format != backBuffer.Format() && !blit_)) {
         *failedCall = "vkCreateSwapchainKHR (the window offers no UNORM format the back buffer copies or "
@@ -178,17 +199,7 @@ VkResult Presenter::Recreate(const Texture2D& backBuffer, bool immediate, const 
     const bool lend =
         (caps.supportedUsageFlags & kLendableUsage) == kLendableUsage && format.format == backBuffer.Format();
     info.surface = surface_;
-    info.minImageCount = PickImageCount(caps);
-    info.imageFormat = format.format;
-    info.imageColorSpace = format.colorSpace;
-    info.imageExtent = extent;
-    info.imageArrayLayers = 1;
-    info.imageUsage = lend ? kLendableUsage : VkImageUsageFlags{VK_IMAGE_USAGE_TRANSFER_DST_BIT};
-    info.imageSharingMode = VK_SHARING_MODE_EXCLUSIVE;
-    info.preTransform = caps.currentTransform;
-    info.compositeAlpha = PickCompositeAlpha(caps);
-    // A lent image is the back buffer and may be read back whole, hidden parts included.
-    info.clipped = lend ? VK_FALSE : VK_TRUE;
+    DescribeImages(caps, format, extent, lend, &info);
     info.oldSwapchain = swapchain_;
     VkSwapchainKHR created;
     *failedCall = "vkCreateSwapchainKHR";
