@@ -1,26 +1,21 @@
 // D3DCompile2's compile server: compiles run in children of a small process forked before main, not
 // of the program; that process follows the program's working folder, leaves children forked from the
-// program to compile on their own, ends with the program, and once killed is not missed. Also what
-// it saves: a compile's latency in a program holding a large heap and several threads.
+// program to compile on their own, ends with the program, and once killed is not missed.
 #include "child.h"
 #include "compiler_test_util.h"
 
 #include <gtest/gtest.h>
 #include <testing.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <mutex>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -196,82 +191,6 @@ TEST(CompileServerTest, TheServerEndsWithTheProgram) {
         // Only gtest's lines come with the id: the server and its children print nothing.
         EXPECT_EQ(out.find("crash"), std::string::npos) << mode << ": got output '" << out << "'";
     }
-}
-
-struct Latency {
-    double direct = 0;
-    double server = 0;
-};
-
-double Median(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
-// Milliseconds for one D3DCompile2 of `entry` in the default main.fx, as the program compiles it.
-double TimeCompile(const std::string& source, const char* entry, const char* target) {
-    Clock::time_point start = Clock::now();
-    ID3DBlob* code = nullptr;
-    HRESULT hr =
-        D3DCompile2(source.data(), source.size(), nullptr, nullptr, D3D_COMPILE_STANDARD_FILE_INCLUDE, entry,
-                    target, kProgramFlags, 0, 0, nullptr, 0, &code, nullptr);
-    double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    EXPECT_EQ(hr, S_OK) << entry;
-    if (code)
-        code->Release();
-    return ms;
-}
-
-Latency MeasureLatency(const std::string& source, const char* entry, const char* target) {
-    std::vector<double> direct, server;
-    for (int i = 0; i < 11; ++i) {
-        fxtest::UseCompileServer(false);
-        direct.push_back(TimeCompile(source, entry, target));
-        fxtest::UseCompileServer(true);
-        server.push_back(TimeCompile(source, entry, target));
-    }
-    return {Median(direct), Median(server)};
-}
-
-// The program as it runs: the Vulkan driver's large allocations (200 MiB touched here) and its
-// threads (four more here, waiting). Forking it costs with its heap; the server's forks do not.
-TEST(CompileServerTest, ACompileCostsLessThanForkingTheProgram) {
-    const std::string source = fxtest::ReadAll(fxtest::DefaultShaderPath());
-    std::vector<char> heap(200u << 20);
-    for (size_t at = 0; at < heap.size(); at += 4096)
-        heap[at] = 1;
-    std::mutex lock;
-    std::condition_variable wake;
-    bool stop = false;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&] {
-            std::unique_lock<std::mutex> guard(lock);
-            wake.wait(guard, [&] { return stop; });
-        });
-    TimeCompile(source, "ps_main", "ps_5_0");
-    TimeCompile(source, "cs_main", "cs_5_0");
-    const Latency ps = MeasureLatency(source, "ps_main", "ps_5_0");
-    const Latency cs = MeasureLatency(source, "cs_main", "cs_5_0");
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        stop = true;
-    }
-    wake.notify_all();
-    for (std::thread& t : threads)
-        t.join();
-    std::printf("D3DCompile2 of main.fx with 200 MiB touched and 4 more threads, median of 11:\n"
-                "  ps_main: %.2f ms forking the program, %.2f ms on the server\n"
-                "  cs_main: %.2f ms forking the program, %.2f ms on the server\n",
-                ps.direct, ps.server, cs.direct, cs.server);
-    RecordProperty("ps_direct_us", static_cast<int>(ps.direct * 1000));
-    RecordProperty("ps_server_us", static_cast<int>(ps.server * 1000));
-    RecordProperty("cs_direct_us", static_cast<int>(cs.direct * 1000));
-    RecordProperty("cs_server_us", static_cast<int>(cs.server * 1000));
-    EXPECT_LT(ps.server, ps.direct) << "ps_main: got " << ps.server << " ms on the server, " << ps.direct
-                                    << " ms forking the program";
-    EXPECT_LT(cs.server, cs.direct) << "cs_main: got " << cs.server << " ms on the server, " << cs.direct
-                                    << " ms forking the program";
 }
 
 // Last in this program: the server is gone for good once killed. The compile after it still works,

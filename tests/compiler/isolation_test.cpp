@@ -1,13 +1,10 @@
 // The child-process runner under D3DCompile2: records come back whole and in order however large,
 // a crash, a hang, an exit or an exception in the child is told apart, and the child cannot touch
-// the parent's output. Also measures what a fork costs in a process of the program's size.
+// the parent's output.
 #include "isolation.h"
-
-#include <d3dcompiler.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -15,7 +12,6 @@
 #include <stdexcept>
 #include <sys/time.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -152,58 +148,6 @@ TEST(IsolationTest, TheChildLeavesTheParentsOutputAlone) {
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(run.end, ChildEnd::Exited);
     EXPECT_EQ(out, "parent ");
-}
-
-double MedianMillisecondsOfEmptyChildren() {
-    std::vector<double> ms;
-    for (int i = 0; i < 21; ++i) {
-        Clock::time_point start = Clock::now();
-        IsolatedRun run = RunIsolated([](RecordWriter& out) { out.Write(1, nullptr, 0); }, kLimitMs);
-        ms.push_back(MillisecondsSince(start));
-        EXPECT_EQ(run.end, ChildEnd::Exited);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
-// Fork copies the page tables of what the process has written to, so its cost grows with that:
-// measured as the process is, then with 256 MiB more touched, as a program holding big buffers.
-TEST(IsolationTest, ForkCostIsMeasured) {
-    double small = MedianMillisecondsOfEmptyChildren();
-    std::vector<char> ballast(256u << 20);
-    for (size_t at = 0; at < ballast.size(); at += 4096)
-        ballast[at] = 1;
-    double big = MedianMillisecondsOfEmptyChildren();
-    std::printf("fork, run and reap of an empty child: median %.2f ms, %.2f ms with 256 MiB more touched\n",
-                small, big);
-    RecordProperty("fork_median_us", static_cast<int>(small * 1000));
-    RecordProperty("fork_median_256mib_us", static_cast<int>(big * 1000));
-    // Loose, for a loaded machine and sanitizer builds: only an order of magnitude is at stake.
-    EXPECT_LT(small, 50.0) << "got a median of " << small << " ms";
-    EXPECT_LT(big, 250.0) << "got a median of " << big << " ms";
-}
-
-// The first compile of a stage builds glslang's tables of built-in functions in the parent; later
-// compiles' children start with them. Without that, every reload paid the first compile's cost.
-TEST(IsolationTest, LaterCompilesOfAStageSkipGlslangsSetUp) {
-    const char source[] =
-        "RWStructuredBuffer<float4> o : register(u0);\n"
-        "[numthreads(8, 8, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n";
-    std::vector<double> ms;
-    for (int i = 0; i < 11; ++i) {
-        Clock::time_point start = Clock::now();
-        ID3DBlob* code = nullptr;
-        HRESULT hr = D3DCompile2(source, sizeof source - 1, "main.fx", nullptr, nullptr, "cs_main", "cs_5_0",
-                                 0, 0, 0, nullptr, 0, &code, nullptr);
-        ms.push_back(MillisecondsSince(start));
-        ASSERT_EQ(hr, S_OK);
-        code->Release();
-    }
-    double first = ms[0];
-    std::sort(ms.begin() + 1, ms.end());
-    double later = ms[ms.size() / 2];
-    std::printf("D3DCompile2 of a small compute stage: first %.2f ms, later median %.2f ms\n", first, later);
-    EXPECT_LT(later, first / 2) << "got " << later << " ms after a first compile of " << first << " ms";
 }
 
 } // namespace
