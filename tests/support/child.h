@@ -1,5 +1,6 @@
 // Runs a piece of test code in a child process and returns what it printed on standard output,
-// so that code with process-wide state (function-local statics) starts fresh in every case.
+// so that code with process-wide state (function-local statics) starts fresh in every case. A check
+// that fails in the child fails the test: the child exits 1 and its output, with the failure, is shown.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,9 +22,10 @@ inline std::string StdoutOfChild(const std::function<void()>& body) {
     if (pid == 0) {
         close(fds[0]);
         dup2(fds[1], STDOUT_FILENO);
+        const bool failedBefore = ::testing::Test::HasFailure();
         body();
         std::fflush(stdout);
-        _exit(0);
+        _exit(!failedBefore && ::testing::Test::HasFailure() ? 1 : 0);
     }
     close(fds[1]);
     std::string text;
@@ -34,6 +36,8 @@ inline std::string StdoutOfChild(const std::function<void()>& body) {
     close(fds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child process failed";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the child process failed or a check in it did; its output:\n"
+        << text;
     return text;
 }
