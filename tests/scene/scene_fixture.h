@@ -9,6 +9,7 @@
 #include "scene.h"
 
 #include <filesystem>
+#include <fstream>
 
 void FrameUpdate();
 
