@@ -28,15 +28,11 @@ const char kGood[] = "RWStructuredBuffer<float4> o : register(u0);\n"
 const char kCrash[] = "RWStructuredBuffer<float4> o : register(u0);\n"
                       "[numthreads(8, 8, 1)] void cs_main(uint3 id : SV_DispatchThreadID) {\n"
                       "  o[id.x] = noise(float2(id.xy)); }\n";
-// Set in the environment of this test program run again as a program whose server is watched.
-constexpr char kHelperMode[] = "FXVIEW_SERVER_TEST_HELPER";
-
 using Result = fxtest::CompileResult;
 using fxtest::kProgramFlags;
 
-void Compile(Result* r, const std::string& source, const char* entry = "cs_main",
-             const char* target = "cs_5_0", const char* name = "main.fx") {
-    fxtest::Compile(r, source, entry, target, kProgramFlags, name);
+void Compile(Result* r, const std::string& source) {
+    fxtest::Compile(r, source, "cs_main", "cs_5_0", kProgramFlags, "main.fx");
 }
 
 // The fields of /proc/<pid>/stat after the command name: state, parent, process group...
@@ -83,29 +79,6 @@ TEST(CompileServerTest, CompilesRunUnderASingleThreadedServerThatIsNotTheProgram
     EXPECT_TRUE(NoChildren()) << "a compile left a child of the program";
 }
 
-// The server's children move to the folder the caller is in at each compile.
-TEST(CompileServerTest, IncludesFollowTheCallersCurrentFolder) {
-    fxtest::ScratchDir dir;
-    dir.Write("a/size.hlsl", "#define WIDTH 4\n");
-    dir.Write("b/size.hlsl", "#define WIDTH 16\n");
-    const std::string source = "#include \"size.hlsl\"\nRWStructuredBuffer<float4> o : register(u0);\n"
-                               "[numthreads(WIDTH, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) {\n"
-                               "  o[id.x] = 1; }\n";
-    const std::filesystem::path before = std::filesystem::current_path();
-    uint32_t widths[2] = {};
-    for (int i = 0; i < 2; ++i) {
-        std::filesystem::current_path(dir.path() + (i == 0 ? "/a" : "/b"));
-        Result r;
-        Compile(&r, source, "cs_main", "cs_5_0", nullptr);
-        EXPECT_EQ(r.hr, S_OK) << r.messages;
-        if (r.code)
-            widths[i] = fxtest::Decode(r.code).threadGroupSize[0];
-    }
-    std::filesystem::current_path(before);
-    EXPECT_EQ(widths[0], 4u) << "got a group width of " << widths[0] << " in folder a, want 4";
-    EXPECT_EQ(widths[1], 16u) << "got a group width of " << widths[1] << " in folder b, want 16";
-}
-
 // A test's child (tests/support/child.h) shares nothing with the program's server, and the program's
 // server still answers afterwards.
 TEST(CompileServerTest, AChildForkedFromTheProgramCompilesOnItsOwn) {
@@ -126,50 +99,6 @@ TEST(CompileServerTest, AChildForkedFromTheProgramCompilesOnItsOwn) {
     EXPECT_EQ(fxtest::CompileServerProcess(), server);
 }
 
-// Run as its own program by TheServerEndsWithTheProgram: prints its server's id, compiles, then ends
-// the way the mode says.
-TEST(CompileServerTest, Helper) {
-    const char* mode = std::getenv(kHelperMode);
-    if (!mode)
-        GTEST_SKIP() << "run only as the helper program of TheServerEndsWithTheProgram";
-    std::printf("server %d\n", fxtest::CompileServerProcess());
-    std::fflush(stdout);
-    Result good, crash;
-    Compile(&good, kGood);
-    Compile(&crash, kCrash);
-    if (std::string(mode) == "hang")
-        pause();
-}
-
-// What the helper program printed, after it ended; `kill` ends it with SIGKILL after its first line.
-std::string RunHelper(const char* mode, bool killIt) {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return "pipe failed";
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        setenv(kHelperMode, mode, 1);
-        execl("/proc/self/exe", "compiler_server_test", "--gtest_filter=CompileServerTest.Helper",
-              "--gtest_brief=1", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string out;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) {
-        out.append(buffer, static_cast<size_t>(n));
-        if (killIt && out.find("server ") != std::string::npos) {
-            usleep(300 * 1000);
-            kill(pid, SIGKILL);
-        }
-    }
-    close(fds[0]);
-    int status;
-    waitpid(pid, &status, 0);
-    return out;
-}
-
 bool GoneWithin(int pid, int ms) {
     for (Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms); Clock::now() < end;) {
         if (!Exists(pid))
@@ -179,10 +108,27 @@ bool GoneWithin(int pid, int ms) {
     return false;
 }
 
+// The copy prints its server's id and compiles, then exits, or hangs until it is killed.
 TEST(CompileServerTest, TheServerEndsWithTheProgram) {
+    if (const char* mode = fxtest::AloneMode()) {
+        std::printf("server %d\n", fxtest::CompileServerProcess());
+        std::fflush(stdout);
+        Result good, crash;
+        Compile(&good, kGood);
+        Compile(&crash, kCrash);
+        if (std::string(mode) == "hang")
+            pause();
+        return;
+    }
     for (const char* mode : {"exit", "hang"}) {
         const bool killIt = std::string(mode) == "hang";
-        std::string out = RunHelper(mode, killIt);
+        std::string out;
+        fxtest::RunAlone(mode, &out, [killIt](pid_t pid, const std::string& sofar) {
+            if (killIt && sofar.find("server ") != std::string::npos) {
+                usleep(300 * 1000);
+                kill(pid, SIGKILL);
+            }
+        });
         const size_t at = out.find("server ");
         const int server = at == std::string::npos ? 0 : std::atoi(out.c_str() + at + 7);
         ASSERT_GT(server, 0) << mode << ": got output '" << out << "'";
@@ -193,9 +139,11 @@ TEST(CompileServerTest, TheServerEndsWithTheProgram) {
     }
 }
 
-// Last in this program: the server is gone for good once killed. The compile after it still works,
-// forking from the program, and says once on standard error what happened.
+// The server is gone for good once killed, so this runs in a copy of the test program. The compile
+// after it still works, forking from the program, and says once on standard error what happened.
 TEST(CompileServerTest, AfterTheServerIsKilledCompilesForkFromTheProgram) {
+    if (fxtest::RanAlone())
+        return;
     const int server = fxtest::CompileServerProcess();
     ASSERT_GT(server, 0);
     ASSERT_EQ(kill(server, SIGKILL), 0);

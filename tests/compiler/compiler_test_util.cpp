@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fxtest {
 
@@ -121,6 +123,49 @@ std::string ReadAll(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+const char* AloneMode() {
+    return std::getenv("FXVIEW_TEST_ALONE");
+}
+
+int RunAlone(const std::string& mode, std::string* out,
+             const std::function<void(pid_t, const std::string&)>& watch) {
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+    int fds[2];
+    if (pipe(fds) != 0) {
+        ADD_FAILURE() << "pipe failed";
+        return -1;
+    }
+    std::fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        setenv("FXVIEW_TEST_ALONE", mode.c_str(), 1);
+        execl("/proc/self/exe", "alone", filter.c_str(), "--gtest_brief=1", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    char buffer[4096];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) {
+        out->append(buffer, static_cast<size_t>(n));
+        if (watch)
+            watch(pid, *out);
+    }
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+bool RanAlone() {
+    if (AloneMode())
+        return false;
+    std::string out;
+    const int status = RunAlone("1", &out);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the test, run alone, failed:\n" << out;
+    return true;
 }
 
 } // namespace fxtest

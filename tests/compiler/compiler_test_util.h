@@ -6,8 +6,10 @@
 
 #include <d3dcompiler.h>
 
+#include <functional>
 #include <set>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace fxtest {
@@ -68,5 +70,19 @@ std::string ValidateForVulkan(const std::vector<uint32_t>& spirv);
 std::string DefaultShaderPath();
 
 std::string ReadAll(const std::string& path);
+
+// A test that gives up the program's compile server runs in a fresh copy of this test program, so
+// that no other test depends on running before it. `AloneMode` is null in the ordinary run, and the
+// mode's text in the copy.
+const char* AloneMode();
+
+// Runs this test program again with only the current test and FXVIEW_TEST_ALONE=`mode`; `watch` sees
+// the copy's process and its output so far each time more arrives. Returns its wait status.
+int RunAlone(const std::string& mode, std::string* out,
+             const std::function<void(pid_t, const std::string&)>& watch = nullptr);
+
+// In the ordinary run: runs the current test alone in a copy and fails when the copy fails. Returns
+// true there, so that the caller returns; in the copy, returns false and the test goes on.
+bool RanAlone();
 
 } // namespace fxtest

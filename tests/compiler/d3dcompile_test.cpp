@@ -135,24 +135,6 @@ TEST_F(D3DCompile2Test, ARegisterPastTheTableFailsNamingIt) {
     EXPECT_NE(r.messages.find("<source>:1: error: register u8"), std::string::npos) << "got " << r.messages;
 }
 
-// The member offsets of Direct3D's packing: a float3 fills the rest of the first 16-byte row.
-TEST_F(D3DCompile2Test, ConstantBuffersArePackedByHlslRules) {
-    const char source[] = "cbuffer C : register(b0) { float a; float3 b; float2 c; float4 d; float e; };\n"
-                          "float4 ps_main() : SV_Target { return float4(a + b.x + c.y + e, 0, 0, 0) + d; }\n";
-    Result r;
-    Compile(&r, source, "ps_main", "ps_5_0");
-    ASSERT_EQ(r.hr, S_OK) << r.messages;
-    platform::ShaderInfo info = fxtest::Decode(r.code);
-    constexpr uint32_t kOpMemberDecorate = 72, kDecorationOffset = 35;
-    std::vector<uint32_t> offsets;
-    for (size_t at = 5; at < info.spirv.size(); at += info.spirv[at] >> 16) {
-        const uint32_t* ins = &info.spirv[at];
-        if ((ins[0] & 0xffff) == kOpMemberDecorate && ins[3] == kDecorationOffset)
-            offsets.push_back(ins[4]);
-    }
-    EXPECT_EQ(offsets, (std::vector<uint32_t>{0, 4, 16, 32, 48}));
-}
-
 TEST_F(D3DCompile2Test, VertexInputsKeepSemanticIndexAndLocation) {
     const char source[] = "struct In { float3 p : POSITION; float2 uv : TEXCOORD1; float4 c : color; uint id "
                           ": SV_VertexID; };\n"
@@ -171,16 +153,6 @@ TEST_F(D3DCompile2Test, VertexInputsKeepSemanticIndexAndLocation) {
     EXPECT_EQ(got, (std::set<std::string>{"POSITION0", "TEXCOORD1", "COLOR0"}));
     EXPECT_EQ(locations.size(), 3u) << "each input has its own location";
     EXPECT_EQ(fxtest::ValidateForVulkan(info.spirv), "");
-}
-
-TEST_F(D3DCompile2Test, ComputeKeepsItsThreadGroupSize) {
-    Result r;
-    Compile(&r, kCompute, "cs_main", "cs_5_0");
-    ASSERT_EQ(r.hr, S_OK) << r.messages;
-    platform::ShaderInfo info = fxtest::Decode(r.code);
-    EXPECT_EQ(info.threadGroupSize[0], 8u);
-    EXPECT_EQ(info.threadGroupSize[1], 4u);
-    EXPECT_EQ(info.threadGroupSize[2], 2u);
 }
 
 // The forms of thread group size HLSL authors write: literals, macros of macros, integer constants,
@@ -275,6 +247,8 @@ TEST_F(D3DCompile2Test, ThreadGroupSizesThatAreNotThreeIntegerConstantsFail) {
         EXPECT_NE(r.messages.find("numthreads"), std::string::npos) << attribute << ": got " << r.messages;
         EXPECT_NE(r.messages.find("<source>:6: error"), std::string::npos)
             << attribute << ": got " << r.messages;
+        // Glslang would crash on some of these: the attribute check must answer first.
+        EXPECT_EQ(r.messages.find("crashed"), std::string::npos) << attribute << ": got " << r.messages;
     }
     Result misspelt;
     Compile(&misspelt,
@@ -470,12 +444,6 @@ TEST_F(D3DCompile2Test, AFailedBlobLeavesNothingBehind) {
     Compile(&code, kVertex, "vs_main", "vs_5_0");
     EXPECT_EQ(code.hr, E_OUTOFMEMORY);
     EXPECT_EQ(code.code, nullptr);
-
-    fxtest::FailNextCall("D3DCompile2", E_OUTOFMEMORY);
-    Result injected;
-    Compile(&injected, kVertex, "vs_main", "vs_5_0");
-    EXPECT_EQ(injected.hr, E_OUTOFMEMORY);
-    EXPECT_EQ(injected.code, nullptr);
 }
 
 } // namespace

@@ -1,11 +1,10 @@
-// The child-process runner under D3DCompile2: records come back whole and in order however large,
-// a crash, a hang, an exit or an exception in the child is told apart, and the child cannot touch
-// the parent's output.
+// The child-process runner under D3DCompile2: a crash, an exit, an exception or running out of memory
+// in the child is told apart, and the child cannot touch the parent's output. (Large results and the
+// time limit are checked through D3DCompile2 itself.)
 #include "isolation.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -19,38 +18,9 @@ using platform::ChildEnd;
 using platform::IsolatedRun;
 using platform::RecordWriter;
 using platform::RunIsolated;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kLimitMs = 10000;
 
-double MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-TEST(IsolationTest, RecordsComeBackInOrderWhateverTheirSize) {
-    // Far more than a pipe holds: the parent must read while the child writes.
-    const std::string big(4 << 20, 'x');
-    IsolatedRun run = RunIsolated(
-        [&big](RecordWriter& out) {
-            out.Write(1, "first");
-            out.Write(2, nullptr, 0);
-            out.Write(3, big);
-            out.Write(4, "last");
-        },
-        kLimitMs);
-    EXPECT_EQ(run.end, ChildEnd::Exited);
-    EXPECT_EQ(run.exitStatus, 0);
-    ASSERT_EQ(run.records.size(), 4u);
-    EXPECT_EQ(run.records[0].tag, 1u);
-    EXPECT_EQ(run.records[0].bytes, "first");
-    EXPECT_EQ(run.records[1].bytes, "");
-    EXPECT_EQ(run.records[2].bytes.size(), big.size());
-    EXPECT_TRUE(run.records[2].bytes == big) << "the big record came back changed";
-    EXPECT_EQ(run.records[3].tag, 4u);
-    EXPECT_EQ(run.records[3].bytes, "last");
-}
-
-// The parent's own handler must not run in the child: a crash ends it with its signal.
 TEST(IsolationTest, ACrashEndsTheChildWithItsSignalAndKeepsWhatItSent) {
     struct sigaction previous;
     struct sigaction handler = {};
@@ -89,23 +59,6 @@ TEST(IsolationTest, AnExitAnExceptionOrRunningOutOfMemoryIsNotACrash) {
     EXPECT_EQ(grew.end, ChildEnd::Exited);
     EXPECT_EQ(grew.exitStatus, platform::kExitOutOfMemory);
 #endif
-}
-
-TEST(IsolationTest, AChildPastItsLimitIsKilled) {
-    Clock::time_point start = Clock::now();
-    IsolatedRun run = RunIsolated(
-        [](RecordWriter& out) {
-            out.Write(1, "started");
-            for (;;)
-                pause();
-        },
-        200);
-    double ms = MillisecondsSince(start);
-    EXPECT_EQ(run.end, ChildEnd::TimedOut);
-    EXPECT_GE(ms, 200.0);
-    EXPECT_LT(ms, 5000.0) << "got " << ms << " ms for a limit of 200 ms";
-    ASSERT_EQ(run.records.size(), 1u);
-    EXPECT_EQ(run.records[0].bytes, "started");
 }
 
 // A signal arriving while the parent waits on the pipe interrupts its calls; the read goes on.

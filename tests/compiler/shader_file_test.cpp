@@ -110,16 +110,6 @@ TEST_F(CompileFromFileTest, ASyntaxErrorNamesItsLineInLfAndCrLfFiles) {
     EXPECT_EQ(b.out, a.out) << "the CR-LF copy";
 }
 
-TEST_F(CompileFromFileTest, AMissingEntryPointFails) {
-    Printed r;
-    Compile(&r, dir.Write("vs.fx", kVertex), "ps_main", "ps_5_0");
-    EXPECT_EQ(r.hr, E_FAIL);
-    EXPECT_EQ(r.code, nullptr);
-    const std::string status = StatusLine("ps_main", "ps_5_0", E_FAIL);
-    EXPECT_NE(r.out.find("error: entry point 'ps_main' not found\n"), std::string::npos) << "got " << r.out;
-    EXPECT_TRUE(r.out.ends_with(status)) << "got " << r.out;
-}
-
 // Whatever keeps a file from being read as text, the call prints what a missing file prints.
 TEST_F(CompileFromFileTest, UnreadableFilesPrintWhatAMissingFilePrints) {
     const std::string want = "INFO : <source>: error: entry point 'cs_main' not found\n\n" +

@@ -1,5 +1,6 @@
-// What crosses between the program and its compile server: a job and a run come back as they were
-// sent, whatever their bytes, and a message cut short or out of step is refused, not half read.
+// What crosses between the program and its compile server: a job comes back as it was sent, whatever
+// its bytes, a message cut short or padded is refused, not half read, and messages larger than a
+// socket holds arrive whole.
 #include "wire.h"
 
 #include <gtest/gtest.h>
@@ -43,24 +44,6 @@ TEST(WireTest, AJobComesBackAsItWasSent) {
     EXPECT_EQ(got.directory, "/home/author/shaders");
 }
 
-TEST(WireTest, ARunComesBackAsItWasSent) {
-    IsolatedRun sent;
-    sent.end = ChildEnd::Signalled;
-    sent.exitStatus = 0;
-    sent.signal = 11;
-    sent.failure = "";
-    sent.records = {{1, "first"}, {2, ""}, {7, std::string(100000, 'r')}};
-    IsolatedRun got;
-    ASSERT_TRUE(platform::DecodeRun(platform::EncodeRun(sent), &got));
-    EXPECT_EQ(got.end, ChildEnd::Signalled);
-    EXPECT_EQ(got.signal, 11);
-    ASSERT_EQ(got.records.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(got.records[i].tag, sent.records[i].tag) << "record " << i;
-        EXPECT_TRUE(got.records[i].bytes == sent.records[i].bytes) << "record " << i << " came back changed";
-    }
-}
-
 TEST(WireTest, CutOrPaddedMessagesAreRefused) {
     const std::string job = platform::EncodeJob(SampleJob(), "/tmp", 10);
     const std::string run = platform::EncodeRun(IsolatedRun());
@@ -98,21 +81,6 @@ TEST(WireTest, MessagesCrossASocketWholeAndClosesAreToldApart) {
     EXPECT_EQ(failure, "") << "a close between messages is not a failure";
     writer.join();
     EXPECT_TRUE(sent) << sendFailure;
-    close(fds[1]);
-}
-
-TEST(WireTest, AReceiveWithoutAnswerEndsAtTheDeadline) {
-    int fds[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-    std::string got, failure;
-    const auto start = platform::ProcessClock::now();
-    EXPECT_FALSE(platform::ReceiveMessage(fds[1], &got, start + std::chrono::milliseconds(100), &failure));
-    const double ms =
-        std::chrono::duration<double, std::milli>(platform::ProcessClock::now() - start).count();
-    EXPECT_EQ(failure, platform::kNoAnswer);
-    EXPECT_GE(ms, 100.0);
-    EXPECT_LT(ms, 2000.0) << "got " << ms << " ms for a deadline of 100 ms";
-    close(fds[0]);
     close(fds[1]);
 }
 
