@@ -45,9 +45,17 @@ class Reader {
         uint32_t length;
         if (!U32(&length) || length > Left())
             return Fail();
+        const size_t end = at_ + ((size_t(length) + 3) & ~size_t(3));
+        if (end > size_)
+            return Fail();
+        // The padding is zeros in every blob the compiler writes.
+        for (size_t pad = at_ + length; pad < end; ++pad) {
+            if (data_[pad])
+                return Fail();
+        }
         s->assign(reinterpret_cast<const char*>(data_ + at_), length);
-        at_ += (size_t(length) + 3) & ~size_t(3);
-        return at_ <= size_ || Fail();
+        at_ = end;
+        return true;
     }
     bool Bytes(void* p, size_t n) {
         if (!ok_ || n > Left())
@@ -135,13 +143,17 @@ bool DecodeShaderBlob(const void* data, size_t size, ShaderInfo* info) {
         return false;
     ShaderInfo out;
     out.stage = static_cast<ShaderStage>(stage);
-    for (auto& used : out.usedRegisters) {
+    for (uint32_t cls = 0; cls < kRegisterClassCount; ++cls) {
+        std::bitset<kMostRegisters>& used = out.usedRegisters[cls];
         for (uint32_t word = 0; word < kMostRegisters / 32; ++word) {
             uint32_t bits = 0;
             if (!r.U32(&bits))
                 return false;
             used |= std::bitset<kMostRegisters>(bits) << (32 * word);
         }
+        // A register past its class's table was never compiled in: the blob is not ours.
+        if ((used >> kRegisterCount[cls]).any())
+            return false;
     }
     for (uint32_t& groupSize : out.threadGroupSize) {
         if (!r.U32(&groupSize))

@@ -15,7 +15,7 @@ platform::ShaderInfo Sample() {
     info.entryPoint = "vs_main";
     info.inputs = {{"POSITION", 0, 0}, {"TEXCOORD", 3, 1}};
     info.usedRegisters[0] = 0x1;
-    info.usedRegisters[1] = 0x8002;
+    info.usedRegisters[1] = 0x82;
     info.threadGroupSize[0] = 32;
     // b9's binding number is word 3.
     info.resources = {
@@ -72,6 +72,10 @@ TEST(ShaderBlob, BytesThatAreNotABlobAreRefused) {
             const std::vector<uint8_t> encoded = platform::EncodeShaderBlob(decoded);
             EXPECT_TRUE(platform::DecodeShaderBlob(encoded.data(), encoded.size(), &again))
                 << value << " at byte " << at;
+            EXPECT_EQ(encoded, bad) << value << " at byte " << at << " was read as something else";
+            for (uint32_t cls = 0; cls < platform::kRegisterClassCount; ++cls)
+                EXPECT_TRUE((decoded.usedRegisters[cls] >> platform::kRegisterCount[cls]).none())
+                    << value << " at byte " << at << " named a register past class " << cls << "'s table";
         }
     }
     std::mt19937 random(1234);
