@@ -15,6 +15,7 @@ constexpr int kMaxKinds = 32;
 struct Injection {
     const char* call; // points into the test's own string, which outlives the injection
     HRESULT hr;
+    int passing; // calls of it that go through first
 };
 
 struct LiveKind {
@@ -67,6 +68,8 @@ bool TakeInjectedFailure(const char* call, HRESULT* hr) {
     std::lock_guard<std::mutex> guard(s.lock);
     for (int i = 0; i < s.injectionCount; ++i) {
         if (std::strcmp(s.injections[i].call, call) == 0) {
+            if (s.injections[i].passing-- > 0)
+                return false;
             *hr = s.injections[i].hr;
             for (int j = i + 1; j < s.injectionCount; ++j)
                 s.injections[j - 1] = s.injections[j];
@@ -90,11 +93,11 @@ void LogFailure(const char* call, const char* what) {
 
 namespace fxtest {
 
-void FailNextCall(const char* call, HRESULT hr) {
+void FailNextCall(const char* call, HRESULT hr, int passing) {
     HookState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
     if (s.injectionCount < kMaxInjections)
-        s.injections[s.injectionCount++] = {call, hr};
+        s.injections[s.injectionCount++] = {call, hr, passing};
 }
 
 void ClearFailures() {

@@ -24,8 +24,9 @@ unsigned long DefWindowProcCalls();
 MSG LastDefWindowProc();
 
 // The next call of the named layer function (for example "CreateUnorderedAccessView") returns
-// `hr` without doing anything. Each injection is used once.
-void FailNextCall(const char* call, HRESULT hr);
+// `hr` without doing anything, or the call after `passing` more that go through. Each injection is
+// used once.
+void FailNextCall(const char* call, HRESULT hr, int passing = 0);
 void ClearFailures();
 
 // Live objects of one kind ("ID3D11Buffer", "HWND"...), or of every kind when kind is null. Vulkan
@@ -41,6 +42,18 @@ long ValidationMessages();
 // Devices made from now on lack the named shader feature ("shaderFloat64"...), as a device that
 // does not offer it; null shows every feature again.
 void HideDeviceFeature(const char* name);
+// Window surfaces offer these formats (VkFormat values, sRGB non-linear colour space) to the swap
+// chains made from now on; none gives their own again.
+void OfferSurfaceFormats(const int* formats, int count);
+// The device reports `format` without `features` (VkFormatFeatureFlags) for optimal tiling.
+void HideFormatFeatures(int format, unsigned features);
+// The next `count` acquisitions and presents of swapchain images that succeed answer SUBOPTIMAL.
+void AnswerSuboptimal(int count);
+// Vulkan swapchains made so far by the process.
+long SwapchainsMade();
+// While held, the window gives the next image it is asked for at once but keeps it in use (its
+// semaphore and fence unsignalled) until HoldWindowImages(false), as a compositor may.
+void HoldWindowImages(bool hold);
 } // namespace fxtest
 
 // ---- HLSL compiler stand-in ----
