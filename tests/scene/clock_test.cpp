@@ -1,6 +1,8 @@
-// The shader clock as the shaders see it: a running single-precision sum of every frame step's
-// tick difference, starting near 0, across gate-blocked steps and a wrap of the 32-bit tick; and
-// bytes 4 to 847 of the constant block read as zero in the compute, vertex and pixel stages.
+// The shader clock as the shaders see it, through the program's own FrameUpdate: a running
+// single-precision sum of every frame step's tick difference, steps the readiness gate holds back
+// included, across a wrap of the 32-bit tick; F5 is polled before the gate, so the step whose reload
+// makes the scene whole draws; bytes 4 to 847 of the constant block read as zero in the compute,
+// vertex and pixel stages.
 #include "scene_fixture.h"
 
 #include <cstring>
@@ -48,55 +50,54 @@ class Clock : public SceneTest {
             std::memcpy(&time, cells.data() + (360 * 1280 + 640) * 16, sizeof time);
         return time;
     }
-    void Step(DWORD tick, bool gatePasses) {
+    // One frame step at `tick`, with F5 pressed since the last one when `f5`.
+    std::string Step(DWORD tick, bool f5 = false) {
         fxtest::SetTick(tick);
-        CapturedStdout([&] {
-            UpdateTime();
-            if (gatePasses)
-                SceneFrame();
-        });
+        fxtest::SetKeyState(VK_F5, false, f5);
+        return Frames(1);
+    }
+    // The clock reads 0 from a step at `tick` on, whatever earlier steps left in it.
+    void StartAt(DWORD tick) {
+        Step(tick);
+        SceneConstants.time = 0.0f;
     }
 };
 
-TEST_F(Clock, EveryFrameStepAddsItsOwnStepAndTheRestOfTheBlockIsZero) {
-    CapturedStdout([] { SceneLoad(); });
+TEST_F(Clock, EveryStepAdvancesTheClockAndAnF5OnTheStepThatMakesTheSceneWholeDrawsIt) {
     const DWORD start = 0xFFFFFF00u; // 256 ms before the tick wraps
-    Step(start, true);
-    EXPECT_EQ(UploadedTime(), 0.0f) << "the first frame";
+    StartAt(start);
+    std::string probe = kClockProbe;
+    WriteShader(probe.replace(probe.find("cs_main"), 7, "renamed"));
+    EXPECT_EQ(Count(Step(start + 100, true), "Dispatch"), 0) << "a scene without a compute stage";
+    float want = 100.0f / 1000.0f;
+    EXPECT_EQ(SceneConstants.time, want) << "a step that the gate holds back still counts";
 
-    float want = 0.0f;
-    // A step in which the gate holds the frame back still counts.
-    Step(start + 100, false);
-    want += 100.0f / 1000.0f;
-    Step(start + 116, true);
+    WriteShader(kClockProbe);
+    EXPECT_EQ(Count(Step(start + 116, true), kDispatch), 1) << "the step whose F5 makes the scene whole";
     want += 16.0f / 1000.0f;
     EXPECT_EQ(UploadedTime(), want);
 
     // Across the wrap: the true step of 156 ms, not four billion.
-    Step(start + 272, true);
+    Step(start + 272);
     want += 156.0f / 1000.0f;
     EXPECT_EQ(UploadedTime(), want);
-    EXPECT_EQ(SceneConstants.time, want);
 
     std::vector<uint32_t> image = Presented();
     ASSERT_EQ(image.size(), 1280u * 720u);
     EXPECT_EQ(image[360 * 1280 + 640], Rgba(255, 255, 0, 255))
         << "red: the pixel stage saw zeros; green: the compute stage did; drawn at all: the vertex stage did";
-    fxtest::UseRealTick();
 }
 
 TEST_F(Clock, ALongRunningClockRoundsItsMillisecondSteps) {
     // Single precision: floats are 2 ms apart from 16,384 s, 4 ms apart from 32,768 s.
-    CapturedStdout([] { SceneLoad(); });
-    Step(5000, false);
+    Load();
+    StartAt(5000);
     SceneConstants.time = 16384.0f;
-    Step(5001, true);
+    Step(5001);
     EXPECT_EQ(UploadedTime(), 16384.0f + 0.001953125f) << "a 1 ms step counts as about 2 ms";
     SceneConstants.time = 32768.0f;
-    Step(5002, true);
+    Step(5002);
     EXPECT_EQ(UploadedTime(), 32768.0f) << "a 1 ms step no longer advances the clock";
-    SceneConstants.time = 0.0f;
-    fxtest::UseRealTick();
 }
 
 } // namespace

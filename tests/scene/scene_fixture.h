@@ -1,5 +1,6 @@
 // The program's scene on the stand-in: a scratch folder holding main.fx as the current directory,
-// the test's window, and D3DInit before each test, SceneRelease and D3DRelease after it.
+// the test's window, a tick that stands still, and D3DInit before each test, SceneRelease and
+// D3DRelease after it.
 #pragma once
 
 #include "console.h"
@@ -17,6 +18,7 @@ class SceneTest : public d3dtest::D3D11Test {
   protected:
     void SetUp() override {
         D3D11Test::SetUp();
+        fxtest::SetTick(0); // no frame-rate lines amid the console text
         home_ = std::filesystem::current_path();
         char name[] = "/tmp/fxview-scene-XXXXXX";
         dir_ = mkdtemp(name);
@@ -28,6 +30,7 @@ class SceneTest : public d3dtest::D3D11Test {
     }
     void TearDown() override {
         fxtest::ClearKeyStates();
+        fxtest::UseRealTick();
         CapturedStdout([] {
             SceneRelease();
             D3DRelease();
@@ -38,6 +41,15 @@ class SceneTest : public d3dtest::D3D11Test {
     }
     virtual std::string InitialShader() = 0;
     void WriteShader(const std::string& text) { std::ofstream("main.fx") << text; }
+    std::string Load() {
+        return CapturedStdout([] { SceneLoad(); });
+    }
+    std::string Frames(int n) {
+        return CapturedStdout([&] {
+            for (int i = 0; i < n; ++i)
+                FrameUpdate();
+        });
+    }
 
     // What the last presented frame put in the window.
     std::vector<uint32_t> Presented() { return d3dtest::ReadWindow(window_.hwnd(), 0, 0, 1280, 720); }
@@ -51,3 +63,5 @@ class SceneTest : public d3dtest::D3D11Test {
 inline uint32_t Rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
     return r | g << 8 | b << 16 | a << 24;
 }
+
+inline const char* kDispatch = "Dispatch X=40,  y=22\r";

@@ -1,8 +1,9 @@
-// The scene: what a load prints and builds, F5 held or tapped, a file whose compute stage is
-// missing, a failed view that keeps the previous constant buffer, and the image one frame makes.
+// The scene: what a load prints and the image one frame makes, F5 held or tapped, each failing step
+// of a reload and the recovery from it, and the exact size of the dispatch.
 #include "scene_fixture.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -34,12 +35,17 @@ float4 ps_main(float4 position : SV_Position) : SV_Target
 }
 )";
 
-const char* kNoComputeEntry = R"(
-cbuffer SceneConstants : register(b0) { float time; };
-RWStructuredBuffer<float4> cellsIn : register(u1);
-float4 vs_main(float3 position : POSITION) : SV_Position { return float4(position, 1.0); }
-float4 ps_main(float4 position : SV_Position) : SV_Target { return cellsIn[0] + time; }
-)";
+// The known function with one entry point renamed away.
+std::string Without(const char* entry) {
+    std::string text = kKnownFunction;
+    return text.replace(text.find(entry), std::strlen(entry), "renamed");
+}
+
+const std::string kPixelBuilt = "D3DCompileShaderFromFile : ps_main ps_5_0::00000000\n";
+const std::string kComputeBuilt = "D3DCompileShaderFromFile : cs_main cs_5_0::00000000\n";
+const std::string kScreenDump = BufferDump(14745600, 136, 64, 16);
+const std::string kConstantDump = BufferDump(848, 4, 0, 0);
+const std::string kLoaded = kPixelBuilt + kComputeBuilt + kScreenDump + "Loaded.\n" + kConstantDump;
 
 uint32_t ClearColour() {
     auto unorm = [](float f) { return static_cast<uint32_t>(std::nearbyint(f * 255.0f)); };
@@ -49,34 +55,12 @@ uint32_t ClearColour() {
 class Scene : public SceneTest {
   protected:
     std::string InitialShader() override { return kKnownFunction; }
-    std::string Load() {
-        return CapturedStdout([] { SceneLoad(); });
-    }
-    std::string Frames(int n) {
-        return CapturedStdout([&] {
-            for (int i = 0; i < n; ++i)
-                FrameUpdate();
-        });
-    }
 };
 
-TEST_F(Scene, ASuccessfulLoadPrintsEachStepInOrder) {
-    std::string want = std::string("D3DCompileShaderFromFile : ps_main ps_5_0::00000000\n") +
-                       "D3DCompileShaderFromFile : cs_main cs_5_0::00000000\n" +
-                       BufferDump(14745600, 136, 64, 16) + "Loaded.\n" + BufferDump(848, 4, 0, 0);
-    EXPECT_EQ(Load(), want);
-    EXPECT_NE(pPixelShader, nullptr);
-    EXPECT_NE(pComputeShader, nullptr);
-    EXPECT_NE(pComputeBuffer, nullptr);
-    EXPECT_NE(pComputeUAV, nullptr);
-    EXPECT_NE(pConstant, nullptr);
-}
-
-TEST_F(Scene, OneFrameShowsTheComputeStagesCellsAndTheClearColourWhereThePixelStageDiscards) {
-    Load();
+TEST_F(Scene, ALoadPrintsEachStepAndOneFrameShowsTheCellsAndTheClearColourWhereThePixelStageDiscards) {
+    EXPECT_EQ(Load(), kLoaded);
     SceneConstants.time = 0.25f;
-    std::string out = CapturedStdout([] { SceneFrame(); });
-    EXPECT_EQ(out, "Dispatch X=40,  y=22\r");
+    EXPECT_EQ(CapturedStdout([] { SceneFrame(); }), kDispatch);
     std::vector<uint32_t> image = Presented();
     ASSERT_EQ(image.size(), 1280u * 720u);
     int wrong = 0;
@@ -95,17 +79,11 @@ TEST_F(Scene, OneFrameShowsTheComputeStagesCellsAndTheClearColourWhereThePixelSt
 TEST_F(Scene, F5HeldReloadsOnEveryFrameAndKeepsOneOfEachObject) {
     Load();
     Frames(1);
-    long buffers = fxtest::LiveObjects("ID3D11Buffer");
-    long views = fxtest::LiveObjects("ID3D11UnorderedAccessView");
-    long objects = fxtest::LiveObjects();
+    const long objects = fxtest::LiveObjects();
     fxtest::SetKeyState(VK_F5, true);
-    std::string out = Frames(5);
-    EXPECT_EQ(Count(out, "Loaded.\n"), 5);
-    EXPECT_EQ(Count(out, "Dispatch X=40,  y=22\r"), 5) << "each reloaded frame is drawn";
-    EXPECT_EQ(fxtest::LiveObjects("ID3D11Buffer"), buffers) << "vertex, compute and constant buffers";
-    EXPECT_EQ(fxtest::LiveObjects("ID3D11UnorderedAccessView"), views);
-    EXPECT_EQ(fxtest::LiveObjects("ID3D11PixelShader"), 1);
-    EXPECT_EQ(fxtest::LiveObjects("ID3D11ComputeShader"), 1);
+    std::string out = Frames(3);
+    EXPECT_EQ(out, kLoaded + kDispatch + kLoaded + kDispatch + kLoaded + kDispatch) << "each reload drawn";
+    EXPECT_EQ(fxtest::LiveObjects("ID3D11Buffer"), 3) << "vertex, compute and constant buffers";
     EXPECT_EQ(fxtest::LiveObjects(), objects) << "objects of every kind";
 
     // A press that ended before the poll still reloads, once.
@@ -113,43 +91,95 @@ TEST_F(Scene, F5HeldReloadsOnEveryFrameAndKeepsOneOfEachObject) {
     EXPECT_EQ(Count(Frames(2), "Loaded.\n"), 1);
 }
 
-TEST_F(Scene, AFileWithoutAComputeEntryDrawsNothingUntilAFixedFileIsLoaded) {
+// A reload that fails at one step says so, in order, and the next frames draw only where the earlier
+// load's constant buffer is kept (a failed screen buffer or view: frames run with a null view). A
+// fixed file and one F5 draw again in that same frame step, and the failure leaves no object behind.
+TEST_F(Scene, EachFailingReloadStepPrintsItsLinesAndAFixedFileWithOneF5Recovers) {
+    const HRESULT oom = E_OUTOFMEMORY;
+    const std::string screenFails = ErrorLine("scene", 40, oom, "D3DCreateBufferUAV CS");
+    const struct {
+        const char* what;
+        const char* call; // injected, after `passing` calls that go through
+        int passing;
+        std::string shader, lines;
+        bool draws;
+    } rows[] = {
+        {"no ps_main", nullptr, 0, Without("ps_main"),
+         "INFO : <source>: warning: Linking fragment stage: Entry point not found\n"
+         "<source>: error: entry point 'ps_main' not found\n\n"
+         "D3DCompileShaderFromFile : ps_main ps_5_0::80004005\n" +
+             ErrorLine("d3d", 11, E_FAIL, "CompileShaderFromFile PS") + kComputeBuilt + kScreenDump +
+             "Loaded.\n" + kConstantDump,
+         false},
+        {"CreatePixelShader", "CreatePixelShader", 0, kKnownFunction,
+         kPixelBuilt + ErrorLine("d3d", 17, oom, "CreatePixelShader") + kComputeBuilt + kScreenDump +
+             "Loaded.\n" + kConstantDump,
+         false},
+        {"no cs_main", nullptr, 0, Without("cs_main"),
+         kPixelBuilt + "INFO : <source>: warning: Linking compute stage: Entry point not found\n" +
+             "<source>: error: entry point 'cs_main' not found\n\nD3DCompileShaderFromFile : cs_main "
+             "cs_5_0::80004005\n" +
+             ErrorLine("scene", 26, E_FAIL, "CompileShaderFromFile CS"),
+         false},
+        {"CreateComputeShader", "CreateComputeShader", 0, kKnownFunction,
+         kPixelBuilt + kComputeBuilt + ErrorLine("scene", 33, oom, "CreateComputeShader"), false},
+        {"the screen buffer", "CreateBuffer", 0, kKnownFunction,
+         kPixelBuilt + kComputeBuilt + kScreenDump + ErrorLine("d3d", 34, oom, "D3DCreateBuffer") +
+             screenFails,
+         true},
+        {"its view", "CreateUnorderedAccessView", 0, kKnownFunction,
+         kPixelBuilt + kComputeBuilt + kScreenDump + ErrorLine("d3d", 51, oom, "D3DCreateBufferUAV CS") +
+             screenFails,
+         true},
+        {"the constant buffer", "CreateBuffer", 1, kKnownFunction,
+         kLoaded + ErrorLine("scene", 49, oom, "D3DCreateBuffer:pConstant"), false},
+    };
     Load();
-    WriteShader(kNoComputeEntry);
-    std::string out = Load();
-    EXPECT_NE(out.find("D3DCompileShaderFromFile : ps_main ps_5_0::00000000\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("D3DCompileShaderFromFile : cs_main cs_5_0::80004005\n"), std::string::npos) << out;
-    EXPECT_NE(out.find(ErrorLine("scene", 26, E_FAIL, "CompileShaderFromFile CS")), std::string::npos) << out;
-    EXPECT_NE(pPixelShader, nullptr) << "the pixel stage is rebuilt";
-    EXPECT_EQ(pComputeShader, nullptr);
-    EXPECT_EQ(Count(Frames(3), "Dispatch"), 0) << "no frame without a compute stage";
+    const long objects = fxtest::LiveObjects();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        WriteShader(row.shader);
+        if (row.call)
+            fxtest::FailNextCall(row.call, oom, row.passing);
+        EXPECT_EQ(Load(), row.lines);
+        EXPECT_EQ(Frames(2), row.draws ? std::string(kDispatch) + kDispatch : "");
+        if (row.draws) {
+            EXPECT_EQ(Presented()[360 * 1280 + 640], Rgba(0, 0, 0, 255)) << "a null view reads zero";
+        }
 
-    WriteShader(kKnownFunction);
-    EXPECT_NE(Load().find("Loaded.\n"), std::string::npos);
-    EXPECT_EQ(Count(Frames(2), "Dispatch X=40,  y=22\r"), 2);
+        WriteShader(kKnownFunction);
+        fxtest::SetKeyState(VK_F5, false, true);
+        EXPECT_EQ(Frames(1), kLoaded + kDispatch);
+        EXPECT_EQ(fxtest::LiveObjects(), objects);
+    }
 }
 
-TEST_F(Scene, AFailedViewKeepsThePreviousConstantBufferAndFramesRunWithNullViews) {
-    Load();
-    ID3D11Buffer* previousConstants = pConstant;
-    fxtest::FailNextCall("CreateUnorderedAccessView", E_OUTOFMEMORY);
-    std::string out = Load();
-    std::string want = std::string("D3DCompileShaderFromFile : ps_main ps_5_0::00000000\n") +
-                       "D3DCompileShaderFromFile : cs_main cs_5_0::00000000\n" +
-                       BufferDump(14745600, 136, 64, 16) +
-                       ErrorLine("d3d", 51, E_OUTOFMEMORY, "D3DCreateBufferUAV CS") +
-                       ErrorLine("scene", 40, E_OUTOFMEMORY, "D3DCreateBufferUAV CS");
-    EXPECT_EQ(out, want);
-    EXPECT_NE(pComputeBuffer, nullptr) << "the buffer stays when only its view failed";
-    EXPECT_EQ(pComputeUAV, nullptr);
-    EXPECT_EQ(pConstant, previousConstants);
-
-    EXPECT_EQ(Count(Frames(1), "Dispatch X=40,  y=22\r"), 1);
-    // A null view reads zero in the pixel stage.
-    std::vector<uint32_t> image = Presented();
-    ASSERT_EQ(image.size(), 1280u * 720u);
-    EXPECT_EQ(image[0], ClearColour());
-    EXPECT_EQ(image[360 * 1280 + 640], Rgba(0, 0, 0, 255)) << "zero, shown without alpha";
+// Every thread of the 40 x 22 x 1 groups of 32 x 32 counts itself and its group once.
+TEST_F(Scene, TheDispatchRunsExactlyFortyByTwentyTwoGroups) {
+    WriteShader(R"(
+struct Tally { uint threads; uint x; uint y; uint z; };
+RWStructuredBuffer<Tally> tally : register(u0);
+float4 vs_main(float3 position : POSITION) : SV_Position { return float4(position, 1.0); }
+[numthreads(32, 32, 1)]
+void cs_main(uint3 group : SV_GroupID)
+{
+    InterlockedAdd(tally[0].threads, 1);
+    InterlockedMax(tally[0].x, group.x);
+    InterlockedMax(tally[0].y, group.y);
+    InterlockedMax(tally[0].z, group.z);
+}
+float4 ps_main(float4 position : SV_Position) : SV_Target { return position; }
+)");
+    ASSERT_EQ(Count(Load(), "Loaded.\n"), 1);
+    EXPECT_EQ(Frames(1), kDispatch);
+    std::vector<uint8_t> cells = d3dtest::ReadBuffer(d3ddevice, d3dcontext, pComputeBuffer);
+    ASSERT_GE(cells.size(), 16u);
+    uint32_t tally[4];
+    std::memcpy(tally, cells.data(), sizeof tally);
+    EXPECT_EQ(tally[0], 901120u) << "threads";
+    EXPECT_EQ(tally[1], 39u);
+    EXPECT_EQ(tally[2], 21u);
+    EXPECT_EQ(tally[3], 0u);
 }
 
 } // namespace
