@@ -26,29 +26,68 @@ ValidationState& Validation() {
     return state;
 }
 
+// Best-practices hints are shown but not counted as faults: some remain by design, as the small
+// allocations of small buffers.
 VKAPI_ATTR VkBool32 VKAPI_CALL OnValidationMessage(VkDebugUtilsMessageSeverityFlagBitsEXT,
                                                    VkDebugUtilsMessageTypeFlagsEXT,
                                                    const VkDebugUtilsMessengerCallbackDataEXT* data, void*) {
-    ++Validation().messages;
-    std::fprintf(stderr, "fxview vulkan validation: %s\n", data->pMessage);
+    const bool hint = data->pMessageIdName && std::strstr(data->pMessageIdName, "BestPractices");
+    if (!hint)
+        ++Validation().messages;
+    std::fprintf(stderr, "fxview vulkan %s: %s\n", hint ? "best practices" : "validation", data->pMessage);
     return VK_FALSE;
 }
 
-bool ValidationRequested() {
+// What FXVIEW_VALIDATION asks for: `1` the validation layer with synchronization validation, `all`
+// best practices too; unset, empty or `0` none.
+enum class Checks { None, Sync, All };
+
+// Said once per process, however many devices are made.
+void SayOnce(std::atomic<bool>* said, const std::string& line) {
+    if (!said->exchange(true))
+        std::fprintf(stderr, "fxview platform: %s\n", line.c_str());
+}
+
+Checks RequestedChecks() {
     const char* value = std::getenv("FXVIEW_VALIDATION");
-    return value && std::strcmp(value, "1") == 0;
+    if (!value || !*value || std::strcmp(value, "0") == 0)
+        return Checks::None;
+    if (std::strcmp(value, "all") == 0)
+        return Checks::All;
+    static std::atomic<bool> said{false};
+    if (std::strcmp(value, "1") != 0)
+        SayOnce(&said, std::string("FXVIEW_VALIDATION=") + value + " is not 0, 1 or all; taken as 1");
+    return Checks::Sync;
 }
 
 bool HasLayer(const char* name) {
     uint32_t count = 0;
-    vkEnumerateInstanceLayerProperties(&count, nullptr);
+    VkResult result = vkEnumerateInstanceLayerProperties(&count, nullptr);
     std::vector<VkLayerProperties> layers(count);
-    vkEnumerateInstanceLayerProperties(&count, layers.data());
+    if (result == VK_SUCCESS)
+        result = vkEnumerateInstanceLayerProperties(&count, layers.data());
+    if (result != VK_SUCCESS && result != VK_INCOMPLETE) {
+        d3d11::Fail("vkEnumerateInstanceLayerProperties", result);
+        return false;
+    }
     for (const VkLayerProperties& layer : layers) {
         if (std::strcmp(layer.layerName, name) == 0)
             return true;
     }
     return false;
+}
+
+// The checks the validation layer can be asked for, None when it is missing; the layer's absence
+// is said, since a run asked to validate would otherwise pass unchecked.
+Checks AvailableChecks() {
+    const Checks wanted = RequestedChecks();
+    static std::atomic<bool> said{false};
+    if (wanted != Checks::None && !HasLayer("VK_LAYER_KHRONOS_validation")) {
+        SayOnce(&said, "FXVIEW_VALIDATION is set but VK_LAYER_KHRONOS_validation is not installed "
+                       "(Debian: vulkan-validationlayers); running without validation");
+        return Checks::None;
+    }
+    return wanted;
 }
 
 bool HasDeviceExtension(VkPhysicalDevice physical, const char* name) {
@@ -235,15 +274,26 @@ void Announce(const Listed& chosen, const std::vector<Listed>& listed) {
 }
 
 VkResult CreateInstance(d3d11::Vulkan* vk, bool present, const char** failedCall) {
-    const bool validate = ValidationRequested() && HasLayer("VK_LAYER_KHRONOS_validation");
+    const Checks checks = AvailableChecks();
+    const bool validate = checks != Checks::None;
     std::vector<const char*> extensions;
     if (present) {
         extensions.push_back(VK_KHR_SURFACE_EXTENSION_NAME);
         extensions.push_back(platform::WindowSurfaceExtension());
     }
-    if (validate)
+    if (validate) {
         extensions.push_back(VK_EXT_DEBUG_UTILS_EXTENSION_NAME);
+        extensions.push_back(VK_EXT_VALIDATION_FEATURES_EXTENSION_NAME);
+    }
     const char* layer = "VK_LAYER_KHRONOS_validation";
+    // Hazards between commands are what the validation layer misses by default and what lavapipe,
+    // running commands in order, never shows.
+    const VkValidationFeatureEnableEXT enables[] = {
+        VK_VALIDATION_FEATURE_ENABLE_SYNCHRONIZATION_VALIDATION_EXT,
+        VK_VALIDATION_FEATURE_ENABLE_BEST_PRACTICES_EXT};
+    VkValidationFeaturesEXT features = {VK_STRUCTURE_TYPE_VALIDATION_FEATURES_EXT};
+    features.enabledValidationFeatureCount = checks == Checks::All ? 2 : 1;
+    features.pEnabledValidationFeatures = enables;
 
     VkApplicationInfo app = {VK_STRUCTURE_TYPE_APPLICATION_INFO};
     app.pApplicationName = "fxview";
@@ -256,8 +306,9 @@ VkResult CreateInstance(d3d11::Vulkan* vk, bool present, const char** failedCall
                             VK_DEBUG_UTILS_MESSAGE_TYPE_GENERAL_BIT_EXT |
                             VK_DEBUG_UTILS_MESSAGE_TYPE_PERFORMANCE_BIT_EXT;
     messenger.pfnUserCallback = OnValidationMessage;
+    features.pNext = &messenger;
     VkInstanceCreateInfo info = {VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO};
-    info.pNext = validate ? &messenger : nullptr;
+    info.pNext = validate ? &features : nullptr;
     info.pApplicationInfo = &app;
     info.enabledLayerCount = validate ? 1 : 0;
     info.ppEnabledLayerNames = &layer;

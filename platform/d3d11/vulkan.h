@@ -1,5 +1,6 @@
-// The Vulkan objects behind one Direct3D 11 device: instance (with the validation layer when
-// FXVIEW_VALIDATION=1 asks for it), the chosen physical device, the logical device and its one queue.
+// The Vulkan objects behind one Direct3D 11 device: instance (with the validation layer and its
+// synchronization checks when FXVIEW_VALIDATION=1 asks for them, best practices too with
+// FXVIEW_VALIDATION=all), the chosen physical device, the logical device and its one queue.
 // Creation only; recording and submission live in frames.h, presentation in presenter.h.
 #pragma once
 
