@@ -316,7 +316,7 @@ TEST_F(DrawTest, TheBackBufferCopiesInAndOutInDirect3DsChannelOrder) {
 
 TEST_F(DrawTest, ASteadyStateFrameMakesNoHeapAllocationInTheStandIn) {
     const char* validation = std::getenv("FXVIEW_VALIDATION");
-    if (validation && std::strcmp(validation, "1") == 0)
+    if (validation && *validation && std::strcmp(validation, "0") != 0)
         GTEST_SKIP() << "the validation layer allocates on every call: d3d11_draw_alloc_test runs this";
 #ifdef __SANITIZE_ADDRESS__
     GTEST_SKIP() << "AddressSanitizer's operator new is not counted";
