@@ -1,9 +1,11 @@
-// The Win32 stand-in on a real X server: window geometry, the message queue's order, the close
-// box, resizing and minimising, the display-wide key state and the screen saver.
+// The Win32 stand-in on a real X server: window geometry, the message queue (its order, its ring
+// and its limit), the close box, resizing and minimising, the keys and the screen saver.
 // gtest before Xlib, whose macros (None, Bool) would rewrite gtest's names.
 #include <gtest/gtest.h>
 
 #include "program.h"
+
+#include "state.h"
 
 #include <testing.h>
 #include <windows.h>
@@ -15,40 +17,22 @@
 #include <X11/extensions/scrnsaver.h>
 
 #include <cstdlib>
-#include <time.h>
+#include <tuple>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
 std::vector<MSG> received;
+bool swallowSaver = false;
 
-// Records what the window receives and lets everything but WM_CLOSE reach DefWindowProcA,
-// which would destroy the window.
+// Records what the window receives and lets everything but WM_CLOSE (and a screen-saver request
+// while `swallowSaver`) reach DefWindowProcA, which would destroy the window.
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     received.push_back(MSG{hwnd, msg, wParam, lParam, 0, {0, 0}});
-    if (msg == WM_CLOSE)
+    if (msg == WM_CLOSE || (msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_SCREENSAVE && swallowSaver))
         return 0;
     return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-bool swallowSaver = true;
-
-LRESULT CALLBACK SaverProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_SYSCOMMAND && ((wParam & 0xFFF0) == SC_SCREENSAVE)) {
-        received.push_back(MSG{hwnd, msg, wParam, lParam, 0, {0, 0}});
-        if (swallowSaver)
-            return 0;
-    }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-void Register(const char* name, WNDPROC proc) {
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = proc;
-    wc.lpszClassName = name;
-    wc.hInstance = GetModuleHandleA(NULL);
-    RegisterClassExA(&wc);
 }
 
 HWND MakeWindow(const char* cls, int x, int y, int clientWidth, int clientHeight) {
@@ -64,8 +48,6 @@ HWND MakeWindow(const char* cls, int x, int y, int clientWidth, int clientHeight
 void Pump() {
     MSG msg;
     while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT)
-            continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
@@ -80,18 +62,13 @@ Window Show(HWND hwnd) {
     return xwindow;
 }
 
-void SleepMs(long ms) {
-    timespec t = {ms / 1000, (ms % 1000) * 1000000};
-    nanosleep(&t, nullptr);
-}
-
 // Pumps messages until `done` holds or about two seconds pass.
 template <typename Pred> bool PumpUntil(Pred done, long ms = 2000) {
     for (long waited = 0; waited < ms; waited += 10) {
         Pump();
         if (done())
             return true;
-        SleepMs(10);
+        usleep(10 * 1000);
     }
     return false;
 }
@@ -113,44 +90,39 @@ struct OtherClient {
 class Win32OnX : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        Register("recording", RecordingProc);
-        Register("saver", SaverProc);
+        WNDCLASSEXA wc = {};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = RecordingProc;
+        wc.lpszClassName = "recording";
+        RegisterClassExA(&wc);
     }
     void SetUp() override { received.clear(); }
 };
 
 TEST_F(Win32OnX, FrameMetricsLeaveAnExactClientArea) {
+    using Size = std::pair<long, long>;
     RECT rect;
     SetRect(&rect, 0, 0, 1280, 720);
     ASSERT_TRUE(AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW | WS_EX_WINDOWEDGE));
-    EXPECT_EQ(rect.right - rect.left, 1296);
-    EXPECT_EQ(rect.bottom - rect.top, 759);
-
+    EXPECT_EQ(Size(rect.right - rect.left, rect.bottom - rect.top), Size(1296, 759));
     OtherClient other;
-    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), DisplayWidth(other.display, DefaultScreen(other.display)));
-    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), DisplayHeight(other.display, DefaultScreen(other.display)));
+    const int screen = DefaultScreen(other.display);
+    EXPECT_EQ(Size(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)),
+              Size(DisplayWidth(other.display, screen), DisplayHeight(other.display, screen)));
 
     HWND hwnd = MakeWindow("recording", 312, 160, 1280, 720);
     ASSERT_NE(hwnd, nullptr);
-    ShowWindow(hwnd, SW_SHOW);
-    Display* display = nullptr;
-    Window xwindow = 0;
-    ASSERT_TRUE(platform::X11WindowOf(hwnd, &display, &xwindow));
+    const Window xwindow = Show(hwnd);
     XWindowAttributes attributes;
     ASSERT_TRUE(XGetWindowAttributes(other.display, xwindow, &attributes));
-    EXPECT_EQ(attributes.width, 1280);
-    EXPECT_EQ(attributes.height, 720);
+    EXPECT_EQ(Size(attributes.width, attributes.height), Size(1280, 720));
     int x = 0, y = 0;
     Window child;
     XTranslateCoordinates(other.display, xwindow, DefaultRootWindow(other.display), 0, 0, &x, &y, &child);
-    EXPECT_EQ(x, 312 + 8);
-    EXPECT_EQ(y, 160 + 31);
-    RECT outer;
-    ASSERT_TRUE(GetWindowRect(hwnd, &outer));
-    EXPECT_EQ(outer.left, 312);
-    EXPECT_EQ(outer.top, 160);
-    EXPECT_EQ(outer.right - outer.left, 1296);
-    EXPECT_EQ(outer.bottom - outer.top, 759);
+    EXPECT_EQ(Size(x, y), Size(312 + 8, 160 + 31)) << "the client area inside the frame";
+    ASSERT_TRUE(GetWindowRect(hwnd, &rect));
+    EXPECT_EQ(Size(rect.left, rect.top), Size(312, 160));
+    EXPECT_EQ(Size(rect.right - rect.left, rect.bottom - rect.top), Size(1296, 759));
     DestroyWindow(hwnd);
     EXPECT_EQ(fxtest::LiveObjects("HWND"), 0);
 }
@@ -170,23 +142,45 @@ TEST_F(Win32OnX, PostedMessagesComeBeforeTheQuitRequestWhichComesBeforePainting)
     PostQuitMessage(7);
     PostMessageA(hwnd, WM_USER, 1, 0);
     PostThreadMessageA(GetCurrentThreadId(), WM_USER + 1, 2, 0);
-    MSG msg;
-    ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, (UINT)WM_USER);
-    EXPECT_EQ(msg.hwnd, hwnd);
-    ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, (UINT)(WM_USER + 1));
-    EXPECT_EQ(msg.hwnd, nullptr);
-    ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, (UINT)WM_QUIT);
-    EXPECT_EQ(msg.wParam, (WPARAM)7);
     // The window was shown and never painted: painting comes last and stays until validated.
-    ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, (UINT)WM_PAINT);
+    using Message = std::tuple<HWND, UINT, WPARAM>;
+    const Message want[] = {
+        {hwnd, WM_USER, 1}, {nullptr, WM_USER + 1, 2}, {nullptr, WM_QUIT, 7}, {hwnd, WM_PAINT, 0}};
+    MSG msg;
+    for (const Message& w : want) {
+        ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) << std::get<1>(w);
+        EXPECT_EQ(Message(msg.hwnd, msg.message, msg.wParam), w);
+    }
     DispatchMessageA(&msg);
     Pump();
     EXPECT_FALSE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
     DestroyWindow(hwnd);
+}
+
+TEST_F(Win32OnX, AWrappedQueueGivesUpAFilteredMessageFromItsMiddleAndAFullOneRefusesAPost) {
+    using platform::win32::kQueueCapacity;
+    Pump();
+    platform::win32::MessageRing& ring = platform::win32::State().posted;
+    ASSERT_EQ(ring.count, 0);
+    ring.head = kQueueCapacity - 2; // empty, so that the next posts run round the ring's end
+    const DWORD thread = GetCurrentThreadId();
+    for (UINT i = 0; i < 5; ++i)
+        ASSERT_TRUE(PostThreadMessageA(thread, WM_USER + i, i, 0));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_USER + 3, WM_USER + 3, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 3u);
+    for (WPARAM want : {0u, 1u, 2u, 4u}) {
+        ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_USER, WM_USER + 4, PM_REMOVE));
+        EXPECT_EQ(msg.wParam, want) << "the others in the order posted";
+    }
+
+    int posted = 0;
+    while (posted <= kQueueCapacity && PostThreadMessageA(thread, WM_USER, WPARAM(posted), 0))
+        ++posted;
+    EXPECT_EQ(posted, kQueueCapacity) << "posts until the queue refuses one";
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_USER, WM_USER, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 0u) << "the oldest message is kept, not overwritten";
+    Pump();
 }
 
 TEST_F(Win32OnX, TheCloseBoxAsksTheProcedureWithoutDestroyingTheWindow) {
@@ -214,8 +208,7 @@ TEST_F(Win32OnX, ResizingAndMinimisingReachTheProcedure) {
     ASSERT_TRUE(PumpUntil([] { return Received(WM_SIZE, SIZE_RESTORED); }));
     UINT width = 0, height = 0;
     platform::ClientSizeOf(hwnd, &width, &height);
-    EXPECT_EQ(width, 1u);
-    EXPECT_EQ(height, 1u);
+    EXPECT_EQ(width + height, 2u);
     for (const MSG& m : received) {
         if (m.message == WM_SIZE) {
             EXPECT_EQ(m.lParam, (LPARAM)((1 << 16) | 1)) << "WM_SIZE carries the client size, height high";
@@ -263,27 +256,13 @@ TEST_F(Win32OnX, KeysAreReadFromTheWholeDisplay) {
 
     // Pressed and released between two polls: the next poll still sees the press, once.
     ASSERT_EQ(std::system("xdotool key F6"), 0);
-    SleepMs(200);
+    usleep(200 * 1000);
     EXPECT_EQ(GetAsyncKeyState(VK_F6), 1);
     EXPECT_EQ(GetAsyncKeyState(VK_F6), 0);
     EXPECT_FALSE(Received(WM_KEYDOWN, VK_F6)) << "key messages go to the focused window only";
 
     XDestroyWindow(editor.display, other);
     XSync(editor.display, False);
-    DestroyWindow(hwnd);
-}
-
-TEST_F(Win32OnX, KeyMessagesReachTheFocusedWindow) {
-    HWND hwnd = MakeWindow("recording", 0, 0, 200, 100);
-    Window xwindow = Show(hwnd);
-    OtherClient focus;
-    XSetInputFocus(focus.display, xwindow, RevertToParent, CurrentTime);
-    XSync(focus.display, False);
-    ASSERT_EQ(std::system("xdotool key Escape key a"), 0);
-    EXPECT_TRUE(PumpUntil([] { return Received(WM_CHAR, 'a'); }));
-    EXPECT_TRUE(Received(WM_KEYDOWN, VK_ESCAPE));
-    EXPECT_TRUE(Received(WM_KEYUP, VK_ESCAPE));
-    EXPECT_TRUE(Received(WM_KEYDOWN, 'A'));
     DestroyWindow(hwnd);
 }
 
@@ -295,7 +274,7 @@ void OnAltEnter(void* context) {
     altEnterContext = context;
 }
 
-TEST_F(Win32OnX, AltEnterCallsTheWindowsHandlerAndStillReachesTheProgram) {
+TEST_F(Win32OnX, KeyMessagesReachTheFocusedWindowAndAltEnterItsHandlerToo) {
     HWND hwnd = MakeWindow("recording", 0, 0, 200, 100);
     Window xwindow = Show(hwnd);
     OtherClient focus;
@@ -304,16 +283,13 @@ TEST_F(Win32OnX, AltEnterCallsTheWindowsHandlerAndStillReachesTheProgram) {
     int marker = 0;
     altEnterCalls = 0;
     ASSERT_TRUE(platform::SetAltEnterHandler(hwnd, OnAltEnter, &marker));
-
-    ASSERT_EQ(std::system("xdotool key alt+Return"), 0);
-    EXPECT_TRUE(PumpUntil([] { return Received(WM_SYSKEYDOWN, VK_RETURN); }))
-        << "the program still gets the key";
-    EXPECT_EQ(altEnterCalls, 1);
+    ASSERT_EQ(std::system("xdotool key Escape key a key Return key alt+Return"), 0);
+    EXPECT_TRUE(PumpUntil([] { return Received(WM_SYSKEYDOWN, VK_RETURN); }));
+    for (UINT message : {WM_KEYDOWN, WM_KEYUP})
+        EXPECT_TRUE(Received(message, VK_ESCAPE) && Received(message, 'A') && Received(message, VK_RETURN));
+    EXPECT_TRUE(Received(WM_CHAR, 'a'));
+    EXPECT_EQ(altEnterCalls, 1) << "Alt+Enter, not Enter alone";
     EXPECT_EQ(altEnterContext, &marker);
-
-    ASSERT_EQ(std::system("xdotool key Return"), 0);
-    EXPECT_TRUE(PumpUntil([] { return Received(WM_KEYUP, VK_RETURN); }));
-    EXPECT_EQ(altEnterCalls, 1) << "Enter without Alt";
 
     ASSERT_TRUE(platform::SetAltEnterHandler(hwnd, nullptr, nullptr));
     received.clear();
@@ -325,7 +301,7 @@ TEST_F(Win32OnX, AltEnterCallsTheWindowsHandlerAndStillReachesTheProgram) {
 }
 
 TEST_F(Win32OnX, ASwallowedScreenSaverRequestKeepsTheSaverAway) {
-    HWND hwnd = MakeWindow("saver", 0, 0, 200, 100);
+    HWND hwnd = MakeWindow("recording", 0, 0, 200, 100);
     ShowWindow(hwnd, SW_SHOW);
     OtherClient observer;
     XSetScreenSaver(observer.display, 2, 0, DontPreferBlanking, AllowExposures);
@@ -359,11 +335,9 @@ TEST(Tick, InjectedTickWrapsAsAnUnsigned32BitCount) {
     EXPECT_EQ(timeGetTime(), 0xFFFFFFFFu);
     EXPECT_EQ(timeGetTime(), 0u);
     fxtest::UseRealTick();
-    DWORD a = timeGetTime();
-    SleepMs(20);
-    DWORD b = timeGetTime();
-    EXPECT_GE(b - a, 15u);
-    EXPECT_LT(b - a, 1000u);
+    const DWORD before = timeGetTime();
+    usleep(20 * 1000);
+    EXPECT_GE(timeGetTime() - before, 15u) << "the real tick advances";
 }
 
 } // namespace
