@@ -50,12 +50,7 @@ TestWindow::~TestWindow() {
 
 DXGI_SWAP_CHAIN_DESC ProgramSwapChainDesc(HWND window) {
     DXGI_SWAP_CHAIN_DESC desc = {};
-    desc.BufferDesc = {1280,
-                       720,
-                       {60, 1},
-                       DXGI_FORMAT_R8G8B8A8_UNORM,
-                       DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
-                       DXGI_MODE_SCALING_UNSPECIFIED};
+    desc.BufferDesc = {1280, 720, {60, 1}, DXGI_FORMAT_R8G8B8A8_UNORM, {}, {}};
     desc.SampleDesc = {1, 0};
     desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
     desc.BufferCount = 1;
@@ -166,16 +161,24 @@ void D3D11Test::SetUp() {
     validationAtStart_ = fxtest::ValidationMessages();
 }
 
+long LiveD3DObjects() {
+    long total = 0;
+    for (const char* kind :
+         {"ID3D11Device", "ID3D11DeviceContext", "IDXGISwapChain", "ID3D11Buffer", "ID3D11Texture2D",
+          "ID3D11UnorderedAccessView", "ID3D11RenderTargetView", "ID3D11VertexShader", "ID3D11PixelShader",
+          "ID3D11ComputeShader", "ID3D11GeometryShader", "ID3D11InputLayout"}) {
+        const long live = fxtest::LiveObjects(kind);
+        EXPECT_EQ(live, 0) << kind << " left alive";
+        total += live;
+    }
+    return total;
+}
+
 void D3D11Test::TearDown() {
     ReleaseDevice();
     EXPECT_EQ(fxtest::ValidationMessages() - validationAtStart_, 0)
         << "Vulkan validation messages (see stderr)";
-    const char* kinds[] = {"ID3D11Device",           "ID3D11DeviceContext",  "IDXGISwapChain",
-                           "ID3D11Buffer",           "ID3D11Texture2D",      "ID3D11UnorderedAccessView",
-                           "ID3D11RenderTargetView", "ID3D11VertexShader",   "ID3D11PixelShader",
-                           "ID3D11ComputeShader",    "ID3D11GeometryShader", "ID3D11InputLayout"};
-    for (const char* kind : kinds)
-        EXPECT_EQ(fxtest::LiveObjects(kind), 0) << kind << " left alive";
+    LiveD3DObjects();
 }
 
 void D3D11Test::MakeDevice() {

@@ -48,6 +48,9 @@ std::vector<uint32_t> ReadTexture(ID3D11Device* device, ID3D11DeviceContext* con
 // contents are undefined, as with DXGI's discard effect.
 std::vector<uint32_t> ReadWindow(HWND window, int x, int y, UINT width, UINT height);
 
+// Live objects of every Direct3D kind (the test's window is not one).
+long LiveD3DObjects();
+
 // Failure injection and validation: every test starts clean and must end without a Vulkan
 // validation message; the device under test must leave no live object behind.
 class D3D11Test : public ::testing::Test {

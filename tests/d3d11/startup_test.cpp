@@ -5,6 +5,7 @@
 
 #include "d3d.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -13,17 +14,7 @@
 
 namespace {
 
-// Live objects of the Direct3D kinds (the test's window is not one).
-long LiveD3DObjects() {
-    const char* kinds[] = {"ID3D11Device",           "ID3D11DeviceContext", "IDXGISwapChain",
-                           "ID3D11Buffer",           "ID3D11Texture2D",     "ID3D11UnorderedAccessView",
-                           "ID3D11RenderTargetView", "ID3D11VertexShader",  "ID3D11PixelShader",
-                           "ID3D11ComputeShader",    "ID3D11InputLayout"};
-    long total = 0;
-    for (const char* kind : kinds)
-        total += fxtest::LiveObjects(kind);
-    return total;
-}
+using d3dtest::LiveD3DObjects;
 
 std::string ErrorLine(int line, HRESULT hr, const std::string& label) {
     return ::ErrorLine("d3d", line, hr, label);
@@ -69,15 +60,11 @@ TEST_F(StartupTest, StartUpPrintsTheVertexStatusThenTheQuadDumpAndShutdownLeaves
     std::string out = Init(&hr);
     EXPECT_EQ(hr, S_OK);
     EXPECT_EQ(out, kVertexStatus + kDump48);
-    EXPECT_NE(d3ddevice, nullptr);
-    EXPECT_NE(d3dcontext, nullptr);
-    EXPECT_NE(d3dswapchain, nullptr);
-    EXPECT_NE(pBackBuffer, nullptr);
-    EXPECT_NE(pRenderTargetView, nullptr);
-    EXPECT_NE(pVertexShader, nullptr);
-    EXPECT_NE(pInputLayout, nullptr);
+    const void* made[] = {d3ddevice,         d3dcontext,    d3dswapchain, pBackBuffer,
+                          pRenderTargetView, pVertexShader, pInputLayout, pVertexScreen};
+    EXPECT_EQ(std::count(std::begin(made), std::end(made), nullptr), 0) << "every start-up object made";
     ASSERT_NE(pVertexScreen, nullptr);
-    EXPECT_EQ(pPixelShader, nullptr);
+    EXPECT_EQ(pPixelShader, nullptr) << "the pixel stage is the scene's";
     EXPECT_EQ(pConstant, nullptr);
 
     const float quad[12] = {-1, 1, 1, 1, 1, 1, -1, -1, 1, 1, -1, 1};
@@ -91,54 +78,49 @@ TEST_F(StartupTest, StartUpPrintsTheVertexStatusThenTheQuadDumpAndShutdownLeaves
 }
 
 TEST_F(StartupTest, EachFailingStepPrintsItsErrorLineAndStopsThere) {
+    const HRESULT oom = E_OUTOFMEMORY;
+    const std::string texcoord =
+        "float4 vs_main(float2 uv : TEXCOORD0) : SV_Position { return float4(uv, 0.0, 1.0); }\n";
     struct Step {
-        const char* call;   // the injected call
-        int line;           // the line of d3d/device.cpp that reports it
-        const char* label;  // the error line's label
-        std::string before; // what the steps before print
+        const char* call;   // the injected call, or none
+        std::string shader; // main.fx, when not the usual one
+        HRESULT hr;         // what D3DInit returns
+        std::string lines;  // what it prints
         bool vertexShader;  // whether pVertexShader was made
     } steps[] = {
-        {"D3D11CreateDeviceAndSwapChain", 49, "D3D11CreateDeviceAndSwapChain", "", false},
-        {"GetBuffer", 55, "d3dswapchain GetBuffer", "", false},
-        {"CreateRenderTargetView", 61, "CreateRenderTargetView Back Buffer", "", false},
-        {"CreateVertexShader", 84, "CreateVertexShader", kVertexStatus, false},
-        {"CreateInputLayout", 100, "CreateInputLayout", kVertexStatus, true},
-        {"CreateBuffer", 111, "D3DXCreateBuffer : pVertexScreen", kVertexStatus + kDump48, true},
+        {"D3D11CreateDeviceAndSwapChain", "", oom, ErrorLine(49, oom, "D3D11CreateDeviceAndSwapChain"),
+         false},
+        {"GetBuffer", "", oom, ErrorLine(55, oom, "d3dswapchain GetBuffer"), false},
+        {"CreateRenderTargetView", "", oom, ErrorLine(61, oom, "CreateRenderTargetView Back Buffer"), false},
+        {"CreateVertexShader", "", oom, kVertexStatus + ErrorLine(84, oom, "CreateVertexShader"), false},
+        {"CreateInputLayout", "", oom, kVertexStatus + ErrorLine(100, oom, "CreateInputLayout"), true},
+        {nullptr, texcoord, E_INVALIDARG, kVertexStatus + ErrorLine(100, E_INVALIDARG, "CreateInputLayout"),
+         true},
+        {"CreateBuffer", "", oom,
+         kVertexStatus + kDump48 + ErrorLine(111, oom, "D3DXCreateBuffer : pVertexScreen"), true},
     };
-    const HRESULT injected = E_OUTOFMEMORY;
     for (const Step& step : steps) {
-        fxtest::FailNextCall(step.call, injected);
+        SCOPED_TRACE(step.call ? step.call : "an input the layout lacks");
+        WriteShader(step.shader.empty() ? kShaderFile : step.shader);
+        if (step.call)
+            fxtest::FailNextCall(step.call, oom);
         HRESULT hr = S_OK;
-        std::string out = Init(&hr);
-        EXPECT_EQ(hr, injected) << step.call;
-        EXPECT_EQ(out, step.before + ErrorLine(step.line, injected, step.label)) << step.call;
-        EXPECT_EQ(pVertexShader != nullptr, step.vertexShader) << step.call;
-        EXPECT_EQ(pVertexScreen, nullptr) << step.call << ": the last step must not have run";
+        EXPECT_EQ(Init(&hr), step.lines);
+        EXPECT_EQ(hr, step.hr);
+        EXPECT_EQ(pVertexShader != nullptr, step.vertexShader);
+        EXPECT_EQ(pVertexScreen, nullptr) << "the last step must not have run";
         CapturedStdout([] { D3DRelease(); });
-        EXPECT_EQ(LiveD3DObjects(), 0) << step.call << ": D3DRelease releases what was made";
+        EXPECT_EQ(LiveD3DObjects(), 0) << "D3DRelease releases what was made";
     }
-}
 
-TEST_F(StartupTest, AMissingFileOrAnInputTheLayoutLacksFailsAtItsStep) {
     std::remove(shaderPath_.c_str());
     HRESULT hr = S_OK;
-    std::string out = Init(&hr);
-    EXPECT_NE(hr, S_OK);
-    char status[128];
-    std::snprintf(status, sizeof status, "D3DCompileShaderFromFile : vs_main vs_5_0::%08X\n", unsigned(hr));
-    EXPECT_NE(out.find(status), std::string::npos) << out;
-    EXPECT_TRUE(out.size() >= 40 &&
-                out.substr(out.rfind("ERROR")) == ErrorLine(77, hr, "CompileShaderFromFile VS"))
-        << out;
-    EXPECT_EQ(pVertexShader, nullptr);
-    CapturedStdout([] { D3DRelease(); });
-
-    WriteShader("float4 vs_main(float2 uv : TEXCOORD0) : SV_Position { return float4(uv, 0.0, 1.0); }\n");
-    out = Init(&hr);
-    EXPECT_EQ(hr, E_INVALIDARG);
-    EXPECT_EQ(out, std::string(kVertexStatus) + ErrorLine(100, E_INVALIDARG, "CreateInputLayout"));
-    EXPECT_NE(pVertexShader, nullptr);
-    EXPECT_EQ(pInputLayout, nullptr);
+    const std::string out = Init(&hr);
+    EXPECT_EQ(hr, E_FAIL);
+    const std::string last = "D3DCompileShaderFromFile : vs_main vs_5_0::80004005\n" +
+                             ErrorLine(77, E_FAIL, "CompileShaderFromFile VS");
+    EXPECT_TRUE(out.size() > last.size() && out.substr(out.size() - last.size()) == last) << "no main.fx:\n"
+                                                                                          << out;
 }
 
 TEST_F(StartupTest, BufferFactoryDumpsFirstAndKeepsTheBufferWhenTheViewFails) {
