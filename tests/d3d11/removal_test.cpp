@@ -61,13 +61,6 @@ bool RunInChild(void (*body)(), const std::string& errPath, double seconds, int*
     return false;
 }
 
-int Occurrences(const std::string& text, const std::string& part) {
-    int count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
 // The program's frame with a compute stage that never ends, until Present fails; then every other
 // call a removed device answers, and the release of everything.
 void RunawayDispatch() {
@@ -87,12 +80,9 @@ void RunawayDispatch() {
     D3D11_BUFFER_DESC cbDesc = {848, D3D11_USAGE_DEFAULT, D3D11_BIND_CONSTANT_BUFFER, 0, 0, 0};
     ID3D11Buffer* constants = nullptr;
     ASSERT_EQ(device->CreateBuffer(&cbDesc, nullptr, &constants), S_OK);
-    D3D11_BUFFER_DESC screenDesc = {14745600,
-                                    D3D11_USAGE_DEFAULT,
-                                    D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS,
-                                    0,
-                                    D3D11_RESOURCE_MISC_BUFFER_STRUCTURED,
-                                    16};
+    const UINT bind = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS;
+    D3D11_BUFFER_DESC screenDesc = {
+        14745600, D3D11_USAGE_DEFAULT, bind, 0, D3D11_RESOURCE_MISC_BUFFER_STRUCTURED, 16};
     ID3D11Buffer* screen = nullptr;
     ASSERT_EQ(device->CreateBuffer(&screenDesc, nullptr, &screen), S_OK);
     ID3D11UnorderedAccessView* view = nullptr;
@@ -145,17 +135,18 @@ TEST(DeviceRemoval, ADispatchThatNeverEndsRemovesTheDeviceAndNothingHangs) {
     close(fd);
     int status = 0;
     const bool ended = RunInChild(RunawayDispatch, errPath, 30, &status);
-    std::ifstream in(errPath);
-    std::stringstream err;
-    err << in.rdbuf();
+    std::stringstream read;
+    read << std::ifstream(errPath).rdbuf();
+    const std::string err = read.str();
     std::remove(errPath);
-    ASSERT_TRUE(ended) << "the test process still runs after 30 s; its standard error:\n" << err.str();
+    ASSERT_TRUE(ended) << "the test process still runs after 30 s; its standard error:\n" << err;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << "the test process failed (status " << status << "); its standard error:\n"
-        << err.str();
-    EXPECT_EQ(Occurrences(err.str(), kRemovedMessage), 1)
-        << "times the removal was reported; standard error:\n"
-        << err.str();
+        << "the test process failed; its standard error:\n"
+        << err;
+    const size_t said = err.find(kRemovedMessage);
+    EXPECT_TRUE(said != std::string::npos && err.find(kRemovedMessage, said + 1) == std::string::npos)
+        << "the removal is reported once; standard error:\n"
+        << err;
 }
 
 } // namespace
