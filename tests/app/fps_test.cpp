@@ -4,48 +4,33 @@
 #include <fps.h>
 #include <testing.h>
 
-#include <vector>
-
 namespace {
 
-// Runs one frame step per tick, in a fresh process, and returns the meter's output.
-std::string MeterOutput(const std::vector<DWORD>& ticks) {
-    return StdoutOfChild([&] {
-        for (DWORD tick : ticks) {
-            fxtest::SetTick(tick);
-            UpdateFps();
-        }
-    });
-}
-
-std::vector<DWORD> Every(DWORD first, DWORD step, int count) {
-    std::vector<DWORD> ticks;
-    for (int i = 0; i < count; ++i)
-        ticks.push_back(first + step * static_cast<DWORD>(i));
-    return ticks;
-}
-
-TEST(FrameRateMeter, FramesEvery100msReportElevenThenTen) {
-    // 21 frames: T, T+100, ..., T+2000; reports on T+1000 and T+2000.
-    std::string out = MeterOutput(Every(5000, 100, 21));
-    EXPECT_EQ(out, "11.00 fps            \n10.00 fps            \n");
-}
-
-TEST(FrameRateMeter, NothingBeforeASecond) {
-    std::string out = MeterOutput(Every(0, 100, 10));
-    EXPECT_EQ(out, "");
-}
-
-TEST(FrameRateMeter, FrameStepsSlowerThanASecondReportEveryStep) {
-    // Every step takes 1500 ms: the first report counts the first frame too.
-    std::string out = MeterOutput(Every(0, 1500, 4));
-    EXPECT_EQ(out, "1.33 fps            \n0.67 fps            \n0.67 fps            \n");
-}
-
-TEST(FrameRateMeter, WrapOfTheTickStillGivesTheTrueElapsedTime) {
-    // Starts 300 ms before the 32-bit tick wraps.
-    std::string out = MeterOutput(Every(0xFFFFFFFFu - 299u, 100, 21));
-    EXPECT_EQ(out, "11.00 fps            \n10.00 fps            \n");
+TEST(FrameRateMeter, ReportsOnceASecondWhatItCounted) {
+    const struct {
+        const char* what;
+        DWORD first, step;
+        int frames;
+        std::string printed;
+    } cases[] = {
+        // Reports on T+1000 and T+2000: the first counts the first frame too.
+        {"every 100 ms", 5000, 100, 21, "11.00 fps            \n10.00 fps            \n"},
+        {"less than a second", 0, 100, 10, ""},
+        {"steps slower than a second", 0, 1500, 4,
+         "1.33 fps            \n0.67 fps            \n0.67 fps            \n"},
+        {"across the wrap of the tick", 0xFFFFFFFFu - 299u, 100, 21,
+         "11.00 fps            \n10.00 fps            \n"},
+    };
+    for (const auto& c : cases) {
+        // In a fresh process: the meter keeps its counts in function-local statics.
+        std::string out = StdoutOfChild([&] {
+            for (int i = 0; i < c.frames; ++i) {
+                fxtest::SetTick(c.first + c.step * static_cast<DWORD>(i));
+                UpdateFps();
+            }
+        });
+        EXPECT_EQ(out, c.printed) << c.what;
+    }
 }
 
 } // namespace

@@ -7,86 +7,45 @@
 
 namespace {
 
-// True when a quit request is pending; takes it off the queue.
-bool TakeQuit() {
-    MSG msg;
-    if (!PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE))
-        return false;
-    return msg.message == WM_QUIT;
-}
-
-struct Call {
-    LRESULT result;
-    unsigned long defCalls; // DefWindowProcA calls made by this one
-};
-
-Call Deliver(UINT msg, WPARAM wParam, LPARAM lParam) {
-    unsigned long before = fxtest::DefWindowProcCalls();
-    LRESULT result = WndProc(NULL, msg, wParam, lParam);
-    return {result, fxtest::DefWindowProcCalls() - before};
-}
-
-TEST(WindowProcedure, EscapeQuitsAndStillReachesDefWindowProc) {
-    Call c = Deliver(WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    EXPECT_TRUE(TakeQuit());
-    EXPECT_EQ(c.defCalls, 1u);
-    EXPECT_EQ(fxtest::LastDefWindowProc().message, (UINT)WM_KEYDOWN);
-    EXPECT_EQ(fxtest::LastDefWindowProc().wParam, (WPARAM)VK_ESCAPE);
-}
-
-TEST(WindowProcedure, OtherKeysDoNotQuit) {
-    for (WPARAM key : {(WPARAM)'A', (WPARAM)VK_F5, (WPARAM)VK_SPACE}) {
-        Call c = Deliver(WM_KEYDOWN, key, 0);
-        EXPECT_FALSE(TakeQuit()) << "key " << key;
-        EXPECT_EQ(c.defCalls, 1u);
+TEST(WindowProcedure, EachMessageQuitsSwallowsOrReachesDefWindowProc) {
+    const struct {
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+        bool quits, handedOn; // handed to DefWindowProcA, with `lParam` as below
+        LPARAM handedLParam;
+    } cases[] = {
+        {WM_KEYDOWN, VK_ESCAPE, 0x00010001, true, true, 0x00010001},
+        {WM_KEYDOWN, 'A', 0, false, true, 0},
+        {WM_KEYDOWN, VK_F5, 0, false, true, 0},
+        // Handed on, these would destroy the window.
+        {WM_CLOSE, 0, 0, true, false, 0},
+        {WM_DESTROY, 0, 0, true, false, 0},
+        // The low four bits of the command are the system's own and do not change the answer.
+        {WM_SYSCOMMAND, SC_SCREENSAVE | 3, 2, false, false, 0},
+        {WM_SYSCOMMAND, SC_MONITORPOWER | 0xF, 2, false, false, 0},
+        {WM_SYSCOMMAND, SC_MINIMIZE, 0, false, true, 0},
+        {WM_SYSCOMMAND, SC_CLOSE, 0, false, true, 0},
+        // The input method's windows are not shown: the ISC_SHOWUI bits go.
+        {WM_IME_SETCONTEXT, 1, (LPARAM)0xC000000F, false, true, 0},
+        {WM_IME_SETCONTEXT, 1, 0x3FFFFFFF, false, true, 0x3FFFFFF0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "message 0x" << std::hex << c.msg << ", wParam 0x" << c.wParam);
+        const unsigned long before = fxtest::DefWindowProcCalls();
+        const LRESULT result = WndProc(NULL, c.msg, c.wParam, c.lParam);
+        MSG quit;
+        EXPECT_EQ(PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) != 0, c.quits);
+        EXPECT_EQ(fxtest::DefWindowProcCalls() - before, c.handedOn ? 1u : 0u);
+        if (c.handedOn) {
+            const MSG handed = fxtest::LastDefWindowProc();
+            EXPECT_EQ(handed.message, c.msg);
+            EXPECT_EQ(handed.wParam, c.wParam);
+            EXPECT_EQ(handed.lParam, c.handedLParam);
+        } else {
+            EXPECT_EQ(result, 0);
+        }
     }
-}
-
-TEST(WindowProcedure, CloseAndDestroyQuitWithoutDefWindowProc) {
-    for (UINT msg : {(UINT)WM_CLOSE, (UINT)WM_DESTROY}) {
-        Call c = Deliver(msg, 0, 0);
-        EXPECT_EQ(c.result, 0);
-        EXPECT_EQ(c.defCalls, 0u) << "message " << msg << " reached DefWindowProcA, which would destroy the window";
-        EXPECT_TRUE(TakeQuit());
-    }
-}
-
-TEST(WindowProcedure, ScreenSaverAndMonitorPowerAreSwallowed) {
-    // The low four bits of the command are the system's own and do not change the answer.
-    for (WPARAM command : {(WPARAM)SC_SCREENSAVE, (WPARAM)SC_MONITORPOWER, (WPARAM)(SC_SCREENSAVE | 3),
-                           (WPARAM)(SC_MONITORPOWER | 0xF)}) {
-        Call c = Deliver(WM_SYSCOMMAND, command, 2);
-        EXPECT_EQ(c.result, 0);
-        EXPECT_EQ(c.defCalls, 0u) << "command 0x" << std::hex << command;
-    }
-    EXPECT_FALSE(TakeQuit());
-}
-
-TEST(WindowProcedure, OtherSystemCommandsGoToDefWindowProc) {
-    for (WPARAM command : {(WPARAM)SC_MINIMIZE, (WPARAM)SC_MOVE, (WPARAM)SC_CLOSE}) {
-        Call c = Deliver(WM_SYSCOMMAND, command, 0);
-        EXPECT_EQ(c.defCalls, 1u) << "command 0x" << std::hex << command;
-        EXPECT_EQ(fxtest::LastDefWindowProc().wParam, command);
-    }
-}
-
-TEST(WindowProcedure, ImeContextLosesItsShowUiBits) {
-    Call c = Deliver(WM_IME_SETCONTEXT, 1, (LPARAM)0xC000000F);
-    EXPECT_EQ(c.defCalls, 1u);
-    EXPECT_EQ(fxtest::LastDefWindowProc().lParam, (LPARAM)0);
-    Deliver(WM_IME_SETCONTEXT, 1, (LPARAM)0x3FFFFFFF);
-    EXPECT_EQ(fxtest::LastDefWindowProc().lParam, (LPARAM)0x3FFFFFF0);
-}
-
-TEST(WindowClass, RecordIsFilledBeforeMain) {
-    EXPECT_EQ(windowClass.cbSize, 80u);
-    EXPECT_EQ(windowClass.style, 0x43u);
-    EXPECT_EQ(windowClass.lpfnWndProc, &WndProc);
-    EXPECT_STREQ(windowClass.lpszClassName, "test");
-    EXPECT_NE(windowClass.hIcon, nullptr);
-    EXPECT_NE(windowClass.hCursor, nullptr);
-    EXPECT_NE(windowClass.hbrBackground, nullptr);
-    EXPECT_EQ(windowClass.hIconSm, nullptr);
 }
 
 } // namespace
