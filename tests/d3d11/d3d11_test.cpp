@@ -10,21 +10,32 @@ namespace d3dtest {
 
 namespace {
 
-LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
 const char* RegisteredClass() {
     static const char* name = [] {
         WNDCLASSEXA wc = {};
         wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = TestWindowProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpfnWndProc = DefWindowProcA;
         wc.lpszClassName = "d3d11-test";
         RegisterClassExA(&wc);
         return "d3d11-test";
     }();
     return name;
+}
+
+// Copies `resource` into `copy`, a staging resource of its description that this takes over, and
+// hands the mapped copy to `read`.
+template <class Read>
+void ReadStaging(ID3D11DeviceContext* context, ID3D11Resource* resource, ID3D11Resource* copy, Read read) {
+    if (!copy)
+        return;
+    context->CopyResource(copy, resource);
+    D3D11_MAPPED_SUBRESOURCE mapped = {};
+    EXPECT_EQ(context->Map(copy, 0, D3D11_MAP_READ, 0, &mapped), S_OK);
+    if (mapped.pData) {
+        read(mapped);
+        context->Unmap(copy, 0);
+    }
+    copy->Release();
 }
 
 } // namespace
@@ -91,18 +102,11 @@ std::vector<uint8_t> ReadBuffer(ID3D11Device* device, ID3D11DeviceContext* conte
     D3D11_BUFFER_DESC staging = {desc.ByteWidth, D3D11_USAGE_STAGING, 0, D3D11_CPU_ACCESS_READ, 0, 0};
     ID3D11Buffer* copy = nullptr;
     EXPECT_EQ(device->CreateBuffer(&staging, nullptr, &copy), S_OK);
-    if (!copy)
-        return {};
-    context->CopyResource(copy, buffer);
-    D3D11_MAPPED_SUBRESOURCE mapped = {};
     std::vector<uint8_t> bytes;
-    EXPECT_EQ(context->Map(copy, 0, D3D11_MAP_READ, 0, &mapped), S_OK);
-    if (mapped.pData) {
+    ReadStaging(context, buffer, copy, [&](const D3D11_MAPPED_SUBRESOURCE& mapped) {
         bytes.assign(static_cast<uint8_t*>(mapped.pData),
                      static_cast<uint8_t*>(mapped.pData) + desc.ByteWidth);
-        context->Unmap(copy, 0);
-    }
-    copy->Release();
+    });
     return bytes;
 }
 
@@ -140,19 +144,13 @@ std::vector<uint32_t> ReadTexture(ID3D11Device* device, ID3D11DeviceContext* con
     desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
     ID3D11Texture2D* copy = nullptr;
     EXPECT_EQ(device->CreateTexture2D(&desc, nullptr, &copy), S_OK);
-    if (!copy)
-        return {};
-    context->CopyResource(copy, texture);
-    D3D11_MAPPED_SUBRESOURCE mapped = {};
-    std::vector<uint32_t> texels(size_t(desc.Width) * desc.Height);
-    EXPECT_EQ(context->Map(copy, 0, D3D11_MAP_READ, 0, &mapped), S_OK);
-    if (mapped.pData) {
+    std::vector<uint32_t> texels;
+    ReadStaging(context, texture, copy, [&](const D3D11_MAPPED_SUBRESOURCE& mapped) {
+        texels.resize(size_t(desc.Width) * desc.Height);
         for (UINT y = 0; y < desc.Height; ++y)
             std::memcpy(&texels[size_t(y) * desc.Width],
                         static_cast<char*>(mapped.pData) + y * mapped.RowPitch, desc.Width * 4);
-        context->Unmap(copy, 0);
-    }
-    copy->Release();
+    });
     return texels;
 }
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -126,12 +127,9 @@ class DrawTest : public d3dtest::D3D11Test {
         ASSERT_EQ(device->CreateBuffer(&vb, &data, &quad_), S_OK);
         D3D11_BUFFER_DESC cb = {848, D3D11_USAGE_DEFAULT, D3D11_BIND_CONSTANT_BUFFER, 0, 0, 0};
         ASSERT_EQ(device->CreateBuffer(&cb, nullptr, &constants_), S_OK);
-        D3D11_BUFFER_DESC screen = {14745600,
-                                    D3D11_USAGE_DEFAULT,
-                                    D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS,
-                                    0,
-                                    D3D11_RESOURCE_MISC_BUFFER_STRUCTURED,
-                                    16};
+        const UINT bind = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS;
+        D3D11_BUFFER_DESC screen = {
+            14745600, D3D11_USAGE_DEFAULT, bind, 0, D3D11_RESOURCE_MISC_BUFFER_STRUCTURED, 16};
         ASSERT_EQ(device->CreateBuffer(&screen, nullptr, &screen_), S_OK);
         ASSERT_EQ(device->CreateUnorderedAccessView(screen_, nullptr, &uav_), S_OK);
     }
@@ -269,10 +267,26 @@ TEST_F(DrawTest, ANullViewReadsZerosAndDropsWritesAndNoPixelStageWritesNoColour)
     ExpectBackBuffer([](UINT, UINT) { return kClear; }, "no pixel stage");
 }
 
-TEST_F(DrawTest, TheBackBufferCopiesInAndOutInDirect3DsChannelOrder) {
+TEST_F(DrawTest, TheSwapChainHandsOutItsBackBufferWhichCopiesInAndOutInDirect3DsChannelOrder) {
     D3D11_TEXTURE2D_DESC desc;
     backBuffer_->GetDesc(&desc);
-    EXPECT_EQ(desc.Format, DXGI_FORMAT_R8G8B8A8_UNORM);
+    EXPECT_EQ(std::make_tuple(desc.Width, desc.Height, desc.Format, desc.BindFlags),
+              std::make_tuple(kWidth, kHeight, DXGI_FORMAT_R8G8B8A8_UNORM, UINT(D3D11_BIND_RENDER_TARGET)));
+    ID3D11Buffer* notABuffer = nullptr;
+    EXPECT_EQ(chain_->GetBuffer(0, IID_ID3D11Buffer, reinterpret_cast<void**>(&notABuffer)), E_NOINTERFACE);
+    EXPECT_EQ(chain_->GetBuffer(1, IID_ID3D11Texture2D, reinterpret_cast<void**>(&notABuffer)),
+              DXGI_ERROR_INVALID_CALL);
+    backBuffer_->AddRef();
+    EXPECT_EQ(backBuffer_->Release(), 3u) << "the swap chain's, GetBuffer's and the view's references";
+    EXPECT_EQ(chain_->SetFullscreenState(FALSE, nullptr), S_OK);
+    DXGI_SWAP_CHAIN_DESC notAWindow = d3dtest::ProgramSwapChainDesc(reinterpret_cast<HWND>(0x1234));
+    IDXGISwapChain* none = nullptr;
+    ID3D11Device* noDevice = nullptr;
+    EXPECT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
+                                            D3D11_SDK_VERSION, &notAWindow, &none, &noDevice, nullptr,
+                                            nullptr),
+              DXGI_ERROR_INVALID_CALL);
+    EXPECT_TRUE(none == nullptr && noDevice == nullptr) << "nothing made for what is not a window";
     // Four distinct bytes per texel: any swap of channels shows.
     auto pattern = [](UINT x, UINT y) { return Rgba(x & 255, y & 255, (x >> 8) | 0x10, 0x80 | (y >> 8)); };
     std::vector<uint32_t> texels(size_t(kWidth) * kHeight);
@@ -383,8 +397,9 @@ unsigned long WindowPixel(HWND hwnd, int x, int y) {
     return pixel.empty() ? ~0ul : OnScreen(pixel[0]);
 }
 
-TEST_F(DrawTest, PresentScalesToTheWindowThroughResizesAndMinimisingAndReleasedShadersGo) {
+TEST_F(DrawTest, PresentScalesToTheWindowThroughResizesMinimisingAndFullScreenAndReleasedShadersGo) {
     const long before = fxtest::LiveObjects("ID3D11PixelShader");
+    const long live = fxtest::LiveObjects();
     // The back buffer's contents are undefined after Present, so every check below draws first.
     // Pixel (70, 10) is in a discarded square: the clear colour, which must reach the window as is;
     // so must what the compute stage wrote, in another square.
@@ -403,6 +418,28 @@ TEST_F(DrawTest, PresentScalesToTheWindowThroughResizesAndMinimisingAndReleasedS
         Frame(3.0f, uav_);
     }
     ShowWindow(window_.hwnd(), SW_RESTORE);
+
+    // Alt+Enter: full screen and back while frames go on, as DXGI switches; back buffer pixel (96, 32),
+    // in a discarded square, lands at the same place scaled to the screen.
+    Display* display;
+    Window xwindow;
+    ASSERT_TRUE(platform::X11WindowOf(window_.hwnd(), &display, &xwindow));
+    const UINT screenWidth = UINT(DisplayWidth(display, DefaultScreen(display)));
+    const UINT screenHeight = UINT(DisplayHeight(display, DefaultScreen(display)));
+    const std::string altEnter = "xdotool windowfocus --sync " + std::to_string(xwindow) + " key alt+Return";
+    BOOL fullscreen = FALSE;
+    for (BOOL want : {TRUE, FALSE}) {
+        ASSERT_EQ(std::system(altEnter.c_str()), 0);
+        FramesUntilSize(want ? screenWidth : kWidth, want ? screenHeight : kHeight);
+        EXPECT_EQ(chain_->GetFullscreenState(&fullscreen, nullptr), S_OK);
+        EXPECT_EQ(fullscreen, want);
+        Frame(6.0f, uav_);
+        if (want) {
+            EXPECT_EQ(
+                WindowPixel(window_.hwnd(), int(96 * screenWidth / kWidth), int(32 * screenHeight / kHeight)),
+                OnScreen(kClear));
+        }
+    }
     // Pixel stages released while frames that use them are in flight, as F5 held down does: they
     // and their pipelines go once the GPU is done with them.
     for (int i = 0; i < 4; ++i) {
@@ -412,8 +449,10 @@ TEST_F(DrawTest, PresentScalesToTheWindowThroughResizesAndMinimisingAndReleasedS
         Frame(4.0f, uav_);
     }
     EXPECT_EQ(fxtest::LiveObjects("ID3D11PixelShader"), before);
+    EXPECT_EQ(fxtest::LiveObjects(), live);
     Frame(9.0f, uav_, false);
-    ExpectBackBuffer([](UINT x, UINT y) { return Expected(x, y, 9); }, "after resizes and reloads");
+    ExpectBackBuffer([](UINT x, UINT y) { return Expected(x, y, 9); },
+                     "after resizes, full screen and reloads");
 }
 
 // The clear lends the back buffer the window's own image: it is shown though the window is resized
@@ -446,32 +485,6 @@ TEST_F(DrawTest, ALentWindowImageOutlivesAResizeASyncIntervalChangeAndItsSwapCha
     const float red[4] = {1.0f, 0.0f, 0.0f, 1.0f};
     context->ClearRenderTargetView(rtv_, red);
     ExpectBackBuffer([](UINT, UINT) { return Rgba(255, 0, 0, 255); }, "cleared after the swap chain went");
-}
-
-TEST_F(DrawTest, AltEnterSwitchesToFullScreenAndBackWhileFramesGoOn) {
-    const long live = fxtest::LiveObjects();
-    Display* display;
-    Window xwindow;
-    ASSERT_TRUE(platform::X11WindowOf(window_.hwnd(), &display, &xwindow));
-    const UINT screenWidth = UINT(DisplayWidth(display, DefaultScreen(display)));
-    const UINT screenHeight = UINT(DisplayHeight(display, DefaultScreen(display)));
-    const std::string altEnter = "xdotool windowfocus --sync " + std::to_string(xwindow) + " key alt+Return";
-    ASSERT_EQ(std::system(altEnter.c_str()), 0);
-    FramesUntilSize(screenWidth, screenHeight);
-    BOOL fullscreen = FALSE;
-    EXPECT_EQ(chain_->GetFullscreenState(&fullscreen, nullptr), S_OK);
-    EXPECT_TRUE(fullscreen);
-    // Back buffer pixel (96, 32), in a discarded square, lands at the same place scaled to the screen.
-    EXPECT_EQ(WindowPixel(window_.hwnd(), int(96 * screenWidth / kWidth), int(32 * screenHeight / kHeight)),
-              OnScreen(kClear));
-
-    ASSERT_EQ(std::system(altEnter.c_str()), 0);
-    FramesUntilSize(kWidth, kHeight);
-    EXPECT_EQ(chain_->GetFullscreenState(&fullscreen, nullptr), S_OK);
-    EXPECT_FALSE(fullscreen);
-    Frame(7.0f, uav_, false);
-    ExpectBackBuffer([](UINT x, UINT y) { return Expected(x, y, 7); }, "after full screen and back");
-    EXPECT_EQ(fxtest::LiveObjects(), live);
 }
 
 } // namespace
