@@ -99,7 +99,7 @@ class Win32OnX : public ::testing::Test {
     void SetUp() override { received.clear(); }
 };
 
-TEST_F(Win32OnX, FrameMetricsLeaveAnExactClientArea) {
+TEST_F(Win32OnX, FrameMetricsLeaveAnExactClientAreaAndUnknownClassesMakeNoWindow) {
     using Size = std::pair<long, long>;
     RECT rect;
     SetRect(&rect, 0, 0, 1280, 720);
@@ -125,9 +125,7 @@ TEST_F(Win32OnX, FrameMetricsLeaveAnExactClientArea) {
     EXPECT_EQ(Size(rect.right - rect.left, rect.bottom - rect.top), Size(1296, 759));
     DestroyWindow(hwnd);
     EXPECT_EQ(fxtest::LiveObjects("HWND"), 0);
-}
 
-TEST_F(Win32OnX, CreationFailsForAnUnknownClass) {
     EXPECT_EQ(MakeWindow("no such class", 0, 0, 100, 100), nullptr);
     WNDCLASSEXA twice = {};
     twice.cbSize = sizeof twice;
@@ -183,22 +181,9 @@ TEST_F(Win32OnX, AWrappedQueueGivesUpAFilteredMessageFromItsMiddleAndAFullOneRef
     Pump();
 }
 
-TEST_F(Win32OnX, TheCloseBoxAsksTheProcedureWithoutDestroyingTheWindow) {
-    HWND hwnd = MakeWindow("recording", 0, 0, 200, 100);
-    Window xwindow = Show(hwnd);
-
-    OtherClient wm;
-    RequestClose(wm.display, xwindow);
-
-    EXPECT_TRUE(PumpUntil([] { return Received(WM_CLOSE, 0); }));
-    EXPECT_TRUE(Received(WM_SYSCOMMAND, SC_CLOSE));
-    EXPECT_FALSE(Received(WM_DESTROY, 0));
-    EXPECT_EQ(fxtest::LiveObjects("HWND"), 1);
-    DestroyWindow(hwnd);
-    EXPECT_TRUE(Received(WM_DESTROY, 0));
-}
-
-TEST_F(Win32OnX, ResizingAndMinimisingReachTheProcedure) {
+// What a window manager does: resize, minimise, restore, and the close box, which asks the procedure
+// without destroying the window.
+TEST_F(Win32OnX, ResizingMinimisingAndTheCloseBoxReachTheProcedure) {
     HWND hwnd = MakeWindow("recording", 0, 0, 640, 360);
     Window xwindow = Show(hwnd);
     OtherClient wm;
@@ -230,7 +215,14 @@ TEST_F(Win32OnX, ResizingAndMinimisingReachTheProcedure) {
         return width == 800u && height == 600u;
     }));
     EXPECT_TRUE(Received(WM_SIZE, SIZE_RESTORED));
+
+    RequestClose(wm.display, xwindow);
+    EXPECT_TRUE(PumpUntil([] { return Received(WM_CLOSE, 0); }));
+    EXPECT_TRUE(Received(WM_SYSCOMMAND, SC_CLOSE));
+    EXPECT_FALSE(Received(WM_DESTROY, 0));
+    EXPECT_EQ(fxtest::LiveObjects("HWND"), 1);
     DestroyWindow(hwnd);
+    EXPECT_TRUE(Received(WM_DESTROY, 0));
 }
 
 TEST_F(Win32OnX, KeysAreReadFromTheWholeDisplay) {
