@@ -46,26 +46,19 @@ std::set<int> ReportingLines(const std::string& unit, const std::string& label) 
 
 } // namespace
 
-TEST(Readme, TheConsoleExampleIsWhatTheDefaultShaderPrints) {
-    Scratch scratch;
-    fs::copy_file(SourceDir() + "/main.fx", scratch.Path("main.fx"));
-    Program program(scratch);
-    Display* display = XOpenDisplay(nullptr);
-    ASSERT_NE(display, nullptr);
-    Window window = FindProgramWindow(display);
-    ASSERT_NE(window, 0u) << program.Stdout() << program.Stderr();
-    for (int waited = 0; waited < 600 && FrameRateLines(program.Stdout()) < 1; ++waited)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const std::string escape = "xdotool windowfocus --sync " + std::to_string(window) + " key Escape";
-    ASSERT_EQ(std::system(escape.c_str()), 0);
-    EXPECT_EQ(program.WaitExit(10), 0) << program.Stderr();
-    XCloseDisplay(display);
+using Readme = ProgramTest;
+
+TEST_F(Readme, TheConsoleExampleIsWhatTheDefaultShaderPrints) {
+    const Window window = Start();
+    ASSERT_NE(window, 0u);
+    EXPECT_TRUE(program->Says(" fps            \n", 1, 60)) << program->Stdout();
+    Quit(window);
 
     const std::string readme = ReadFile(SourceDir() + "/README.md");
-    EXPECT_EQ(AsOnPage(BlockAfter(readme, "## The console")), AsOnPage(program.Stdout()));
+    EXPECT_EQ(AsOnPage(BlockAfter(readme, "## The console")), AsOnPage(program->Stdout()));
 }
 
-TEST(Readme, QuotedErrorLinesNameTheLineThatReports) {
+TEST_F(Readme, QuotedErrorLinesNameTheLineThatReports) {
     const std::string readme = ReadFile(SourceDir() + "/README.md");
     const std::regex quoted("ERROR : (d3d|scene) : ([0-9]+) 0x[0-9A-F]{8} : ([^`]+)`");
     int count = 0;

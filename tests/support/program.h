@@ -1,5 +1,5 @@
 // Runs the built fxview as a user would: in a directory of its own with a main.fx, its console
-// going to files, and finds its window on the X display.
+// going to files, and finds its window on the X display, looks at it and types into it.
 #pragma once
 
 // gtest before Xlib, whose macros (None, Bool) would rewrite gtest's names.
@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -39,6 +40,21 @@ inline void WriteFile(const std::string& path, const std::string& text) {
     out << text;
 }
 
+inline void Pause(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// True once `done` holds, asked every 50 ms for up to `seconds`.
+inline bool Within(double seconds, const std::function<bool()>& done) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        Pause(50);
+    }
+    return true;
+}
+
 // A scratch directory that holds main.fx and the program's console output.
 struct Scratch {
     std::filesystem::path dir;
@@ -52,11 +68,9 @@ struct Scratch {
 
 class Program {
   public:
-    // Starts the binary in `dir`; `withDisplay` false runs it with no DISPLAY at all. `display`
-    // names another X display to run on; the Vulkan validation layer is on unless `validation` is off.
-    // `beforeStart` runs in the new process just before the binary starts, with the console redirected.
-    Program(const Scratch& scratch, bool withDisplay = true, const std::string& display = "",
-            bool validation = true, const std::function<void()>& beforeStart = {})
+    // Starts the binary in `dir` with the Vulkan validation layer on. `beforeStart` runs in the new
+    // process just before the binary starts, with the console redirected.
+    explicit Program(const Scratch& scratch, const std::function<void()>& beforeStart = {})
         : scratch_(scratch) {
         const char* binary = std::getenv("FXVIEW_BINARY");
         std::string path = binary ? binary : "fxview";
@@ -66,12 +80,7 @@ class Program {
                 _exit(127);
             freopen("stdout.txt", "w", stdout);
             freopen("stderr.txt", "w", stderr);
-            if (!withDisplay)
-                unsetenv("DISPLAY");
-            else if (!display.empty())
-                setenv("DISPLAY", display.c_str(), 1);
-            if (validation)
-                setenv("FXVIEW_VALIDATION", "1", 1);
+            setenv("FXVIEW_VALIDATION", "1", 1);
             if (beforeStart)
                 beforeStart();
             execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
@@ -87,21 +96,19 @@ class Program {
 
     // The exit code, or -1 when the program is still running after `seconds`.
     int WaitExit(double seconds) {
-        auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (std::chrono::steady_clock::now() < until) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
+        int status = 0;
+        if (!Within(seconds, [&] { return waitpid(pid_, &status, WNOHANG) == pid_; }))
+            return -1;
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
-    pid_t Pid() const { return pid_; }
     std::string Stdout() const { return ReadFile(scratch_.Path("stdout.txt")); }
     std::string Stderr() const { return ReadFile(scratch_.Path("stderr.txt")); }
+    // `text` said `times` times on standard output (or error) within `seconds`.
+    bool Says(const std::string& text, int times, double seconds, bool error = false) const {
+        return Within(seconds, [&] { return Count(error ? Stderr() : Stdout(), text) >= times; });
+    }
 
   private:
     const Scratch& scratch_;
@@ -109,13 +116,13 @@ class Program {
     bool exited_ = false;
 };
 
-// The top-level window titled "test", waited for up to `seconds`; 0 if none appears.
+// The shown top-level window titled "test", waited for up to `seconds`; 0 if none appears.
 inline Window FindProgramWindow(Display* display, double seconds = 10) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < until) {
+    Window found = 0;
+    Within(seconds, [&] {
         Window root = DefaultRootWindow(display), parent = 0, *children = nullptr;
         unsigned count = 0;
-        Window found = 0;
+        found = 0;
         if (XQueryTree(display, root, &root, &parent, &children, &count)) {
             for (unsigned i = 0; i < count && !found; ++i) {
                 char* name = nullptr;
@@ -127,15 +134,11 @@ inline Window FindProgramWindow(Display* display, double seconds = 10) {
             }
             XFree(children);
         }
-        if (found) {
-            XWindowAttributes attributes;
-            XGetWindowAttributes(display, found, &attributes);
-            if (attributes.map_state == IsViewable)
-                return found;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return 0;
+        XWindowAttributes attributes;
+        return found && XGetWindowAttributes(display, found, &attributes) &&
+               attributes.map_state == IsViewable;
+    });
+    return found;
 }
 
 // Sends the window manager's close request, as a click on the close box does.
@@ -151,20 +154,89 @@ inline void RequestClose(Display* display, Window window) {
     XFlush(display);
 }
 
-// Counts the frame-rate reports in the console text; each must read "<rate> fps" and twelve blanks.
-inline int FrameRateLines(const std::string& out) {
-    int count = 0;
-    std::istringstream lines(out);
-    std::string line;
-    while (std::getline(lines, line)) {
-        // The dispatch line ends in a carriage return: the report is written over it.
-        std::string report =
-            line.substr(line.find_last_of('\r') == std::string::npos ? 0 : line.find_last_of('\r') + 1);
-        size_t fps = report.find(" fps");
-        if (fps == std::string::npos)
-            continue;
-        EXPECT_EQ(report.substr(fps), " fps            ") << "report: " << report;
-        ++count;
-    }
-    return count;
+// Types `key` into the window, which takes the focus first.
+inline void Key(Window window, const char* key) {
+    const std::string command = "xdotool windowfocus --sync " + std::to_string(window) + " key " + key;
+    ASSERT_EQ(std::system(command.c_str()), 0);
 }
+
+// True when the probe points of the first 704 rows (those 40 x 22 groups of 32 x 32 cover) all
+// show `rgb` (0xRRGGBB) within `seconds`.
+inline bool Shows(Display* display, Window window, unsigned long rgb, double seconds) {
+    return Within(seconds, [&] {
+        for (auto [x, y] : {std::pair{0, 0}, {1279, 0}, {640, 360}, {0, 703}, {1279, 703}}) {
+            XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+            const unsigned long pixel = image ? XGetPixel(image, 0, 0) & 0xFFFFFF : 0xFFFFFFFF;
+            if (image)
+                XDestroyImage(image);
+            if (pixel != rgb)
+                return false;
+        }
+        return true;
+    });
+}
+
+// A shader whose compute stage runs `compute` and pixel stage `pixel`, with `cell` the thread's or
+// the pixel's cell of the screen buffer (screenOut at u0, screenIn at u1).
+inline std::string Shader(const std::string& compute, const std::string& pixel) {
+    return R"(
+cbuffer SceneConstants : register(b0) { float time; };
+RWStructuredBuffer<float4> screenOut : register(u0);
+RWStructuredBuffer<float4> screenIn : register(u1);
+float4 vs_main(float3 position : POSITION) : SV_Position { return float4(position, 1.0); }
+[numthreads(32, 32, 1)]
+void cs_main(uint3 id : SV_DispatchThreadID) {
+    uint cell = id.y * 1280 + id.x;
+)" + compute +
+           R"(
+}
+float4 ps_main(float4 position : SV_Position) : SV_Target {
+    uint cell = uint(position.y) * 1280 + uint(position.x);
+)" + pixel +
+           R"(
+}
+)";
+}
+
+// A shader whose image is one colour, "r, g, b", made by the compute stage and shown by the pixel stage.
+inline std::string Solid(const std::string& rgb) {
+    return Shader("screenOut[cell] = float4(" + rgb + ", 1) + time * 0.0;", "return screenIn[cell];");
+}
+
+// The test's X display and a scratch folder, in which the program starts.
+class ProgramTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // A window that goes away while it is read (the program ended) reads as no colour.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        display = XOpenDisplay(nullptr);
+        ASSERT_NE(display, nullptr);
+    }
+    void TearDown() override {
+        program.reset();
+        if (display)
+            XCloseDisplay(display);
+    }
+    // Starts the program on `shader`, the default main.fx when empty, and returns its window (0 when
+    // none showed, which has failed the test).
+    Window Start(const std::string& shader = "", const std::function<void()>& beforeStart = {}) {
+        WriteFile(scratch.Path("main.fx"), shader.empty() ? ReadFile(SourceDir() + "/main.fx") : shader);
+        program.emplace(scratch, beforeStart);
+        const Window window = FindProgramWindow(display);
+        if (!window)
+            ADD_FAILURE() << "no window; standard output:\n" << program->Stdout() << program->Stderr();
+        return window;
+    }
+    // Escape, or the close box: the program ends with exit code 0 within `seconds`.
+    void Quit(Window window, bool closeBox = false, double seconds = 10) {
+        if (closeBox)
+            RequestClose(display, window);
+        else
+            Key(window, "Escape");
+        EXPECT_EQ(program->WaitExit(seconds), 0) << program->Stderr();
+    }
+
+    Display* display = nullptr;
+    Scratch scratch;
+    std::optional<Program> program;
+};
