@@ -87,7 +87,7 @@ soak:
 	@scripts/deps.sh
 	cmake -S . -B build-asan -DFXVIEW_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug > /dev/null
 	cmake --build build-asan -j $(JOBS) --target fxview fxkeep_libraries
-	tests/with-xvfb.sh 1920x1080 python3 tests/soak/soak.py build-asan/fxview build-asan/tests/libfxkeep_libraries.so
+	tests/with-xvfb.sh 1920x1080 python3 scripts/soak.py build-asan/fxview build-asan/tests/libfxkeep_libraries.so
 
 # Pictures of the default shader and of each sample, for the README: docs/gallery/*.png.
 gallery: build

@@ -14,7 +14,7 @@ import tempfile
 import time
 
 HERE = pathlib.Path(__file__).resolve().parent
-ROOT = HERE.parent.parent
+ROOT = HERE.parent
 FRAMES = int(os.environ.get("SOAK_FRAMES", "600"))
 EVERY = 5
 STEP_TIMEOUT = 60.0
