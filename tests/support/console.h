@@ -10,26 +10,12 @@
 #include <string>
 
 #include "text.h"
-#include <unistd.h>
 
-// Standard output of `body`, captured through a temporary file.
+// Standard output of `body`.
 template <class Body> std::string CapturedStdout(Body body) {
-    std::fflush(stdout);
-    FILE* capture = std::tmpfile();
-    const int saved = dup(STDOUT_FILENO);
-    dup2(fileno(capture), STDOUT_FILENO);
+    ::testing::internal::CaptureStdout();
     body();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    std::rewind(capture);
-    std::string text;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, capture)) > 0)
-        text.append(chunk, n);
-    std::fclose(capture);
-    return text;
+    return ::testing::internal::GetCapturedStdout();
 }
 
 // "ERROR : <unit> : <line> 0x<hr> : <label>\n": the line is that of the report in its source file,
