@@ -365,6 +365,7 @@ VkPipelineStageFlags2 Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* sour
     const bool copy =
         !blit_ || (format_ == source->Format() && extent_.width == width && extent_.height == height);
     const VkPipelineStageFlags2 writes = copy ? VK_PIPELINE_STAGE_2_COPY_BIT : VK_PIPELINE_STAGE_2_BLIT_BIT;
+    source->RecordPendingClear(cmd);
     UseImage(cmd, source->Image(), &source->hazard, VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT,
              VK_ACCESS_2_TRANSFER_READ_BIT, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL);
     // The swapchain image is overwritten whole: its old contents are not kept.
@@ -419,9 +420,11 @@ HRESULT Presenter::PresentLent(Texture2D* backBuffer) {
     lent_ = kNoneLent;
     VkCommandBuffer cmd;
     VkResult result = device_->frames.Commands(&cmd);
-    if (result == VK_SUCCESS)
+    if (result == VK_SUCCESS) {
+        backBuffer->RecordPendingClear(cmd);
         UseImage(cmd, backBuffer->Image(), &backBuffer->hazard, VK_PIPELINE_STAGE_2_NONE, VK_ACCESS_2_NONE,
                  VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
+    }
     backBuffer->Reclaim();
     if (result != VK_SUCCESS)
         return device_->Failed("vkBeginCommandBuffer", result);

@@ -30,12 +30,9 @@ VkResult Recorder::Clear(Texture2D* texture, const FLOAT color[4]) {
     // The clear overwrites the whole back buffer: the frame may be drawn in the window's own image.
     if (texture->presenter)
         texture->presenter->TryLend(texture);
-    UseImage(cmd, texture->Image(), &texture->hazard, VK_PIPELINE_STAGE_2_CLEAR_BIT,
-             VK_ACCESS_2_TRANSFER_WRITE_BIT, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, true);
-    VkClearColorValue value;
-    std::memcpy(value.float32, color, sizeof(value.float32));
-    VkImageSubresourceRange range = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-    vkCmdClearColorImage(cmd, texture->Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, &value, 1, &range);
+    // Left to the texture's next use, which a draw into it makes its load operation.
+    std::memcpy(texture->clearColor.float32, color, sizeof(texture->clearColor.float32));
+    texture->clearPending = true;
     return VK_SUCCESS;
 }
 

@@ -60,7 +60,8 @@ class Recorder {
 
     VkResult Draw(const DrawCall& draw, const BoundResources& bound);
     VkResult Dispatch(const ShaderCode& cs, const BoundResources& bound, UINT x, UINT y, UINT z);
-    // Clears the texture's whole image, which may first be lent the window's own image.
+    // Clears the texture's whole image, which may first be lent the window's own image. The clear
+    // is recorded by the texture's next use: the next draw into all of it clears as it begins.
     VkResult Clear(Texture2D* texture, const FLOAT color[4]);
     // Copies `src` into `box` of `dst`: between buffers, `src.bytes`; between a buffer and an image,
     // packed rows of the box; between images of one size, the whole image.

@@ -86,6 +86,7 @@ void Recorder::UseForCopy(VkCommandBuffer cmd, const CopyEnd& end, bool write, b
         UseBuffer(cmd, end.buffer, end.hazard, kCopyStages, access);
         return;
     }
+    end.image->RecordPendingClear(cmd);
     UseImage(cmd, end.image->Image(), end.hazard, kCopyStages, access,
              write ? VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL : VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, discard);
 }

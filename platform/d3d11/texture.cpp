@@ -96,6 +96,16 @@ void Texture2D::Lend(VkImage image, VkImageView view, const Hazard& fresh) {
     hazard = fresh;
 }
 
+void Texture2D::RecordPendingClear(VkCommandBuffer cmd) {
+    if (!clearPending)
+        return;
+    clearPending = false;
+    UseImage(cmd, Image(), &hazard, VK_PIPELINE_STAGE_2_CLEAR_BIT, VK_ACCESS_2_TRANSFER_WRITE_BIT,
+             VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, true);
+    const VkImageSubresourceRange range = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+    vkCmdClearColorImage(cmd, Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, &clearColor, 1, &range);
+}
+
 void Texture2D::Reclaim() {
     if (!lent_.image)
         return;

@@ -49,6 +49,12 @@ class Texture2D final : public DeviceChild<ID3D11Texture2D> {
     void Reclaim();
     VkImageView LentView() const { return lent_.view; }
 
+    // A clear of the whole image not recorded yet: a draw into all of the texture makes it its load
+    // operation, which tiled GPUs do for nothing; any other use records it first.
+    bool clearPending = false;
+    VkClearColorValue clearColor = {};
+    void RecordPendingClear(VkCommandBuffer cmd);
+
     // Records a copy between `box` of this texture's swapped image (already in the transfer layout of
     // the direction) and rows in the description's channel order packed tightly in `buffer`, through a
     // scratch image and a blit that reorders the channels and changes no value.
