@@ -28,12 +28,6 @@ VkResult FrameRing::Create(const Vulkan* vk, const char** failedCall) {
             *failedCall = "vkCreateFence";
             return result;
         }
-        VkSemaphoreCreateInfo semaphore = {VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO};
-        result = vkCreateSemaphore(vk->device, &semaphore, nullptr, &frame.acquired);
-        if (result != VK_SUCCESS) {
-            *failedCall = "vkCreateSemaphore";
-            return result;
-        }
         frame.garbage.reserve(64);
     }
     return VK_SUCCESS;
@@ -50,8 +44,6 @@ void FrameRing::Destroy() {
     }
     for (Frame& frame : frames_) {
         FreeGarbage(frame);
-        if (frame.acquired)
-            vkDestroySemaphore(vk_->device, frame.acquired, nullptr);
         if (frame.fence)
             vkDestroyFence(vk_->device, frame.fence, nullptr);
         if (frame.pool)
@@ -77,7 +69,7 @@ VkResult FrameRing::Commands(VkCommandBuffer* cmd) {
     return VK_SUCCESS;
 }
 
-VkResult FrameRing::Submit(VkSemaphore wait, VkPipelineStageFlags2 waitStage, VkSemaphore signal) {
+VkResult FrameRing::Submit(VkSemaphore signal) {
     if (removedBy_ != VK_SUCCESS)
         return VK_ERROR_DEVICE_LOST;
     Frame& frame = frames_[current_];
@@ -90,19 +82,10 @@ VkResult FrameRing::Submit(VkSemaphore wait, VkPipelineStageFlags2 waitStage, Vk
     }
     VkCommandBufferSubmitInfo cmd = {VK_STRUCTURE_TYPE_COMMAND_BUFFER_SUBMIT_INFO};
     cmd.commandBuffer = frame.cmd;
-    VkSemaphoreSubmitInfo waitInfos[2] = {};
-    uint32_t waitCount = 0;
-    if (pendingWait_.semaphore)
-        waitInfos[waitCount++] = pendingWait_;
-    pendingWait_ = {};
-    if (wait)
-        waitInfos[waitCount++] = {VK_STRUCTURE_TYPE_SEMAPHORE_SUBMIT_INFO, nullptr, wait, 0, waitStage, 0};
     VkSemaphoreSubmitInfo signalInfo = {VK_STRUCTURE_TYPE_SEMAPHORE_SUBMIT_INFO};
     signalInfo.semaphore = signal;
     signalInfo.stageMask = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;
     VkSubmitInfo2 submit = {VK_STRUCTURE_TYPE_SUBMIT_INFO_2};
-    submit.waitSemaphoreInfoCount = waitCount;
-    submit.pWaitSemaphoreInfos = waitInfos;
     // A frame that recorded nothing still submits, so that its fence orders the garbage it holds.
     submit.commandBufferInfoCount = hasCommands ? 1 : 0;
     submit.pCommandBufferInfos = &cmd;
@@ -123,7 +106,7 @@ VkResult FrameRing::Advance() {
 }
 
 VkResult FrameRing::Finish() {
-    VkResult result = Submit(VK_NULL_HANDLE, VK_PIPELINE_STAGE_2_NONE, VK_NULL_HANDLE);
+    VkResult result = Submit(VK_NULL_HANDLE);
     if (result == VK_SUCCESS)
         result = Advance();
     for (Frame& frame : frames_) {

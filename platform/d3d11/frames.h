@@ -1,7 +1,7 @@
 // Two frames in flight: each has a command buffer that the context and the swap chain record into,
-// a fence, a semaphore for the swapchain image it acquires, and the objects released while it was
-// recorded, destroyed once its fence has signalled. Every wait is bounded: a frame unfinished after
-// kFrameTimeoutNs removes the device, as a lost device does. No threads: all runs on the caller's.
+// a fence, and the objects released while it was recorded, destroyed once its fence has signalled.
+// Every wait is bounded: a frame unfinished after kFrameTimeoutNs removes the device, as a lost
+// device does. No threads: all runs on the caller's.
 #pragma once
 
 #include "vulkan.h"
@@ -39,20 +39,13 @@ class FrameRing {
 
     // The current frame's command buffer, begun on first use.
     VkResult Commands(VkCommandBuffer* cmd);
-    // Submits the current frame, waiting on `wait` at `waitStage` and signalling `signal` (either may
-    // be null). Advance must follow before anything more is recorded.
-    VkResult Submit(VkSemaphore wait, VkPipelineStageFlags2 waitStage, VkSemaphore signal);
+    // Submits the current frame, signalling `signal` (when not null). Advance must follow before
+    // anything more is recorded.
+    VkResult Submit(VkSemaphore signal);
     // Moves to the next frame and waits until its previous submission has finished.
     VkResult Advance();
     // Submits and waits until every frame has finished: for Map and teardown.
     VkResult Finish();
-
-    VkSemaphore AcquireSemaphore() const { return frames_[current_].acquired; }
-    // Makes the next submission, whichever it is, also wait on `semaphore` at `stages`: for a
-    // swapchain image acquired while the frame is being recorded.
-    void WaitBeforeNextSubmit(VkSemaphore semaphore, VkPipelineStageFlags2 stages) {
-        pendingWait_ = {VK_STRUCTURE_TYPE_SEMAPHORE_SUBMIT_INFO, nullptr, semaphore, 0, stages, 0};
-    }
 
     // Destroys the object after the GPU is done with the current frame, which is the last that can use it.
     void Defer(GarbageKind kind, uint64_t handle);
@@ -74,7 +67,6 @@ class FrameRing {
         VkCommandPool pool = VK_NULL_HANDLE;
         VkCommandBuffer cmd = VK_NULL_HANDLE;
         VkFence fence = VK_NULL_HANDLE;
-        VkSemaphore acquired = VK_NULL_HANDLE;
         bool recording = false;
         bool submitted = false;
         std::vector<Garbage> garbage;
@@ -90,7 +82,6 @@ class FrameRing {
     Frame frames_[kFramesInFlight];
     uint32_t current_ = 0;
     VkResult removedBy_ = VK_SUCCESS;
-    VkSemaphoreSubmitInfo pendingWait_ = {};
 };
 
 } // namespace d3d11

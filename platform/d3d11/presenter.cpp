@@ -1,6 +1,7 @@
 #include "presenter.h"
 
 #include "device.h"
+#include "surface_hooks.h"
 #include "vk_result.h"
 
 #include "window_system.h"
@@ -21,11 +22,6 @@ template <typename T, typename Query> VkResult Enumerate(Query query, std::vecto
     out->resize(count);
     return result == VK_INCOMPLETE ? VK_SUCCESS : result;
 }
-
-// The stage that waits for a lent swapchain image's acquisition. Its first use (a clear or a
-// copy) chains after it through the barrier that takes the image from this stage; the frame's
-// uploads and dispatches, which are transfers and compute, do not wait for the window.
-constexpr VkPipelineStageFlags2 kLentImageStages = VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT;
 
 // Every use the back buffer's own image takes, which an image lent to it must take too.
 constexpr VkImageUsageFlags kLendableUsage =
@@ -59,8 +55,8 @@ VkCompositeAlphaFlagBitsKHR PickCompositeAlpha(const VkSurfaceCapabilitiesKHR& c
 // Whether the device blits images of format `from` into images of format `to`.
 bool Blits(VkPhysicalDevice physical, VkFormat from, VkFormat to) {
     VkFormatProperties source, target;
-    vkGetPhysicalDeviceFormatProperties(physical, from, &source);
-    vkGetPhysicalDeviceFormatProperties(physical, to, &target);
+    d3d11::hooks::FormatProperties(physical, from, &source);
+    d3d11::hooks::FormatProperties(physical, to, &target);
     return (source.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_SRC_BIT) &&
            (target.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_DST_BIT);
 }
@@ -93,6 +89,8 @@ Presenter::~Presenter() {
     // left in it.
     if (device_->frames.Finish() == VK_SUCCESS && vkQueueWaitIdle(device_->vk.queue) == VK_SUCCESS) {
         DestroySwapchain(swapchain_);
+        if (acquireFence_)
+            vkDestroyFence(device_->vk.device, acquireFence_, nullptr);
         if (surface_)
             vkDestroySurfaceKHR(device_->vk.instance, surface_, nullptr);
     }
@@ -105,6 +103,7 @@ HRESULT Presenter::QuerySurface() {
             return vkGetPhysicalDeviceSurfaceFormatsKHR(vk.physical, surface_, count, data);
         },
         &formats_);
+    hooks::OfferedSurfaceFormats(&formats_);
     return result == VK_SUCCESS ? S_OK : device_->Failed("vkGetPhysicalDeviceSurfaceFormatsKHR", result);
 }
 
@@ -204,8 +203,12 @@ VkResult Presenter::Recreate(const Texture2D& backBuffer, bool immediate, const 
     VkSwapchainKHR created;
     *failedCall = "vkCreateSwapchainKHR";
     result = vkCreateSwapchainKHR(vk.device, &info, nullptr, &created);
+    if (result == VK_SUCCESS)
+        hooks::NoteSwapchainMade();
     DestroySwapchain(swapchain_);
     swapchain_ = result == VK_SUCCESS ? created : VK_NULL_HANDLE;
+    if (result == VK_SUCCESS)
+        result = ForgetAcquired(failedCall);
     if (result == VK_SUCCESS)
         result = CreateImageObjects(format.format, lend, failedCall);
     format_ = format.format;
@@ -224,6 +227,21 @@ VkResult Presenter::DrainOldSwapchain(const char** failedCall) {
         return result;
     *failedCall = "vkQueueWaitIdle";
     return vkQueueWaitIdle(device_->vk.queue);
+}
+
+VkResult Presenter::ForgetAcquired(const char** failedCall) {
+    VkDevice device = device_->vk.device;
+    const bool released = acquired_ == kNoImage || vkGetFenceStatus(device, acquireFence_) == VK_SUCCESS;
+    acquired_ = kNoImage;
+    if (acquireFence_ && released)
+        return VK_SUCCESS;
+    // An image of the swapchain just destroyed was never given back: its fence may never signal.
+    if (acquireFence_)
+        vkDestroyFence(device, acquireFence_, nullptr);
+    acquireFence_ = VK_NULL_HANDLE;
+    VkFenceCreateInfo info = {VK_STRUCTURE_TYPE_FENCE_CREATE_INFO};
+    *failedCall = "vkCreateFence";
+    return vkCreateFence(device, &info, nullptr, &acquireFence_);
 }
 
 VkResult Presenter::CreateImageObjects(VkFormat format, bool lend, const char** failedCall) {
@@ -268,20 +286,38 @@ void Presenter::DestroySwapchain(VkSwapchainKHR swapchain) {
         vkDestroySwapchainKHR(device, swapchain, nullptr);
 }
 
-VkResult Presenter::Acquire(uint32_t* index) {
-    VkResult result = vkAcquireNextImageKHR(device_->vk.device, swapchain_, FrameRing::kFrameTimeoutNs,
-                                            device_->frames.AcquireSemaphore(), VK_NULL_HANDLE, index);
+VkResult Presenter::Acquire(uint32_t* index, uint64_t waitNs) {
+    VkDevice device = device_->vk.device;
+    if (acquired_ == kNoImage) {
+        VkResult result = vkResetFences(device, 1, &acquireFence_);
+        if (result != VK_SUCCESS)
+            return result;
+        uint32_t acquired = 0;
+        result = hooks::AcquireNextImage(device_->vk, swapchain_, kImageTimeoutNs, VK_NULL_HANDLE,
+                                         acquireFence_, &acquired);
+        if (result == VK_TIMEOUT || result == VK_NOT_READY)
+            return VK_NOT_READY;
+        if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_ERROR_SURFACE_LOST_KHR) {
+            outOfDate_ = true;
+            return VK_NOT_READY;
+        }
+        if (result != VK_SUCCESS && result != VK_SUBOPTIMAL_KHR)
+            return result;
+        NoteSuboptimal(result);
+        acquired_ = acquired;
+    }
+    // The window may name its next image before it has finished showing it. The wait for it is
+    // made here, on its own bound, and never by the queue: a window that keeps its images (a hidden
+    // one on XWayland) leaves frames unseen, where a wait on the GPU would outlast the frame's
+    // bound and remove the device.
+    VkResult result = vkWaitForFences(device, 1, &acquireFence_, VK_TRUE, waitNs);
     if (result == VK_TIMEOUT)
         return VK_NOT_READY;
-    if (result == VK_ERROR_OUT_OF_DATE_KHR || result == VK_ERROR_SURFACE_LOST_KHR) {
-        outOfDate_ = true;
-        return VK_NOT_READY;
-    }
-    if (result == VK_SUBOPTIMAL_KHR || result == VK_SUCCESS) {
-        NoteSuboptimal(result);
-        return VK_SUCCESS;
-    }
-    return result;
+    if (result != VK_SUCCESS)
+        return result;
+    *index = acquired_;
+    acquired_ = kNoImage;
+    return VK_SUCCESS;
 }
 
 void Presenter::NoteSuboptimal(VkResult result) {
@@ -300,18 +336,16 @@ void Presenter::TryLend(Texture2D* backBuffer) {
         size.Height != extent_.height)
         return;
     uint32_t index = 0;
-    VkResult result = Acquire(&index);
+    // An image the window kept past an earlier frame's wait is only looked at: Present waits for it.
+    VkResult result = Acquire(&index, acquired_ == kNoImage ? kImageTimeoutNs : 0);
     // Without an image the frame is drawn into the back buffer's own image, and Present copies it.
     if (result != VK_SUCCESS) {
         if (result != VK_NOT_READY)
             device_->Failed("vkAcquireNextImageKHR", result);
         return;
     }
-    device_->frames.WaitBeforeNextSubmit(device_->frames.AcquireSemaphore(), kLentImageStages);
-    // The image's earlier contents are not kept; its first use waits for the acquisition.
-    Hazard fresh;
-    fresh.writeStages = kLentImageStages;
-    backBuffer->Lend(images_[index], views_[index], fresh);
+    // The window has finished with the image, and its earlier contents are not kept.
+    backBuffer->Lend(images_[index], views_[index], Hazard{});
     lent_ = index;
 }
 
@@ -342,7 +376,7 @@ HRESULT Presenter::PresentCopy(Texture2D* backBuffer, bool immediate) {
         }
     }
     uint32_t index = 0;
-    VkResult result = Acquire(&index);
+    VkResult result = Acquire(&index, kImageTimeoutNs);
     // No image came back in time, or the window changed: this frame's work runs unseen.
     if (result == VK_NOT_READY)
         return SubmitWithoutPresent();
@@ -352,13 +386,11 @@ HRESULT Presenter::PresentCopy(Texture2D* backBuffer, bool immediate) {
     result = device_->frames.Commands(&cmd);
     if (result != VK_SUCCESS)
         return device_->Failed("vkBeginCommandBuffer", result);
-    // The acquisition is waited for only by the copy into the window's image, not by the frame's
-    // uploads, which are transfers too.
-    const VkPipelineStageFlags2 writes = RecordBlit(cmd, backBuffer, index);
-    return SubmitAndPresent(index, device_->frames.AcquireSemaphore(), writes);
+    RecordBlit(cmd, backBuffer, index);
+    return SubmitAndPresent(index);
 }
 
-VkPipelineStageFlags2 Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t index) {
+void Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t index) {
     const UINT width = source->Desc().Width;
     const UINT height = source->Desc().Height;
     // Without blits (same format, by Recreate) the part both images share is copied unscaled.
@@ -412,7 +444,6 @@ VkPipelineStageFlags2 Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* sour
     toPresent.newLayout = VK_IMAGE_LAYOUT_PRESENT_SRC_KHR;
     dependency.pImageMemoryBarriers = &toPresent;
     vkCmdPipelineBarrier2(cmd, &dependency);
-    return writes;
 }
 
 HRESULT Presenter::PresentLent(Texture2D* backBuffer) {
@@ -428,20 +459,20 @@ HRESULT Presenter::PresentLent(Texture2D* backBuffer) {
     backBuffer->Reclaim();
     if (result != VK_SUCCESS)
         return device_->Failed("vkBeginCommandBuffer", result);
-    return SubmitAndPresent(index, VK_NULL_HANDLE, VK_PIPELINE_STAGE_2_NONE);
+    return SubmitAndPresent(index);
 }
 
 HRESULT Presenter::SubmitWithoutPresent() {
     FrameRing& frames = device_->frames;
-    VkResult result = frames.Submit(VK_NULL_HANDLE, VK_PIPELINE_STAGE_2_NONE, VK_NULL_HANDLE);
+    VkResult result = frames.Submit(VK_NULL_HANDLE);
     if (result == VK_SUCCESS)
         result = frames.Advance();
     return result == VK_SUCCESS ? DXGI_STATUS_OCCLUDED : device_->Failed("vkQueueSubmit2", result);
 }
 
-HRESULT Presenter::SubmitAndPresent(uint32_t index, VkSemaphore acquired, VkPipelineStageFlags2 stages) {
+HRESULT Presenter::SubmitAndPresent(uint32_t index) {
     FrameRing& frames = device_->frames;
-    VkResult result = frames.Submit(acquired, stages, rendered_[index]);
+    VkResult result = frames.Submit(rendered_[index]);
     // A software device's presentation waits for the frame on the CPU, without a bound: wait here
     // first, with one, so that a frame that never ends removes the device instead of hanging.
     if (result == VK_SUCCESS && device_->vk.properties.deviceType == VK_PHYSICAL_DEVICE_TYPE_CPU)
@@ -455,7 +486,7 @@ HRESULT Presenter::SubmitAndPresent(uint32_t index, VkSemaphore acquired, VkPipe
     present.swapchainCount = 1;
     present.pSwapchains = &swapchain_;
     present.pImageIndices = &index;
-    result = vkQueuePresentKHR(device_->vk.queue, &present);
+    result = hooks::Answer(vkQueuePresentKHR(device_->vk.queue, &present));
     if (result == VK_ERROR_OUT_OF_DATE_KHR)
         outOfDate_ = true;
     else if (result == VK_SUBOPTIMAL_KHR || result == VK_SUCCESS)

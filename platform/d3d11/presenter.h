@@ -2,11 +2,13 @@
 // window changes, and the presentation of the back buffer. A frame is shown one of two ways:
 // - lent: a frame that begins by clearing the whole back buffer while the window is the back
 //   buffer's size is drawn straight into an acquired swapchain image that TryLend lends to the back
-//   buffer (the texture's image and its render-target views stand in for it until Present, and the
-//   frame's submission waits for the acquisition); Present then shows it as it is: no copy.
+//   buffer (the texture's image and its render-target views stand in for it until Present); Present
+//   then shows it as it is: no copy.
 // - copied: any other frame is drawn into the back buffer's own image, which Present copies to the
 //   window, scaled to its current size.
 // Either way the back buffer's contents are undefined after Present, as DXGI's discard effect says.
+// An acquired image is used only once the window has given it back (its fence): the queue never
+// waits for the window, so that only the GPU's own work can outlast the frame's bound.
 #pragma once
 
 #include "texture.h"
@@ -17,6 +19,9 @@ namespace d3d11 {
 
 class Presenter {
   public:
+    // How long a frame waits for the window's next image before it goes unseen.
+    static constexpr uint64_t kImageTimeoutNs = 2'000'000'000;
+
     // Takes ownership of `surface`.
     Presenter(Device* device, HWND window, VkSurfaceKHR surface);
     // Destroys the swapchain and the surface once every frame has finished; a removed device keeps
@@ -50,25 +55,28 @@ class Presenter {
     // The old swapchain's images may still be waited on by a present: lets the queue drain first,
     // once every frame has finished, so that the wait is as bounded as theirs.
     VkResult DrainOldSwapchain(const char** failedCall);
+    // Gives up an acquisition of the swapchain just destroyed, with a new fence for the next one
+    // when the window never gave that image back.
+    VkResult ForgetAcquired(const char** failedCall);
     // Fetches the new swapchain's images and makes a semaphore per image, and a render-target view
     // per image when `lend`.
     VkResult CreateImageObjects(VkFormat format, bool lend, const char** failedCall);
     void DestroySwapchain(VkSwapchainKHR swapchain);
-    // Acquires the next swapchain image with the current frame's semaphore. VK_NOT_READY when none
-    // came in time or the window changed (then the swapchain is rebuilt before the next frame).
-    VkResult Acquire(uint32_t* index);
+    // The next swapchain image, once the window has given it back, waiting up to `waitNs` for that.
+    // VK_NOT_READY when none came in time (an image named but not given back is kept for the next
+    // frame) or the window changed (then the swapchain is rebuilt before the next frame).
+    VkResult Acquire(uint32_t* index, uint64_t waitNs);
     // Notes an acquire's or a present's VK_SUCCESS or VK_SUBOPTIMAL_KHR: the swapchain is rebuilt
     // once per run of SUBOPTIMAL answers, which some drivers keep giving for one that still presents.
     void NoteSuboptimal(VkResult result);
-    // Records the copy of the back buffer into swapchain image `index`; returns the stage that
-    // writes the image (copy or blit), at which its acquisition must be waited for.
-    VkPipelineStageFlags2 RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t index);
+    // Records the copy of the back buffer into swapchain image `index`, scaled where it blits.
+    void RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t index);
     HRESULT PresentCopy(Texture2D* backBuffer, bool immediate);
     // Presents the image lent to the back buffer for this frame, and takes it back.
     HRESULT PresentLent(Texture2D* backBuffer);
     HRESULT SubmitWithoutPresent();
-    // Submits the frame, waiting on `acquired` (when not null) at `stages`, and presents image `index`.
-    HRESULT SubmitAndPresent(uint32_t index, VkSemaphore acquired, VkPipelineStageFlags2 stages);
+    // Submits the frame and presents image `index`.
+    HRESULT SubmitAndPresent(uint32_t index);
 
     Device* device_;
     HWND window_;
@@ -87,6 +95,9 @@ class Presenter {
     std::vector<VkImageView> views_;
     static constexpr uint32_t kNoneLent = UINT32_MAX;
     uint32_t lent_ = kNoneLent; // the swapchain image the back buffer has for this frame
+    static constexpr uint32_t kNoImage = UINT32_MAX;
+    uint32_t acquired_ = kNoImage;          // named by the window, not yet given back
+    VkFence acquireFence_ = VK_NULL_HANDLE; // signalled when the window gives `acquired_` back
 };
 
 } // namespace d3d11
