@@ -18,7 +18,7 @@ class MessageBlob final : public ID3DBlob {
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --references_;
+        const ULONG left = --references_;
         if (left == 0)
             delete this;
         return left;

@@ -93,10 +93,10 @@ TEST_F(WindowAbuse, TheXServerGoingAwayEndsItWithAMessage) {
     Display* own = nullptr;
     ASSERT_TRUE(Within(10, [&] { return (own = XOpenDisplay(server.name.c_str())) != nullptr; }))
         << server.name;
+    XCloseDisplay(own); // before its server goes, which would end this process too
     WriteFile(scratch.Path("main.fx"), ReadFile(SourceDir() + "/main.fx"));
     program.emplace(scratch, [&server] { setenv("DISPLAY", server.name.c_str(), 1); });
-    ASSERT_NE(FindProgramWindow(own), 0u) << program->Stderr();
-    XCloseDisplay(own); // before its server goes, which would end this process too
+    ASSERT_NE(FindProgramWindow(server.name), 0u) << program->Stderr();
     program->Says("Dispatch", 1, 10);
     server.Kill();
     const int code = program->WaitExit(15);

@@ -65,3 +65,8 @@ inline uint32_t Rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
 }
 
 inline const char* kDispatch = "Dispatch X=40,  y=22\r";
+
+// `shader` with the entry point `entry` renamed away.
+inline std::string Without(std::string shader, const std::string& entry) {
+    return shader.replace(shader.find(entry), entry.size(), "renamed");
+}

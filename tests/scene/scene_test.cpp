@@ -14,20 +14,17 @@ cbuffer SceneConstants : register(b0) { float time; };
 RWStructuredBuffer<float4> cellsOut : register(u0);
 RWStructuredBuffer<float4> cellsIn : register(u1);
 float4 vs_main(float3 position : POSITION) : SV_Position { return float4(position, 1.0); }
-void Shade(uint x, uint y)
-{
+void Shade(uint x, uint y) {
     uint ms = (uint)(time * 1000.0 + 0.5);
     cellsOut[y * 1280 + x] = float4((x & 255) / 255.0, (y & 255) / 255.0, ((x + ms) & 255) / 255.0, 1.0);
 }
 [numthreads(32, 32, 1)]
-void cs_main(uint3 id : SV_DispatchThreadID)
-{
+void cs_main(uint3 id : SV_DispatchThreadID) {
     Shade(id.x, id.y);
     if (id.y + 704 < 720)
         Shade(id.x, id.y + 704);
 }
-float4 ps_main(float4 position : SV_Position) : SV_Target
-{
+float4 ps_main(float4 position : SV_Position) : SV_Target {
     uint2 p = uint2(position.xy);
     if (p.x < 8)
         discard;
@@ -35,21 +32,15 @@ float4 ps_main(float4 position : SV_Position) : SV_Target
 }
 )";
 
-// The known function with one entry point renamed away.
-std::string Without(const char* entry) {
-    std::string text = kKnownFunction;
-    return text.replace(text.find(entry), std::strlen(entry), "renamed");
-}
-
 const std::string kPixelBuilt = "D3DCompileShaderFromFile : ps_main ps_5_0::00000000\n";
 const std::string kComputeBuilt = "D3DCompileShaderFromFile : cs_main cs_5_0::00000000\n";
 const std::string kScreenDump = BufferDump(14745600, 136, 64, 16);
 const std::string kConstantDump = BufferDump(848, 4, 0, 0);
 const std::string kLoaded = kPixelBuilt + kComputeBuilt + kScreenDump + "Loaded.\n" + kConstantDump;
 
+// The clear colour (0, 0.125, 0.3, 1) as the window shows it.
 uint32_t ClearColour() {
-    auto unorm = [](float f) { return static_cast<uint32_t>(std::nearbyint(f * 255.0f)); };
-    return Rgba(unorm(0.0f), unorm(0.125f), unorm(0.3f), 255);
+    return Rgba(0, uint32_t(std::nearbyint(0.125f * 255)), uint32_t(std::nearbyint(0.3f * 255)), 255);
 }
 
 class Scene : public SceneTest {
@@ -64,31 +55,21 @@ TEST_F(Scene, ALoadPrintsEachStepAndOneFrameShowsTheCellsAndTheClearColourWhereT
     std::vector<uint32_t> image = Presented();
     ASSERT_EQ(image.size(), 1280u * 720u);
     int wrong = 0;
-    for (uint32_t y = 0; y < 720; ++y) {
-        for (uint32_t x = 0; x < 1280; ++x) {
-            uint32_t want = x < 8 ? ClearColour() : Rgba(x & 255, y & 255, (x + 250) & 255, 255);
-            uint32_t got = image[y * 1280 + x];
-            if (got != want && ++wrong <= 5)
-                ADD_FAILURE() << "pixel (" << x << ", " << y << "): got 0x" << std::hex << got << ", want 0x"
-                              << want;
-        }
-    }
+    for (uint32_t y = 0; y < 720; ++y)
+        for (uint32_t x = 0; x < 1280; ++x)
+            wrong +=
+                image[y * 1280 + x] != (x < 8 ? ClearColour() : Rgba(x & 255, y & 255, (x + 250) & 255, 255));
     EXPECT_EQ(wrong, 0) << "pixels that differ";
 }
 
+// A press that ended before the poll reloads once: the recovery in the table below.
 TEST_F(Scene, F5HeldReloadsOnEveryFrameAndKeepsOneOfEachObject) {
     Load();
     Frames(1);
     const long objects = fxtest::LiveObjects();
     fxtest::SetKeyState(VK_F5, true);
-    std::string out = Frames(3);
-    EXPECT_EQ(out, kLoaded + kDispatch + kLoaded + kDispatch + kLoaded + kDispatch) << "each reload drawn";
-    EXPECT_EQ(fxtest::LiveObjects("ID3D11Buffer"), 3) << "vertex, compute and constant buffers";
+    EXPECT_EQ(Frames(2), kLoaded + kDispatch + kLoaded + kDispatch);
     EXPECT_EQ(fxtest::LiveObjects(), objects) << "objects of every kind";
-
-    // A press that ended before the poll still reloads, once.
-    fxtest::SetKeyState(VK_F5, false, true);
-    EXPECT_EQ(Count(Frames(2), "Loaded.\n"), 1);
 }
 
 // A reload that fails at one step says so, in order, and the next frames draw only where the earlier
@@ -104,7 +85,7 @@ TEST_F(Scene, EachFailingReloadStepPrintsItsLinesAndAFixedFileWithOneF5Recovers)
         std::string shader, lines;
         bool draws;
     } rows[] = {
-        {"no ps_main", nullptr, 0, Without("ps_main"),
+        {"no ps_main", nullptr, 0, Without(kKnownFunction, "ps_main"),
          "INFO : <source>: warning: Linking fragment stage: Entry point not found\n"
          "<source>: error: entry point 'ps_main' not found\n\n"
          "D3DCompileShaderFromFile : ps_main ps_5_0::80004005\n" +
@@ -115,7 +96,7 @@ TEST_F(Scene, EachFailingReloadStepPrintsItsLinesAndAFixedFileWithOneF5Recovers)
          kPixelBuilt + ErrorLine("d3d", 17, oom, "CreatePixelShader") + kComputeBuilt + kScreenDump +
              "Loaded.\n" + kConstantDump,
          false},
-        {"no cs_main", nullptr, 0, Without("cs_main"),
+        {"no cs_main", nullptr, 0, Without(kKnownFunction, "cs_main"),
          kPixelBuilt + "INFO : <source>: warning: Linking compute stage: Entry point not found\n" +
              "<source>: error: entry point 'cs_main' not found\n\nD3DCompileShaderFromFile : cs_main "
              "cs_5_0::80004005\n" +
@@ -161,8 +142,7 @@ struct Tally { uint threads; uint x; uint y; uint z; };
 RWStructuredBuffer<Tally> tally : register(u0);
 float4 vs_main(float3 position : POSITION) : SV_Position { return float4(position, 1.0); }
 [numthreads(32, 32, 1)]
-void cs_main(uint3 group : SV_GroupID)
-{
+void cs_main(uint3 group : SV_GroupID) {
     InterlockedAdd(tally[0].threads, 1);
     InterlockedMax(tally[0].x, group.x);
     InterlockedMax(tally[0].y, group.y);

@@ -116,29 +116,18 @@ class Program {
     bool exited_ = false;
 };
 
-// The shown top-level window titled "test", waited for up to `seconds`; 0 if none appears.
-inline Window FindProgramWindow(Display* display, double seconds = 10) {
-    Window found = 0;
-    Within(seconds, [&] {
-        Window root = DefaultRootWindow(display), parent = 0, *children = nullptr;
-        unsigned count = 0;
-        found = 0;
-        if (XQueryTree(display, root, &root, &parent, &children, &count)) {
-            for (unsigned i = 0; i < count && !found; ++i) {
-                char* name = nullptr;
-                if (XFetchName(display, children[i], &name) && name) {
-                    if (std::string(name) == "test")
-                        found = children[i];
-                    XFree(name);
-                }
-            }
-            XFree(children);
-        }
-        XWindowAttributes attributes;
-        return found && XGetWindowAttributes(display, found, &attributes) &&
-               attributes.map_state == IsViewable;
-    });
-    return found;
+// The shown window titled "test" on `displayName` (the test's own when empty), waited for up to 10
+// s; 0 when none appears.
+inline Window FindProgramWindow(const std::string& displayName = "") {
+    const std::string command = (displayName.empty() ? "" : "DISPLAY=" + displayName + " ") +
+                                "timeout 10 xdotool search --sync --onlyvisible --name '^test$' 2>/dev/null";
+    FILE* out = popen(command.c_str(), "r");
+    unsigned long window = 0;
+    if (out && std::fscanf(out, "%lu", &window) != 1)
+        window = 0;
+    if (out)
+        pclose(out);
+    return window;
 }
 
 // Sends the window manager's close request, as a click on the close box does.
@@ -222,7 +211,7 @@ class ProgramTest : public ::testing::Test {
     Window Start(const std::string& shader = "", const std::function<void()>& beforeStart = {}) {
         WriteFile(scratch.Path("main.fx"), shader.empty() ? ReadFile(SourceDir() + "/main.fx") : shader);
         program.emplace(scratch, beforeStart);
-        const Window window = FindProgramWindow(display);
+        const Window window = FindProgramWindow();
         if (!window)
             ADD_FAILURE() << "no window; standard output:\n" << program->Stdout() << program->Stderr();
         return window;
