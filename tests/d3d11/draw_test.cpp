@@ -5,48 +5,10 @@
 
 #include "x11_window.h"
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <new>
 #include <string>
 #include <tuple>
-
-namespace {
-
-// Heap allocations made through operator new while counting is on: the stand-in's, and the
-// validation layer's, which is why the count runs in a process without it (d3d11_draw_alloc_test).
-// Over-aligned allocations keep the default operators, uncounted.
-std::atomic<bool> countingAllocations{false};
-std::atomic<long> allocations{0};
-
-} // namespace
-
-// AddressSanitizer brings its own operator new and delete; the count is taken without it.
-#ifndef __SANITIZE_ADDRESS__
-
-void* operator new(std::size_t size) {
-    if (countingAllocations.load(std::memory_order_relaxed))
-        allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-// Not inlined: the compiler would see free() given a pointer from operator new and warn, not
-// knowing that the replacement above hands out malloc's memory.
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-
-#endif
 
 namespace {
 
@@ -325,29 +287,6 @@ TEST_F(DrawTest, TheSwapChainHandsOutItsBackBufferWhichCopiesInAndOutInDirect3Ds
     ExpectTexels(d3dtest::ReadTexture(device, context, plain), patched,
                  "a texture copied from the back buffer");
     plain->Release();
-}
-
-TEST_F(DrawTest, ASteadyStateFrameMakesNoHeapAllocationInTheStandIn) {
-    const char* validation = std::getenv("FXVIEW_VALIDATION");
-    if (validation && *validation && std::strcmp(validation, "0") != 0)
-        GTEST_SKIP() << "the validation layer allocates on every call: d3d11_draw_alloc_test runs this";
-#ifdef __SANITIZE_ADDRESS__
-    GTEST_SKIP() << "AddressSanitizer's operator new is not counted";
-#endif
-    // The counter sees the stand-in's allocations: making a shader makes some.
-    countingAllocations = true;
-    ID3D11PixelShader* another = MakePixelShader("ps_opaque");
-    countingAllocations = false;
-    another->Release();
-    EXPECT_GT(allocations.load(), 0) << "no allocation counted while a pixel shader was made";
-    allocations = 0;
-    // Counted once every frame slot and window image has been used.
-    for (int i = 0; i < 8; ++i) {
-        countingAllocations = i >= 4;
-        Frame(float(i), uav_);
-    }
-    countingAllocations = false;
-    EXPECT_EQ(allocations.load(), 0) << "operator new calls over 4 frames (upload, dispatch, draw, present)";
 }
 
 TEST_F(DrawTest, ShadersMadeAgainFromTheSameCodeDrawWithoutNewPipelinesAndReleasedOnesAreBounded) {
