@@ -23,7 +23,7 @@ TEST_F(ProgramReload, F5FromAnotherWindowBringsInTheEditedShader) {
 
     Pause(1200);
     Quit(window);
-    const std::string out = program->Stdout();
+    const std::string out = Stdout();
     EXPECT_NE(out.find("Dispatch X=40,  y=22\r"), std::string::npos);
     EXPECT_GE(Count(out, " fps            \n"), 1);
     EXPECT_EQ(Count(out, "Loaded.\n"), 2) << "start-up and one F5";

@@ -29,7 +29,7 @@ TEST_F(Install, TheInstalledProgramDrawsTheInstalledDefaultShader) {
     setenv("FXVIEW_BINARY", (prefix.dir / "bin/fxview").c_str(), 1);
     const Window window = Start(ReadFile((share / "main.fx").string()));
     ASSERT_NE(window, 0u);
-    ASSERT_TRUE(program->Says(" fps            \n", 2, 60)) << program->Stdout() << program->Stderr();
+    ASSERT_TRUE(Says(" fps            \n", 2, 60)) << Stdout() << Stderr();
 
     // The plasma, faded in by now, shows many colours along a row; the clear colour alone is one.
     XImage* row = XGetImage(display, window, 0, 360, 1280, 1, AllPlanes, ZPixmap);

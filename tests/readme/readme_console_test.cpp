@@ -51,11 +51,11 @@ using Readme = ProgramTest;
 TEST_F(Readme, TheConsoleExampleIsWhatTheDefaultShaderPrints) {
     const Window window = Start();
     ASSERT_NE(window, 0u);
-    EXPECT_TRUE(program->Says(" fps            \n", 1, 60)) << program->Stdout();
+    EXPECT_TRUE(Says(" fps            \n", 1, 60)) << Stdout();
     Quit(window);
 
     const std::string readme = ReadFile(SourceDir() + "/README.md");
-    EXPECT_EQ(AsOnPage(BlockAfter(readme, "## The console")), AsOnPage(program->Stdout()));
+    EXPECT_EQ(AsOnPage(BlockAfter(readme, "## The console")), AsOnPage(Stdout()));
 }
 
 TEST_F(Readme, QuotedErrorLinesNameTheLineThatReports) {

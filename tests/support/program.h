@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <optional>
 #include <sstream>
 #include <string>
 
@@ -64,56 +63,6 @@ struct Scratch {
     }
     ~Scratch() { std::filesystem::remove_all(dir); }
     std::string Path(const std::string& name) const { return (dir / name).string(); }
-};
-
-class Program {
-  public:
-    // Starts the binary in `dir` with the Vulkan validation layer on. `beforeStart` runs in the new
-    // process just before the binary starts, with the console redirected.
-    explicit Program(const Scratch& scratch, const std::function<void()>& beforeStart = {})
-        : scratch_(scratch) {
-        const char* binary = std::getenv("FXVIEW_BINARY");
-        std::string path = binary ? binary : "fxview";
-        pid_ = fork();
-        if (pid_ == 0) {
-            if (chdir(scratch.dir.c_str()) != 0)
-                _exit(127);
-            freopen("stdout.txt", "w", stdout);
-            freopen("stderr.txt", "w", stderr);
-            setenv("FXVIEW_VALIDATION", "1", 1);
-            if (beforeStart)
-                beforeStart();
-            execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~Program() {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    // The exit code, or -1 when the program is still running after `seconds`.
-    int WaitExit(double seconds) {
-        int status = 0;
-        if (!Within(seconds, [&] { return waitpid(pid_, &status, WNOHANG) == pid_; }))
-            return -1;
-        exited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-    std::string Stdout() const { return ReadFile(scratch_.Path("stdout.txt")); }
-    std::string Stderr() const { return ReadFile(scratch_.Path("stderr.txt")); }
-    // `text` said `times` times on standard output (or error) within `seconds`.
-    bool Says(const std::string& text, int times, double seconds, bool error = false) const {
-        return Within(seconds, [&] { return Count(error ? Stderr() : Stdout(), text) >= times; });
-    }
-
-  private:
-    const Scratch& scratch_;
-    pid_t pid_ = -1;
-    bool exited_ = false;
 };
 
 // The shown window titled "test" on `displayName` (the test's own when empty), waited for up to 10
@@ -192,7 +141,7 @@ inline std::string Solid(const std::string& rgb) {
     return Shader("screenOut[cell] = float4(" + rgb + ", 1) + time * 0.0;", "return screenIn[cell];");
 }
 
-// The test's X display and a scratch folder, in which the program starts.
+// The test's X display and a scratch folder, in which the built program runs.
 class ProgramTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -202,19 +151,53 @@ class ProgramTest : public ::testing::Test {
         ASSERT_NE(display, nullptr);
     }
     void TearDown() override {
-        program.reset();
+        Stop();
         if (display)
             XCloseDisplay(display);
     }
-    // Starts the program on `shader`, the default main.fx when empty, and returns its window (0 when
+
+    // Starts the program in the scratch folder with the Vulkan validation layer on, once the one
+    // started before has been ended. `beforeStart` runs in the new process just before the binary
+    // starts, with the console redirected to files.
+    void Run(const std::function<void()>& beforeStart = {}) {
+        Stop();
+        const char* binary = std::getenv("FXVIEW_BINARY");
+        const std::string path = binary ? binary : "fxview";
+        pid_ = fork();
+        if (pid_ == 0) {
+            if (chdir(scratch.dir.c_str()) != 0)
+                _exit(127);
+            freopen("stdout.txt", "w", stdout);
+            freopen("stderr.txt", "w", stderr);
+            setenv("FXVIEW_VALIDATION", "1", 1);
+            if (beforeStart)
+                beforeStart();
+            execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    // Runs the program on `shader`, the default main.fx when empty, and returns its window (0 when
     // none showed, which has failed the test).
     Window Start(const std::string& shader = "", const std::function<void()>& beforeStart = {}) {
         WriteFile(scratch.Path("main.fx"), shader.empty() ? ReadFile(SourceDir() + "/main.fx") : shader);
-        program.emplace(scratch, beforeStart);
+        Run(beforeStart);
         const Window window = FindProgramWindow();
         if (!window)
-            ADD_FAILURE() << "no window; standard output:\n" << program->Stdout() << program->Stderr();
+            ADD_FAILURE() << "no window; standard output:\n" << Stdout() << Stderr();
         return window;
+    }
+    void Stop() {
+        if (pid_ > 0)
+            kill(pid_, SIGKILL);
+        WaitExit(10);
+    }
+    // The exit code, or -1 when the program is still running after `seconds`.
+    int WaitExit(double seconds) {
+        int status = 0;
+        if (pid_ <= 0 || !Within(seconds, [&] { return waitpid(pid_, &status, WNOHANG) == pid_; }))
+            return -1;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     // Escape, or the close box: the program ends with exit code 0 within `seconds`.
     void Quit(Window window, bool closeBox = false, double seconds = 10) {
@@ -222,10 +205,19 @@ class ProgramTest : public ::testing::Test {
             RequestClose(display, window);
         else
             Key(window, "Escape");
-        EXPECT_EQ(program->WaitExit(seconds), 0) << program->Stderr();
+        EXPECT_EQ(WaitExit(seconds), 0) << Stderr();
+    }
+
+    std::string Stdout() const { return ReadFile(scratch.Path("stdout.txt")); }
+    std::string Stderr() const { return ReadFile(scratch.Path("stderr.txt")); }
+    // `text` said `times` times on standard output (or error) within `seconds`.
+    bool Says(const std::string& text, int times, double seconds, bool error = false) const {
+        return Within(seconds, [&] { return Count(error ? Stderr() : Stdout(), text) >= times; });
     }
 
     Display* display = nullptr;
     Scratch scratch;
-    std::optional<Program> program;
+
+  private:
+    pid_t pid_ = -1;
 };
