@@ -2,9 +2,6 @@
 // going away. It never crashes or hangs, its validation layer stays silent, and it ends as it should.
 #include "program.h"
 
-#include <cstdio>
-#include <cstring>
-
 namespace {
 
 class WindowAbuse : public ProgramTest {
@@ -39,28 +36,23 @@ struct OwnXServer {
         if (pipe(fds) != 0)
             return;
         const std::string fd = std::to_string(fds[1]);
-        pid = fork();
-        if (pid == 0) {
-            close(fds[0]);
+        if ((pid = fork()) == 0) {
             freopen("/dev/null", "w", stderr);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten",
-                   "tcp", static_cast<char*>(nullptr));
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
-        FILE* in = fdopen(fds[0], "r");
         char number[16] = {};
-        if (std::fgets(number, sizeof number, in) && number[0] != '\n')
-            name = ":" + std::string(number, std::strcspn(number, "\n"));
-        std::fclose(in);
+        if (read(fds[0], number, sizeof number - 1) > 0 && number[0] != '\n')
+            name = ":" + std::to_string(std::atoi(number));
+        close(fds[0]);
     }
     ~OwnXServer() { Kill(); }
     void Kill() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
+        if (pid > 0 && kill(pid, SIGKILL) == 0)
             waitpid(pid, nullptr, 0);
-            pid = -1;
-        }
+        pid = -1;
     }
 };
 
