@@ -1,10 +1,11 @@
-// The built program through a misbehaving window: closed in the middle of a reload, and its X server
-// going away. It never crashes or hangs, its validation layer stays silent, and it ends as it should.
+// The built program through its window: an edit followed by F5 pressed while another window has the
+// focus brings in the new shader; closed in the middle of a reload, or its X server going away, it
+// never crashes or hangs, its validation layer stays silent, and it ends as it should.
 #include "program.h"
 
 namespace {
 
-class WindowAbuse : public ProgramTest {
+class ProgramWindow : public ProgramTest {
   protected:
     void ExpectCleanStderr() {
         const std::string err = Stderr();
@@ -13,7 +14,31 @@ class WindowAbuse : public ProgramTest {
     }
 };
 
-TEST_F(WindowAbuse, ClosedDuringAReloadItQuitsCleanly) {
+TEST_F(ProgramWindow, F5FromAnotherWindowBringsInTheEditedShader) {
+    const Window window = Start(Solid("1, 0, 0"));
+    ASSERT_NE(window, 0u);
+    EXPECT_TRUE(Shows(display, window, 0xFF0000, 20)) << "the first shader's red";
+
+    // The editor saves the file and keeps the focus.
+    WriteFile(scratch.Path("main.fx"), Solid("0, 1, 0"));
+    const Window editor = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 200, 200, 0, 0, 0);
+    XMapWindow(display, editor);
+    XSync(display, False);
+    XSetInputFocus(display, editor, RevertToParent, CurrentTime);
+    XSync(display, False);
+    ASSERT_EQ(std::system("xdotool key F5"), 0);
+    EXPECT_TRUE(Shows(display, window, 0x00FF00, 20)) << "the edited shader's green";
+
+    Pause(1200);
+    Quit(window);
+    const std::string out = Stdout();
+    EXPECT_NE(out.find("Dispatch X=40,  y=22\r"), std::string::npos);
+    EXPECT_GE(Count(out, " fps            \n"), 1);
+    EXPECT_EQ(Count(out, "Loaded.\n"), 2) << "start-up and one F5";
+    XDestroyWindow(display, editor);
+}
+
+TEST_F(ProgramWindow, ClosedDuringAReloadItQuitsCleanly) {
     const Window window = Start();
     ASSERT_NE(window, 0u);
     Pause(500);
@@ -56,7 +81,7 @@ struct OwnXServer {
     }
 };
 
-TEST_F(WindowAbuse, TheXServerGoingAwayEndsItWithAMessage) {
+TEST_F(ProgramWindow, TheXServerGoingAwayEndsItWithAMessage) {
     OwnXServer server;
     ASSERT_FALSE(server.name.empty()) << "Xvfb gave no display number";
     Display* own = nullptr;

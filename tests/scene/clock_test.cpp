@@ -52,16 +52,12 @@ class Clock : public SceneTest {
         fxtest::SetKeyState(VK_F5, false, f5);
         return Frames(1);
     }
-    // The clock reads 0 from a step at `tick` on, whatever earlier steps left in it.
-    void StartAt(DWORD tick) {
-        Step(tick);
-        SceneConstants.time = 0.0f;
-    }
 };
 
 TEST_F(Clock, EveryStepAdvancesTheClockAndAnF5OnTheStepThatMakesTheSceneWholeDrawsIt) {
     const DWORD start = 0xFFFFFF00u; // 256 ms before the tick wraps
-    StartAt(start);
+    Step(start);
+    SceneConstants.time = 0.0f; // from here on, whatever earlier steps left in it
     WriteShader(Without(kClockProbe, "cs_main"));
     EXPECT_EQ(Count(Step(start + 100, true), "Dispatch"), 0) << "a scene without a compute stage";
     float want = 100.0f / 1000.0f;
