@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test windows windows-smoke install uninstall deb asan soak gallery clean fuzz
+.PHONY: all deps build run test windows windows-smoke install uninstall deb asan soak gallery clean fuzz gpu-check
 
 all: build
 
@@ -30,6 +30,7 @@ test: build
 # Prints figures and writes bench/results.md; `make bench ROUNDS=1 RELOADS=100` is the quick look.
 ROUNDS ?= 3
 RELOADS ?= 1000
+BENCH_OUT ?= bench/results.md
 # Debian's own Python, which has the python3-matplotlib that scripts/deps.sh --bench installs.
 BENCH_PYTHON ?= /usr/bin/python3
 BENCH_TARGETS = fxview fxbench_baseline fxbench_frame_watch fxbench_alloc_count fxbench_compile_time
@@ -39,7 +40,7 @@ bench: deps $(BUILD)/CMakeCache.txt
 	@scripts/deps.sh --bench
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) > /dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target $(BENCH_TARGETS)
-	$(BENCH_PYTHON) bench/run.py --build $(BUILD) --rounds $(ROUNDS) --reloads $(RELOADS)
+	$(BENCH_PYTHON) bench/run.py --build $(BUILD) --rounds $(ROUNDS) --reloads $(RELOADS) --out $(BENCH_OUT)
 
 # Cross-builds the Windows program with mingw-w64 against the real Windows headers and libraries.
 windows:
@@ -93,6 +94,13 @@ soak:
 gallery: build
 	tests/with-xvfb.sh 1920x1080 python3 scripts/gallery.py $(BUILD)/fxview
 
+# For a machine with a GPU, in build-gpu-check: the device and the limits the layer relies on, the
+# device tests and samples under synchronization, best-practices and GPU-assisted validation, the
+# end-to-end tests on DISPLAY (else Xvfb) and the benchmark once; a short report. Not part of
+# `make test`. GPU_CHECK_FLAGS=--no-bench leaves the benchmark out.
+gpu-check: deps
+	@scripts/gpu-check.sh $(GPU_CHECK_FLAGS)
+
 # Every build folder the targets above make; $(BUILD) too when it was named another.
 clean:
-	rm -rf $(BUILD) build build-asan build-windows build-fuzz
+	rm -rf $(BUILD) build build-asan build-windows build-fuzz build-gpu-check

@@ -21,6 +21,9 @@ fi
 if [ "${1:-}" = "--bench" ]; then
     packages+=(libxdamage-dev libxtst-dev python3-matplotlib)
 fi
+if [ "${1:-}" = "--gpu-check" ]; then
+    packages+=(vulkan-tools libxdamage-dev libxtst-dev python3-matplotlib)
+fi
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
