@@ -5,14 +5,7 @@
 
 namespace {
 
-class ProgramWindow : public ProgramTest {
-  protected:
-    void ExpectCleanStderr() {
-        const std::string err = Stderr();
-        EXPECT_EQ(err.find("validation"), std::string::npos) << err;
-        EXPECT_EQ(err.find("failed"), std::string::npos) << err;
-    }
-};
+using ProgramWindow = ProgramTest;
 
 TEST_F(ProgramWindow, F5FromAnotherWindowBringsInTheEditedShader) {
     const Window window = Start(Solid("1, 0, 0"));
@@ -48,7 +41,8 @@ TEST_F(ProgramWindow, ClosedDuringAReloadItQuitsCleanly) {
     EXPECT_EQ(WaitExit(15), 0) << Stderr();
     ASSERT_EQ(std::system("xdotool keyup F5"), 0);
     EXPECT_GE(Count(Stdout(), "Loaded.\n"), 2) << "reloads ran while F5 was held";
-    ExpectCleanStderr();
+    EXPECT_EQ(Stderr().find("validation"), std::string::npos) << Stderr();
+    EXPECT_EQ(Stderr().find("failed"), std::string::npos) << Stderr();
 }
 
 // An X server of the test's own, so that it can be killed under the program. It picks a free display

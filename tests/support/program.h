@@ -117,23 +117,18 @@ inline bool Shows(Display* display, Window window, unsigned long rgb, double sec
 // A shader whose compute stage runs `compute` and pixel stage `pixel`, with `cell` the thread's or
 // the pixel's cell of the screen buffer (screenOut at u0, screenIn at u1).
 inline std::string Shader(const std::string& compute, const std::string& pixel) {
-    return R"(
+    std::string text = R"(
 cbuffer SceneConstants : register(b0) { float time; };
 RWStructuredBuffer<float4> screenOut : register(u0);
 RWStructuredBuffer<float4> screenIn : register(u1);
 float4 vs_main(float3 position : POSITION) : SV_Position { return float4(position, 1.0); }
 [numthreads(32, 32, 1)]
-void cs_main(uint3 id : SV_DispatchThreadID) {
-    uint cell = id.y * 1280 + id.x;
-)" + compute +
-           R"(
-}
+void cs_main(uint3 id : SV_DispatchThreadID) { uint cell = id.y * 1280 + id.x; COMPUTE }
 float4 ps_main(float4 position : SV_Position) : SV_Target {
-    uint cell = uint(position.y) * 1280 + uint(position.x);
-)" + pixel +
-           R"(
-}
+    uint cell = uint(position.y) * 1280 + uint(position.x); PIXEL }
 )";
+    text.replace(text.find("COMPUTE"), 7, compute);
+    return text.replace(text.find("PIXEL"), 5, pixel);
 }
 
 // A shader whose image is one colour, "r, g, b", made by the compute stage and shown by the pixel stage.
