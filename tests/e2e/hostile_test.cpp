@@ -124,14 +124,12 @@ std::string SlowToBuild() {
         "float4 v = float4(0, 1, 0, 1); uint a = id.x + uint(time), b = id.y;\nswitch (a % 70) {\n";
     for (int outer = 0; outer < 70; ++outer) {
         body += "case " + std::to_string(outer) + ": switch (b % 70) {";
-        for (int inner = 0; inner < 70; ++inner) {
-            body += " case " + std::to_string(inner) + ": v = float4(";
-            body += std::to_string((outer + inner) % 7) + " * 0.1, 0, 1, 1) * time; break;";
-        }
+        for (int inner = 0; inner < 70; ++inner)
+            body += " case " + std::to_string(inner) + ": v = float4(" + std::to_string((outer + inner) % 7) +
+                    " * 0.1, 0, 1, 1) * time; break;";
         body += " default: v = 2; break; } break;\n";
     }
-    body += "default: v = 1; break; }\nscreenOut[cell] = v;";
-    return Shader(body, "return screenIn[cell];");
+    return Shader(body + "default: v = 1; break; }\nscreenOut[cell] = v;", "return screenIn[cell];");
 }
 
 // The window cannot answer while the driver builds: the build is told on standard error, and a quit
