@@ -10,10 +10,10 @@
 # The runaway-shader tests time out the GPU on purpose, and a driver reset can take a desktop down:
 # with a GPU present they run only with FXVIEW_ALLOW_GPU_HANG_TESTS=1.
 set -u
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 root=$PWD
 bench=1
-build=build-gpu-check
+build="build-gpu-check"
 for arg in "$@"; do
     case $arg in
     --no-bench) bench=0 ;;
@@ -64,8 +64,11 @@ if [ "$gpu" = 1 ] && [ "${FXVIEW_ALLOW_GPU_HANG_TESTS:-0}" != 1 ]; then
     hang_tests=0
 fi
 
-cmake -S . -B "$build" -DFXVIEW_VALIDATION=all >"$logs/configure.log" 2>&1 &&
-    cmake --build "$build" -j "$(nproc)" >"$logs/build.log" 2>&1 || { echo "build failed: $logs/build.log" >&2; exit 1; }
+if ! cmake -S . -B "$build" -DFXVIEW_VALIDATION=all >"$logs/configure.log" 2>&1 ||
+    ! cmake --build "$build" -j "$(nproc)" >"$logs/build.log" 2>&1; then
+    echo "build failed: $logs/configure.log, $logs/build.log" >&2
+    exit 1
+fi
 
 # The validation messages of a log, by message ID, the allocation-size hints and the
 # debugging-extension notices apart (they are what validating itself and one allocation per
@@ -92,6 +95,8 @@ else
     fail "device tests and samples, synchronization validation and best practices: FAILED ($logs/device-tests.log)"
 fi
 say "  messages: $(messages "$logs/device-tests.log")"
+while read -r line; do [ -n "$line" ] && say "  ran on: $line"; done < <(grep -hoE "fxview platform: using .*" \
+    "$logs/device-tests.log" | sed 's/^fxview platform: using //' | sort -u)
 # GPU-assisted validation changes what faulty accesses return, so tests that check pixels may fail
 # under it: only its messages count. The surface test is left out: its held window image waits for
 # an event the host sets later, which the wait after each submission would hold up.
@@ -120,8 +125,6 @@ for name in $(cd "$build" && ctest -N -R '^e2e_' | awk '/Test +#/ {print $3}'); 
 done
 where=${display:-an Xvfb}
 if [ "$e2e_failed" = 0 ]; then say "end-to-end tests on $where: passed"; else fail "end-to-end tests on $where: FAILED ($logs/e2e_*.log)"; fi
-using=$(grep -hoE "fxview platform: using .*" "$logs"/e2e_*.log | sort | uniq -c | sort -rn | head -3)
-while read -r line; do [ -n "$line" ] && say "  $line"; done <<<"$using"
 
 # 4. The benchmark, once.
 if [ "$bench" = 1 ]; then
