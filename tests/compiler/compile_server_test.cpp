@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -60,10 +59,6 @@ bool Exists(int pid) {
     return kill(pid, 0) == 0 || errno != ESRCH;
 }
 
-bool NoChildren() {
-    return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
-}
-
 TEST(CompileServerTest, CompilesRunUnderASingleThreadedServerThatIsNotTheProgramsChild) {
     const int server = fxtest::CompileServerProcess();
     ASSERT_GT(server, 0) << "no compile server was started before main";
@@ -76,7 +71,7 @@ TEST(CompileServerTest, CompilesRunUnderASingleThreadedServerThatIsNotTheProgram
     EXPECT_NE(stat[1], std::to_string(getpid())) << "the server is the program's child";
     EXPECT_NE(stat[2], std::to_string(getpgrp())) << "the server shares the program's process group";
     EXPECT_EQ(ThreadsOf(server), 1u);
-    EXPECT_TRUE(NoChildren()) << "a compile left a child of the program";
+    EXPECT_TRUE(fxtest::NoChildren()) << "a compile left a child of the program";
 }
 
 // A test's child (tests/support/child.h) shares nothing with the program's server, and the program's
@@ -160,12 +155,8 @@ TEST(CompileServerTest, AfterTheServerIsKilledCompilesForkFromTheProgram) {
     EXPECT_NE(crash.messages.find("crashed on this source (signal 11, SIGSEGV)"), std::string::npos)
         << "got " << crash.messages;
     EXPECT_EQ(fxtest::CompileServerProcess(), 0);
-    size_t lost = 0;
-    for (size_t at = log.find("compile server failed"); at != std::string::npos;
-         at = log.find("compile server failed", at + 1))
-        ++lost;
-    EXPECT_EQ(lost, 1u) << "got log " << log;
-    EXPECT_TRUE(NoChildren()) << "a compile left a child of the program";
+    EXPECT_EQ(fxtest::Count(log, "compile server failed"), 1u) << "got log " << log;
+    EXPECT_TRUE(fxtest::NoChildren()) << "a compile left a child of the program";
 }
 
 } // namespace

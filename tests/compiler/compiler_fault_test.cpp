@@ -9,13 +9,11 @@
 #include <testing.h>
 
 #include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
-#include <sys/wait.h>
 #include <thread>
 #include <vector>
 
@@ -35,21 +33,9 @@ void Compile(Result* r, const std::string& source, const std::string& name = "ma
     fxtest::Compile(r, source, "cs_main", "cs_5_0", kProgramFlags, name.c_str());
 }
 
-size_t Count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 size_t OpenDescriptors() {
     return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
                                              std::filesystem::directory_iterator()));
-}
-
-// True when this process has no child at all, running or unreaped.
-bool NoChildren() {
-    return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
 }
 
 class CompilerFaultTest : public testing::Test {
@@ -57,7 +43,7 @@ class CompilerFaultTest : public testing::Test {
     void TearDown() override {
         fxtest::SetCompileTimeLimit(0);
         EXPECT_EQ(fxtest::LiveObjects("ID3D10Blob"), 0) << "blobs left alive after the test";
-        EXPECT_TRUE(NoChildren()) << "a compiler process was left behind";
+        EXPECT_TRUE(fxtest::NoChildren()) << "a compiler process was left behind";
     }
 };
 
@@ -91,7 +77,7 @@ TEST_F(CompilerFaultTest, SourcesThatCrashTheFrontEndFailWithAMessage) {
         EXPECT_EQ(r.hr, E_FAIL) << c.what;
         EXPECT_EQ(r.code, nullptr) << c.what;
         EXPECT_EQ(r.messages, kCrashMessage) << c.what;
-        EXPECT_EQ(Count(log, "fxview platform: D3DCompile2 failed: the HLSL compiler crashed"), 1u)
+        EXPECT_EQ(fxtest::Count(log, "fxview platform: D3DCompile2 failed: the HLSL compiler crashed"), 1u)
             << c.what << ": got log " << log << "want the failing call logged once";
 
         Result after;
@@ -119,7 +105,7 @@ TEST_F(CompilerFaultTest, ACompilePastTheTimeLimitIsStopped) {
     EXPECT_EQ(r.code, nullptr);
     EXPECT_EQ(r.messages,
               "main.fx: error: the HLSL compiler did not finish within 0.001 s and was stopped\n");
-    EXPECT_EQ(Count(log, "fxview platform: D3DCompile2 failed: the HLSL compiler did not finish"), 1u)
+    EXPECT_EQ(fxtest::Count(log, "fxview platform: D3DCompile2 failed: the HLSL compiler did not finish"), 1u)
         << "got log " << log;
     Result again;
     Compile(&again, slow);

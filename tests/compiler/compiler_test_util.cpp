@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <spirv-tools/libspirv.hpp>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -123,6 +124,17 @@ std::string ReadAll(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+bool NoChildren() {
+    return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
 }
 
 const char* AloneMode() {

@@ -71,6 +71,12 @@ std::string DefaultShaderPath();
 
 std::string ReadAll(const std::string& path);
 
+// How often `what` occurs in `text`.
+size_t Count(const std::string& text, const std::string& what);
+
+// True when this process has no child at all, running or unreaped.
+bool NoChildren();
+
 // A test that gives up the program's compile server runs in a fresh copy of this test program, so
 // that no other test depends on running before it. `AloneMode` is null in the ordinary run, and the
 // mode's text in the copy.

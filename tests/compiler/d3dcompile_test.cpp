@@ -124,17 +124,6 @@ TEST_F(D3DCompile2Test, BufferCountersTakeNoRegister) {
     EXPECT_EQ(fxtest::Decode(r.code).usedRegisters[1], Bit(0) | Bit(1) | Bit(2));
 }
 
-TEST_F(D3DCompile2Test, ARegisterPastTheTableFailsNamingIt) {
-    Result r;
-    Compile(&r,
-            "RWStructuredBuffer<float4> o : register(u8);\n"
-            "[numthreads(1, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n",
-            "cs_main", "cs_5_0");
-    EXPECT_EQ(r.hr, E_FAIL);
-    EXPECT_EQ(r.code, nullptr);
-    EXPECT_NE(r.messages.find("<source>:1: error: register u8"), std::string::npos) << "got " << r.messages;
-}
-
 TEST_F(D3DCompile2Test, VertexInputsKeepSemanticIndexAndLocation) {
     const char source[] = "struct In { float3 p : POSITION; float2 uv : TEXCOORD1; float4 c : color; uint id "
                           ": SV_VertexID; };\n"
@@ -250,87 +239,69 @@ TEST_F(D3DCompile2Test, ThreadGroupSizesThatAreNotThreeIntegerConstantsFail) {
         // Glslang would crash on some of these: the attribute check must answer first.
         EXPECT_EQ(r.messages.find("crashed"), std::string::npos) << attribute << ": got " << r.messages;
     }
-    Result misspelt;
-    Compile(&misspelt,
-            "RWStructuredBuffer<float4> o : register(u0);\n[numthreads(GROUP_WIDHT, 1, 1)]\n"
-            "void cs_main(uint3 id : SV_DispatchThreadID) { o[0] = 1; }\n",
-            "cs_main", "cs_5_0", kProgramFlags, "main.fx");
-    EXPECT_NE(misspelt.messages.find("main.fx:2: error: [numthreads(x, y, z)] takes three integer constants: "
-                                     "'GROUP_WIDHT' is not an integer constant"),
-              std::string::npos)
-        << misspelt.messages;
 }
 
-// Windows' compiler ignores [numthreads] outside compute, and limits groupshared memory to 32 KB.
-TEST_F(D3DCompile2Test, NumThreadsOfOtherStagesIsIgnoredAndGroupSharedIsLimited) {
-    Result pixel, shared;
+// Windows' compiler ignores [numthreads] outside compute; defines reach the source.
+TEST_F(D3DCompile2Test, NumThreadsOfOtherStagesIsIgnoredAndDefinesAreUsed) {
+    Result pixel, defined;
     Compile(&pixel, "[numthreads(0, 0, 1)] float4 ps_main() : SV_Target { return 1; }\n", "ps_main",
             "ps_5_0");
     EXPECT_EQ(pixel.hr, S_OK) << pixel.messages;
-    Compile(&shared,
-            "RWStructuredBuffer<float4> o : register(u0);\ngroupshared float4 big[2049];\n"
-            "[numthreads(1, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { big[id.x] = 1; "
-            "o[0] = big[id.y]; }\n",
-            "cs_main", "cs_5_0");
-    EXPECT_EQ(shared.hr, E_FAIL);
-    EXPECT_NE(shared.messages.find("<source>:2: error: groupshared variables take 32784 bytes"),
-              std::string::npos)
-        << shared.messages;
+    D3D_SHADER_MACRO defines[] = {{"WITH_ENTRY", nullptr}, {"SCALE", "2.0"}, {nullptr, nullptr}};
+    Compile(
+        &defined,
+        "#ifdef WITH_ENTRY\nfloat4 vs_main(float3 p : POSITION) : SV_Position { return float4(p, SCALE); }\n"
+        "#endif\n",
+        "vs_main", "vs_5_0", kProgramFlags, "shaders/a.fx", D3D_COMPILE_STANDARD_FILE_INCLUDE, defines);
+    EXPECT_EQ(defined.hr, S_OK) << defined.messages;
 }
 
-// Glslang parses on after a preprocessor error; this misspelt macro then left numthreads an unknown
-// name and crashed it (found by the fuzzer). The preprocessor's message is what the author sees.
-TEST_F(D3DCompile2Test, APreprocessorErrorStopsTheCompile) {
-    const char source[] = "#define GR(OUP_WIDTH 32\n"
-                          "RWStructuredBuffer<float4> o : register(u0);\n"
-                          "[numthreads(GROUP_WIDTH, 1, 1)]\n"
-                          "void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = 1; }\n";
-    Result r;
-    Compile(&r, source, "cs_main", "cs_5_0", kProgramFlags, "main.fx");
-    EXPECT_EQ(r.hr, E_FAIL);
-    EXPECT_EQ(r.code, nullptr);
-    EXPECT_NE(r.messages.find("main.fx:1: error"), std::string::npos) << "got " << r.messages;
-}
-
-// Sources with no entry point of that name, however they come about, fail with the same message.
-TEST_F(D3DCompile2Test, AMissingEntryPointFails) {
-    const std::string want = "<source>: error: entry point 'ps_main' not found\n";
-    Result empty, nuls, other;
+// Each failing source gets a message that names its file and line, and hands out no code.
+TEST_F(D3DCompile2Test, FailingSourcesNameTheirFileAndLine) {
+    const char kCs[] = "RWStructuredBuffer<float4> o : register(u0);\n";
+    const char kEntry[] = " void cs_main(uint3 id : SV_DispatchThreadID) { o[0] = 1; }\n";
+    const struct {
+        std::string source;
+        const char* entry;
+        const char* name;
+        const char* want;
+    } cases[] = {
+        {"RWStructuredBuffer<float4> o : register(u8);\n[numthreads(1, 1, 1)]" + std::string(kEntry),
+         "cs_main", nullptr, "<source>:1: error: register u8"},
+        {kCs +
+             std::string(
+                 "groupshared float4 big[2049];\n[numthreads(1, 1, 1)] void cs_main() { o[0] = big[0]; }\n"),
+         "cs_main", nullptr, "<source>:2: error: groupshared variables take 32784 bytes"},
+        {kCs + std::string("[numthreads(GROUP_WIDHT, 1, 1)]") + kEntry, "cs_main", "main.fx",
+         "main.fx:2: error: [numthreads(x, y, z)] takes three integer constants: 'GROUP_WIDHT' is not an "
+         "integer constant"},
+        // Glslang parses on after a preprocessor error; this misspelt macro then left numthreads an
+        // unknown name and crashed it (found by the fuzzer).
+        {"#define GR(OUP_WIDTH 32\n" + std::string(kCs) + "[numthreads(GROUP_WIDTH, 1, 1)]" + kEntry,
+         "cs_main", "main.fx", "main.fx:1: error"},
+        {kVertex, "ps_main", nullptr, "<source>: error: entry point 'ps_main' not found\n"},
+        {"", "ps_main", nullptr, "<source>: error: entry point 'ps_main' not found\n"},
+        {std::string(64, '\0'), "ps_main", nullptr, "<source>: error: entry point 'ps_main' not found\n"},
+        {"#ifdef WITH_ENTRY\n" + std::string(kVertex) + "#endif\n", "vs_main", "shaders/a.fx",
+         "shaders/a.fx: error: entry point 'vs_main' not found"},
+    };
+    for (const auto& c : cases) {
+        Result r;
+        const std::string target = std::string(c.entry, 2) + "_5_0";
+        Compile(&r, c.source, c.entry, target.c_str(), kProgramFlags, c.name);
+        EXPECT_EQ(r.hr, E_FAIL) << c.want;
+        EXPECT_EQ(r.code, nullptr) << c.want;
+        EXPECT_NE(r.messages.find(c.want), std::string::npos) << "got " << r.messages << "want " << c.want;
+    }
     ID3DBlob* messages = nullptr;
     ID3DBlob* code = nullptr;
-    HRESULT hr = D3DCompile2(nullptr, 0, nullptr, nullptr, D3D_COMPILE_STANDARD_FILE_INCLUDE, "ps_main",
-                             "ps_5_0", kProgramFlags, 0, 0, nullptr, 0, &code, &messages);
-    EXPECT_EQ(hr, E_FAIL);
+    EXPECT_EQ(D3DCompile2(nullptr, 0, nullptr, nullptr, nullptr, "ps_main", "ps_5_0", kProgramFlags, 0, 0,
+                          nullptr, 0, &code, &messages),
+              E_FAIL);
     EXPECT_EQ(code, nullptr);
-    EXPECT_EQ(fxtest::Text(messages), want) << "null source";
+    EXPECT_EQ(fxtest::Text(messages), "<source>: error: entry point 'ps_main' not found\n") << "null source";
     if (messages)
         messages->Release();
-    Compile(&empty, "", "ps_main", "ps_5_0");
-    EXPECT_EQ(empty.hr, E_FAIL);
-    EXPECT_EQ(empty.messages, want) << "empty source";
-    Compile(&nuls, std::string(64, '\0'), "ps_main", "ps_5_0");
-    EXPECT_EQ(nuls.hr, E_FAIL);
-    EXPECT_EQ(nuls.messages, want) << "source of NUL bytes";
-    Compile(&other, kVertex, "ps_main", "ps_5_0");
-    EXPECT_EQ(other.hr, E_FAIL);
-    EXPECT_EQ(other.code, nullptr);
-    EXPECT_NE(other.messages.find(want), std::string::npos) << "got " << other.messages;
-}
-
-TEST_F(D3DCompile2Test, SourceNameAndDefinesAreUsed) {
-    const char source[] = "#ifdef WITH_ENTRY\n"
-                          "float4 vs_main(float3 p : POSITION) : SV_Position { return float4(p, SCALE); }\n"
-                          "#endif\n";
-    D3D_SHADER_MACRO defines[] = {{"WITH_ENTRY", nullptr}, {"SCALE", "2.0"}, {nullptr, nullptr}};
-    Result with, without;
-    Compile(&with, source, "vs_main", "vs_5_0", kProgramFlags, "shaders/a.fx",
-            D3D_COMPILE_STANDARD_FILE_INCLUDE, defines);
-    EXPECT_EQ(with.hr, S_OK) << with.messages;
-    Compile(&without, source, "vs_main", "vs_5_0", kProgramFlags, "shaders/a.fx");
-    EXPECT_EQ(without.hr, E_FAIL);
-    EXPECT_NE(without.messages.find("shaders/a.fx: error: entry point 'vs_main' not found"),
-              std::string::npos)
-        << "got " << without.messages;
 }
 
 // Includes resolve beside the including file first, then in the current directory; as on Windows,
