@@ -135,6 +135,11 @@ std::vector<uint32_t> ReadWindow(HWND window, int x, int y, UINT width, UINT hei
     return texels;
 }
 
+uint32_t TestWindow::Texel(int x, int y) const {
+    const std::vector<uint32_t> texel = ReadWindow(hwnd_, x, y, 1, 1);
+    return texel.empty() ? 0 : texel[0];
+}
+
 std::vector<uint32_t> ReadTexture(ID3D11Device* device, ID3D11DeviceContext* context,
                                   ID3D11Texture2D* texture) {
     D3D11_TEXTURE2D_DESC desc;
@@ -152,6 +157,20 @@ std::vector<uint32_t> ReadTexture(ID3D11Device* device, ID3D11DeviceContext* con
                         static_cast<char*>(mapped.pData) + y * mapped.RowPitch, desc.Width * 4);
     });
     return texels;
+}
+
+void MakeScreen(ID3D11Device* device, ID3D11Buffer** constants, ID3D11Buffer** screen,
+                ID3D11UnorderedAccessView** view) {
+    const D3D11_BUFFER_DESC cb = {848, D3D11_USAGE_DEFAULT, D3D11_BIND_CONSTANT_BUFFER, 0, 0, 0};
+    const D3D11_BUFFER_DESC buffer = {14745600,
+                                      D3D11_USAGE_DEFAULT,
+                                      D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS,
+                                      0,
+                                      D3D11_RESOURCE_MISC_BUFFER_STRUCTURED,
+                                      16};
+    ASSERT_EQ(device->CreateBuffer(&cb, nullptr, constants), S_OK);
+    ASSERT_EQ(device->CreateBuffer(&buffer, nullptr, screen), S_OK);
+    ASSERT_EQ(device->CreateUnorderedAccessView(*screen, nullptr, view), S_OK);
 }
 
 void D3D11Test::SetUp() {
@@ -187,14 +206,28 @@ void D3D11Test::MakeDevice() {
     EXPECT_EQ(level, D3D_FEATURE_LEVEL_11_0);
 }
 
+void D3D11Test::MakeChain(HWND window, UINT width, UINT height) {
+    DXGI_SWAP_CHAIN_DESC desc = ProgramSwapChainDesc(window);
+    desc.BufferDesc.Width = width;
+    desc.BufferDesc.Height = height;
+    ASSERT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
+                                            D3D11_SDK_VERSION, &desc, &chain, &device, nullptr, &context),
+              S_OK);
+    ASSERT_EQ(chain->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&backBuffer)), S_OK);
+    ASSERT_EQ(device->CreateRenderTargetView(backBuffer, nullptr, &rtv), S_OK);
+}
+
 void D3D11Test::ReleaseDevice() {
-    if (context) {
-        EXPECT_EQ(context->Release(), 0u);
+    for (IUnknown* object : std::initializer_list<IUnknown*>{rtv, backBuffer, chain}) {
+        if (object)
+            object->Release();
     }
+    rtv = nullptr;
+    backBuffer = nullptr;
+    chain = nullptr;
+    EXPECT_EQ(context ? context->Release() : 0u, 0u);
+    EXPECT_EQ(device ? device->Release() : 0u, 0u);
     context = nullptr;
-    if (device) {
-        EXPECT_EQ(device->Release(), 0u);
-    }
     device = nullptr;
 }
 

@@ -1,6 +1,5 @@
-// What the Direct3D 11 stand-in's tests share: a window to present to, shaders compiled with
-// D3DCompile2, read-back of buffers and textures through staging copies and Map, and a check that
-// the Vulkan validation layer stayed silent. Everything goes through the Direct3D 11 API itself.
+// What the Direct3D 11 stand-in's tests share, all through the Direct3D 11 API: a window and swap
+// chain, shaders compiled with D3DCompile2, read-backs, and a silent validation layer at the end.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,6 +21,7 @@ class TestWindow {
     TestWindow(int width = 1280, int height = 720);
     ~TestWindow();
     HWND hwnd() const { return hwnd_; }
+    uint32_t Texel(int x, int y) const; // as ReadWindow reads it
 
   private:
     HWND hwnd_ = nullptr;
@@ -48,6 +48,10 @@ std::vector<uint32_t> ReadTexture(ID3D11Device* device, ID3D11DeviceContext* con
 // contents are undefined, as with DXGI's discard effect.
 std::vector<uint32_t> ReadWindow(HWND window, int x, int y, UINT width, UINT height);
 
+// The program's constant block and screen buffer, with the buffer's unordered-access view.
+void MakeScreen(ID3D11Device* device, ID3D11Buffer** constants, ID3D11Buffer** screen,
+                ID3D11UnorderedAccessView** view);
+
 // Live objects of every Direct3D kind (the test's window is not one).
 long LiveD3DObjects();
 
@@ -58,12 +62,16 @@ class D3D11Test : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // A device without a swap chain.
+    // A device without a swap chain, or with one on `window` and a view of its back buffer.
     void MakeDevice();
+    void MakeChain(HWND window, UINT width = 1280, UINT height = 720);
     void ReleaseDevice();
 
     ID3D11Device* device = nullptr;
     ID3D11DeviceContext* context = nullptr;
+    IDXGISwapChain* chain = nullptr;
+    ID3D11Texture2D* backBuffer = nullptr;
+    ID3D11RenderTargetView* rtv = nullptr;
 
   private:
     long validationAtStart_ = 0;

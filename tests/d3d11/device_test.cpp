@@ -1,11 +1,8 @@
-// Conformance of the Direct3D 11 stand-in's device: descriptions refused as Direct3D 11 refuses them,
-// new memory reading as zeros, views holding their resources, shader code checked, input layouts
-// matched against the vertex stage, failure injection and the swap chain's back buffer.
+// The stand-in's device: descriptions and shader code refused as Direct3D 11 refuses them, new memory
+// reading as zeros, views holding their resources, input layouts matched against the vertex stage.
 #include "d3d11_test.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -82,20 +79,15 @@ TEST_F(DeviceTest, NewBuffersReadAsZerosAndInitialDataAsGiven) {
         EXPECT_TRUE(ReadBuffer(device, context, buffer) == *data) << "made with bytes " << int((*data)[0]);
         buffer->Release();
     }
-    const D3D11_BUFFER_DESC screenDesc = Desc(14745600, uav.BindFlags, uav.MiscFlags, 16);
-    ID3D11Buffer* screen = nullptr;
-    ASSERT_EQ(device->CreateBuffer(&screenDesc, nullptr, &screen), S_OK);
-    EXPECT_TRUE(ReadBuffer(device, context, screen) == std::vector<uint8_t>(14745600, 0))
-        << "the program's buffer";
-    screen->Release();
     // UpdateSubresource writes the whole constant block, as the program does every frame.
     const D3D11_BUFFER_DESC cb = Desc(848, D3D11_BIND_CONSTANT_BUFFER);
-    ASSERT_EQ(device->CreateBuffer(&cb, nullptr, &screen), S_OK);
+    ID3D11Buffer* constants = nullptr;
+    ASSERT_EQ(device->CreateBuffer(&cb, nullptr, &constants), S_OK);
     std::vector<uint8_t> block(848, 0);
     block[3] = 0x3F;
-    context->UpdateSubresource(screen, 0, nullptr, block.data(), 0, 0);
-    EXPECT_TRUE(ReadBuffer(device, context, screen) == block);
-    screen->Release();
+    context->UpdateSubresource(constants, 0, nullptr, block.data(), 0, 0);
+    EXPECT_TRUE(ReadBuffer(device, context, constants) == block);
+    constants->Release();
 }
 
 TEST_F(DeviceTest, ViewsAreCheckedAndHoldTheirBuffer) {
@@ -138,11 +130,6 @@ TEST_F(DeviceTest, ViewsAreCheckedAndHoldTheirBuffer) {
 
     view.Buffer = {0, 921600, 0};
     ASSERT_EQ(device->CreateUnorderedAccessView(buffer, &view, &uav), S_OK);
-    D3D11_UNORDERED_ACCESS_VIEW_DESC got;
-    uav->GetDesc(&got);
-    EXPECT_EQ(got.Buffer.NumElements, 921600u);
-    EXPECT_EQ(got.ViewDimension, D3D11_UAV_DIMENSION_BUFFER);
-
     ID3D11Resource* resource = nullptr;
     uav->GetResource(&resource);
     EXPECT_EQ(resource, buffer) << "GetResource returns the viewed buffer";
@@ -238,20 +225,13 @@ TEST_F(DeviceTest, InterfacesAndReferencesAreCountedAndObjectsOutliveTheDeviceRe
     EXPECT_EQ(owner, device);
     EXPECT_EQ(owner->Release(), 1u);
 
-    EXPECT_EQ(context->Release(), 0u);
-    EXPECT_EQ(device->Release(), 0u);
-    context = nullptr;
-    device = nullptr;
+    ReleaseDevice();
     EXPECT_EQ(fxtest::LiveObjects("ID3D11Device"), 1) << "the buffer keeps the device alive";
     buffer->GetDesc(&desc);
     EXPECT_EQ(desc.ByteWidth, 64u);
     EXPECT_EQ(buffer->Release(), 0u);
     EXPECT_EQ(fxtest::LiveObjects("ID3D11Device"), 0);
 }
-
-} // namespace
-
-namespace {
 
 // Run by the d3d11_no_vulkan test, whose environment hides every Vulkan driver.
 TEST(NoVulkanTest, CreationFailsAsDirect3D11DoesWithoutAnAdapter) {
@@ -266,10 +246,6 @@ TEST(NoVulkanTest, CreationFailsAsDirect3D11DoesWithoutAnAdapter) {
     EXPECT_EQ(context, nullptr);
     EXPECT_EQ(fxtest::LiveObjects("ID3D11Device"), 0);
 }
-
-} // namespace
-
-namespace {
 
 // Run by the d3d11_device_choice test, alone in its process: the start-up line is its first device's.
 TEST(DeviceChoiceTest, TheDeviceInUseIsNamedOnceAndFxviewDeviceChoosesAnother) {

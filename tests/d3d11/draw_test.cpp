@@ -1,6 +1,5 @@
-// The drawing half of the stand-in, driven the way the program drives it every frame: constant
-// upload, dispatch over the screen buffer, a full-screen quad whose pixel stage reads that buffer,
-// then Present. Results are read back through staging copies; what reaches the window through XGetImage.
+// The drawing half of the stand-in, driven as the program drives it every frame: constants, dispatch
+// over the screen buffer, a full-screen quad whose pixel stage reads that buffer, then Present.
 #include "d3d11_test.h"
 
 #include "x11_window.h"
@@ -65,13 +64,8 @@ class DrawTest : public d3dtest::D3D11Test {
   protected:
     void SetUp() override {
         D3D11Test::SetUp();
-        DXGI_SWAP_CHAIN_DESC desc = d3dtest::ProgramSwapChainDesc(window_.hwnd());
-        ASSERT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
-                                                D3D11_SDK_VERSION, &desc, &chain_, &device, nullptr,
-                                                &context),
-                  S_OK);
-        ASSERT_EQ(chain_->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&backBuffer_)), S_OK);
-        ASSERT_EQ(device->CreateRenderTargetView(backBuffer_, nullptr, &rtv_), S_OK);
+        ASSERT_NO_FATAL_FAILURE(MakeChain(window_.hwnd()));
+        ASSERT_TRUE(platform::X11WindowOf(window_.hwnd(), &display_, &xwindow_));
         D3D11_VIEWPORT viewport = {0, 0, float(kWidth), float(kHeight), 0, 1};
         context->RSSetViewports(1, &viewport);
 
@@ -87,18 +81,12 @@ class DrawTest : public d3dtest::D3D11Test {
         D3D11_BUFFER_DESC vb = {48, D3D11_USAGE_DEFAULT, D3D11_BIND_VERTEX_BUFFER, 0, 0, 0};
         D3D11_SUBRESOURCE_DATA data = {quad, 0, 0};
         ASSERT_EQ(device->CreateBuffer(&vb, &data, &quad_), S_OK);
-        D3D11_BUFFER_DESC cb = {848, D3D11_USAGE_DEFAULT, D3D11_BIND_CONSTANT_BUFFER, 0, 0, 0};
-        ASSERT_EQ(device->CreateBuffer(&cb, nullptr, &constants_), S_OK);
-        const UINT bind = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS;
-        D3D11_BUFFER_DESC screen = {
-            14745600, D3D11_USAGE_DEFAULT, bind, 0, D3D11_RESOURCE_MISC_BUFFER_STRUCTURED, 16};
-        ASSERT_EQ(device->CreateBuffer(&screen, nullptr, &screen_), S_OK);
-        ASSERT_EQ(device->CreateUnorderedAccessView(screen_, nullptr, &uav_), S_OK);
+        ASSERT_NO_FATAL_FAILURE(d3dtest::MakeScreen(device, &constants_, &screen_, &uav_));
     }
 
     void TearDown() override {
-        for (IUnknown* object : std::initializer_list<IUnknown*>{uav_, screen_, constants_, quad_, layout_,
-                                                                 ps_, cs_, vs_, rtv_, backBuffer_, chain_}) {
+        for (IUnknown* object :
+             std::initializer_list<IUnknown*>{uav_, screen_, constants_, quad_, layout_, ps_, cs_, vs_}) {
             if (object)
                 object->Release();
         }
@@ -121,14 +109,14 @@ class DrawTest : public d3dtest::D3D11Test {
         context->CSSetShader(cs_, nullptr, 0);
         context->CSSetUnorderedAccessViews(0, 1, &view, nullptr);
         context->Dispatch(40, 22, 1);
-        context->OMSetRenderTargetsAndUnorderedAccessViews(1, &rtv_, nullptr, 1, 1, &view, nullptr);
+        context->OMSetRenderTargetsAndUnorderedAccessViews(1, &rtv, nullptr, 1, 1, &view, nullptr);
         UINT stride = 12, offset = 0;
         context->IASetIndexBuffer(nullptr, DXGI_FORMAT_UNKNOWN, 0);
         context->IASetVertexBuffers(0, 1, &quad_, &stride, &offset);
         context->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
         context->IASetInputLayout(layout_);
         const float clear[4] = {0.0f, 0.125f, 0.3f, 1.0f};
-        context->ClearRenderTargetView(rtv_, clear);
+        context->ClearRenderTargetView(rtv, clear);
         context->VSSetShader(vs_, nullptr, 0);
         context->GSSetShader(nullptr, nullptr, 0);
         context->PSSetShader(ps_, nullptr, 0);
@@ -137,13 +125,13 @@ class DrawTest : public d3dtest::D3D11Test {
         context->PSSetConstantBuffers(0, 1, &constants_);
         context->Draw(4, 0);
         if (present) {
-            EXPECT_TRUE(SUCCEEDED(chain_->Present(0, 0)));
+            EXPECT_TRUE(SUCCEEDED(chain->Present(0, 0)));
         }
     }
 
     // Compares the back buffer with `want(x, y)`; reports the first few differences.
     template <class Want> void ExpectBackBuffer(Want want, const char* what) {
-        ExpectTexels(d3dtest::ReadTexture(device, context, backBuffer_), want, what);
+        ExpectTexels(d3dtest::ReadTexture(device, context, backBuffer), want, what);
     }
     template <class Want>
     static void ExpectTexels(const std::vector<uint32_t>& texels, Want want, const char* what) {
@@ -175,18 +163,14 @@ class DrawTest : public d3dtest::D3D11Test {
                       << " x " << height;
     }
     void Resize(UINT width, UINT height) {
-        Display* display;
-        Window xwindow;
-        ASSERT_TRUE(platform::X11WindowOf(window_.hwnd(), &display, &xwindow));
-        XResizeWindow(display, xwindow, width, height);
+        XResizeWindow(display_, xwindow_, width, height);
         FramesUntilSize(width, height);
         Frame(2.0f, uav_); // at the new size from the first
     }
 
     d3dtest::TestWindow window_;
-    IDXGISwapChain* chain_ = nullptr;
-    ID3D11Texture2D* backBuffer_ = nullptr;
-    ID3D11RenderTargetView* rtv_ = nullptr;
+    Display* display_ = nullptr;
+    Window xwindow_ = 0;
     ID3D11VertexShader* vs_ = nullptr;
     ID3D11PixelShader* ps_ = nullptr;
     ID3D11ComputeShader* cs_ = nullptr;
@@ -203,7 +187,7 @@ TEST_F(DrawTest,
     for (uint32_t t : {0u, 7u, 100u}) {
         Frame(float(t), uav_, false);
         ExpectBackBuffer([t](UINT x, UINT y) { return Expected(x, y, t); }, "frame");
-        EXPECT_TRUE(SUCCEEDED(chain_->Present(0, 0)));
+        EXPECT_TRUE(SUCCEEDED(chain->Present(0, 0)));
     }
 }
 
@@ -214,7 +198,7 @@ TEST_F(DrawTest, ANullViewReadsZerosAndDropsWritesAndNoPixelStageWritesNoColour)
     Frame(5.0f, nullptr, false);
     ExpectBackBuffer([](UINT, UINT) { return Rgba(0, 0, 0, 255); }, "null view in both stages");
     // The dispatch with a null view wrote nothing: the buffer still holds the frame at t = 3.
-    context->OMSetRenderTargetsAndUnorderedAccessViews(1, &rtv_, nullptr, 1, 1, &uav_, nullptr);
+    context->OMSetRenderTargetsAndUnorderedAccessViews(1, &rtv, nullptr, 1, 1, &uav_, nullptr);
     context->Draw(4, 0);
     ExpectBackBuffer(
         [](UINT x, UINT y) {
@@ -223,7 +207,7 @@ TEST_F(DrawTest, ANullViewReadsZerosAndDropsWritesAndNoPixelStageWritesNoColour)
         "the buffer after a dispatch with a null view");
     // Without a pixel stage Direct3D 11 writes no colour: the clear stays.
     const float clear[4] = {0.0f, 0.125f, 0.3f, 1.0f};
-    context->ClearRenderTargetView(rtv_, clear);
+    context->ClearRenderTargetView(rtv, clear);
     context->PSSetShader(nullptr, nullptr, 0);
     context->Draw(4, 0);
     ExpectBackBuffer([](UINT, UINT) { return kClear; }, "no pixel stage");
@@ -231,16 +215,16 @@ TEST_F(DrawTest, ANullViewReadsZerosAndDropsWritesAndNoPixelStageWritesNoColour)
 
 TEST_F(DrawTest, TheSwapChainHandsOutItsBackBufferWhichCopiesInAndOutInDirect3DsChannelOrder) {
     D3D11_TEXTURE2D_DESC desc;
-    backBuffer_->GetDesc(&desc);
+    backBuffer->GetDesc(&desc);
     EXPECT_EQ(std::make_tuple(desc.Width, desc.Height, desc.Format, desc.BindFlags),
               std::make_tuple(kWidth, kHeight, DXGI_FORMAT_R8G8B8A8_UNORM, UINT(D3D11_BIND_RENDER_TARGET)));
     ID3D11Buffer* notABuffer = nullptr;
-    EXPECT_EQ(chain_->GetBuffer(0, IID_ID3D11Buffer, reinterpret_cast<void**>(&notABuffer)), E_NOINTERFACE);
-    EXPECT_EQ(chain_->GetBuffer(1, IID_ID3D11Texture2D, reinterpret_cast<void**>(&notABuffer)),
+    EXPECT_EQ(chain->GetBuffer(0, IID_ID3D11Buffer, reinterpret_cast<void**>(&notABuffer)), E_NOINTERFACE);
+    EXPECT_EQ(chain->GetBuffer(1, IID_ID3D11Texture2D, reinterpret_cast<void**>(&notABuffer)),
               DXGI_ERROR_INVALID_CALL);
-    backBuffer_->AddRef();
-    EXPECT_EQ(backBuffer_->Release(), 3u) << "the swap chain's, GetBuffer's and the view's references";
-    EXPECT_EQ(chain_->SetFullscreenState(FALSE, nullptr), S_OK);
+    backBuffer->AddRef();
+    EXPECT_EQ(backBuffer->Release(), 3u) << "the swap chain's, GetBuffer's and the view's references";
+    EXPECT_EQ(chain->SetFullscreenState(FALSE, nullptr), S_OK);
     DXGI_SWAP_CHAIN_DESC notAWindow = d3dtest::ProgramSwapChainDesc(reinterpret_cast<HWND>(0x1234));
     IDXGISwapChain* none = nullptr;
     ID3D11Device* noDevice = nullptr;
@@ -263,7 +247,7 @@ TEST_F(DrawTest, TheSwapChainHandsOutItsBackBufferWhichCopiesInAndOutInDirect3Ds
     D3D11_SUBRESOURCE_DATA data = {texels.data(), kWidth * 4, 0};
     ID3D11Texture2D* staging = nullptr;
     ASSERT_EQ(device->CreateTexture2D(&stagingDesc, &data, &staging), S_OK);
-    context->CopyResource(backBuffer_, staging);
+    context->CopyResource(backBuffer, staging);
     staging->Release();
     ExpectBackBuffer(pattern, "a staging texture copied in");
 
@@ -271,7 +255,7 @@ TEST_F(DrawTest, TheSwapChainHandsOutItsBackBufferWhichCopiesInAndOutInDirect3Ds
     for (uint32_t i = 0; i < 6; ++i)
         patch[i] = Rgba(4 * i + 1, 4 * i + 2, 4 * i + 3, 4 * i + 4);
     const D3D11_BOX box = {100, 200, 0, 103, 202, 1};
-    context->UpdateSubresource(backBuffer_, 0, &box, patch, 3 * 4, 0);
+    context->UpdateSubresource(backBuffer, 0, &box, patch, 3 * 4, 0);
     auto patched = [&](UINT x, UINT y) {
         if (x >= box.left && x < box.right && y >= box.top && y < box.bottom)
             return patch[(y - box.top) * 3 + (x - box.left)];
@@ -279,11 +263,9 @@ TEST_F(DrawTest, TheSwapChainHandsOutItsBackBufferWhichCopiesInAndOutInDirect3Ds
     };
     ExpectBackBuffer(patched, "after UpdateSubresource of a box");
 
-    D3D11_TEXTURE2D_DESC plainDesc = desc;
-    plainDesc.BindFlags = D3D11_BIND_RENDER_TARGET;
     ID3D11Texture2D* plain = nullptr;
-    ASSERT_EQ(device->CreateTexture2D(&plainDesc, nullptr, &plain), S_OK);
-    context->CopyResource(plain, backBuffer_);
+    ASSERT_EQ(device->CreateTexture2D(&desc, nullptr, &plain), S_OK);
+    context->CopyResource(plain, backBuffer);
     ExpectTexels(d3dtest::ReadTexture(device, context, plain), patched,
                  "a texture copied from the back buffer");
     plain->Release();
@@ -325,17 +307,6 @@ TEST_F(DrawTest, ShadersMadeAgainFromTheSameCodeDrawWithoutNewPipelinesAndReleas
     EXPECT_LT(kept, 16);
 }
 
-// An RGBA8 texel as the window shows it, 0xRRGGBB.
-unsigned long OnScreen(uint32_t rgba) {
-    return (rgba & 0xFF) << 16 | (rgba & 0xFF00) | (rgba >> 16 & 0xFF);
-}
-
-// The window's pixel at (x, y) as the X server holds it, as 0xRRGGBB.
-unsigned long WindowPixel(HWND hwnd, int x, int y) {
-    std::vector<uint32_t> pixel = d3dtest::ReadWindow(hwnd, x, y, 1, 1);
-    return pixel.empty() ? ~0ul : OnScreen(pixel[0]);
-}
-
 TEST_F(DrawTest, PresentScalesToTheWindowThroughResizesMinimisingAndFullScreenAndReleasedShadersGo) {
     const long before = fxtest::LiveObjects("ID3D11PixelShader");
     const long live = fxtest::LiveObjects();
@@ -343,14 +314,14 @@ TEST_F(DrawTest, PresentScalesToTheWindowThroughResizesMinimisingAndFullScreenAn
     // Pixel (70, 10) is in a discarded square: the clear colour, which must reach the window as is;
     // so must what the compute stage wrote, in another square.
     Frame(1.0f, uav_);
-    EXPECT_EQ(WindowPixel(window_.hwnd(), 70, 10), OnScreen(kClear));
-    EXPECT_EQ(WindowPixel(window_.hwnd(), 10, 10), OnScreen(Expected(10, 10, 1)));
+    EXPECT_EQ(window_.Texel(70, 10), kClear);
+    EXPECT_EQ(window_.Texel(10, 10), Expected(10, 10, 1));
     Resize(640, 360);
     // The square at (64..127, 0..63) of the back buffer lands at (32..63, 0..31) of the window.
-    EXPECT_EQ(WindowPixel(window_.hwnd(), 48, 16), OnScreen(kClear));
+    EXPECT_EQ(window_.Texel(48, 16), kClear);
     Resize(1, 1);
     Resize(kWidth, kHeight);
-    EXPECT_EQ(WindowPixel(window_.hwnd(), 10, 10), OnScreen(Expected(10, 10, 2)));
+    EXPECT_EQ(window_.Texel(10, 10), Expected(10, 10, 2));
     ShowWindow(window_.hwnd(), SW_MINIMIZE);
     for (int i = 0; i < 3; ++i) {
         d3dtest::PumpMessages();
@@ -360,23 +331,19 @@ TEST_F(DrawTest, PresentScalesToTheWindowThroughResizesMinimisingAndFullScreenAn
 
     // Alt+Enter: full screen and back while frames go on, as DXGI switches; back buffer pixel (96, 32),
     // in a discarded square, lands at the same place scaled to the screen.
-    Display* display;
-    Window xwindow;
-    ASSERT_TRUE(platform::X11WindowOf(window_.hwnd(), &display, &xwindow));
-    const UINT screenWidth = UINT(DisplayWidth(display, DefaultScreen(display)));
-    const UINT screenHeight = UINT(DisplayHeight(display, DefaultScreen(display)));
-    const std::string altEnter = "xdotool windowfocus --sync " + std::to_string(xwindow) + " key alt+Return";
+    const UINT screenWidth = UINT(DisplayWidth(display_, DefaultScreen(display_)));
+    const UINT screenHeight = UINT(DisplayHeight(display_, DefaultScreen(display_)));
+    const std::string altEnter = "xdotool windowfocus --sync " + std::to_string(xwindow_) + " key alt+Return";
     BOOL fullscreen = FALSE;
     for (BOOL want : {TRUE, FALSE}) {
         ASSERT_EQ(std::system(altEnter.c_str()), 0);
         FramesUntilSize(want ? screenWidth : kWidth, want ? screenHeight : kHeight);
-        EXPECT_EQ(chain_->GetFullscreenState(&fullscreen, nullptr), S_OK);
+        EXPECT_EQ(chain->GetFullscreenState(&fullscreen, nullptr), S_OK);
         EXPECT_EQ(fullscreen, want);
         Frame(6.0f, uav_);
         if (want) {
-            EXPECT_EQ(
-                WindowPixel(window_.hwnd(), int(96 * screenWidth / kWidth), int(32 * screenHeight / kHeight)),
-                OnScreen(kClear));
+            EXPECT_EQ(window_.Texel(int(96 * screenWidth / kWidth), int(32 * screenHeight / kHeight)),
+                      kClear);
         }
     }
     // Pixel stages released while frames that use them are in flight, as F5 held down does: they
@@ -400,29 +367,26 @@ TEST_F(DrawTest, PresentScalesToTheWindowThroughResizesMinimisingAndFullScreenAn
 TEST_F(DrawTest, ALentWindowImageOutlivesAResizeASyncIntervalChangeAndItsSwapChain) {
     Frame(1.0f, uav_);
     Frame(2.0f, uav_, false);
-    Display* display;
-    Window xwindow;
-    ASSERT_TRUE(platform::X11WindowOf(window_.hwnd(), &display, &xwindow));
-    XResizeWindow(display, xwindow, 640, 360);
-    XSync(display, False);
+    XResizeWindow(display_, xwindow_, 640, 360);
+    XSync(display_, False);
     d3dtest::PumpMessages();
-    EXPECT_TRUE(SUCCEEDED(chain_->Present(0, 0))) << "resized between the clear and Present";
+    EXPECT_TRUE(SUCCEEDED(chain->Present(0, 0))) << "resized between the clear and Present";
     Resize(640, 360);
-    EXPECT_EQ(WindowPixel(window_.hwnd(), 48, 16), OnScreen(kClear));
+    EXPECT_EQ(window_.Texel(48, 16), kClear);
     Resize(kWidth, kHeight);
 
     Frame(3.0f, uav_, false);
-    EXPECT_TRUE(SUCCEEDED(chain_->Present(1, 0))) << "vsync asked for while an image is lent";
+    EXPECT_TRUE(SUCCEEDED(chain->Present(1, 0))) << "vsync asked for while an image is lent";
     for (float t : {4.0f, 5.0f})
         Frame(t, uav_);
-    EXPECT_EQ(WindowPixel(window_.hwnd(), 10, 10), OnScreen(Expected(10, 10, 5)));
+    EXPECT_EQ(window_.Texel(10, 10), Expected(10, 10, 5));
 
     // The back buffer and its view outlive their swap chain, on the back buffer's own image again.
     Frame(6.0f, uav_, false);
-    EXPECT_EQ(chain_->Release(), 0u) << "released with an image lent";
-    chain_ = nullptr;
+    EXPECT_EQ(chain->Release(), 0u) << "released with an image lent";
+    chain = nullptr;
     const float red[4] = {1.0f, 0.0f, 0.0f, 1.0f};
-    context->ClearRenderTargetView(rtv_, red);
+    context->ClearRenderTargetView(rtv, red);
     ExpectBackBuffer([](UINT, UINT) { return Rgba(255, 0, 0, 255); }, "cleared after the swap chain went");
 }
 

@@ -12,37 +12,14 @@ constexpr unsigned kBlits = 0xC00;           // VK_FORMAT_FEATURE_BLIT_SRC_BIT |
 
 class SurfaceTest : public d3dtest::D3D11Test {
   protected:
-    // A device and a swap chain whose back buffer is width x height, on the test's window.
-    void MakeChain(UINT width, UINT height) {
-        DXGI_SWAP_CHAIN_DESC desc = d3dtest::ProgramSwapChainDesc(window_.hwnd());
-        desc.BufferDesc.Width = width;
-        desc.BufferDesc.Height = height;
-        ASSERT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
-                                                D3D11_SDK_VERSION, &desc, &chain_, &device, nullptr,
-                                                &context),
-                  S_OK);
-        ASSERT_EQ(chain_->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&backBuffer_)), S_OK);
-        ASSERT_EQ(device->CreateRenderTargetView(backBuffer_, nullptr, &rtv_), S_OK);
-    }
-    void ReleaseChain() {
-        for (IUnknown** object :
-             {reinterpret_cast<IUnknown**>(&rtv_), reinterpret_cast<IUnknown**>(&backBuffer_),
-              reinterpret_cast<IUnknown**>(&chain_)}) {
-            if (*object)
-                (*object)->Release();
-            *object = nullptr;
-        }
-        ReleaseDevice();
-    }
     // The program's frame: the back buffer cleared whole, then presented.
     HRESULT Frame(const float colour[4] = kGrey) {
-        context->ClearRenderTargetView(rtv_, colour);
-        return chain_->Present(0, 0);
+        context->ClearRenderTargetView(rtv, colour);
+        return chain->Present(0, 0);
     }
-    uint32_t WindowTexel(int x, int y) { return d3dtest::ReadWindow(window_.hwnd(), x, y, 1, 1).at(0); }
     void TearDown() override {
         fxtest::HoldWindowImages(false);
-        ReleaseChain();
+        ReleaseDevice();
         fxtest::OfferSurfaceFormats(nullptr, 0);
         fxtest::HideFormatFeatures(0, 0);
         fxtest::AnswerSuboptimal(0);
@@ -50,15 +27,12 @@ class SurfaceTest : public d3dtest::D3D11Test {
     }
 
     d3dtest::TestWindow window_{128, 128};
-    IDXGISwapChain* chain_ = nullptr;
-    ID3D11Texture2D* backBuffer_ = nullptr;
-    ID3D11RenderTargetView* rtv_ = nullptr;
 };
 
 // A compositor may name an image and keep showing it (a hidden window on XWayland): waiting for it
 // is not the GPU's work, and must not remove the device however long it takes.
 TEST_F(SurfaceTest, AnImageTheWindowKeepsPastTheFrameBoundLeavesTheFrameUnseenNotTheDeviceRemoved) {
-    MakeChain(128, 128);
+    MakeChain(window_.hwnd(), 128, 128);
     ASSERT_EQ(Frame(), S_OK);
     fxtest::HoldWindowImages(true);
     const float blue[4] = {0, 0, 1, 1};
@@ -66,13 +40,13 @@ TEST_F(SurfaceTest, AnImageTheWindowKeepsPastTheFrameBoundLeavesTheFrameUnseenNo
     fxtest::HoldWindowImages(false);
     EXPECT_EQ(device->GetDeviceRemovedReason(), S_OK);
     EXPECT_EQ(Frame(blue), S_OK);
-    EXPECT_EQ(WindowTexel(64, 64), 0xFFFF0000u);
+    EXPECT_EQ(window_.Texel(64, 64), 0xFFFF0000u);
 }
 
 // Some drivers answer SUBOPTIMAL for every frame of a swapchain that still presents: it is rebuilt
 // once per run of such answers, not on every frame.
 TEST_F(SurfaceTest, ARunOfSuboptimalAnswersRebuildsTheSwapchainOnce) {
-    MakeChain(128, 128);
+    MakeChain(window_.hwnd(), 128, 128);
     ASSERT_EQ(Frame(), S_OK);
     const long made = fxtest::SwapchainsMade();
     fxtest::AnswerSuboptimal(6);
@@ -83,31 +57,30 @@ TEST_F(SurfaceTest, ARunOfSuboptimalAnswersRebuildsTheSwapchainOnce) {
     EXPECT_EQ(Frame(), S_OK);
     EXPECT_EQ(Frame(), S_OK);
     EXPECT_EQ(fxtest::SwapchainsMade() - made, 2);
-    EXPECT_EQ(WindowTexel(64, 64), kGreyTexel);
+    EXPECT_EQ(window_.Texel(64, 64), kGreyTexel);
 }
 
 // The window's format is never an sRGB one, which would show the program's colours brighter: with
 // only sRGB offered, nothing is shown.
 TEST_F(SurfaceTest, TheWindowFormatIsUnormWhateverTheOrderAndNeverSrgb) {
     const struct {
+        const char* what;
         std::vector<int> offered;
         HRESULT present;
     } cases[] = {
-        {{kBgraSrgb, kBgraUnorm}, S_OK},
-        {{kBgraUnorm, kBgraSrgb}, S_OK},
-        {{kBgraSrgb}, DXGI_STATUS_OCCLUDED},
+        {"sRGB first", {kBgraSrgb, kBgraUnorm}, S_OK},
+        {"UNORM first", {kBgraUnorm, kBgraSrgb}, S_OK},
+        {"sRGB only", {kBgraSrgb}, DXGI_STATUS_OCCLUDED},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.offered.size() == 1       ? "sRGB only"
-                     : c.offered[0] == kBgraSrgb ? "sRGB first"
-                                                 : "UNORM first");
+        SCOPED_TRACE(c.what);
         fxtest::OfferSurfaceFormats(c.offered.data(), static_cast<int>(c.offered.size()));
-        MakeChain(128, 128);
+        MakeChain(window_.hwnd(), 128, 128);
         EXPECT_EQ(Frame(), c.present);
         if (c.present == S_OK) {
-            EXPECT_EQ(WindowTexel(64, 64), kGreyTexel);
+            EXPECT_EQ(window_.Texel(64, 64), kGreyTexel);
         }
-        ReleaseChain();
+        ReleaseDevice();
     }
 }
 
@@ -116,15 +89,15 @@ TEST_F(SurfaceTest, TheWindowFormatIsUnormWhateverTheOrderAndNeverSrgb) {
 TEST_F(SurfaceTest, AFormatWithoutBlitsIsCopiedUnscaled) {
     fxtest::OfferSurfaceFormats(&kBgraUnorm, 1);
     fxtest::HideFormatFeatures(kBgraUnorm, kBlits);
-    MakeChain(64, 64);
+    MakeChain(window_.hwnd(), 64, 64);
     const float red[4] = {1, 0, 0, 1};
-    context->ClearRenderTargetView(rtv_, red);
+    context->ClearRenderTargetView(rtv, red);
     const std::vector<uint32_t> green(32 * 64, 0xFF00FF00u);
     const D3D11_BOX right = {32, 0, 0, 64, 64, 1};
-    context->UpdateSubresource(backBuffer_, 0, &right, green.data(), 32 * 4, 0);
-    ASSERT_EQ(chain_->Present(0, 0), S_OK);
-    EXPECT_EQ(WindowTexel(40, 10), 0xFF00FF00u);
-    EXPECT_EQ(WindowTexel(10, 10), 0xFF0000FFu);
+    context->UpdateSubresource(backBuffer, 0, &right, green.data(), 32 * 4, 0);
+    ASSERT_EQ(chain->Present(0, 0), S_OK);
+    EXPECT_EQ(window_.Texel(40, 10), 0xFF00FF00u);
+    EXPECT_EQ(window_.Texel(10, 10), 0xFF0000FFu);
 }
 
 } // namespace
