@@ -55,10 +55,14 @@ void Pump() {
 }
 
 // The window's X window, for the X server to be asked or told about it.
+// The window's X id, once the server has carried out every request the layer sent: the server does
+// not order one client's requests after another's, so another client's query could come first.
 Window XWindowOf(HWND hwnd) {
     Display* display = nullptr;
     Window xwindow = 0;
     EXPECT_TRUE(platform::X11WindowOf(hwnd, &display, &xwindow));
+    if (display)
+        XSync(display, False);
     return xwindow;
 }
 
