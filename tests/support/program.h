@@ -164,7 +164,7 @@ class ProgramTest : public ::testing::Test {
                 _exit(127);
             freopen("stdout.txt", "w", stdout);
             freopen("stderr.txt", "w", stderr);
-            setenv("FXVIEW_VALIDATION", "1", 1);
+            setenv("FXVIEW_VALIDATION", "1", 0);
             if (beforeStart)
                 beforeStart();
             execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
