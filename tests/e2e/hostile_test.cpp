@@ -49,7 +49,7 @@ TEST_F(Hostile, ARunawayShaderOrAClosedStreamStillLetsEscapeQuit) {
             Pause(3500); // frames, frame-rate lines and, for the endless shader, the watchdog's line
         }
         Quit(window, false, 5);
-        EXPECT_EQ(Stderr().find("validation"), std::string::npos) << Stderr();
+        EXPECT_TRUE(Validated()) << Stderr();
     }
 }
 
@@ -66,7 +66,7 @@ TEST_F(Hostile, IndicesFarPastTheEndReadZeroAndWriteNothing) {
     ASSERT_NE(window, 0u);
     EXPECT_TRUE(Shows(display, window, 0x00FF00, 15)) << Stdout() << Stderr();
     Quit(window);
-    EXPECT_EQ(Stderr().find("validation"), std::string::npos) << Stderr();
+    EXPECT_TRUE(Validated()) << Stderr();
 }
 
 // What F5 reads in place of the shader or of its include: each is refused at once with a message.

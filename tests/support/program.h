@@ -205,6 +205,12 @@ class ProgramTest : public ::testing::Test {
 
     std::string Stdout() const { return ReadFile(scratch.Path("stdout.txt")); }
     std::string Stderr() const { return ReadFile(scratch.Path("stderr.txt")); }
+    // The program ran under the validation layer, which reported nothing (its hints aside).
+    bool Validated() const {
+        const std::string text = Stderr();
+        return text.find("fxview vulkan validation") == std::string::npos &&
+               text.find("VK_LAYER_KHRONOS_validation is not installed") == std::string::npos;
+    }
     // `text` said `times` times on standard output (or error) within `seconds`.
     bool Says(const std::string& text, int times, double seconds, bool error = false) const {
         return Within(seconds, [&] { return Count(error ? Stderr() : Stdout(), text) >= times; });
