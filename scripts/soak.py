@@ -50,7 +50,8 @@ def main():
     work = pathlib.Path(tempfile.mkdtemp(prefix="fxview-soak-"))
     (work / "main.fx").write_text(GOOD)
     program_env = dict(os.environ, FXVIEW_VALIDATION="1", LD_PRELOAD=str(keep_libraries),
-                       ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=1:abort_on_error=0:exitcode=23")
+                       ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=1:abort_on_error=0:exitcode=23",
+                       LSAN_OPTIONS=f"suppressions={pathlib.Path(__file__).resolve().parent / 'lsan.supp'}")
     out_path, err_path = work / "stdout.txt", work / "stderr.txt"
     with open(out_path, "w") as out, open(err_path, "w") as err:
         program = subprocess.Popen([str(binary)], cwd=work, stdout=out, stderr=err, env=program_env)
