@@ -1,0 +1,75 @@
+#include "check.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace conformance {
+
+namespace {
+
+struct Counts {
+    const char* caseName = "";
+    bool allowDifferences = false;
+    long passed = 0;
+    long failed = 0;
+    std::vector<const Difference*> seen;
+};
+
+Counts& State() {
+    static Counts counts;
+    return counts;
+}
+
+} // namespace
+
+void BeginCase(const char* name) {
+    State().caseName = name;
+}
+
+void AllowDifferences() {
+    State().allowDifferences = true;
+}
+
+std::string Hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", unsigned(value));
+    return text;
+}
+
+bool Check(bool ok, const std::string& got, const std::string& want, const std::string& what,
+           const Difference* difference, const std::source_location& where) {
+    Counts& state = State();
+    if (ok) {
+        ++state.passed;
+        return true;
+    }
+    const char* file = std::strrchr(where.file_name(), '/');
+    file = file ? file + 1 : where.file_name();
+    const bool known = difference && state.allowDifferences;
+    std::printf("%s%s:%u: %s: %s: got %s, want %s\n", known ? "difference " : "", file,
+                unsigned(where.line()), state.caseName, what.c_str(), got.c_str(), want.c_str());
+    if (!known) {
+        ++state.failed;
+        return false;
+    }
+    bool listed = false;
+    for (const Difference* d : state.seen)
+        listed = listed || d == difference;
+    if (!listed)
+        state.seen.push_back(difference);
+    return false;
+}
+
+int Report() {
+    const Counts& state = State();
+    for (const Difference* d : state.seen)
+        std::printf("named difference %s: %s; kept: %s\n", d->name, d->does, d->why);
+    std::printf("%ld passed, %ld failed", state.passed, state.failed);
+    if (!state.seen.empty())
+        std::printf(", %zu named differences", state.seen.size());
+    std::printf("\n");
+    std::fflush(stdout);
+    return state.failed == 0 ? 0 : 1;
+}
+
+} // namespace conformance
