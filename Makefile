@@ -50,11 +50,11 @@ windows:
 	@echo "built build-windows/fxview.exe"
 
 # The Windows program under Wine beside the Linux build, on the shaders in tests/windows/: the same
-# console, picture and exit codes.
+# console, picture and exit codes; and the conformance program under Wine.
 windows-smoke: windows deps $(BUILD)/CMakeCache.txt
 	@scripts/deps.sh --wine
 	cmake --build $(BUILD) -j $(JOBS) --target fxview
-	scripts/windows-smoke.sh $(BUILD)/fxview build-windows/fxview.exe
+	scripts/windows-smoke.sh $(BUILD)/fxview build-windows/fxview.exe build-windows/tests/conformance/fxconformance.exe
 
 # `make install` puts fxview in $(PREFIX)/bin, and the default main.fx, the samples and the shader
 # contract in $(PREFIX)/share/fxview; `make install PREFIX=~/.local` installs for one user.

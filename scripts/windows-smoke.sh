@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# windows-smoke.sh LINUX_FXVIEW WINDOWS_FXVIEW_EXE: runs the Windows program under Wine, in a fresh
-# Wine prefix on an Xvfb of its own, beside the Linux build on the shaders in tests/windows/, and
-# fails when the two differ:
+# windows-smoke.sh LINUX_FXVIEW WINDOWS_FXVIEW_EXE CONFORMANCE_EXE: runs the Windows program under Wine,
+# in a fresh Wine prefix on an Xvfb of its own, beside the Linux build on the shaders in
+# tests/windows/, and fails when the two differ:
 # - draws/: the console up to the first frame-rate line (CR-LF read as LF), the dispatch and
 #   frame-rate lines, the window's picture, and exit code 0 on Escape;
 # - vertex-fails/ and a folder without main.fx: exit code 1 and the same console, the compilers'
-#   own wording after "INFO : " aside.
+#   own wording after "INFO : " aside;
+# - the conformance program (tests/conformance) under Wine, with Wine's listed differences allowed:
+#   exit code 0, its counts printed.
 # No frame rate is compared. The Xvfb, the programs and the prefix's wineserver are stopped on every
 # path.
 set -uo pipefail
 linux=$(realpath "$1")
 windows=$(realpath "$2")
+conformance=$(realpath "$3")
 shaders=$(realpath "$(dirname "$0")/../tests/windows")
 work=$(mktemp -d /tmp/fxview-windows-smoke-XXXXXX)
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all
@@ -118,6 +121,9 @@ fails() {
 
 start_xvfb
 wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot: $(cat "$work/wineboot.log")"
+# A crash ends the program with Wine's backtrace on standard error rather than a dialog nobody answers.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$work/wineboot.log" 2>&1 ||
+    fail "wine reg add: $(cat "$work/wineboot.log")"
 
 draws linux "$linux"
 draws windows wine "$windows"
@@ -140,3 +146,9 @@ for shader in vertex-fails none; do
         <(console_without_messages "windows-$shader") >&2 || fail "$shader: the consoles differ"
     echo "windows-smoke: $shader: the same console and exit code 1"
 done
+
+run conformance "$work" wine "$conformance" --allow-wine-differences
+finish conformance
+tr -d '\r' <"$work/conformance.out"
+[ "$code" = 0 ] || fail "conformance: exit code $code; standard error: $(tail -n 20 "$work/conformance.err")"
+echo "windows-smoke: conformance: $(tr -d '\r' <"$work/conformance.out" | tail -n 1)"

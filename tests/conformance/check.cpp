@@ -36,6 +36,34 @@ std::string Hex(uint32_t value) {
     return text;
 }
 
+namespace {
+
+void NoteDifference(const Difference* difference) {
+    std::vector<const Difference*>& seen = State().seen;
+    bool listed = false;
+    for (const Difference* d : seen)
+        listed = listed || d == difference;
+    if (!listed)
+        seen.push_back(difference);
+}
+
+const char* FileName(const std::source_location& where) {
+    const char* file = std::strrchr(where.file_name(), '/');
+    return file ? file + 1 : where.file_name();
+}
+
+} // namespace
+
+bool Avoid(const Difference* difference, const std::string& what, const std::source_location& where) {
+    if (!State().allowDifferences)
+        return false;
+    std::printf("difference %s:%u: %s: %s: not run\n", FileName(where), unsigned(where.line()),
+                State().caseName, what.c_str());
+    NoteDifference(difference);
+    std::fflush(stdout);
+    return true;
+}
+
 bool Check(bool ok, const std::string& got, const std::string& want, const std::string& what,
            const Difference* difference, const std::source_location& where) {
     Counts& state = State();
@@ -43,20 +71,14 @@ bool Check(bool ok, const std::string& got, const std::string& want, const std::
         ++state.passed;
         return true;
     }
-    const char* file = std::strrchr(where.file_name(), '/');
-    file = file ? file + 1 : where.file_name();
     const bool known = difference && state.allowDifferences;
-    std::printf("%s%s:%u: %s: %s: got %s, want %s\n", known ? "difference " : "", file,
+    std::printf("%s%s:%u: %s: %s: got %s, want %s\n", known ? "difference " : "", FileName(where),
                 unsigned(where.line()), state.caseName, what.c_str(), got.c_str(), want.c_str());
-    if (!known) {
+    if (known)
+        NoteDifference(difference);
+    else
         ++state.failed;
-        return false;
-    }
-    bool listed = false;
-    for (const Difference* d : state.seen)
-        listed = listed || d == difference;
-    if (!listed)
-        state.seen.push_back(difference);
+    std::fflush(stdout); // the line stays though the program crashes next
     return false;
 }
 

@@ -31,6 +31,11 @@ void AllowDifferences();
 bool Check(bool ok, const std::string& got, const std::string& want, const std::string& what,
            const Difference* difference, const std::source_location& where);
 
+// True where differences are allowed and `difference` is one that a call would crash on: the call is
+// then not made and the difference is reported in place of its check.
+bool Avoid(const Difference* difference, const std::string& what,
+           const std::source_location& where = std::source_location::current());
+
 // The closing report; the exit status: 0 when nothing failed.
 int Report();
 

@@ -6,7 +6,12 @@
 
 namespace conformance {
 
+extern const Difference kWineConstantBuffers;
+extern const Difference kWineDefaultTextureCpuAccess;
+extern const Difference kWineNullArguments;
 extern const Difference kWineStructuredBuffers;
+extern const Difference kWineValidationOnly;
 extern const Difference kWineNoPixelStage;
+extern const Difference kWineNotAWindow;
 
 } // namespace conformance

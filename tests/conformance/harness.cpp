@@ -87,7 +87,12 @@ std::vector<uint8_t> Compile(const char* source, const char* entry, const char* 
     Ref<ID3DBlob> messages;
     const HRESULT hr = D3DCompile2(source, std::strlen(source), nullptr, nullptr, nullptr, entry, target, 0,
                                    0, 0, nullptr, 0, code.out(), messages.out());
-    const std::string text = messages ? static_cast<const char*>(messages->GetBufferPointer()) : "";
+    // The message blob need not end in a NUL: its size bounds it.
+    std::string text;
+    if (messages)
+        text.assign(static_cast<const char*>(messages->GetBufferPointer()), messages->GetBufferSize());
+    while (!text.empty() && (text.back() == '\0' || text.back() == '\n'))
+        text.pop_back();
     if (!CheckHr(hr, S_OK, std::string("D3DCompile2 of ") + entry + " for " + target + ": " + text,
                  difference) ||
         !code)

@@ -89,8 +89,8 @@ void SwapChainBackBuffer() {
     CheckHr(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
                                           D3D11_SDK_VERSION, &notAWindow, none.out(), noDevice.out(), nullptr,
                                           nullptr),
-            DXGI_ERROR_INVALID_CALL, "a swap chain on what is not a window");
-    CheckTrue(!none && !noDevice, "nothing made for what is not a window");
+            DXGI_ERROR_INVALID_CALL, "a swap chain on what is not a window", &kWineNotAWindow);
+    CheckTrue(!none && !noDevice, "nothing made for what is not a window", &kWineNotAWindow);
 
     // The back buffer and its view outlive the swap chain's reference; all reach zero.
     CheckEq(chain.take()->Release(), ULONG(0), "the swap chain released");
@@ -110,12 +110,13 @@ void TextureCopies() {
         D3D11_TEXTURE2D_DESC desc;
         const D3D11_SUBRESOURCE_DATA* initial;
         HRESULT want;
+        const Difference* difference = nullptr;
     } cases[] = {
         {"zero width", TextureDesc(0, 8, D3D11_USAGE_DEFAULT, D3D11_BIND_RENDER_TARGET, 0), nullptr,
          E_INVALIDARG},
         {"default usage with CPU access",
          TextureDesc(8, 8, D3D11_USAGE_DEFAULT, D3D11_BIND_RENDER_TARGET, D3D11_CPU_ACCESS_READ), nullptr,
-         E_INVALIDARG},
+         E_INVALIDARG, &kWineDefaultTextureCpuAccess},
         {"staging with a bind flag",
          TextureDesc(8, 8, D3D11_USAGE_STAGING, D3D11_BIND_RENDER_TARGET, D3D11_CPU_ACCESS_READ), nullptr,
          E_INVALIDARG},
@@ -127,8 +128,8 @@ void TextureCopies() {
     };
     for (const auto& c : cases) {
         Ref<ID3D11Texture2D> texture;
-        CheckHr(d.device->CreateTexture2D(&c.desc, c.initial, texture.out()), c.want, c.what);
-        CheckEq(bool(texture), c.want == S_OK, std::string(c.what) + ": a texture made");
+        CheckHr(d.device->CreateTexture2D(&c.desc, c.initial, texture.out()), c.want, c.what, c.difference);
+        CheckEq(bool(texture), c.want == S_OK, std::string(c.what) + ": a texture made", c.difference);
     }
 
     std::vector<uint32_t> texels(size_t(kWidth) * kHeight);
