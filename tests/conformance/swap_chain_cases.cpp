@@ -1,5 +1,6 @@
 // The swap chain on a window: its back buffer, the view of it, clears presented, references reaching
-// zero; and 2D textures copied in and out of a staging texture and written by UpdateSubresource.
+// zero; and 2D textures, the back buffer among them, copied in and out of a staging texture and
+// written by UpdateSubresource.
 #include "cases.h"
 #include "differences.h"
 #include "harness.h"
@@ -28,6 +29,41 @@ D3D11_TEXTURE2D_DESC TextureDesc(UINT width, UINT height, D3D11_USAGE usage, UIN
     desc.BindFlags = bind;
     desc.CPUAccessFlags = cpu;
     return desc;
+}
+
+// Copies a staging texture of Pattern into `target`, writes a box of it with UpdateSubresource and
+// copies it to a plain texture, reading back each step.
+void CheckCopies(const Device& d, ID3D11Texture2D* target) {
+    std::vector<uint32_t> texels(size_t(kWidth) * kHeight);
+    for (UINT y = 0; y < kHeight; ++y) {
+        for (UINT x = 0; x < kWidth; ++x)
+            texels[size_t(y) * kWidth + x] = Pattern(x, y);
+    }
+    const D3D11_TEXTURE2D_DESC stagingDesc =
+        TextureDesc(kWidth, kHeight, D3D11_USAGE_STAGING, 0, D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE);
+    const D3D11_TEXTURE2D_DESC plainDesc =
+        TextureDesc(kWidth, kHeight, D3D11_USAGE_DEFAULT, D3D11_BIND_RENDER_TARGET, 0);
+    const D3D11_SUBRESOURCE_DATA data = {texels.data(), kWidth * 4, 0};
+    Ref<ID3D11Texture2D> staging, copy;
+    if (!CheckHr(d.device->CreateTexture2D(&stagingDesc, &data, staging.out()), S_OK, "a staging texture") ||
+        !CheckHr(d.device->CreateTexture2D(&plainDesc, nullptr, copy.out()), S_OK, "a plain texture"))
+        return;
+    d.context->CopyResource(target, staging.get());
+    CheckTexels(ReadTexture(d, target), kWidth, kHeight, Pattern, "a staging texture copied in");
+
+    uint32_t patch[6];
+    for (uint32_t i = 0; i < 6; ++i)
+        patch[i] = Rgba(4 * i + 1, 4 * i + 2, 4 * i + 3, 4 * i + 4);
+    const D3D11_BOX box = {100, 150, 0, 103, 152, 1};
+    d.context->UpdateSubresource(target, 0, &box, patch, 3 * 4, 0);
+    auto patched = [&](UINT x, UINT y) {
+        if (x >= box.left && x < box.right && y >= box.top && y < box.bottom)
+            return patch[(y - box.top) * 3 + (x - box.left)];
+        return Pattern(x, y);
+    };
+    CheckTexels(ReadTexture(d, target), kWidth, kHeight, patched, "after UpdateSubresource of a box");
+    d.context->CopyResource(copy.get(), target);
+    CheckTexels(ReadTexture(d, copy.get()), kWidth, kHeight, patched, "a plain texture copied from it");
 }
 
 } // namespace
@@ -81,6 +117,9 @@ void SwapChainBackBuffer() {
         [](UINT, UINT) { return Rgba(0x10, 0x80, 0xF0, 0xFF); }, "the back buffer cleared");
     CheckHr(chain->Present(0, 0), S_OK, "Present");
     PumpMessages();
+    // The back buffer keeps Direct3D's channel order through copies in and out, whatever order the
+    // window keeps.
+    CheckCopies(d, backBuffer.get());
 
     // Nothing is made for what is not a window.
     DXGI_SWAP_CHAIN_DESC notAWindow = SwapChainDesc(reinterpret_cast<HWND>(0x1234), kWidth, kHeight);
@@ -132,43 +171,16 @@ void TextureCopies() {
         CheckEq(bool(texture), c.want == S_OK, std::string(c.what) + ": a texture made", c.difference);
     }
 
-    std::vector<uint32_t> texels(size_t(kWidth) * kHeight);
-    for (UINT y = 0; y < kHeight; ++y) {
-        for (UINT x = 0; x < kWidth; ++x)
-            texels[size_t(y) * kWidth + x] = Pattern(x, y);
-    }
-    const D3D11_TEXTURE2D_DESC stagingDesc =
-        TextureDesc(kWidth, kHeight, D3D11_USAGE_STAGING, 0, D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE);
     const D3D11_TEXTURE2D_DESC targetDesc =
         TextureDesc(kWidth, kHeight, D3D11_USAGE_DEFAULT, D3D11_BIND_RENDER_TARGET, 0);
-    const D3D11_SUBRESOURCE_DATA data = {texels.data(), kWidth * 4, 0};
-    Ref<ID3D11Texture2D> staging, target, copy;
-    if (!CheckHr(d.device->CreateTexture2D(&stagingDesc, &data, staging.out()), S_OK, "a staging texture") ||
-        !CheckHr(d.device->CreateTexture2D(&targetDesc, nullptr, target.out()), S_OK, "a render target") ||
-        !CheckHr(d.device->CreateTexture2D(&targetDesc, nullptr, copy.out()), S_OK, "a second render target"))
+    Ref<ID3D11Texture2D> target;
+    if (!CheckHr(d.device->CreateTexture2D(&targetDesc, nullptr, target.out()), S_OK, "a render target"))
         return;
     CheckTexels(
         ReadTexture(d, target.get()), kWidth, kHeight, [](UINT, UINT) { return 0u; },
         "a new texture reads as zeros");
-    d.context->CopyResource(target.get(), staging.get());
-    CheckTexels(ReadTexture(d, target.get()), kWidth, kHeight, Pattern, "a staging texture copied in");
-
-    uint32_t patch[6];
-    for (uint32_t i = 0; i < 6; ++i)
-        patch[i] = Rgba(4 * i + 1, 4 * i + 2, 4 * i + 3, 4 * i + 4);
-    const D3D11_BOX box = {100, 150, 0, 103, 152, 1};
-    d.context->UpdateSubresource(target.get(), 0, &box, patch, 3 * 4, 0);
-    auto patched = [&](UINT x, UINT y) {
-        if (x >= box.left && x < box.right && y >= box.top && y < box.bottom)
-            return patch[(y - box.top) * 3 + (x - box.left)];
-        return Pattern(x, y);
-    };
-    CheckTexels(ReadTexture(d, target.get()), kWidth, kHeight, patched, "after UpdateSubresource of a box");
-    d.context->CopyResource(copy.get(), target.get());
-    CheckTexels(ReadTexture(d, copy.get()), kWidth, kHeight, patched, "a texture copied from another");
-    staging.Reset();
+    CheckCopies(d, target.get());
     target.Reset();
-    copy.Reset();
     ReleaseDevice(&d);
 }
 

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cmath>
 #include <string>
-#include <tuple>
 
 namespace {
 
@@ -131,10 +130,7 @@ class DrawTest : public d3dtest::D3D11Test {
 
     // Compares the back buffer with `want(x, y)`; reports the first few differences.
     template <class Want> void ExpectBackBuffer(Want want, const char* what) {
-        ExpectTexels(d3dtest::ReadTexture(device, context, backBuffer), want, what);
-    }
-    template <class Want>
-    static void ExpectTexels(const std::vector<uint32_t>& texels, Want want, const char* what) {
+        const std::vector<uint32_t> texels = d3dtest::ReadTexture(device, context, backBuffer);
         ASSERT_EQ(texels.size(), size_t(kWidth) * kHeight) << what;
         size_t wrong = 0;
         for (UINT y = 0; y < kHeight; ++y) {
@@ -213,62 +209,11 @@ TEST_F(DrawTest, ANullViewReadsZerosAndDropsWritesAndNoPixelStageWritesNoColour)
     ExpectBackBuffer([](UINT, UINT) { return kClear; }, "no pixel stage");
 }
 
-TEST_F(DrawTest, TheSwapChainHandsOutItsBackBufferWhichCopiesInAndOutInDirect3DsChannelOrder) {
-    D3D11_TEXTURE2D_DESC desc;
-    backBuffer->GetDesc(&desc);
-    EXPECT_EQ(std::make_tuple(desc.Width, desc.Height, desc.Format, desc.BindFlags),
-              std::make_tuple(kWidth, kHeight, DXGI_FORMAT_R8G8B8A8_UNORM, UINT(D3D11_BIND_RENDER_TARGET)));
-    ID3D11Buffer* notABuffer = nullptr;
-    EXPECT_EQ(chain->GetBuffer(0, IID_ID3D11Buffer, reinterpret_cast<void**>(&notABuffer)), E_NOINTERFACE);
-    EXPECT_EQ(chain->GetBuffer(1, IID_ID3D11Texture2D, reinterpret_cast<void**>(&notABuffer)),
-              DXGI_ERROR_INVALID_CALL);
+// The back buffer's description, copies in and out in Direct3D's channel order and GetBuffer's answers
+// are checked by the conformance program; here, the references this layer counts on it.
+TEST_F(DrawTest, TheBackBufferCountsTheSwapChainsGetBuffersAndTheViewsReferences) {
     backBuffer->AddRef();
-    EXPECT_EQ(backBuffer->Release(), 3u) << "the swap chain's, GetBuffer's and the view's references";
-    EXPECT_EQ(chain->SetFullscreenState(FALSE, nullptr), S_OK);
-    DXGI_SWAP_CHAIN_DESC notAWindow = d3dtest::ProgramSwapChainDesc(reinterpret_cast<HWND>(0x1234));
-    IDXGISwapChain* none = nullptr;
-    ID3D11Device* noDevice = nullptr;
-    EXPECT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
-                                            D3D11_SDK_VERSION, &notAWindow, &none, &noDevice, nullptr,
-                                            nullptr),
-              DXGI_ERROR_INVALID_CALL);
-    EXPECT_TRUE(none == nullptr && noDevice == nullptr) << "nothing made for what is not a window";
-    // Four distinct bytes per texel: any swap of channels shows.
-    auto pattern = [](UINT x, UINT y) { return Rgba(x & 255, y & 255, (x >> 8) | 0x10, 0x80 | (y >> 8)); };
-    std::vector<uint32_t> texels(size_t(kWidth) * kHeight);
-    for (UINT y = 0; y < kHeight; ++y) {
-        for (UINT x = 0; x < kWidth; ++x)
-            texels[size_t(y) * kWidth + x] = pattern(x, y);
-    }
-    D3D11_TEXTURE2D_DESC stagingDesc = desc;
-    stagingDesc.Usage = D3D11_USAGE_STAGING;
-    stagingDesc.BindFlags = 0;
-    stagingDesc.CPUAccessFlags = D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE;
-    D3D11_SUBRESOURCE_DATA data = {texels.data(), kWidth * 4, 0};
-    ID3D11Texture2D* staging = nullptr;
-    ASSERT_EQ(device->CreateTexture2D(&stagingDesc, &data, &staging), S_OK);
-    context->CopyResource(backBuffer, staging);
-    staging->Release();
-    ExpectBackBuffer(pattern, "a staging texture copied in");
-
-    uint32_t patch[6];
-    for (uint32_t i = 0; i < 6; ++i)
-        patch[i] = Rgba(4 * i + 1, 4 * i + 2, 4 * i + 3, 4 * i + 4);
-    const D3D11_BOX box = {100, 200, 0, 103, 202, 1};
-    context->UpdateSubresource(backBuffer, 0, &box, patch, 3 * 4, 0);
-    auto patched = [&](UINT x, UINT y) {
-        if (x >= box.left && x < box.right && y >= box.top && y < box.bottom)
-            return patch[(y - box.top) * 3 + (x - box.left)];
-        return pattern(x, y);
-    };
-    ExpectBackBuffer(patched, "after UpdateSubresource of a box");
-
-    ID3D11Texture2D* plain = nullptr;
-    ASSERT_EQ(device->CreateTexture2D(&desc, nullptr, &plain), S_OK);
-    context->CopyResource(plain, backBuffer);
-    ExpectTexels(d3dtest::ReadTexture(device, context, plain), patched,
-                 "a texture copied from the back buffer");
-    plain->Release();
+    EXPECT_EQ(backBuffer->Release(), 3u);
 }
 
 TEST_F(DrawTest, ShadersMadeAgainFromTheSameCodeDrawWithoutNewPipelinesAndReleasedOnesAreBounded) {
