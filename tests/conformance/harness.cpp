@@ -118,11 +118,11 @@ bool MakeTarget(const Device& d, UINT width, UINT height, Ref<ID3D11Texture2D>* 
                    "its render-target view");
 }
 
-void ReleaseDevice(Device* d) {
-    if (d->context)
-        CheckEq(d->context.take()->Release(), ULONG(0), "the immediate context released");
-    if (d->device)
-        CheckEq(d->device.take()->Release(), ULONG(0), "the device released");
+Device::~Device() {
+    if (context)
+        CheckEq(context.take()->Release(), ULONG(0), "the immediate context released last");
+    if (device)
+        CheckEq(device.take()->Release(), ULONG(0), "the device released last");
 }
 
 std::vector<uint8_t> ReadBuffer(const Device& d, ID3D11Buffer* buffer) {

@@ -47,7 +47,13 @@ template <class T> class Ref {
     T* p_ = nullptr;
 };
 
+// A device and its immediate context. Declared before the objects made on it, it goes last: its
+// context's reference and then its own must then be the last ones.
 struct Device {
+    Device() = default;
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+    ~Device();
     Ref<ID3D11Device> device;
     Ref<ID3D11DeviceContext> context;
 };
@@ -80,9 +86,6 @@ std::vector<uint8_t> Compile(const char* source, const char* entry, const char* 
 // A width x height RGBA8 texture that can be drawn into and copied, with its render-target view.
 bool MakeTarget(const Device& d, UINT width, UINT height, Ref<ID3D11Texture2D>* texture,
                 Ref<ID3D11RenderTargetView>* view);
-
-// Releases the context, then the device, checking that each reference is the last.
-void ReleaseDevice(Device* d);
 
 // The bytes of a buffer, copied to a staging buffer and mapped; empty after a failed check.
 std::vector<uint8_t> ReadBuffer(const Device& d, ID3D11Buffer* buffer);

@@ -133,11 +133,6 @@ void ShaderCode() {
                                                D3D11_APPEND_ALIGNED_ELEMENT, D3D11_INPUT_PER_VERTEX_DATA, 0}};
     CheckHr(d.device->CreateInputLayout(both, 2, texcoord.data(), texcoord.size(), layout.out()), S_OK,
             "a layout with an element the stage does not read");
-    vertex.Reset();
-    pixel.Reset();
-    compute.Reset();
-    layout.Reset();
-    ReleaseDevice(&d);
 }
 
 void ClearsAndDraws() {

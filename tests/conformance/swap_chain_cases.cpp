@@ -136,7 +136,6 @@ void SwapChainBackBuffer() {
     d.context->ClearRenderTargetView(rtv.get(), clear);
     CheckEq(rtv.take()->Release(), ULONG(0), "the view released");
     CheckEq(backBuffer.take()->Release(), ULONG(0), "the back buffer released");
-    ReleaseDevice(&d);
 }
 
 void TextureCopies() {
@@ -180,8 +179,6 @@ void TextureCopies() {
         ReadTexture(d, target.get()), kWidth, kHeight, [](UINT, UINT) { return 0u; },
         "a new texture reads as zeros");
     CheckCopies(d, target.get());
-    target.Reset();
-    ReleaseDevice(&d);
 }
 
 } // namespace conformance
