@@ -28,18 +28,21 @@ const Difference kWineNotAWindow = {
 
 const Difference kWineStructuredBuffers = {
     "wine-compiler-structured-buffers",
-    "Wine's HLSL compiler refuses RWStructuredBuffer and SV_DispatchThreadID, so the dispatch over "
-    "the screen buffer is not run there",
-    "the program's screen buffer is a structured buffer written by thread, which Windows' compiler builds"};
+    "Wine's HLSL compiler stops with a syntax error at a RWStructuredBuffer declaration, so the "
+    "dispatch over a structured buffer and the draw that reads it are not run there",
+    "the program's screen buffer is a structured buffer written by thread, which shader model 5 "
+    "defines and Windows' compiler builds"};
 
 const Difference kWineNoPixelStage = {
-    "wine-draw-without-pixel-stage", "Wine writes colour when a draw has no pixel stage bound",
-    "Direct3D 11 writes no colour without a pixel stage, and a shader with no pixel stage draws nothing"};
+    "wine-draw-without-pixel-stage",
+    "Wine writes white wherever a draw with no pixel stage bound covers the render target",
+    "Direct3D 11 documents that with no pixel shader bound no colour reaches the render target, so the "
+    "clear stays"};
 
 const Difference kWineValidationOnly = {
     "wine-validation-only-calls",
-    "Wine's Create methods write the new object through a null out-pointer and crash, so the calls "
-    "that only validate are not made there",
+    "Wine's CreateBuffer and CreateUnorderedAccessView write the new object through a null "
+    "out-pointer and crash, so the calls that only validate are not made there",
     "Direct3D 11 documents a null out-pointer as asking for validation alone, answered with S_FALSE"};
 
 } // namespace conformance
