@@ -107,6 +107,41 @@ void BufferContents() {
         return;
     d.context->CopyResource(copy.get(), vertices.get());
     CheckTrue(ReadBuffer(d, copy.get()) == want, "a buffer copied from another");
+
+    // Map: only staging memory, only as its CPU access allows; what is written reaches a copy.
+    const D3D11_BUFFER_DESC upload = {64, D3D11_USAGE_STAGING, 0, D3D11_CPU_ACCESS_WRITE, 0, 0};
+    Ref<ID3D11Buffer> staging;
+    if (!CheckHr(d.device->CreateBuffer(&upload, nullptr, staging.out()), S_OK, "a staging buffer to write"))
+        return;
+    D3D11_MAPPED_SUBRESOURCE mapped = {};
+    const struct {
+        const char* what;
+        ID3D11Buffer* buffer;
+        UINT subresource;
+        D3D11_MAP type;
+        const Difference* difference = nullptr;
+    } refused[] = {
+        {"Map of a default buffer", vertices.get(), 0, D3D11_MAP_READ},
+        {"Map to read a buffer written only", staging.get(), 0, D3D11_MAP_READ},
+        {"Map to discard a staging buffer", staging.get(), 0, D3D11_MAP_WRITE_DISCARD, &kWineDiscardStaging},
+        {"Map of subresource 1 of a buffer", staging.get(), 1, D3D11_MAP_WRITE},
+    };
+    for (const auto& r : refused) {
+        const HRESULT hr = d.context->Map(r.buffer, r.subresource, r.type, 0, &mapped);
+        if (!CheckHr(hr, E_INVALIDARG, r.what, r.difference) && SUCCEEDED(hr))
+            d.context->Unmap(r.buffer, r.subresource);
+    }
+    if (!CheckHr(d.context->Map(staging.get(), 0, D3D11_MAP_WRITE, 0, &mapped), S_OK, "Map to write"))
+        return;
+    for (uint8_t i = 0; i < 64; ++i)
+        static_cast<uint8_t*>(mapped.pData)[i] = uint8_t(i * 3 + 1);
+    d.context->Unmap(staging.get(), 0);
+    d.context->CopyResource(copy.get(), staging.get());
+    std::vector<uint8_t> written(64);
+    for (uint8_t i = 0; i < 64; ++i)
+        written[i] = uint8_t(i * 3 + 1);
+    CheckTrue(ReadBuffer(d, copy.get()) == written, "what Map wrote, copied to a default buffer");
+    CheckHr(d.device->GetDeviceRemovedReason(), S_OK, "the device is not removed");
 }
 
 void UnorderedAccessViews() {

@@ -14,6 +14,11 @@ const Difference kWineDefaultTextureCpuAccess = {
     "Direct3D 11 documents default usage as out of the CPU's reach; a texture the program maps is a "
     "staging one"};
 
+const Difference kWineDiscardStaging = {
+    "wine-discard-staging", "Wine's Map takes D3D11_MAP_WRITE_DISCARD on a staging buffer",
+    "Direct3D 11 documents WRITE_DISCARD for dynamic resources only; staging memory the program "
+    "writes is mapped with D3D11_MAP_WRITE"};
+
 const Difference kWineNullArguments = {
     "wine-null-arguments",
     "Wine's CreateBuffer and CreateUnorderedAccessView read a null description or resource and crash, "

@@ -8,6 +8,7 @@ namespace conformance {
 
 extern const Difference kWineConstantBuffers;
 extern const Difference kWineDefaultTextureCpuAccess;
+extern const Difference kWineDiscardStaging;
 extern const Difference kWineNullArguments;
 extern const Difference kWineStructuredBuffers;
 extern const Difference kWineValidationOnly;
