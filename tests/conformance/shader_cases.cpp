@@ -172,6 +172,22 @@ void ClearsAndDraws() {
         ReadTexture(d, target.get()), kSize, kSize,
         [&](UINT x, UINT y) { return x < kSize / 2 ? drawn(x, y) : cleared; }, "a quad over the left half");
 
+    // Constants updated between two draws of one frame: each draw sees the block as it was when drawn.
+    const float later[4] = {0, 0, 0xA0 / 255.0f, 0};
+    d.context->ClearRenderTargetView(rtv.get(), clear);
+    d.context->Draw(4, 0);
+    d.context->UpdateSubresource(quad.constants.get(), 0, nullptr, later, 0, 0);
+    const D3D11_VIEWPORT right = {float(kSize / 2), 0, float(kSize / 2), float(kSize), 0, 1};
+    d.context->RSSetViewports(1, &right);
+    d.context->Draw(4, 0);
+    CheckTexels(
+        ReadTexture(d, target.get()), kSize, kSize,
+        [&](UINT x, UINT y) {
+            return x < kSize / 2 ? drawn(x, y) : Rgba(x, y, 0xA0, ((x / 8 + y / 8) % 2) * 0xFF);
+        },
+        "the right half drawn after the constants changed");
+    d.context->UpdateSubresource(quad.constants.get(), 0, nullptr, tint, 0, 0);
+
     // Without a pixel stage no colour is written.
     d.context->ClearRenderTargetView(rtv.get(), clear);
     SetViewport(d, kSize, kSize);
