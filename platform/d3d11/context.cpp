@@ -262,6 +262,8 @@ void Context::Draw(UINT VertexCount, UINT StartVertexLocation) {
     draw.offsets = offsets_;
     draw.vertexCount = VertexCount;
     draw.startVertex = StartVertexLocation;
+    if (device_->vk.debugChecks && ps_)
+        viewKinds_.Check("Draw", ps_->Code(), omUavs_);
     Report(recorder_.Draw(draw, Bound()));
 }
 
@@ -270,6 +272,8 @@ void Context::Dispatch(UINT ThreadGroupCountX, UINT ThreadGroupCountY, UINT Thre
     if (FAILED(device_->Removed()) || !cs_ || ThreadGroupCountX > kMaxGroups ||
         ThreadGroupCountY > kMaxGroups || ThreadGroupCountZ > kMaxGroups)
         return;
+    if (device_->vk.debugChecks)
+        viewKinds_.Check("Dispatch", cs_->Code(), csUavs_);
     Report(recorder_.Dispatch(cs_->Code(), Bound(), ThreadGroupCountX, ThreadGroupCountY, ThreadGroupCountZ));
 }
 

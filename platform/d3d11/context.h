@@ -6,6 +6,7 @@
 #pragma once
 
 #include "recorder.h"
+#include "view_kinds.h"
 
 namespace d3d11 {
 
@@ -96,6 +97,7 @@ class Context final : public DeviceChild<ID3D11DeviceContext> {
     D3D11_VIEWPORT viewports_[D3D11_VIEWPORT_AND_SCISSORRECT_OBJECT_COUNT_PER_PIPELINE] = {};
     UINT viewportCount_ = 0;
     Recorder recorder_;
+    ViewKindCheck viewKinds_;
 };
 
 } // namespace d3d11

@@ -19,6 +19,7 @@ namespace d3d11 {
 constexpr uint32_t kMaxRenderTargets = 8;
 constexpr uint32_t kMaxVertexSlots = 32;
 constexpr uint32_t kMaxPipelineBindings = 32;
+constexpr uint32_t kShaderStages = 4; // indexed by platform::ShaderStage
 
 // A resource a shader declares, with the Vulkan binding the device gave it (its register's binding
 // from the shared table, moved into the range of its stage).

@@ -15,9 +15,7 @@ namespace d3d11 {
 
 class Texture2D;
 
-constexpr UINT kShaderStages = 4; // indexed by platform::ShaderStage
 constexpr UINT kConstantSlots = D3D11_COMMONSHADER_CONSTANT_BUFFER_API_SLOT_COUNT;
-constexpr UINT kUavSlots = D3D11_PS_CS_UAV_REGISTER_COUNT;
 
 // What each stage's shaders read: null where nothing is bound, or where Direct3D 11 would not read
 // what is; a stage without UAVs has a null table.

@@ -8,6 +8,8 @@
 
 namespace d3d11 {
 
+constexpr UINT kUavSlots = D3D11_PS_CS_UAV_REGISTER_COUNT;
+
 class UnorderedAccessView final : public DeviceChild<ID3D11UnorderedAccessView> {
   public:
     static HRESULT Create(Device* device, ID3D11Resource* resource,
@@ -18,6 +20,8 @@ class UnorderedAccessView final : public DeviceChild<ID3D11UnorderedAccessView> 
     void STDMETHODCALLTYPE GetDesc(D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc) override;
 
     Buffer* Target() const { return buffer_; }
+    // The descriptor a shader reads the view through: the layer makes structured buffer views only.
+    VkDescriptorType Kind() const { return VK_DESCRIPTOR_TYPE_STORAGE_BUFFER; }
     VkDeviceSize Offset() const { return offset_; }
     VkDeviceSize Range() const { return range_; }
 

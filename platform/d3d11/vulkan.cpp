@@ -440,6 +440,7 @@ namespace d3d11 {
 
 VkResult CreateVulkan(Vulkan* vk, PresentTarget* target, const char** failedCall) {
     const bool present = target != nullptr;
+    vk->debugChecks = RequestedChecks() != Checks::None;
     VkResult result = CreateInstance(vk, present, failedCall);
     if (result == VK_SUCCESS && present)
         result = platform::CreateWindowSurface(target->window, vk->instance, &target->surface, failedCall);

@@ -24,6 +24,8 @@ struct Vulkan {
     // The shader features enabled on the device, those it offers among the ones HLSL code may need.
     VkPhysicalDeviceFeatures shaderFeatures = {};
     uint32_t pushDescriptorLimit = 0;
+    // FXVIEW_VALIDATION is set: the device also reports what Direct3D 11's debug layer reports.
+    bool debugChecks = false;
     PFN_vkCmdPushDescriptorSetKHR cmdPushDescriptorSet = nullptr;
 };
 

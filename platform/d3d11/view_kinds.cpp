@@ -1,0 +1,73 @@
+#include "view_kinds.h"
+
+#include <cstdio>
+
+namespace {
+
+// A descriptor as HLSL names the resource behind it.
+const char* DeclaredName(VkDescriptorType type) {
+    switch (type) {
+    case VK_DESCRIPTOR_TYPE_STORAGE_BUFFER:
+        return "a structured or byte-address buffer (RWStructuredBuffer, RWByteAddressBuffer)";
+    case VK_DESCRIPTOR_TYPE_STORAGE_TEXEL_BUFFER:
+        return "a typed buffer (RWBuffer)";
+    case VK_DESCRIPTOR_TYPE_STORAGE_IMAGE:
+        return "a texture (RWTexture)";
+    default:
+        return "a resource of another kind";
+    }
+}
+
+// A descriptor as Direct3D 11 names the view that gives it.
+const char* ViewName(VkDescriptorType type) {
+    switch (type) {
+    case VK_DESCRIPTOR_TYPE_STORAGE_BUFFER:
+        return "a structured buffer view";
+    case VK_DESCRIPTOR_TYPE_STORAGE_TEXEL_BUFFER:
+        return "a typed buffer view";
+    case VK_DESCRIPTOR_TYPE_STORAGE_IMAGE:
+        return "a texture view";
+    default:
+        return "a view of another kind";
+    }
+}
+
+const char* StageName(platform::ShaderStage stage) {
+    switch (stage) {
+    case platform::ShaderStage::Vertex:
+        return "vertex";
+    case platform::ShaderStage::Pixel:
+        return "pixel";
+    case platform::ShaderStage::Compute:
+        return "compute";
+    case platform::ShaderStage::Geometry:
+        return "geometry";
+    }
+    return "unknown";
+}
+
+} // namespace
+
+namespace d3d11 {
+
+void ViewKindCheck::Check(const char* call, const ShaderCode& code, UnorderedAccessView* const* uavs) {
+    if (!uavs)
+        return;
+    for (const ShaderBinding& b : code.bindings) {
+        if (b.registerClass != platform::RegisterClass::UnorderedAccess || b.reg >= kUavSlots)
+            continue;
+        const UnorderedAccessView* view = uavs[b.reg];
+        if (!view || view->Kind() == b.type)
+            continue;
+        const size_t said = static_cast<size_t>(code.stage) * kUavSlots + b.reg;
+        if (said_.test(said))
+            continue;
+        said_.set(said);
+        std::fprintf(stderr,
+                     "fxview platform: %s: the %s shader declares %s at u%u, but %s is bound there; the "
+                     "shader sees no resource in that slot\n",
+                     call, StageName(code.stage), DeclaredName(b.type), b.reg, ViewName(view->Kind()));
+    }
+}
+
+} // namespace d3d11
