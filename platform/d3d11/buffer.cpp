@@ -109,7 +109,7 @@ HRESULT Buffer::Create(Device* device, const D3D11_BUFFER_DESC* desc, const D3D1
         result = CreateBufferMemory(device->vk, size, usage, staging, &buffer->memory_);
     if (result != VK_SUCCESS) {
         buffer->Release();
-        return Fail("vkCreateBuffer", result);
+        return Fail({"vkCreateBuffer", result});
     }
     if (staging) {
         if (initial)
@@ -133,7 +133,7 @@ HRESULT Buffer::Create(Device* device, const D3D11_BUFFER_DESC* desc, const D3D1
     }
     if (result != VK_SUCCESS) {
         buffer->Release();
-        return Fail(initial ? "vkCreateBuffer (upload)" : "vkBeginCommandBuffer", result);
+        return Fail({initial ? "vkCreateBuffer (upload)" : "vkBeginCommandBuffer", result});
     }
     UseBuffer(cmd, buffer->Handle(), &buffer->hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT,
               VK_ACCESS_2_TRANSFER_WRITE_BIT);

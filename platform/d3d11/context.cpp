@@ -73,10 +73,8 @@ HRESULT Context::QueryInterface(REFIID riid, void** ppvObject) {
     return Query(riid, ppvObject, {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11DeviceContext});
 }
 
-HRESULT Context::Report(VkResult result) {
-    if (result == VK_SUCCESS)
-        return S_OK;
-    return device_->Failed(recorder_.FailedCall(), result);
+HRESULT Context::Report(const platform::VkStatus& status) {
+    return status.Ok() ? S_OK : device_->Failed(status);
 }
 
 void Context::SetConstantBuffers(ShaderStage stage, UINT start, UINT count, ID3D11Buffer* const* buffers) {

@@ -72,7 +72,7 @@ class Context final : public DeviceChild<ID3D11DeviceContext> {
                             ID3D11Buffer* const* buffers);
     // The one place a Vulkan failure reaches the API: the HRESULT Direct3D 11 gives, the device
     // removed where Vulkan lost it, and one line naming the failed call (not repeated frame after frame).
-    HRESULT Report(VkResult result);
+    HRESULT Report(const platform::VkStatus& status);
     bool VertexInputsCovered() const;
     // The pipeline key and render area of a draw; false where Direct3D 11 draws nothing.
     bool DescribeDraw(DrawCall* draw) const;

@@ -74,34 +74,35 @@ namespace d3d11 {
 
 HRESULT Device::Create(PresentTarget* target, Device** out) {
     Device* device = new Device();
-    const char* failedCall = nullptr;
-    VkResult result = CreateVulkan(&device->vk, target, &failedCall);
-    if (result != VK_SUCCESS) {
+    const platform::VkStatus status = device->CreateVulkanHalf(target);
+    if (!status.Ok()) {
         device->Release();
-        return Fail(failedCall, result);
-    }
-    platform::CountLive("ID3D11Device", +1);
-    result = device->frames.Create(&device->vk, &failedCall);
-    if (result == VK_SUCCESS) {
-        device->pipelines.Init(&device->vk, &device->frames);
-        VkSamplerCreateInfo sampler = {VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO};
-        // Direct3D 11's default sampler state: linear filtering, clamped coordinates.
-        sampler.magFilter = VK_FILTER_LINEAR;
-        sampler.minFilter = VK_FILTER_LINEAR;
-        sampler.mipmapMode = VK_SAMPLER_MIPMAP_MODE_LINEAR;
-        sampler.addressModeU = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
-        sampler.addressModeV = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
-        sampler.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
-        sampler.maxLod = VK_LOD_CLAMP_NONE;
-        failedCall = "vkCreateSampler";
-        result = vkCreateSampler(device->vk.device, &sampler, nullptr, &device->defaultSampler);
-    }
-    if (result != VK_SUCCESS) {
-        device->Release();
-        return Fail(failedCall, result);
+        return Fail(status);
     }
     *out = device;
     return S_OK;
+}
+
+platform::VkStatus Device::CreateVulkanHalf(PresentTarget* target) {
+    platform::VkStatus status = CreateVulkan(&vk, target);
+    if (!status.Ok())
+        return status;
+    // From here the destructor has a Vulkan device to tear down, and counts it.
+    platform::CountLive("ID3D11Device", +1);
+    status = frames.Create(&vk);
+    if (!status.Ok())
+        return status;
+    pipelines.Init(&vk, &frames);
+    VkSamplerCreateInfo sampler = {VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO};
+    // Direct3D 11's default sampler state: linear filtering, clamped coordinates.
+    sampler.magFilter = VK_FILTER_LINEAR;
+    sampler.minFilter = VK_FILTER_LINEAR;
+    sampler.mipmapMode = VK_SAMPLER_MIPMAP_MODE_LINEAR;
+    sampler.addressModeU = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+    sampler.addressModeV = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+    sampler.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+    sampler.maxLod = VK_LOD_CLAMP_NONE;
+    return {"vkCreateSampler", vkCreateSampler(vk.device, &sampler, nullptr, &defaultSampler)};
 }
 
 Device::~Device() {
@@ -174,15 +175,14 @@ HRESULT Device::Removed() {
     return DXGI_ERROR_DEVICE_REMOVED;
 }
 
-HRESULT Device::Failed(const char* call, VkResult result) {
-    if (frames.Lose(result) == VK_ERROR_DEVICE_LOST)
+HRESULT Device::Failed(const platform::VkStatus& status) {
+    if (frames.Lose(status.result) == VK_ERROR_DEVICE_LOST)
         return Removed();
     // A failure that comes back frame after frame is logged the first time only.
-    if (call == loggedCall_ && result == loggedResult_)
-        return ToHresult(result);
-    loggedCall_ = call;
-    loggedResult_ = result;
-    return Fail(call, result);
+    if (status.call == logged_.call && status.result == logged_.result)
+        return ToHresult(status.result);
+    logged_ = status;
+    return Fail(status);
 }
 
 HRESULT Device::CreateBuffer(const D3D11_BUFFER_DESC* pDesc, const D3D11_SUBRESOURCE_DATA* pInitialData,

@@ -60,9 +60,9 @@ class Device final : public ID3D11Device {
     // S_OK while the device works, DXGI_ERROR_DEVICE_REMOVED once it is removed; the first call
     // after the removal tells the user on standard error.
     HRESULT Removed();
-    // What the API returns when `call` failed: a removal when the device is lost or removed,
+    // What the API returns for a failed Vulkan step: a removal when the device is lost or removed,
     // else Fail's HRESULT, with its log line unless the last failure was the same.
-    HRESULT Failed(const char* call, VkResult result);
+    HRESULT Failed(const platform::VkStatus& status);
 
     // Objects made by the device, the context and the swap chain keep it alive without counting
     // towards the references the application holds.
@@ -81,12 +81,14 @@ class Device final : public ID3D11Device {
     Device() = default;
     ~Device();
 
+    // The instance, device and queue, the frame ring, the pipeline cache and the default sampler.
+    platform::VkStatus CreateVulkanHalf(PresentTarget* target);
+
     std::atomic<ULONG> refs_{1};
     std::atomic<ULONG> privateRefs_{1}; // one for all the application's references
     uint64_t lastObjectId_ = 0;
     bool removalReported_ = false;
-    const char* loggedCall_ = nullptr;
-    VkResult loggedResult_ = VK_SUCCESS;
+    platform::VkStatus logged_;
 };
 
 } // namespace d3d11

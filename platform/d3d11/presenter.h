@@ -38,8 +38,7 @@ class Presenter {
     VkFormat PickBackBufferStorage(VkFormat wanted) const;
 
     // Makes a swapchain for the window's current size; VK_NOT_READY while the window has no area.
-    // On failure `failedCall` names the Vulkan call for the log.
-    VkResult Recreate(const Texture2D& backBuffer, bool immediate, const char** failedCall);
+    platform::VkStatus Recreate(const Texture2D& backBuffer, bool immediate);
     // Shows the back buffer's frame, lent or copied; DXGI_STATUS_OCCLUDED when the window shows
     // nothing of it (minimised, or no image came in time), though the frame's work still runs.
     HRESULT Present(Texture2D* backBuffer, bool immediate);
@@ -54,13 +53,13 @@ class Presenter {
     VkExtent2D PickExtent(const VkSurfaceCapabilitiesKHR& caps) const;
     // The old swapchain's images may still be waited on by a present: lets the queue drain first,
     // once every frame has finished, so that the wait is as bounded as theirs.
-    VkResult DrainOldSwapchain(const char** failedCall);
+    platform::VkStatus DrainOldSwapchain();
     // Gives up an acquisition of the swapchain just destroyed, with a new fence for the next one
     // when the window never gave that image back.
-    VkResult ForgetAcquired(const char** failedCall);
+    platform::VkStatus ForgetAcquired();
     // Fetches the new swapchain's images and makes a semaphore per image, and a render-target view
     // per image when `lend`.
-    VkResult CreateImageObjects(VkFormat format, bool lend, const char** failedCall);
+    platform::VkStatus CreateImageObjects(VkFormat format, bool lend);
     void DestroySwapchain(VkSwapchainKHR swapchain);
     // The next swapchain image, once the window has given it back, waiting up to `waitNs` for that.
     // VK_NOT_READY when none came in time (an image named but not given back is kept for the next

@@ -117,13 +117,13 @@ void Recorder::BeginRendering(VkCommandBuffer cmd, const DrawCall& draw) {
     vkCmdBeginRendering(cmd, &rendering);
 }
 
-VkResult Recorder::Draw(const DrawCall& draw, const BoundResources& bound) {
+platform::VkStatus Recorder::Draw(const DrawCall& draw, const BoundResources& bound) {
     const Pipeline* pipeline;
     VkCommandBuffer cmd;
-    VkResult result =
+    const platform::VkStatus status =
         BeginWith("vkCreateGraphicsPipelines", device_->pipelines.Graphics(draw.key, &pipeline), &cmd);
-    if (result != VK_SUCCESS)
-        return result;
+    if (!status.Ok())
+        return status;
     // Barriers go before the render pass begins.
     PushDescriptors(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, *pipeline, bound);
     BindVertexBuffers(cmd, draw);
@@ -137,19 +137,21 @@ VkResult Recorder::Draw(const DrawCall& draw, const BoundResources& bound) {
     vkCmdSetScissor(cmd, 0, 1, &scissor);
     vkCmdDraw(cmd, draw.vertexCount, 1, draw.startVertex, 0);
     vkCmdEndRendering(cmd);
-    return VK_SUCCESS;
+    return status;
 }
 
-VkResult Recorder::Dispatch(const ShaderCode& cs, const BoundResources& bound, UINT x, UINT y, UINT z) {
+platform::VkStatus Recorder::Dispatch(const ShaderCode& cs, const BoundResources& bound, UINT x, UINT y,
+                                      UINT z) {
     const Pipeline* pipeline;
     VkCommandBuffer cmd;
-    VkResult result = BeginWith("vkCreateComputePipelines", device_->pipelines.Compute(cs, &pipeline), &cmd);
-    if (result != VK_SUCCESS)
-        return result;
+    const platform::VkStatus status =
+        BeginWith("vkCreateComputePipelines", device_->pipelines.Compute(cs, &pipeline), &cmd);
+    if (!status.Ok())
+        return status;
     PushDescriptors(cmd, VK_PIPELINE_BIND_POINT_COMPUTE, *pipeline, bound);
     vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_COMPUTE, pipeline->pipeline);
     vkCmdDispatch(cmd, x, y, z);
-    return VK_SUCCESS;
+    return status;
 }
 
 } // namespace d3d11

@@ -91,17 +91,17 @@ void Recorder::UseForCopy(VkCommandBuffer cmd, const CopyEnd& end, bool write, b
              write ? VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL : VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, discard);
 }
 
-VkResult Recorder::Copy(const CopyEnd& src, const CopyEnd& dst, const D3D11_BOX& box) {
+platform::VkStatus Recorder::Copy(const CopyEnd& src, const CopyEnd& dst, const D3D11_BOX& box) {
     VkCommandBuffer cmd;
-    VkResult result = Begin(&cmd);
-    if (result != VK_SUCCESS)
-        return result;
+    const platform::VkStatus status = Begin(&cmd);
+    if (!status.Ok())
+        return status;
     // A copy over the whole image need not keep what it held.
     const bool whole = dst.image && box.left == 0 && box.top == 0 && box.right == dst.image->Desc().Width &&
                        box.bottom == dst.image->Desc().Height;
     UseForCopy(cmd, src, false, false);
     UseForCopy(cmd, dst, true, whole);
-    return Note("vkCreateImage (channel reordering)", RecordCopy(cmd, src, dst, box));
+    return {"vkCreateImage (channel reordering)", RecordCopy(cmd, src, dst, box)};
 }
 
 VkResult Recorder::RecordCopy(VkCommandBuffer cmd, const CopyEnd& src, const CopyEnd& dst,
@@ -119,50 +119,51 @@ VkResult Recorder::RecordCopy(VkCommandBuffer cmd, const CopyEnd& src, const Cop
     return VK_SUCCESS;
 }
 
-VkResult Recorder::Upload(VkDeviceSize size, CopyEnd* src, char** mapped) {
+platform::VkStatus Recorder::Upload(VkDeviceSize size, CopyEnd* src, char** mapped) {
     BufferMemory upload;
-    VkResult result =
-        Note("vkCreateBuffer (upload)",
-             CreateBufferMemory(device_->vk, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload));
-    if (result != VK_SUCCESS)
-        return result;
+    const platform::VkStatus status{
+        "vkCreateBuffer (upload)",
+        CreateBufferMemory(device_->vk, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload)};
+    if (!status.Ok())
+        return status;
     DeferDestroy(device_->frames, upload);
     src->buffer = upload.buffer;
     src->bytes = size;
     *mapped = static_cast<char*>(upload.mapped);
-    return VK_SUCCESS;
+    return status;
 }
 
-VkResult Recorder::UpdateBuffer(Buffer* buffer, UINT offset, UINT size, const void* data) {
+platform::VkStatus Recorder::UpdateBuffer(Buffer* buffer, UINT offset, UINT size, const void* data) {
     // Small aligned updates travel inside the command buffer; the rest through an upload buffer.
     if (size > 65536 || size % 4 != 0 || offset % 4 != 0) {
         CopyEnd src;
         char* mapped;
-        VkResult result = Upload(size, &src, &mapped);
-        if (result != VK_SUCCESS)
-            return result;
+        const platform::VkStatus status = Upload(size, &src, &mapped);
+        if (!status.Ok())
+            return status;
         std::memcpy(mapped, data, size);
         return Copy(src, CopyEnd::Of(buffer), D3D11_BOX{offset, 0, 0, offset + size, 1, 1});
     }
     VkCommandBuffer cmd;
-    VkResult result = Begin(&cmd);
-    if (result != VK_SUCCESS)
-        return result;
+    const platform::VkStatus status = Begin(&cmd);
+    if (!status.Ok())
+        return status;
     UseBuffer(cmd, buffer->Handle(), &buffer->hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT,
               VK_ACCESS_2_TRANSFER_WRITE_BIT);
     vkCmdUpdateBuffer(cmd, buffer->Handle(), offset, size, data);
-    return VK_SUCCESS;
+    return status;
 }
 
-VkResult Recorder::UpdateTexture(Texture2D* texture, const D3D11_BOX& box, const void* data, UINT rowPitch) {
+platform::VkStatus Recorder::UpdateTexture(Texture2D* texture, const D3D11_BOX& box, const void* data,
+                                           UINT rowPitch) {
     const UINT texel = texture->RowPitch() / texture->Desc().Width;
     const UINT rowBytes = (box.right - box.left) * texel;
     const UINT rows = box.bottom - box.top;
     CopyEnd src;
     char* mapped;
-    VkResult result = Upload(VkDeviceSize(rowBytes) * rows, &src, &mapped);
-    if (result != VK_SUCCESS)
-        return result;
+    const platform::VkStatus status = Upload(VkDeviceSize(rowBytes) * rows, &src, &mapped);
+    if (!status.Ok())
+        return status;
     for (UINT y = 0; y < rows; ++y)
         std::memcpy(mapped + y * rowBytes, static_cast<const char*>(data) + y * rowPitch, rowBytes);
     return Copy(src, CopyEnd::Of(texture), box);

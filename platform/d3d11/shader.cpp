@@ -147,7 +147,7 @@ HRESULT Shader<Interface>::Create(Device* device, const void* bytecode, SIZE_T l
     info.pCode = spirv.data();
     VkResult result = vkCreateShaderModule(device->vk.device, &info, nullptr, &code.module);
     if (result != VK_SUCCESS)
-        return Fail("vkCreateShaderModule", result);
+        return Fail({"vkCreateShaderModule", result});
     auto* shader = new Shader(device, KindOf(static_cast<Interface*>(nullptr)));
     code.id = device->pipelines.CodeId(stage, code.entry, spirv, device->NextObjectId());
     shader->code_ = std::move(code);

@@ -115,7 +115,7 @@ VkResult AcquireNextImage(const Vulkan& vk, VkSwapchainKHR swapchain, uint64_t t
     }
     result = SubmitHeld(&held, semaphore, fence);
     if (result != VK_SUCCESS)
-        d3d11::Fail("vkQueueSubmit (a held swapchain image)", result);
+        d3d11::Fail({"vkQueueSubmit (a held swapchain image)", result});
     return result;
 }
 
@@ -155,7 +155,7 @@ void HoldWindowImages(bool hold) {
     if (result == VK_SUCCESS)
         result = vkQueueWaitIdle(hooks.held.vk->queue);
     if (result != VK_SUCCESS)
-        d3d11::Fail("vkQueueWaitIdle (a held swapchain image let go)", result);
+        d3d11::Fail({"vkQueueWaitIdle (a held swapchain image let go)", result});
     DestroyHeld(&hooks.held);
 }
 

@@ -114,8 +114,7 @@ HRESULT SwapChain::Create(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, VkSu
     // The window's swapchain is made now, for presents without vsync (the usual case), so that the
     // first frame can be drawn straight into it; a window without area yet, or any failure, leaves
     // it to the first Present, which reports what goes wrong.
-    const char* failedCall;
-    presenter->Recreate(*chain->backBuffer_, true, &failedCall);
+    presenter->Recreate(*chain->backBuffer_, true);
     *out = chain;
     return S_OK;
 }

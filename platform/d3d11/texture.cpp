@@ -136,25 +136,25 @@ HRESULT Texture2D::Make(Device* device, const D3D11_TEXTURE2D_DESC* desc,
                         const D3D11_SUBRESOURCE_DATA* initial, VkFormat storage, ID3D11Texture2D** out) {
     *out = nullptr;
     Texture2D* texture = new Texture2D(device, *desc, storage);
-    const char* failed = nullptr;
-    VkResult result =
-        texture->Staging() ? texture->FillStaging(initial, &failed) : texture->FillImage(initial, &failed);
-    if (result != VK_SUCCESS) {
+    const platform::VkStatus status =
+        texture->Staging() ? texture->FillStaging(initial) : texture->FillImage(initial);
+    if (!status.Ok()) {
         texture->Release();
-        return Fail(failed, result);
+        return Fail(status);
     }
     *out = texture;
     return S_OK;
 }
 
-VkResult Texture2D::FillStaging(const D3D11_SUBRESOURCE_DATA* initial, const char** failed) {
+platform::VkStatus Texture2D::FillStaging(const D3D11_SUBRESOURCE_DATA* initial) {
     const UINT pitch = rowPitch_;
-    *failed = "vkCreateBuffer";
-    VkResult result = CreateBufferMemory(device_->vk, VkDeviceSize(pitch) * desc_.Height,
-                                         VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT,
-                                         true, &staging_);
-    if (result != VK_SUCCESS)
-        return result;
+    const platform::VkStatus status{
+        "vkCreateBuffer",
+        CreateBufferMemory(device_->vk, VkDeviceSize(pitch) * desc_.Height,
+                           VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT, true,
+                           &staging_)};
+    if (!status.Ok())
+        return status;
     auto* rows = static_cast<char*>(staging_.mapped);
     for (UINT y = 0; y < desc_.Height; ++y) {
         if (initial)
@@ -163,31 +163,29 @@ VkResult Texture2D::FillStaging(const D3D11_SUBRESOURCE_DATA* initial, const cha
         else
             std::memset(rows + y * pitch, 0, pitch);
     }
-    return VK_SUCCESS;
+    return status;
 }
 
-VkResult Texture2D::FillImage(const D3D11_SUBRESOURCE_DATA* initial, const char** failed) {
+platform::VkStatus Texture2D::FillImage(const D3D11_SUBRESOURCE_DATA* initial) {
     const UINT pitch = rowPitch_;
     VkImageUsageFlags usage = VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT;
     for (UINT bit = 1; bit <= desc_.BindFlags; bit <<= 1) {
         if (desc_.BindFlags & bit)
             usage |= ToVkImageUsage(static_cast<D3D11_BIND_FLAG>(bit));
     }
-    *failed = "vkGetPhysicalDeviceImageFormatProperties or vkCreateImage";
-    VkResult result = CreateImageMemory(device_->vk, format_, desc_.Width, desc_.Height, usage, &image_);
+    platform::VkStatus status{
+        "vkGetPhysicalDeviceImageFormatProperties or vkCreateImage",
+        CreateImageMemory(device_->vk, format_, desc_.Width, desc_.Height, usage, &image_)};
     VkCommandBuffer cmd = VK_NULL_HANDLE;
-    if (result == VK_SUCCESS) {
-        *failed = "vkBeginCommandBuffer";
-        result = device_->frames.Commands(&cmd);
-    }
+    if (status.Ok())
+        status = {"vkBeginCommandBuffer", device_->frames.Commands(&cmd)};
     BufferMemory upload;
-    if (result == VK_SUCCESS && initial) {
-        *failed = "vkCreateBuffer (upload)";
-        result = CreateBufferMemory(device_->vk, VkDeviceSize(pitch) * desc_.Height,
-                                    VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload);
-    }
-    if (result != VK_SUCCESS)
-        return result;
+    if (status.Ok() && initial)
+        status = {"vkCreateBuffer (upload)",
+                  CreateBufferMemory(device_->vk, VkDeviceSize(pitch) * desc_.Height,
+                                     VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload)};
+    if (!status.Ok())
+        return status;
     UseImage(cmd, Image(), &hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT, VK_ACCESS_2_TRANSFER_WRITE_BIT,
              VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, true);
     if (initial) {
@@ -205,7 +203,7 @@ VkResult Texture2D::FillImage(const D3D11_SUBRESOURCE_DATA* initial, const char*
         VkImageSubresourceRange range = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
         vkCmdClearColorImage(cmd, Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, &zero, 1, &range);
     }
-    return VK_SUCCESS;
+    return status;
 }
 
 VkResult Texture2D::RecordReorderingCopy(VkCommandBuffer cmd, VkBuffer buffer, const D3D11_BOX& box,

@@ -67,8 +67,8 @@ class Texture2D final : public DeviceChild<ID3D11Texture2D> {
     ~Texture2D() override;
     // The staging buffer's or the image's memory and first contents (the data, or zeros); `failed`
     // names the Vulkan call that failed.
-    VkResult FillStaging(const D3D11_SUBRESOURCE_DATA* initial, const char** failed);
-    VkResult FillImage(const D3D11_SUBRESOURCE_DATA* initial, const char** failed);
+    platform::VkStatus FillStaging(const D3D11_SUBRESOURCE_DATA* initial);
+    platform::VkStatus FillImage(const D3D11_SUBRESOURCE_DATA* initial);
 
     D3D11_TEXTURE2D_DESC desc_;
     VkFormat format_;

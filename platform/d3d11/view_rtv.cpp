@@ -54,7 +54,7 @@ HRESULT RenderTargetView::Create(Device* device, ID3D11Resource* resource,
     if (result != VK_SUCCESS) {
         rtv->Release();
         *out = nullptr;
-        return Fail("vkCreateImageView", result);
+        return Fail({"vkCreateImageView", result});
     }
     *out = rtv;
     return S_OK;

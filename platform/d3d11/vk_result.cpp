@@ -88,9 +88,9 @@ HRESULT ToHresult(VkResult result) {
     }
 }
 
-HRESULT Fail(const char* call, VkResult result) {
-    platform::LogFailure(call, VkResultName(result));
-    return ToHresult(result);
+HRESULT Fail(const platform::VkStatus& status) {
+    platform::LogFailure(status.call, VkResultName(status.result));
+    return ToHresult(status.result);
 }
 
 void ReportRemoval(VkResult cause, unsigned long long seconds) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "vk_status.h"
+
 #include <vulkan/vulkan.h>
 
 namespace d3d11 {
@@ -14,8 +16,8 @@ const char* VkResultName(VkResult result);
 // The HRESULT Direct3D 11 gives for the same kind of failure.
 HRESULT ToHresult(VkResult result);
 
-// Logs "call failed: VK_..." once and returns ToHresult(result).
-HRESULT Fail(const char* call, VkResult result);
+// Logs "call failed: VK_..." once and returns ToHresult(status.result).
+HRESULT Fail(const platform::VkStatus& status);
 
 // Tells the user that the device is removed, why (VK_TIMEOUT: a frame unfinished after `seconds`;
 // VK_ERROR_DEVICE_LOST: Vulkan lost it) and what to do.

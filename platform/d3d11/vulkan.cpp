@@ -1,5 +1,6 @@
 #include "vulkan.h"
 
+#include "enumerate.h"
 #include "vk_result.h"
 
 #include "window_system.h"
@@ -61,13 +62,12 @@ Checks RequestedChecks() {
 }
 
 bool HasLayer(const char* name) {
-    uint32_t count = 0;
-    VkResult result = vkEnumerateInstanceLayerProperties(&count, nullptr);
-    std::vector<VkLayerProperties> layers(count);
-    if (result == VK_SUCCESS)
-        result = vkEnumerateInstanceLayerProperties(&count, layers.data());
-    if (result != VK_SUCCESS && result != VK_INCOMPLETE) {
-        d3d11::Fail("vkEnumerateInstanceLayerProperties", result);
+    std::vector<VkLayerProperties> layers;
+    const platform::VkStatus status{
+        "vkEnumerateInstanceLayerProperties",
+        d3d11::Enumerate<VkLayerProperties>(vkEnumerateInstanceLayerProperties, &layers)};
+    if (!status.Ok()) {
+        d3d11::Fail(status);
         return false;
     }
     for (const VkLayerProperties& layer : layers) {
@@ -91,10 +91,17 @@ Checks AvailableChecks() {
 }
 
 bool HasDeviceExtension(VkPhysicalDevice physical, const char* name) {
-    uint32_t count = 0;
-    vkEnumerateDeviceExtensionProperties(physical, nullptr, &count, nullptr);
-    std::vector<VkExtensionProperties> extensions(count);
-    vkEnumerateDeviceExtensionProperties(physical, nullptr, &count, extensions.data());
+    std::vector<VkExtensionProperties> extensions;
+    const platform::VkStatus status{"vkEnumerateDeviceExtensionProperties",
+                                    d3d11::Enumerate<VkExtensionProperties>(
+                                        [&](uint32_t* count, VkExtensionProperties* data) {
+                                            return vkEnumerateDeviceExtensionProperties(physical, nullptr,
+                                                                                        count, data);
+                                        },
+                                        &extensions)};
+    // A device whose extensions cannot be read is taken to have none.
+    if (!status.Ok())
+        d3d11::Fail(status);
     for (const VkExtensionProperties& extension : extensions) {
         if (std::strcmp(extension.extensionName, name) == 0)
             return true;
@@ -205,12 +212,14 @@ std::string Refusal(VkPhysicalDevice physical, VkSurfaceKHR surface, Candidate* 
     if (!v13.dynamicRendering || !v13.synchronization2)
         return "no dynamicRendering or synchronization2";
 
-    uint32_t count = 0;
-    vkGetPhysicalDeviceQueueFamilyProperties(physical, &count, nullptr);
-    std::vector<VkQueueFamilyProperties> families(count);
-    vkGetPhysicalDeviceQueueFamilyProperties(physical, &count, families.data());
+    std::vector<VkQueueFamilyProperties> families;
+    d3d11::Enumerate<VkQueueFamilyProperties>(
+        [&](uint32_t* count, VkQueueFamilyProperties* data) {
+            vkGetPhysicalDeviceQueueFamilyProperties(physical, count, data);
+        },
+        &families);
     const VkQueueFlags needed = VK_QUEUE_GRAPHICS_BIT | VK_QUEUE_COMPUTE_BIT;
-    for (uint32_t i = 0; i < count; ++i) {
+    for (uint32_t i = 0; i < families.size(); ++i) {
         if ((families[i].queueFlags & needed) != needed)
             continue;
         VkBool32 present = VK_TRUE;
@@ -218,7 +227,7 @@ std::string Refusal(VkPhysicalDevice physical, VkSurfaceKHR surface, Candidate* 
             surface ? vkGetPhysicalDeviceSurfaceSupportKHR(physical, i, surface, &present) : VK_SUCCESS;
         // A family whose support cannot be learnt is passed over, as one that cannot present.
         if (result != VK_SUCCESS) {
-            d3d11::Fail("vkGetPhysicalDeviceSurfaceSupportKHR", result);
+            d3d11::Fail({"vkGetPhysicalDeviceSurfaceSupportKHR", result});
             present = VK_FALSE;
         }
         if (!present)
@@ -273,7 +282,7 @@ void Announce(const Listed& chosen, const std::vector<Listed>& listed) {
     }
 }
 
-VkResult CreateInstance(d3d11::Vulkan* vk, bool present, const char** failedCall) {
+platform::VkStatus CreateInstance(d3d11::Vulkan* vk, bool present) {
     const Checks checks = AvailableChecks();
     const bool validate = checks != Checks::None;
     std::vector<const char*> extensions;
@@ -314,34 +323,24 @@ VkResult CreateInstance(d3d11::Vulkan* vk, bool present, const char** failedCall
     info.ppEnabledLayerNames = &layer;
     info.enabledExtensionCount = static_cast<uint32_t>(extensions.size());
     info.ppEnabledExtensionNames = extensions.data();
-    VkResult result = vkCreateInstance(&info, nullptr, &vk->instance);
-    if (result != VK_SUCCESS) {
-        *failedCall = "vkCreateInstance";
-        return result;
-    }
-    if (validate) {
-        auto create = reinterpret_cast<PFN_vkCreateDebugUtilsMessengerEXT>(
-            vkGetInstanceProcAddr(vk->instance, "vkCreateDebugUtilsMessengerEXT"));
-        result = create(vk->instance, &messenger, nullptr, &vk->messenger);
-        if (result != VK_SUCCESS) {
-            *failedCall = "vkCreateDebugUtilsMessengerEXT";
-            return result;
-        }
-    }
-    return VK_SUCCESS;
+    const platform::VkStatus status{"vkCreateInstance", vkCreateInstance(&info, nullptr, &vk->instance)};
+    if (!status.Ok() || !validate)
+        return status;
+    auto create = reinterpret_cast<PFN_vkCreateDebugUtilsMessengerEXT>(
+        vkGetInstanceProcAddr(vk->instance, "vkCreateDebugUtilsMessengerEXT"));
+    return {"vkCreateDebugUtilsMessengerEXT", create(vk->instance, &messenger, nullptr, &vk->messenger)};
 }
 
-VkResult ChoosePhysicalDevice(d3d11::Vulkan* vk, VkSurfaceKHR surface, Candidate* chosen,
-                              const char** failedCall) {
-    uint32_t count = 0;
-    VkResult result = vkEnumeratePhysicalDevices(vk->instance, &count, nullptr);
-    std::vector<VkPhysicalDevice> devices(count);
-    if (result == VK_SUCCESS)
-        result = vkEnumeratePhysicalDevices(vk->instance, &count, devices.data());
-    if (result != VK_SUCCESS && result != VK_INCOMPLETE) {
-        *failedCall = "vkEnumeratePhysicalDevices";
-        return result;
-    }
+platform::VkStatus ChoosePhysicalDevice(d3d11::Vulkan* vk, VkSurfaceKHR surface, Candidate* chosen) {
+    std::vector<VkPhysicalDevice> devices;
+    const platform::VkStatus listing{"vkEnumeratePhysicalDevices",
+                                     d3d11::Enumerate<VkPhysicalDevice>(
+                                         [&](uint32_t* count, VkPhysicalDevice* data) {
+                                             return vkEnumeratePhysicalDevices(vk->instance, count, data);
+                                         },
+                                         &devices)};
+    if (!listing.Ok())
+        return listing;
     std::vector<Listed> listed(devices.size());
     int best = -1;
     for (size_t i = 0; i < devices.size(); ++i) {
@@ -361,24 +360,24 @@ VkResult ChoosePhysicalDevice(d3d11::Vulkan* vk, VkSurfaceKHR surface, Candidate
                 std::fprintf(stderr, "fxview platform:   %zu: %s (%s)%s%s\n", i,
                              listed[i].properties.deviceName, TypeName(listed[i].properties.deviceType),
                              listed[i].refusal.empty() ? "" : ", ", listed[i].refusal.c_str());
-            *failedCall = "vkEnumeratePhysicalDevices (FXVIEW_DEVICE names no usable device)";
-            return VK_ERROR_INITIALIZATION_FAILED;
+            return {"vkEnumeratePhysicalDevices (FXVIEW_DEVICE names no usable device)",
+                    VK_ERROR_INITIALIZATION_FAILED};
         }
     }
     if (best < 0) {
         for (const Listed& device : listed)
             std::fprintf(stderr, "fxview platform: %s refused: %s\n", device.properties.deviceName,
                          device.refusal.c_str());
-        *failedCall = "vkEnumeratePhysicalDevices (no Vulkan 1.3 device with push descriptors, null "
-                      "descriptors and one graphics, compute and present queue)";
-        return VK_ERROR_INCOMPATIBLE_DRIVER;
+        return {"vkEnumeratePhysicalDevices (no Vulkan 1.3 device with push descriptors, null "
+                "descriptors and one graphics, compute and present queue)",
+                VK_ERROR_INCOMPATIBLE_DRIVER};
     }
     Announce(listed[best], listed);
     *chosen = listed[best].candidate;
-    return VK_SUCCESS;
+    return {};
 }
 
-VkResult CreateDevice(d3d11::Vulkan* vk, const Candidate& chosen, bool present, const char** failedCall) {
+platform::VkStatus CreateDevice(d3d11::Vulkan* vk, const Candidate& chosen, bool present) {
     vk->physical = chosen.physical;
     vk->queueFamily = chosen.family;
     vk->fragmentStores = chosen.fragmentStores;
@@ -423,40 +422,39 @@ VkResult CreateDevice(d3d11::Vulkan* vk, const Candidate& chosen, bool present, 
     info.pQueueCreateInfos = &queue;
     info.enabledExtensionCount = present ? 3 : 2;
     info.ppEnabledExtensionNames = extensions;
-    VkResult result = vkCreateDevice(vk->physical, &info, nullptr, &vk->device);
-    if (result != VK_SUCCESS) {
-        *failedCall = "vkCreateDevice";
-        return result;
-    }
+    const platform::VkStatus status{"vkCreateDevice",
+                                    vkCreateDevice(vk->physical, &info, nullptr, &vk->device)};
+    if (!status.Ok())
+        return status;
     vkGetDeviceQueue(vk->device, vk->queueFamily, 0, &vk->queue);
     vk->cmdPushDescriptorSet = reinterpret_cast<PFN_vkCmdPushDescriptorSetKHR>(
         vkGetDeviceProcAddr(vk->device, "vkCmdPushDescriptorSetKHR"));
-    return VK_SUCCESS;
+    return status;
 }
 
 } // namespace
 
 namespace d3d11 {
 
-VkResult CreateVulkan(Vulkan* vk, PresentTarget* target, const char** failedCall) {
+platform::VkStatus CreateVulkan(Vulkan* vk, PresentTarget* target) {
     const bool present = target != nullptr;
     vk->debugChecks = RequestedChecks() != Checks::None;
-    VkResult result = CreateInstance(vk, present, failedCall);
-    if (result == VK_SUCCESS && present)
-        result = platform::CreateWindowSurface(target->window, vk->instance, &target->surface, failedCall);
+    platform::VkStatus status = CreateInstance(vk, present);
+    if (status.Ok() && present)
+        status = platform::CreateWindowSurface(target->window, vk->instance, &target->surface);
     Candidate chosen;
-    if (result == VK_SUCCESS)
-        result = ChoosePhysicalDevice(vk, present ? target->surface : VK_NULL_HANDLE, &chosen, failedCall);
-    if (result == VK_SUCCESS)
-        result = CreateDevice(vk, chosen, present, failedCall);
-    if (result != VK_SUCCESS) {
+    if (status.Ok())
+        status = ChoosePhysicalDevice(vk, present ? target->surface : VK_NULL_HANDLE, &chosen);
+    if (status.Ok())
+        status = CreateDevice(vk, chosen, present);
+    if (!status.Ok()) {
         if (present && target->surface) {
             vkDestroySurfaceKHR(vk->instance, target->surface, nullptr);
             target->surface = VK_NULL_HANDLE;
         }
         DestroyVulkan(vk);
     }
-    return result;
+    return status;
 }
 
 void DestroyVulkan(Vulkan* vk) {

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "vk_status.h"
+
 #include <vulkan/vulkan.h>
 
 namespace d3d11 {
@@ -35,8 +37,8 @@ struct PresentTarget {
     VkSurfaceKHR surface = VK_NULL_HANDLE; // out: created on the new instance
 };
 
-// Creates everything or nothing; on failure `failedCall` names the Vulkan step for the log.
-VkResult CreateVulkan(Vulkan* vk, PresentTarget* target, const char** failedCall);
+// Creates everything or nothing.
+platform::VkStatus CreateVulkan(Vulkan* vk, PresentTarget* target);
 void DestroyVulkan(Vulkan* vk);
 
 // Index of a memory type with all `required` flags among `typeBits`, preferring one that also has

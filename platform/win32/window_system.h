@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "vk_status.h"
+
 #include <vulkan/vulkan.h>
 
 namespace platform {
@@ -21,9 +23,8 @@ bool SetAltEnterHandler(HWND hwnd, void (*handler)(void*), void* context);
 // The Vulkan instance extension that window surfaces need, besides VK_KHR_surface.
 const char* WindowSurfaceExtension();
 
-// Creates a surface on the window in `instance`, which has WindowSurfaceExtension enabled. On
-// failure `failedCall` names the Vulkan call for the log.
-VkResult CreateWindowSurface(HWND hwnd, VkInstance instance, VkSurfaceKHR* surface, const char** failedCall);
+// Creates a surface on the window in `instance`, which has WindowSurfaceExtension enabled.
+VkStatus CreateWindowSurface(HWND hwnd, VkInstance instance, VkSurfaceKHR* surface);
 
 // Makes the window cover its screen, or gives it back the place it had before; no display mode
 // changes. Does nothing when hwnd is not a live window of this process.

@@ -84,8 +84,8 @@ TEST(Validation, TwoUnorderedWritesAreReportedWhenValidationIsAskedFor) {
     if (!asked || !*asked || std::strcmp(asked, "0") == 0)
         GTEST_SKIP() << "FXVIEW_VALIDATION is not set";
     d3d11::Vulkan vk;
-    const char* failed = "";
-    ASSERT_EQ(d3d11::CreateVulkan(&vk, nullptr, &failed), VK_SUCCESS) << failed;
+    const platform::VkStatus created = d3d11::CreateVulkan(&vk, nullptr);
+    ASSERT_EQ(created.result, VK_SUCCESS) << created.call;
     VkBufferCreateInfo info = {VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO};
     info.size = 256;
     info.usage = VK_BUFFER_USAGE_TRANSFER_DST_BIT;
