@@ -358,7 +358,7 @@ HRESULT Context::Map(ID3D11Resource* pResource, UINT Subresource, D3D11_MAP MapT
 
     // A staging resource is read or written by the CPU only once the GPU has finished with it.
     VkBuffer handle = buffer ? buffer->Handle() : texture->StagingBuffer();
-    Hazard* hazard = buffer ? &buffer->hazard : &texture->hazard;
+    Hazard* hazard = buffer ? &buffer->hazard : texture->StagingHazard();
     hr = Report(recorder_.AccessFromHost(handle, hazard, needed & D3D11_CPU_ACCESS_WRITE));
     if (FAILED(hr))
         return hr;

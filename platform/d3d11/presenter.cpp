@@ -375,9 +375,8 @@ void Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t inde
     const bool copy =
         !blit_ || (format_ == source->Format() && extent_.width == width && extent_.height == height);
     const VkPipelineStageFlags2 writes = copy ? VK_PIPELINE_STAGE_2_COPY_BIT : VK_PIPELINE_STAGE_2_BLIT_BIT;
-    source->RecordPendingClear(cmd);
-    UseImage(cmd, source->Image(), &source->hazard, VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT,
-             VK_ACCESS_2_TRANSFER_READ_BIT, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL);
+    source->Use(cmd, VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT, VK_ACCESS_2_TRANSFER_READ_BIT,
+                VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL);
     // The swapchain image is overwritten whole: its old contents are not kept.
     VkImageMemoryBarrier2 toCopy = {VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER_2};
     toCopy.srcStageMask = writes;
@@ -430,9 +429,7 @@ HRESULT Presenter::PresentLent(Texture2D* backBuffer) {
     VkCommandBuffer cmd;
     VkResult result = device_->frames.Commands(&cmd);
     if (result == VK_SUCCESS) {
-        backBuffer->RecordPendingClear(cmd);
-        UseImage(cmd, backBuffer->Image(), &backBuffer->hazard, VK_PIPELINE_STAGE_2_NONE, VK_ACCESS_2_NONE,
-                 VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
+        backBuffer->Use(cmd, VK_PIPELINE_STAGE_2_NONE, VK_ACCESS_2_NONE, VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
     }
     backBuffer->Reclaim();
     if (result != VK_SUCCESS)

@@ -17,7 +17,7 @@
 
 namespace d3d11 {
 
-class Presenter {
+class Presenter final : public ImageLender {
   public:
     // How long a frame waits for the window's next image before it goes unseen.
     static constexpr uint64_t kImageTimeoutNs = 2'000'000'000;
@@ -44,7 +44,7 @@ class Presenter {
     HRESULT Present(Texture2D* backBuffer, bool immediate);
     // Called before a clear of the whole back buffer is recorded: lends it the window's next image
     // when the window can show that image as it is. Does nothing otherwise, or when one is lent.
-    void TryLend(Texture2D* backBuffer);
+    void TryLend(Texture2D* backBuffer) override;
 
   private:
     VkSurfaceFormatKHR PickFormat(VkFormat backBuffer) const;

@@ -1,10 +1,6 @@
 // Recording: its start, clears, and the host's turn at staging memory.
 #include "recorder.h"
 
-#include "presenter.h"
-
-#include <cstring>
-
 namespace d3d11 {
 
 platform::VkStatus Recorder::Begin(VkCommandBuffer* cmd) {
@@ -21,12 +17,7 @@ platform::VkStatus Recorder::Clear(Texture2D* texture, const FLOAT color[4]) {
     const platform::VkStatus status = Begin(&cmd);
     if (!status.Ok())
         return status;
-    // The clear overwrites the whole back buffer: the frame may be drawn in the window's own image.
-    if (texture->presenter)
-        texture->presenter->TryLend(texture);
-    // Left to the texture's next use, which a draw into it makes its load operation.
-    std::memcpy(texture->clearColor.float32, color, sizeof(texture->clearColor.float32));
-    texture->clearPending = true;
+    texture->ClearWhole(color);
     return status;
 }
 

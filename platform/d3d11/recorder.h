@@ -32,7 +32,7 @@ struct CopyEnd {
     VkBuffer buffer = VK_NULL_HANDLE; // null for an image
     VkDeviceSize bytes = 0;           // what a copy from the buffer moves
     Texture2D* image = nullptr;       // the texture whose image this is
-    Hazard* hazard = nullptr;         // null for an upload written before this submission
+    Hazard* hazard = nullptr;         // a buffer's; null for an upload written before this submission
 };
 
 // A draw the context has admitted: its pipeline key and everything bound, with vertex buffers that

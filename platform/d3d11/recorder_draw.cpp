@@ -94,19 +94,16 @@ void Recorder::BeginRendering(VkCommandBuffer cmd, const DrawCall& draw) {
     for (UINT i = 0; i < draw.key.targetCount; ++i) {
         Texture2D* texture = draw.targets[i]->Target();
         // A clear still to be made over the whole render area is this pass's load operation.
-        const bool clears = texture->clearPending && draw.area.width == texture->Desc().Width &&
-                            draw.area.height == texture->Desc().Height;
-        if (!clears)
-            texture->RecordPendingClear(cmd);
-        UseImage(cmd, texture->Image(), &texture->hazard, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
-                 VK_ACCESS_2_COLOR_ATTACHMENT_READ_BIT | VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT,
-                 VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, clears);
+        VkClearColorValue clearColor = {};
+        const bool clears = texture->TakeClearAsLoad(draw.area, &clearColor);
+        texture->Use(cmd, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                     VK_ACCESS_2_COLOR_ATTACHMENT_READ_BIT | VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT,
+                     VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, clears);
         attachments[i] = {VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
         attachments[i].imageView = draw.targets[i]->Handle();
         attachments[i].imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
         attachments[i].loadOp = clears ? VK_ATTACHMENT_LOAD_OP_CLEAR : VK_ATTACHMENT_LOAD_OP_LOAD;
-        attachments[i].clearValue.color = texture->clearColor;
-        texture->clearPending = false;
+        attachments[i].clearValue.color = clearColor;
         attachments[i].storeOp = VK_ATTACHMENT_STORE_OP_STORE;
     }
     VkRenderingInfo rendering = {VK_STRUCTURE_TYPE_RENDERING_INFO};

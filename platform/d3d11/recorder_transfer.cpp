@@ -70,25 +70,24 @@ CopyEnd CopyEnd::Of(Texture2D* texture) {
     if (texture->Staging()) {
         end.buffer = texture->StagingBuffer();
         end.bytes = VkDeviceSize(texture->RowPitch()) * texture->Desc().Height;
+        end.hazard = texture->StagingHazard();
     } else {
         end.image = texture;
     }
-    end.hazard = &texture->hazard;
     return end;
 }
 
 void Recorder::UseForCopy(VkCommandBuffer cmd, const CopyEnd& end, bool write, bool discard) {
-    // A fresh upload, written by the host before submission, needs no barrier.
-    if (!end.hazard)
-        return;
     const VkAccessFlags2 access = write ? VK_ACCESS_2_TRANSFER_WRITE_BIT : VK_ACCESS_2_TRANSFER_READ_BIT;
-    if (end.buffer) {
-        UseBuffer(cmd, end.buffer, end.hazard, kCopyStages, access);
+    if (end.image) {
+        end.image->Use(cmd, kCopyStages, access,
+                       write ? VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL : VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL,
+                       discard);
         return;
     }
-    end.image->RecordPendingClear(cmd);
-    UseImage(cmd, end.image->Image(), end.hazard, kCopyStages, access,
-             write ? VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL : VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, discard);
+    // A fresh upload, written by the host before submission, needs no barrier.
+    if (end.hazard)
+        UseBuffer(cmd, end.buffer, end.hazard, kCopyStages, access);
 }
 
 platform::VkStatus Recorder::Copy(const CopyEnd& src, const CopyEnd& dst, const D3D11_BOX& box) {

@@ -73,7 +73,7 @@ SwapChain::~SwapChain() {
     // A lent image goes back unshown; the frame's submission below still waits for its acquisition.
     if (backBuffer_) {
         backBuffer_->Reclaim();
-        backBuffer_->presenter = nullptr;
+        backBuffer_->SetLender(nullptr);
     }
     if (fullscreen_)
         platform::SetFullscreen(desc_.OutputWindow, false);
@@ -106,7 +106,7 @@ HRESULT SwapChain::Create(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, VkSu
         return hr;
     }
     chain->backBuffer_ = static_cast<Texture2D*>(backBuffer);
-    chain->backBuffer_->presenter = presenter;
+    chain->backBuffer_->SetLender(presenter);
     // DXGI watches the window for Alt+Enter and switches full screen; the program never turns it off.
     platform::SetAltEnterHandler(d.OutputWindow, &SwapChain::OnAltEnter, chain);
     if (!d.Windowed)

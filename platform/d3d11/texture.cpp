@@ -92,24 +92,46 @@ Texture2D::~Texture2D() {
 void Texture2D::Lend(VkImage image, VkImageView view, const Hazard& fresh) {
     lent_.image = image;
     lent_.view = view;
-    lent_.ownHazard = hazard;
-    hazard = fresh;
+    lent_.ownHazard = hazard_;
+    hazard_ = fresh;
+}
+
+void Texture2D::ClearWhole(const FLOAT color[4]) {
+    // The clear overwrites the whole image: a back buffer's frame may be drawn in the window's own.
+    if (lender_)
+        lender_->TryLend(this);
+    std::memcpy(clearColor_.float32, color, sizeof(clearColor_.float32));
+    clearPending_ = true;
+}
+
+bool Texture2D::TakeClearAsLoad(VkExtent2D area, VkClearColorValue* color) {
+    if (!clearPending_ || area.width != desc_.Width || area.height != desc_.Height)
+        return false;
+    clearPending_ = false;
+    *color = clearColor_;
+    return true;
+}
+
+void Texture2D::Use(VkCommandBuffer cmd, VkPipelineStageFlags2 stage, VkAccessFlags2 access,
+                    VkImageLayout layout, bool discard) {
+    RecordPendingClear(cmd);
+    UseImage(cmd, Image(), &hazard_, stage, access, layout, discard);
 }
 
 void Texture2D::RecordPendingClear(VkCommandBuffer cmd) {
-    if (!clearPending)
+    if (!clearPending_)
         return;
-    clearPending = false;
-    UseImage(cmd, Image(), &hazard, VK_PIPELINE_STAGE_2_CLEAR_BIT, VK_ACCESS_2_TRANSFER_WRITE_BIT,
+    clearPending_ = false;
+    UseImage(cmd, Image(), &hazard_, VK_PIPELINE_STAGE_2_CLEAR_BIT, VK_ACCESS_2_TRANSFER_WRITE_BIT,
              VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, true);
     const VkImageSubresourceRange range = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-    vkCmdClearColorImage(cmd, Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, &clearColor, 1, &range);
+    vkCmdClearColorImage(cmd, Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, &clearColor_, 1, &range);
 }
 
 void Texture2D::Reclaim() {
     if (!lent_.image)
         return;
-    hazard = lent_.ownHazard;
+    hazard_ = lent_.ownHazard;
     lent_.image = VK_NULL_HANDLE;
     lent_.view = VK_NULL_HANDLE;
 }
@@ -186,7 +208,7 @@ platform::VkStatus Texture2D::FillImage(const D3D11_SUBRESOURCE_DATA* initial) {
                                      VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload)};
     if (!status.Ok())
         return status;
-    UseImage(cmd, Image(), &hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT, VK_ACCESS_2_TRANSFER_WRITE_BIT,
+    UseImage(cmd, Image(), &hazard_, VK_PIPELINE_STAGE_2_TRANSFER_BIT, VK_ACCESS_2_TRANSFER_WRITE_BIT,
              VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, true);
     if (initial) {
         auto* rows = static_cast<char*>(upload.mapped);
