@@ -1,13 +1,10 @@
-// What every object the device makes shares: an atomic reference count, a private reference on the
-// device, a live-object count under its interface's name, and QueryInterface over its own IIDs.
-// No aggregation and no private data.
+// What every object the device makes shares, besides the COM base (ref_counted.h): a private
+// reference on the device and a live-object count under its interface's name. No private data.
 #pragma once
 
 #include "device.h"
 #include "hooks.h"
 #include "ref_counted.h"
-
-#include <initializer_list>
 
 namespace d3d11 {
 
@@ -28,21 +25,6 @@ template <class Interface> class DeviceChild : public platform::RefCounted<Inter
     ~DeviceChild() override {
         platform::CountLive(kind_, -1);
         device_->ReleasePrivateRef();
-    }
-
-    // Answers for the interfaces in `iids`, all of which this object's one vtable implements.
-    HRESULT Query(REFIID riid, void** out, std::initializer_list<const IID*> iids) {
-        if (!out)
-            return E_POINTER;
-        for (const IID* iid : iids) {
-            if (riid == *iid) {
-                this->AddRef();
-                *out = static_cast<Interface*>(this);
-                return S_OK;
-            }
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
     }
 
     Device* device_;

@@ -125,31 +125,18 @@ Device::~Device() {
 }
 
 HRESULT Device::QueryInterface(REFIID riid, void** ppvObject) {
-    if (!ppvObject)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ID3D11Device) {
-        AddRef();
-        *ppvObject = static_cast<ID3D11Device*>(this);
-        return S_OK;
-    }
-    *ppvObject = nullptr;
-    return E_NOINTERFACE;
+    return Query(riid, ppvObject, {&IID_IUnknown, &IID_ID3D11Device});
 }
 
 ULONG Device::AddRef() {
-    return ++refs_;
+    return ++appRefs_;
 }
 
 ULONG Device::Release() {
-    ULONG left = --refs_;
+    ULONG left = --appRefs_;
     if (left == 0)
         ReleasePrivateRef();
     return left;
-}
-
-void Device::ReleasePrivateRef() {
-    if (--privateRefs_ == 0)
-        delete this;
 }
 
 HRESULT Device::GetDeviceRemovedReason() {

@@ -9,13 +9,16 @@
 #include "frames.h"
 #include "memory.h"
 #include "pipelines.h"
+#include "ref_counted.h"
 #include "vulkan.h"
 
 #include <atomic>
 
 namespace d3d11 {
 
-class Device final : public ID3D11Device {
+// The COM base's count keeps the device alive: one reference stands for all the application's,
+// counted apart, and each object the device made holds one more.
+class Device final : public platform::RefCounted<ID3D11Device> {
   public:
     // `target` is the window of the swap chain to come, or null for a device without one.
     static HRESULT Create(PresentTarget* target, Device** out);
@@ -66,8 +69,8 @@ class Device final : public ID3D11Device {
 
     // Objects made by the device, the context and the swap chain keep it alive without counting
     // towards the references the application holds.
-    void AddPrivateRef() { ++privateRefs_; }
-    void ReleasePrivateRef();
+    void AddPrivateRef() { RefCounted::AddRef(); }
+    void ReleasePrivateRef() { RefCounted::Release(); }
 
     uint64_t NextObjectId() { return ++lastObjectId_; }
 
@@ -79,13 +82,12 @@ class Device final : public ID3D11Device {
 
   private:
     Device() = default;
-    ~Device();
+    ~Device() override;
 
     // The instance, device and queue, the frame ring, the pipeline cache and the default sampler.
     platform::VkStatus CreateVulkanHalf(PresentTarget* target);
 
-    std::atomic<ULONG> refs_{1};
-    std::atomic<ULONG> privateRefs_{1}; // one for all the application's references
+    std::atomic<ULONG> appRefs_{1};
     uint64_t lastObjectId_ = 0;
     bool removalReported_ = false;
     platform::VkStatus logged_;

@@ -119,24 +119,9 @@ HRESULT SwapChain::Create(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, VkSu
     return S_OK;
 }
 
-ULONG SwapChain::Release() {
-    ULONG left = --refs_;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 HRESULT SwapChain::QueryInterface(REFIID riid, void** ppvObject) {
-    if (!ppvObject)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDXGIObject || riid == IID_IDXGIDeviceSubObject ||
-        riid == IID_IDXGISwapChain) {
-        AddRef();
-        *ppvObject = static_cast<IDXGISwapChain*>(this);
-        return S_OK;
-    }
-    *ppvObject = nullptr;
-    return E_NOINTERFACE;
+    return Query(riid, ppvObject,
+                 {&IID_IUnknown, &IID_IDXGIObject, &IID_IDXGIDeviceSubObject, &IID_IDXGISwapChain});
 }
 
 HRESULT SwapChain::GetBuffer(UINT Buffer, REFIID riid, void** ppSurface) {
