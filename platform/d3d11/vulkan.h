@@ -1,7 +1,6 @@
-// The Vulkan objects behind one Direct3D 11 device: instance (with the validation layer and its
-// synchronization checks when FXVIEW_VALIDATION=1 asks for them, best practices too with
-// FXVIEW_VALIDATION=all), the chosen physical device, the logical device and its one queue.
-// Creation only; recording and submission live in frames.h, presentation in presenter.h.
+// The Vulkan objects behind one Direct3D 11 device: the instance (with the checks validation.h says
+// FXVIEW_VALIDATION asks for), the physical device device_choice.h picks, the logical device and its
+// one queue. Creation only; recording and submission live in frames.h, presentation in presenter.h.
 #pragma once
 
 #include <windows.h>
