@@ -153,18 +153,3 @@ int FindMemoryType(const Vulkan& vk, uint32_t typeBits, VkMemoryPropertyFlags re
 }
 
 } // namespace d3d11
-
-namespace fxtest {
-
-long ValidationMessages() {
-    return d3d11::ValidationMessageCount();
-}
-
-void HideDeviceFeature(const char* name) {
-    if (name)
-        d3d11::HiddenFeatures().push_back(name);
-    else
-        d3d11::HiddenFeatures().clear();
-}
-
-} // namespace fxtest
