@@ -1,6 +1,6 @@
 #include "barriers.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 void UseBuffer(VkCommandBuffer cmd, VkBuffer buffer, Hazard* hazard, VkPipelineStageFlags2 stage,
                VkAccessFlags2 access) {
@@ -45,4 +45,4 @@ void UseImage(VkCommandBuffer cmd, VkImage image, Hazard* hazard, VkPipelineStag
     vkCmdPipelineBarrier2(cmd, &dependency);
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

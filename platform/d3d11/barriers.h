@@ -4,7 +4,7 @@
 
 #include "hazard.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 void UseBuffer(VkCommandBuffer cmd, VkBuffer buffer, Hazard* hazard, VkPipelineStageFlags2 stage,
                VkAccessFlags2 access);
@@ -13,4 +13,4 @@ void UseBuffer(VkCommandBuffer cmd, VkBuffer buffer, Hazard* hazard, VkPipelineS
 void UseImage(VkCommandBuffer cmd, VkImage image, Hazard* hazard, VkPipelineStageFlags2 stage,
               VkAccessFlags2 access, VkImageLayout layout, bool discard = false);
 
-} // namespace d3d11
+} // namespace platform::d3d11

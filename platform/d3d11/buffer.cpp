@@ -34,8 +34,8 @@ HRESULT Validate(const D3D11_BUFFER_DESC* d, const D3D11_SUBRESOURCE_DATA* initi
     if (initial && !initial->pSysMem)
         return E_INVALIDARG;
     if ((d->BindFlags & ~kKnownBindFlags) || (d->MiscFlags & ~kKnownMiscFlags))
-        return d3d11::Refuse("CreateBuffer", "bind or misc flags this layer does not implement",
-                             E_INVALIDARG);
+        return platform::d3d11::Refuse("CreateBuffer", "bind or misc flags this layer does not implement",
+                                       E_INVALIDARG);
     switch (d->Usage) {
     case D3D11_USAGE_DEFAULT:
         if (d->CPUAccessFlags)
@@ -51,7 +51,8 @@ HRESULT Validate(const D3D11_BUFFER_DESC* d, const D3D11_SUBRESOURCE_DATA* initi
             return E_INVALIDARG;
         break;
     case D3D11_USAGE_DYNAMIC:
-        return d3d11::Refuse("CreateBuffer", "dynamic usage is not implemented by this layer", E_INVALIDARG);
+        return platform::d3d11::Refuse("CreateBuffer", "dynamic usage is not implemented by this layer",
+                                       E_INVALIDARG);
     default:
         return E_INVALIDARG;
     }
@@ -72,7 +73,7 @@ HRESULT Validate(const D3D11_BUFFER_DESC* d, const D3D11_SUBRESOURCE_DATA* initi
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 Buffer::Buffer(Device* device, const D3D11_BUFFER_DESC& desc)
     : DeviceChild(device, "ID3D11Buffer"), desc_(desc) {}
@@ -160,4 +161,4 @@ void Buffer::GetDesc(D3D11_BUFFER_DESC* pDesc) {
     *pDesc = desc_;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

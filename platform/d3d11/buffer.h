@@ -8,7 +8,7 @@
 #include "com.h"
 #include "memory.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 class Buffer final : public DeviceChild<ID3D11Buffer> {
   public:
@@ -34,4 +34,4 @@ class Buffer final : public DeviceChild<ID3D11Buffer> {
     VkBufferUsageFlags usage_ = 0;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

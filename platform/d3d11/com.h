@@ -6,7 +6,7 @@
 #include "hooks.h"
 #include "ref_counted.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 template <class Interface> class DeviceChild : public platform::RefCounted<Interface> {
   public:
@@ -47,4 +47,4 @@ template <class T> void HoldRef(T*& slot, T* value) {
     slot = value;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

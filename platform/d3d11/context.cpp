@@ -41,7 +41,7 @@ template <class Concrete, class Interface> Concrete* Impl(Interface* object) {
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 HRESULT Context::Create(Device* device, ID3D11DeviceContext** out) {
     *out = new Context(device);
@@ -378,4 +378,4 @@ void Context::Unmap(ID3D11Resource*, UINT) {
     // Staging memory is host-coherent: what the CPU wrote is seen by the next submission.
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

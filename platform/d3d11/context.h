@@ -8,7 +8,7 @@
 #include "recorder.h"
 #include "view_kinds.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 class Context final : public DeviceChild<ID3D11DeviceContext> {
   public:
@@ -100,4 +100,4 @@ class Context final : public DeviceChild<ID3D11DeviceContext> {
     ViewKindCheck viewKinds_;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

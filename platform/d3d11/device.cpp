@@ -27,8 +27,9 @@ HRESULT CheckCreateArguments(const char* call, IDXGIAdapter* adapter, D3D_DRIVER
         (driverType == D3D_DRIVER_TYPE_SOFTWARE) != !!software)
         return E_INVALIDARG;
     if (adapter || driverType != D3D_DRIVER_TYPE_HARDWARE)
-        return d3d11::Refuse("D3D11CreateDevice", "only the hardware driver type on the default adapter",
-                             DXGI_ERROR_UNSUPPORTED);
+        return platform::d3d11::Refuse("D3D11CreateDevice",
+                                       "only the hardware driver type on the default adapter",
+                                       DXGI_ERROR_UNSUPPORTED);
     if (!levels || levelCount == 0) {
         *achieved = kFeatureLevel;
         return S_OK;
@@ -61,7 +62,7 @@ void HandOut(ID3D11Device* device, ID3D11DeviceContext* context, D3D_FEATURE_LEV
 
 // Every Create method: refused on a removed device or an injected failure, else made by `Object`.
 template <class Object, class... Args>
-HRESULT AdmitAndCreate(d3d11::Device* device, const char* call, Args... args) {
+HRESULT AdmitAndCreate(platform::d3d11::Device* device, const char* call, Args... args) {
     HRESULT hr = device->Admit(call);
     if (FAILED(hr))
         return hr;
@@ -70,7 +71,7 @@ HRESULT AdmitAndCreate(d3d11::Device* device, const char* call, Args... args) {
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 HRESULT Device::Create(PresentTarget* target, Device** out) {
     Device* device = new Device();
@@ -224,9 +225,9 @@ HRESULT Device::CreateComputeShader(const void* pShaderBytecode, SIZE_T Bytecode
                                          ppComputeShader);
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11
 
-using d3d11::Device;
+using platform::d3d11::Device;
 
 extern "C" HRESULT WINAPI D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE DriverType,
                                             HMODULE Software, UINT Flags,
@@ -249,7 +250,7 @@ extern "C" HRESULT WINAPI D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_T
     if (FAILED(hr))
         return hr;
     ID3D11DeviceContext* context;
-    hr = d3d11::Context::Create(device, &context);
+    hr = platform::d3d11::Context::Create(device, &context);
     if (FAILED(hr)) {
         device->Release();
         return hr;
@@ -277,20 +278,20 @@ extern "C" HRESULT WINAPI D3D11CreateDeviceAndSwapChain(
         return hr;
     if (!pSwapChainDesc || !ppSwapChain)
         return E_INVALIDARG;
-    hr = d3d11::SwapChain::Validate(*pSwapChainDesc);
+    hr = platform::d3d11::SwapChain::Validate(*pSwapChainDesc);
     if (FAILED(hr))
         return hr;
-    d3d11::PresentTarget target = {pSwapChainDesc->OutputWindow};
+    platform::d3d11::PresentTarget target = {pSwapChainDesc->OutputWindow};
     Device* device;
     hr = Device::Create(&target, &device);
     if (FAILED(hr))
         return hr;
     ID3D11DeviceContext* context = nullptr;
     IDXGISwapChain* swapChain = nullptr;
-    hr = d3d11::Context::Create(device, &context);
+    hr = platform::d3d11::Context::Create(device, &context);
     // The swap chain owns the surface from here on, and destroys it also when it fails.
     if (SUCCEEDED(hr))
-        hr = d3d11::SwapChain::Create(device, *pSwapChainDesc, target.surface, &swapChain);
+        hr = platform::d3d11::SwapChain::Create(device, *pSwapChainDesc, target.surface, &swapChain);
     else
         vkDestroySurfaceKHR(device->vk.instance, target.surface, nullptr);
     if (FAILED(hr)) {

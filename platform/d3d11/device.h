@@ -14,7 +14,7 @@
 
 #include <atomic>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 // The COM base's count keeps the device alive: one reference stands for all the application's,
 // counted apart, and each object the device made holds one more.
@@ -93,4 +93,4 @@ class Device final : public platform::RefCounted<ID3D11Device> {
     platform::VkStatus logged_;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -14,7 +14,7 @@ namespace {
 bool HasDeviceExtension(VkPhysicalDevice physical, const char* name) {
     std::vector<VkExtensionProperties> extensions;
     const platform::VkStatus status{"vkEnumerateDeviceExtensionProperties",
-                                    d3d11::Enumerate<VkExtensionProperties>(
+                                    platform::d3d11::Enumerate<VkExtensionProperties>(
                                         [&](uint32_t* count, VkExtensionProperties* data) {
                                             return vkEnumerateDeviceExtensionProperties(physical, nullptr,
                                                                                         count, data);
@@ -22,7 +22,7 @@ bool HasDeviceExtension(VkPhysicalDevice physical, const char* name) {
                                         &extensions)};
     // A device whose extensions cannot be read is taken to have none.
     if (!status.Ok())
-        d3d11::Fail(status);
+        platform::d3d11::Fail(status);
     for (const VkExtensionProperties& extension : extensions) {
         if (std::strcmp(extension.extensionName, name) == 0)
             return true;
@@ -70,7 +70,7 @@ const char* TypeName(VkPhysicalDeviceType type) {
 // Why the layer cannot drive a device, or an empty string when it can: it needs Vulkan 1.3, push
 // descriptors, robust and null descriptors, the swapchain extension when presenting, and one queue
 // family with graphics, compute and present.
-std::string Refusal(VkPhysicalDevice physical, VkSurfaceKHR surface, d3d11::Candidate* out) {
+std::string Refusal(VkPhysicalDevice physical, VkSurfaceKHR surface, platform::d3d11::Candidate* out) {
     VkPhysicalDeviceProperties properties;
     vkGetPhysicalDeviceProperties(physical, &properties);
     if (properties.apiVersion < VK_API_VERSION_1_3)
@@ -101,7 +101,7 @@ std::string Refusal(VkPhysicalDevice physical, VkSurfaceKHR surface, d3d11::Cand
         return "no dynamicRendering or synchronization2";
 
     std::vector<VkQueueFamilyProperties> families;
-    d3d11::Enumerate<VkQueueFamilyProperties>(
+    platform::d3d11::Enumerate<VkQueueFamilyProperties>(
         [&](uint32_t* count, VkQueueFamilyProperties* data) {
             vkGetPhysicalDeviceQueueFamilyProperties(physical, count, data);
         },
@@ -115,7 +115,7 @@ std::string Refusal(VkPhysicalDevice physical, VkSurfaceKHR surface, d3d11::Cand
             surface ? vkGetPhysicalDeviceSurfaceSupportKHR(physical, i, surface, &present) : VK_SUCCESS;
         // A family whose support cannot be learnt is passed over, as one that cannot present.
         if (result != VK_SUCCESS) {
-            d3d11::Fail({"vkGetPhysicalDeviceSurfaceSupportKHR", result});
+            platform::d3d11::Fail({"vkGetPhysicalDeviceSurfaceSupportKHR", result});
             present = VK_FALSE;
         }
         if (!present)
@@ -133,7 +133,7 @@ std::string Refusal(VkPhysicalDevice physical, VkSurfaceKHR surface, d3d11::Cand
 // One physical device as the choice sees it.
 struct Listed {
     VkPhysicalDeviceProperties properties;
-    d3d11::Candidate candidate;
+    platform::d3d11::Candidate candidate;
     std::string refusal;
 };
 
@@ -172,7 +172,7 @@ void Announce(const Listed& chosen, const std::vector<Listed>& listed) {
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 std::vector<std::string>& HiddenFeatures() {
     static std::vector<std::string> hidden;
@@ -243,4 +243,4 @@ platform::VkStatus ChoosePhysicalDevice(VkInstance instance, VkSurfaceKHR surfac
     return {};
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

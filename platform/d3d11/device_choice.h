@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 struct Candidate {
     VkPhysicalDevice physical = VK_NULL_HANDLE;
@@ -32,4 +32,4 @@ VkPhysicalDeviceFeatures ShaderFeatures(const VkPhysicalDeviceFeatures& offered)
 // Features a test hides from the devices made after it; names as in VkPhysicalDeviceFeatures.
 std::vector<std::string>& HiddenFeatures();
 
-} // namespace d3d11
+} // namespace platform::d3d11

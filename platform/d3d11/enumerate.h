@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <vector>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 template <typename T, typename Query> VkResult Enumerate(Query query, std::vector<T>* out) {
     uint32_t count = 0;
@@ -29,4 +29,4 @@ template <typename T, typename Query> VkResult Enumerate(Query query, std::vecto
     }
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

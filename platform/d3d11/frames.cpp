@@ -1,6 +1,6 @@
 #include "frames.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 platform::VkStatus FrameRing::Create(const Vulkan* vk) {
     vk_ = vk;
@@ -184,4 +184,4 @@ void FrameRing::FreeGarbage(Frame& frame) {
     frame.garbage.clear();
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 enum class GarbageKind {
     Buffer,
@@ -83,4 +83,4 @@ class FrameRing {
     VkResult removedBy_ = VK_SUCCESS;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 constexpr uint32_t kMaxRenderTargets = 8;
 constexpr uint32_t kMaxVertexSlots = 32;
@@ -126,4 +126,4 @@ class PipelineCache {
     uint64_t releases_ = 0;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -43,8 +43,8 @@ VkCompositeAlphaFlagBitsKHR PickCompositeAlpha(const VkSurfaceCapabilitiesKHR& c
 // Whether the device blits images of format `from` into images of format `to`.
 bool Blits(VkPhysicalDevice physical, VkFormat from, VkFormat to) {
     VkFormatProperties source, target;
-    d3d11::hooks::FormatProperties(physical, from, &source);
-    d3d11::hooks::FormatProperties(physical, to, &target);
+    platform::d3d11::hooks::FormatProperties(physical, from, &source);
+    platform::d3d11::hooks::FormatProperties(physical, to, &target);
     return (source.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_SRC_BIT) &&
            (target.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_DST_BIT);
 }
@@ -67,7 +67,7 @@ void DescribeImages(const VkSurfaceCapabilitiesKHR& caps, VkSurfaceFormatKHR for
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 Presenter::Presenter(Device* device, HWND window, VkSurfaceKHR surface)
     : device_(device), window_(window), surface_(surface) {}
@@ -149,7 +149,7 @@ VkExtent2D Presenter::PickExtent(const VkSurfaceCapabilitiesKHR& caps) const {
     if (caps.currentExtent.width != UINT32_MAX)
         return caps.currentExtent;
     UINT width = 0, height = 0;
-    platform::ClientSizeOf(window_, &width, &height);
+    platform::win32::ClientSizeOf(window_, &width, &height);
     return {std::clamp(width, caps.minImageExtent.width, caps.maxImageExtent.width),
             std::clamp(height, caps.minImageExtent.height, caps.maxImageExtent.height)};
 }
@@ -310,7 +310,7 @@ void Presenter::TryLend(Texture2D* backBuffer) {
         return;
     const D3D11_TEXTURE2D_DESC& size = backBuffer->Desc();
     UINT width = 0, height = 0;
-    platform::ClientSizeOf(window_, &width, &height);
+    platform::win32::ClientSizeOf(window_, &width, &height);
     if (width != extent_.width || height != extent_.height || size.Width != extent_.width ||
         size.Height != extent_.height)
         return;
@@ -340,7 +340,7 @@ HRESULT Presenter::Present(Texture2D* backBuffer, bool immediate) {
 
 HRESULT Presenter::PresentCopy(Texture2D* backBuffer, bool immediate) {
     UINT width = 0, height = 0;
-    platform::ClientSizeOf(window_, &width, &height);
+    platform::win32::ClientSizeOf(window_, &width, &height);
     // A minimised window shows nothing; the frame's work still runs, so that nothing piles up.
     if (width == 0 || height == 0)
         return SubmitWithoutPresent();
@@ -475,4 +475,4 @@ HRESULT Presenter::SubmitAndPresent(uint32_t index) {
     return S_OK;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -15,7 +15,7 @@
 
 #include <vector>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 class Presenter final : public ImageLender {
   public:
@@ -99,4 +99,4 @@ class Presenter final : public ImageLender {
     VkFence acquireFence_ = VK_NULL_HANDLE; // signalled when the window gives `acquired_` back
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -1,7 +1,7 @@
 // Recording: its start, clears, and the host's turn at staging memory.
 #include "recorder.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 platform::VkStatus Recorder::Begin(VkCommandBuffer* cmd) {
     return {"vkBeginCommandBuffer", device_->frames.Commands(cmd)};
@@ -31,4 +31,4 @@ platform::VkStatus Recorder::AccessFromHost(VkBuffer buffer, Hazard* hazard, boo
     return {"vkWaitForFences", device_->frames.Finish()};
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -11,7 +11,7 @@
 #include "shader.h"
 #include "views.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 class Texture2D;
 
@@ -87,4 +87,4 @@ class Recorder {
     Device* device_;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

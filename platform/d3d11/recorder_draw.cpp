@@ -21,25 +21,26 @@ VkPipelineStageFlags2 ToVkPipelineStage(ShaderStage stage) {
 }
 
 // The buffer a binding reads, after the barrier for that use; {null, 0, whole} where none is bound.
-VkDescriptorBufferInfo UseBinding(VkCommandBuffer cmd, const d3d11::PipelineBinding& b,
-                                  const d3d11::BoundResources& bound) {
+VkDescriptorBufferInfo UseBinding(VkCommandBuffer cmd, const platform::d3d11::PipelineBinding& b,
+                                  const platform::d3d11::BoundResources& bound) {
     const uint32_t reg = b.resource.reg;
     const UINT stage = static_cast<UINT>(b.stage);
     if (b.resource.type == VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER &&
-        b.resource.registerClass == RegisterClass::ConstantBuffer && reg < d3d11::kConstantSlots) {
-        if (d3d11::Buffer* buffer = bound.constantBuffers[stage][reg]) {
-            d3d11::UseBuffer(cmd, buffer->Handle(), &buffer->hazard, ToVkPipelineStage(b.stage),
-                             VK_ACCESS_2_UNIFORM_READ_BIT);
+        b.resource.registerClass == RegisterClass::ConstantBuffer && reg < platform::d3d11::kConstantSlots) {
+        if (platform::d3d11::Buffer* buffer = bound.constantBuffers[stage][reg]) {
+            platform::d3d11::UseBuffer(cmd, buffer->Handle(), &buffer->hazard, ToVkPipelineStage(b.stage),
+                                       VK_ACCESS_2_UNIFORM_READ_BIT);
             return {buffer->Handle(), 0, buffer->Desc().ByteWidth};
         }
     }
     if (b.resource.type == VK_DESCRIPTOR_TYPE_STORAGE_BUFFER &&
-        b.resource.registerClass == RegisterClass::UnorderedAccess && reg < d3d11::kUavSlots) {
-        d3d11::UnorderedAccessView* view = bound.uavs[stage] ? bound.uavs[stage][reg] : nullptr;
+        b.resource.registerClass == RegisterClass::UnorderedAccess && reg < platform::d3d11::kUavSlots) {
+        platform::d3d11::UnorderedAccessView* view = bound.uavs[stage] ? bound.uavs[stage][reg] : nullptr;
         if (view) {
-            d3d11::Buffer* buffer = view->Target();
-            d3d11::UseBuffer(cmd, buffer->Handle(), &buffer->hazard, ToVkPipelineStage(b.stage),
-                             VK_ACCESS_2_SHADER_STORAGE_READ_BIT | VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT);
+            platform::d3d11::Buffer* buffer = view->Target();
+            platform::d3d11::UseBuffer(cmd, buffer->Handle(), &buffer->hazard, ToVkPipelineStage(b.stage),
+                                       VK_ACCESS_2_SHADER_STORAGE_READ_BIT |
+                                           VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT);
             return {buffer->Handle(), view->Offset(), view->Range()};
         }
     }
@@ -48,7 +49,7 @@ VkDescriptorBufferInfo UseBinding(VkCommandBuffer cmd, const d3d11::PipelineBind
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 void Recorder::PushDescriptors(VkCommandBuffer cmd, VkPipelineBindPoint bindPoint, const Pipeline& pipeline,
                                const BoundResources& bound) {
@@ -151,4 +152,4 @@ platform::VkStatus Recorder::Dispatch(const ShaderCode& cs, const BoundResources
     return status;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

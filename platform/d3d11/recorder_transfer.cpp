@@ -18,8 +18,8 @@ VkBufferImageCopy BufferImageRegion(const D3D11_BOX& box) {
     return region;
 }
 
-void CopyImage(VkCommandBuffer cmd, const d3d11::Texture2D* src, const d3d11::Texture2D* dst,
-               const D3D11_BOX& box) {
+void CopyImage(VkCommandBuffer cmd, const platform::d3d11::Texture2D* src,
+               const platform::d3d11::Texture2D* dst, const D3D11_BOX& box) {
     if (src->Format() != dst->Format()) {
         // Same texels, channels kept in the other order: a blit of the same size reorders them exactly.
         VkImageBlit region = {};
@@ -40,8 +40,8 @@ void CopyImage(VkCommandBuffer cmd, const d3d11::Texture2D* src, const d3d11::Te
 }
 
 // Between packed rows in `buffer` and `box` of the texture's image.
-VkResult CopyRows(VkCommandBuffer cmd, VkBuffer buffer, d3d11::Texture2D* texture, const D3D11_BOX& box,
-                  bool toImage) {
+VkResult CopyRows(VkCommandBuffer cmd, VkBuffer buffer, platform::d3d11::Texture2D* texture,
+                  const D3D11_BOX& box, bool toImage) {
     if (texture->Swapped())
         return texture->RecordReorderingCopy(cmd, buffer, box, toImage);
     const VkBufferImageCopy rows = BufferImageRegion(box);
@@ -54,7 +54,7 @@ VkResult CopyRows(VkCommandBuffer cmd, VkBuffer buffer, d3d11::Texture2D* textur
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 CopyEnd CopyEnd::Of(Buffer* buffer) {
     CopyEnd end;
@@ -168,4 +168,4 @@ platform::VkStatus Recorder::UpdateTexture(Texture2D* texture, const D3D11_BOX& 
     return Copy(src, CopyEnd::Of(texture), box);
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

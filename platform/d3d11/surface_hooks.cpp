@@ -4,17 +4,17 @@
 
 namespace {
 
-void DestroyHeld(d3d11::hooks::HeldImage* held) {
+void DestroyHeld(platform::d3d11::hooks::HeldImage* held) {
     VkDevice device = held->vk->device;
     vkDestroyCommandPool(device, held->pool, nullptr);
     vkDestroySemaphore(device, held->acquired, nullptr);
     vkDestroyEvent(device, held->released, nullptr);
-    *held = d3d11::hooks::HeldImage{};
+    *held = platform::d3d11::hooks::HeldImage{};
 }
 
 // Records a command buffer that waits for the test's event, and submits it after the acquisition.
-VkResult SubmitHeld(d3d11::hooks::HeldImage* held, VkSemaphore semaphore, VkFence fence) {
-    const d3d11::Vulkan& vk = *held->vk;
+VkResult SubmitHeld(platform::d3d11::hooks::HeldImage* held, VkSemaphore semaphore, VkFence fence) {
+    const platform::d3d11::Vulkan& vk = *held->vk;
     VkCommandPoolCreateInfo poolInfo = {VK_STRUCTURE_TYPE_COMMAND_POOL_CREATE_INFO};
     poolInfo.queueFamilyIndex = vk.queueFamily;
     VkResult result = vkCreateCommandPool(vk.device, &poolInfo, nullptr, &held->pool);
@@ -50,7 +50,7 @@ VkResult SubmitHeld(d3d11::hooks::HeldImage* held, VkSemaphore semaphore, VkFenc
 
 } // namespace
 
-namespace d3d11::hooks {
+namespace platform::d3d11::hooks {
 
 SurfaceHooks& Hooks() {
     static SurfaceHooks hooks;
@@ -65,7 +65,7 @@ void LetHeldImageGo() {
     if (result == VK_SUCCESS)
         result = vkQueueWaitIdle(held.vk->queue);
     if (result != VK_SUCCESS)
-        d3d11::Fail({"vkQueueWaitIdle (a held swapchain image let go)", result});
+        platform::d3d11::Fail({"vkQueueWaitIdle (a held swapchain image let go)", result});
     DestroyHeld(&held);
 }
 
@@ -106,7 +106,7 @@ VkResult AcquireNextImage(const Vulkan& vk, VkSwapchainKHR swapchain, uint64_t t
     }
     result = SubmitHeld(&held, semaphore, fence);
     if (result != VK_SUCCESS)
-        d3d11::Fail({"vkQueueSubmit (a held swapchain image)", result});
+        platform::d3d11::Fail({"vkQueueSubmit (a held swapchain image)", result});
     return result;
 }
 
@@ -114,4 +114,4 @@ void NoteSwapchainMade() {
     ++Hooks().swapchainsMade;
 }
 
-} // namespace d3d11::hooks
+} // namespace platform::d3d11::hooks

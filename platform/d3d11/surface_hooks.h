@@ -9,7 +9,7 @@
 
 #include <vector>
 
-namespace d3d11::hooks {
+namespace platform::d3d11::hooks {
 
 // An acquisition a test holds: the real one signals `acquired`, and a submission waits on it and on
 // `released`, an event the test sets, before it signals what the presenter asked for.
@@ -47,4 +47,4 @@ VkResult AcquireNextImage(const Vulkan& vk, VkSwapchainKHR swapchain, uint64_t t
 // Counts the swapchains made, for the tests of rebuilds.
 void NoteSwapchainMade();
 
-} // namespace d3d11::hooks
+} // namespace platform::d3d11::hooks

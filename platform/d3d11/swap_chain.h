@@ -8,7 +8,7 @@
 
 #include <memory>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 class SwapChain final : public platform::RefCounted<IDXGISwapChain> {
   public:
@@ -39,4 +39,4 @@ class SwapChain final : public platform::RefCounted<IDXGISwapChain> {
     bool fullscreen_ = false;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

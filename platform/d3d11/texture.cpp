@@ -38,14 +38,14 @@ HRESULT Validate(const D3D11_TEXTURE2D_DESC* d, const D3D11_SUBRESOURCE_DATA* in
         return E_INVALIDARG;
     if (initial && !initial->pSysMem)
         return E_INVALIDARG;
-    if (d3d11::FormatSize(d->Format) == 0)
+    if (platform::d3d11::FormatSize(d->Format) == 0)
         return E_INVALIDARG;
     if (d->MipLevels > 1 || d->ArraySize > 1 || d->SampleDesc.Count > 1 || d->MiscFlags ||
         (d->MipLevels == 0 && (d->Width > 1 || d->Height > 1)))
-        return d3d11::Refuse("CreateTexture2D",
-                             "mip chains, arrays, multisampling and misc flags are not "
-                             "implemented by this layer",
-                             E_INVALIDARG);
+        return platform::d3d11::Refuse("CreateTexture2D",
+                                       "mip chains, arrays, multisampling and misc flags are not "
+                                       "implemented by this layer",
+                                       E_INVALIDARG);
     const UINT allowedBind =
         D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET | D3D11_BIND_UNORDERED_ACCESS;
     if (d->BindFlags & ~allowedBind)
@@ -65,8 +65,8 @@ HRESULT Validate(const D3D11_TEXTURE2D_DESC* d, const D3D11_SUBRESOURCE_DATA* in
             return E_INVALIDARG;
         break;
     case D3D11_USAGE_DYNAMIC:
-        return d3d11::Refuse("CreateTexture2D", "dynamic usage is not implemented by this layer",
-                             E_INVALIDARG);
+        return platform::d3d11::Refuse("CreateTexture2D", "dynamic usage is not implemented by this layer",
+                                       E_INVALIDARG);
     default:
         return E_INVALIDARG;
     }
@@ -75,7 +75,7 @@ HRESULT Validate(const D3D11_TEXTURE2D_DESC* d, const D3D11_SUBRESOURCE_DATA* in
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 Texture2D::Texture2D(Device* device, const D3D11_TEXTURE2D_DESC& desc, VkFormat storage)
     : DeviceChild(device, "ID3D11Texture2D"), desc_(desc), format_(storage),
@@ -287,4 +287,4 @@ void Texture2D::GetDesc(D3D11_TEXTURE2D_DESC* pDesc) {
     *pDesc = desc_;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

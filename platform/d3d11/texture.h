@@ -11,7 +11,7 @@
 #include "com.h"
 #include "memory.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 class Texture2D;
 
@@ -105,4 +105,4 @@ class Texture2D final : public DeviceChild<ID3D11Texture2D> {
     VkClearColorValue clearColor_ = {};
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -44,9 +44,9 @@ bool HasLayer(const char* name) {
     std::vector<VkLayerProperties> layers;
     const platform::VkStatus status{
         "vkEnumerateInstanceLayerProperties",
-        d3d11::Enumerate<VkLayerProperties>(vkEnumerateInstanceLayerProperties, &layers)};
+        platform::d3d11::Enumerate<VkLayerProperties>(vkEnumerateInstanceLayerProperties, &layers)};
     if (!status.Ok()) {
-        d3d11::Fail(status);
+        platform::d3d11::Fail(status);
         return false;
     }
     for (const VkLayerProperties& layer : layers) {
@@ -58,7 +58,7 @@ bool HasLayer(const char* name) {
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 Checks RequestedChecks() {
     const char* value = std::getenv("FXVIEW_VALIDATION");
@@ -105,4 +105,4 @@ long ValidationMessageCount() {
     return Validation().messages.load();
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -6,7 +6,7 @@
 
 #include <vulkan/vulkan.h>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 enum class Checks { None, Sync, All };
 
@@ -30,4 +30,4 @@ struct ValidationSetup {
 // Validation messages (warnings and errors) seen so far, across every device of the process.
 long ValidationMessageCount();
 
-} // namespace d3d11
+} // namespace platform::d3d11

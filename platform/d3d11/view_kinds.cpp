@@ -48,7 +48,7 @@ const char* StageName(platform::ShaderStage stage) {
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 void ViewKindCheck::Check(const char* call, const ShaderCode& code, UnorderedAccessView* const* uavs) {
     if (!uavs)
@@ -70,4 +70,4 @@ void ViewKindCheck::Check(const char* call, const ShaderCode& code, UnorderedAcc
     }
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -9,7 +9,7 @@
 
 #include <bitset>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 class ViewKindCheck {
   public:
@@ -21,4 +21,4 @@ class ViewKindCheck {
     std::bitset<kShaderStages * kUavSlots> said_;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

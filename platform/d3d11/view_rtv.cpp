@@ -2,7 +2,7 @@
 
 #include "vk_result.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 RenderTargetView::RenderTargetView(Device* device, Texture2D* texture,
                                    const D3D11_RENDER_TARGET_VIEW_DESC& desc)
@@ -74,4 +74,4 @@ void RenderTargetView::GetDesc(D3D11_RENDER_TARGET_VIEW_DESC* pDesc) {
     *pDesc = desc_;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -3,7 +3,7 @@
 #include "device.h"
 #include "vk_result.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 Buffer* AsBuffer(ID3D11Resource* resource) {
     if (!resource)
@@ -96,4 +96,4 @@ void UnorderedAccessView::GetDesc(D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc) {
     *pDesc = desc_;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -6,7 +6,7 @@
 #include "buffer.h"
 #include "texture.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 constexpr UINT kUavSlots = D3D11_PS_CS_UAV_REGISTER_COUNT;
 
@@ -62,4 +62,4 @@ class RenderTargetView final : public DeviceChild<ID3D11RenderTargetView> {
 Buffer* AsBuffer(ID3D11Resource* resource);
 Texture2D* AsTexture2D(ID3D11Resource* resource);
 
-} // namespace d3d11
+} // namespace platform::d3d11

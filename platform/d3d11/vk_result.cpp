@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 const char* VkResultName(VkResult result) {
     switch (result) {
@@ -111,4 +111,4 @@ HRESULT Refuse(const char* call, const char* why, HRESULT hr) {
     return hr;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

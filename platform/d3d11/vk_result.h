@@ -9,7 +9,7 @@
 
 #include <vulkan/vulkan.h>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 const char* VkResultName(VkResult result);
 
@@ -26,4 +26,4 @@ void ReportRemoval(VkResult cause, unsigned long long seconds);
 // Logs a failure that is not a VkResult (a missing extension, a refused description) and returns hr.
 HRESULT Refuse(const char* call, const char* why, HRESULT hr);
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -9,20 +9,20 @@
 
 namespace {
 
-platform::VkStatus CreateInstance(d3d11::Vulkan* vk, bool present) {
-    const d3d11::Checks checks = d3d11::AvailableChecks();
-    const bool validate = checks != d3d11::Checks::None;
+platform::VkStatus CreateInstance(platform::d3d11::Vulkan* vk, bool present) {
+    const platform::d3d11::Checks checks = platform::d3d11::AvailableChecks();
+    const bool validate = checks != platform::d3d11::Checks::None;
     std::vector<const char*> extensions;
     if (present) {
         extensions.push_back(VK_KHR_SURFACE_EXTENSION_NAME);
-        extensions.push_back(platform::WindowSurfaceExtension());
+        extensions.push_back(platform::win32::WindowSurfaceExtension());
     }
     if (validate) {
         extensions.push_back(VK_EXT_DEBUG_UTILS_EXTENSION_NAME);
         extensions.push_back(VK_EXT_VALIDATION_FEATURES_EXTENSION_NAME);
     }
     const char* layer = "VK_LAYER_KHRONOS_validation";
-    const d3d11::ValidationSetup setup(checks);
+    const platform::d3d11::ValidationSetup setup(checks);
 
     VkApplicationInfo app = {VK_STRUCTURE_TYPE_APPLICATION_INFO};
     app.pApplicationName = "fxview";
@@ -44,12 +44,13 @@ platform::VkStatus CreateInstance(d3d11::Vulkan* vk, bool present) {
             create(vk->instance, &setup.messenger, nullptr, &vk->messenger)};
 }
 
-platform::VkStatus CreateDevice(d3d11::Vulkan* vk, const d3d11::Candidate& chosen, bool present) {
+platform::VkStatus CreateDevice(platform::d3d11::Vulkan* vk, const platform::d3d11::Candidate& chosen,
+                                bool present) {
     vk->physical = chosen.physical;
     vk->queueFamily = chosen.family;
     vk->fragmentStores = chosen.fragmentStores;
     vk->geometryShader = chosen.geometryShader;
-    vk->shaderFeatures = d3d11::ShaderFeatures(chosen.offered);
+    vk->shaderFeatures = platform::d3d11::ShaderFeatures(chosen.offered);
     vkGetPhysicalDeviceProperties(vk->physical, &vk->properties);
     vkGetPhysicalDeviceMemoryProperties(vk->physical, &vk->memory);
     VkPhysicalDevicePushDescriptorPropertiesKHR push = {
@@ -101,14 +102,14 @@ platform::VkStatus CreateDevice(d3d11::Vulkan* vk, const d3d11::Candidate& chose
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 platform::VkStatus CreateVulkan(Vulkan* vk, PresentTarget* target) {
     const bool present = target != nullptr;
     vk->debugChecks = RequestedChecks() != Checks::None;
     platform::VkStatus status = CreateInstance(vk, present);
     if (status.Ok() && present)
-        status = platform::CreateWindowSurface(target->window, vk->instance, &target->surface);
+        status = platform::win32::CreateWindowSurface(target->window, vk->instance, &target->surface);
     Candidate chosen;
     if (status.Ok())
         status = ChoosePhysicalDevice(vk->instance, present ? target->surface : VK_NULL_HANDLE, &chosen);
@@ -152,4 +153,4 @@ int FindMemoryType(const Vulkan& vk, uint32_t typeBits, VkMemoryPropertyFlags re
     return fallback;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

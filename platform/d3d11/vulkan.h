@@ -9,7 +9,7 @@
 
 #include <vulkan/vulkan.h>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 struct Vulkan {
     VkInstance instance = VK_NULL_HANDLE;
@@ -45,4 +45,4 @@ void DestroyVulkan(Vulkan* vk);
 int FindMemoryType(const Vulkan& vk, uint32_t typeBits, VkMemoryPropertyFlags required,
                    VkMemoryPropertyFlags preferred);
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -9,40 +9,40 @@
 namespace fxtest {
 
 long ValidationMessages() {
-    return d3d11::ValidationMessageCount();
+    return platform::d3d11::ValidationMessageCount();
 }
 
 void HideDeviceFeature(const char* name) {
     if (name)
-        d3d11::HiddenFeatures().push_back(name);
+        platform::d3d11::HiddenFeatures().push_back(name);
     else
-        d3d11::HiddenFeatures().clear();
+        platform::d3d11::HiddenFeatures().clear();
 }
 
 void OfferSurfaceFormats(const int* formats, int count) {
-    d3d11::hooks::SurfaceHooks& hooks = d3d11::hooks::Hooks();
+    platform::d3d11::hooks::SurfaceHooks& hooks = platform::d3d11::hooks::Hooks();
     hooks.formats.clear();
     for (int i = 0; i < count; ++i)
         hooks.formats.push_back({static_cast<VkFormat>(formats[i]), VK_COLOR_SPACE_SRGB_NONLINEAR_KHR});
 }
 
 void HideFormatFeatures(int format, unsigned features) {
-    d3d11::hooks::Hooks().hiddenFormat = static_cast<VkFormat>(format);
-    d3d11::hooks::Hooks().hiddenFeatures = features;
+    platform::d3d11::hooks::Hooks().hiddenFormat = static_cast<VkFormat>(format);
+    platform::d3d11::hooks::Hooks().hiddenFeatures = features;
 }
 
 void AnswerSuboptimal(int count) {
-    d3d11::hooks::Hooks().suboptimalAnswers = count;
+    platform::d3d11::hooks::Hooks().suboptimalAnswers = count;
 }
 
 long SwapchainsMade() {
-    return d3d11::hooks::Hooks().swapchainsMade;
+    return platform::d3d11::hooks::Hooks().swapchainsMade;
 }
 
 void HoldWindowImages(bool hold) {
-    d3d11::hooks::Hooks().hold = hold;
+    platform::d3d11::hooks::Hooks().hold = hold;
     if (!hold)
-        d3d11::hooks::LetHeldImageGo();
+        platform::d3d11::hooks::LetHeldImageGo();
 }
 
 } // namespace fxtest

@@ -4,7 +4,7 @@
 
 #include <vulkan/vulkan_xlib.h>
 
-namespace platform {
+namespace platform::win32 {
 
 const char* WindowSurfaceExtension() {
     return VK_KHR_XLIB_SURFACE_EXTENSION_NAME;
@@ -19,4 +19,4 @@ VkStatus CreateWindowSurface(HWND hwnd, VkInstance instance, VkSurfaceKHR* surfa
     return {call, vkCreateXlibSurfaceKHR(instance, &info, nullptr, surface)};
 }
 
-} // namespace platform
+} // namespace platform::win32

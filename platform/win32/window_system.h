@@ -9,7 +9,7 @@
 
 #include <vulkan/vulkan.h>
 
-namespace platform {
+namespace platform::win32 {
 
 // The client area as the window system last reported it; 0 × 0 while the window is minimised.
 // False when hwnd is not a live window of this process.
@@ -30,4 +30,4 @@ VkStatus CreateWindowSurface(HWND hwnd, VkInstance instance, VkSurfaceKHR* surfa
 // changes. Does nothing when hwnd is not a live window of this process.
 void SetFullscreen(HWND hwnd, bool fullscreen);
 
-} // namespace platform
+} // namespace platform::win32
