@@ -1,6 +1,6 @@
 // Turns Vulkan results into what the Direct3D 11 caller sees: the HRESULT Direct3D would return, and
-// one line on standard error naming the failed Vulkan call. Helpers return VkResult; only the API
-// boundary calls Fail.
+// one line on standard error naming the failed Vulkan call. Helpers return a VkStatus
+// (vk_status.h); only the API boundary calls Fail.
 #pragma once
 
 #include <windows.h>
