@@ -284,7 +284,7 @@ void Context::UpdateSubresource(ID3D11Resource* pDstResource, UINT DstSubresourc
                                 const void* pSrcData, UINT SrcRowPitch, UINT) {
     if (!pDstResource || !pSrcData || DstSubresource != 0)
         return;
-    if (Buffer* buffer = AsBuffer(pDstResource)) {
+    if (Buffer* buffer = As<Buffer>(pDstResource)) {
         const D3D11_BUFFER_DESC& d = buffer->Desc();
         if (d.Usage != D3D11_USAGE_DEFAULT || ((d.BindFlags & D3D11_BIND_CONSTANT_BUFFER) && pDstBox))
             return;
@@ -294,7 +294,7 @@ void Context::UpdateSubresource(ID3D11Resource* pDstResource, UINT DstSubresourc
             Report(recorder_.UpdateBuffer(buffer, begin, end - begin, pSrcData));
         return;
     }
-    Texture2D* texture = AsTexture2D(pDstResource);
+    Texture2D* texture = As<Texture2D>(pDstResource);
     if (!texture || texture->Desc().Usage != D3D11_USAGE_DEFAULT)
         return;
     const D3D11_TEXTURE2D_DESC& d = texture->Desc();
@@ -307,15 +307,15 @@ void Context::CopyResource(ID3D11Resource* pDstResource, ID3D11Resource* pSrcRes
     if (!pDstResource || !pSrcResource || pDstResource == pSrcResource)
         return;
     // Direct3D 11 copies only between resources of the same kind, size and format.
-    Buffer* dstBuffer = AsBuffer(pDstResource);
-    Buffer* srcBuffer = AsBuffer(pSrcResource);
+    Buffer* dstBuffer = As<Buffer>(pDstResource);
+    Buffer* srcBuffer = As<Buffer>(pSrcResource);
     if (dstBuffer && srcBuffer) {
         if (dstBuffer->Desc().ByteWidth == srcBuffer->Desc().ByteWidth)
             Report(recorder_.Copy(CopyEnd::Of(srcBuffer), CopyEnd::Of(dstBuffer), D3D11_BOX{}));
         return;
     }
-    Texture2D* dst = AsTexture2D(pDstResource);
-    Texture2D* src = AsTexture2D(pSrcResource);
+    Texture2D* dst = As<Texture2D>(pDstResource);
+    Texture2D* src = As<Texture2D>(pSrcResource);
     if (!dst || !src || dst->Desc().Width != src->Desc().Width || dst->Desc().Height != src->Desc().Height ||
         dst->Desc().Format != src->Desc().Format)
         return;
@@ -330,8 +330,8 @@ HRESULT Context::Map(ID3D11Resource* pResource, UINT Subresource, D3D11_MAP MapT
         return hr;
     if (!pResource || !pMappedResource || Subresource != 0 || MapFlags)
         return E_INVALIDARG;
-    Buffer* buffer = AsBuffer(pResource);
-    Texture2D* texture = AsTexture2D(pResource);
+    Buffer* buffer = As<Buffer>(pResource);
+    Texture2D* texture = As<Texture2D>(pResource);
     const D3D11_USAGE usage = buffer    ? buffer->Desc().Usage
                               : texture ? texture->Desc().Usage
                                         : D3D11_USAGE_DEFAULT;

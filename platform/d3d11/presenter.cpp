@@ -378,20 +378,9 @@ void Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t inde
     source->Use(cmd, VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT, VK_ACCESS_2_TRANSFER_READ_BIT,
                 VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL);
     // The swapchain image is overwritten whole: its old contents are not kept.
-    VkImageMemoryBarrier2 toCopy = {VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER_2};
-    toCopy.srcStageMask = writes;
-    toCopy.dstStageMask = writes;
-    toCopy.dstAccessMask = VK_ACCESS_2_TRANSFER_WRITE_BIT;
-    toCopy.oldLayout = VK_IMAGE_LAYOUT_UNDEFINED;
-    toCopy.newLayout = VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL;
-    toCopy.srcQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
-    toCopy.dstQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
-    toCopy.image = images_[index];
-    toCopy.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-    VkDependencyInfo dependency = {VK_STRUCTURE_TYPE_DEPENDENCY_INFO};
-    dependency.imageMemoryBarrierCount = 1;
-    dependency.pImageMemoryBarriers = &toCopy;
-    vkCmdPipelineBarrier2(cmd, &dependency);
+    RecordBarrier(cmd, ImageBarrier(images_[index], Wait{true, writes, VK_ACCESS_2_NONE}, writes,
+                                    VK_ACCESS_2_TRANSFER_WRITE_BIT, VK_IMAGE_LAYOUT_UNDEFINED,
+                                    VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL));
 
     const VkImageSubresourceLayers layers = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
     if (copy) {
@@ -412,15 +401,9 @@ void Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t inde
                        VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &region, VK_FILTER_LINEAR);
     }
 
-    VkImageMemoryBarrier2 toPresent = toCopy;
-    toPresent.srcStageMask = writes;
-    toPresent.srcAccessMask = VK_ACCESS_2_TRANSFER_WRITE_BIT;
-    toPresent.dstStageMask = VK_PIPELINE_STAGE_2_NONE;
-    toPresent.dstAccessMask = VK_ACCESS_2_NONE;
-    toPresent.oldLayout = VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL;
-    toPresent.newLayout = VK_IMAGE_LAYOUT_PRESENT_SRC_KHR;
-    dependency.pImageMemoryBarriers = &toPresent;
-    vkCmdPipelineBarrier2(cmd, &dependency);
+    RecordBarrier(cmd, ImageBarrier(images_[index], Wait{true, writes, VK_ACCESS_2_TRANSFER_WRITE_BIT},
+                                    VK_PIPELINE_STAGE_2_NONE, VK_ACCESS_2_NONE,
+                                    VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_LAYOUT_PRESENT_SRC_KHR));
 }
 
 HRESULT Presenter::PresentLent(Texture2D* backBuffer) {

@@ -1,6 +1,7 @@
 #include "texture.h"
 
 #include "formats.h"
+#include "usage.h"
 #include "vk_result.h"
 
 #include <algorithm>
@@ -50,27 +51,8 @@ HRESULT Validate(const D3D11_TEXTURE2D_DESC* d, const D3D11_SUBRESOURCE_DATA* in
         D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET | D3D11_BIND_UNORDERED_ACCESS;
     if (d->BindFlags & ~allowedBind)
         return E_INVALIDARG;
-    switch (d->Usage) {
-    case D3D11_USAGE_DEFAULT:
-        if (d->CPUAccessFlags)
-            return E_INVALIDARG;
-        break;
-    case D3D11_USAGE_IMMUTABLE:
-        if (d->CPUAccessFlags || !initial || (d->BindFlags & ~D3D11_BIND_SHADER_RESOURCE))
-            return E_INVALIDARG;
-        break;
-    case D3D11_USAGE_STAGING:
-        if (d->BindFlags || !d->CPUAccessFlags ||
-            (d->CPUAccessFlags & ~(D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE)))
-            return E_INVALIDARG;
-        break;
-    case D3D11_USAGE_DYNAMIC:
-        return platform::d3d11::Refuse("CreateTexture2D", "dynamic usage is not implemented by this layer",
-                                       E_INVALIDARG);
-    default:
-        return E_INVALIDARG;
-    }
-    return S_OK;
+    return platform::d3d11::ValidateUsage("CreateTexture2D", d->Usage, d->CPUAccessFlags, d->BindFlags,
+                                          initial != nullptr, D3D11_BIND_SHADER_RESOURCE);
 }
 
 } // namespace
@@ -78,7 +60,7 @@ HRESULT Validate(const D3D11_TEXTURE2D_DESC* d, const D3D11_SUBRESOURCE_DATA* in
 namespace platform::d3d11 {
 
 Texture2D::Texture2D(Device* device, const D3D11_TEXTURE2D_DESC& desc, VkFormat storage)
-    : DeviceChild(device, "ID3D11Texture2D"), desc_(desc), format_(storage),
+    : Resource(device, "ID3D11Texture2D", desc), format_(storage),
       swapped_(storage != ToVkFormat(desc.Format)), rowPitch_(desc.Width * FormatSize(desc.Format)) {
     desc_.MipLevels = 1;
 }
@@ -272,19 +254,6 @@ VkResult Texture2D::RecordReorderingCopy(VkCommandBuffer cmd, VkBuffer buffer, c
         vkCmdCopyImageToBuffer(cmd, scratch.image, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, buffer, 1, &rows);
     }
     return VK_SUCCESS;
-}
-
-HRESULT Texture2D::QueryInterface(REFIID riid, void** ppvObject) {
-    return Query(riid, ppvObject,
-                 {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11Resource, &IID_ID3D11Texture2D});
-}
-
-void Texture2D::GetType(D3D11_RESOURCE_DIMENSION* pResourceDimension) {
-    *pResourceDimension = D3D11_RESOURCE_DIMENSION_TEXTURE2D;
-}
-
-void Texture2D::GetDesc(D3D11_TEXTURE2D_DESC* pDesc) {
-    *pDesc = desc_;
 }
 
 } // namespace platform::d3d11

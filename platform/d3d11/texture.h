@@ -25,7 +25,8 @@ class ImageLender {
     ~ImageLender() = default;
 };
 
-class Texture2D final : public DeviceChild<ID3D11Texture2D> {
+class Texture2D final : public Resource<ID3D11Texture2D, D3D11_TEXTURE2D_DESC,
+                                        D3D11_RESOURCE_DIMENSION_TEXTURE2D, IID_ID3D11Texture2D> {
   public:
     static HRESULT Create(Device* device, const D3D11_TEXTURE2D_DESC* desc,
                           const D3D11_SUBRESOURCE_DATA* initial, ID3D11Texture2D** out);
@@ -34,11 +35,6 @@ class Texture2D final : public DeviceChild<ID3D11Texture2D> {
     static HRESULT CreateBackBuffer(Device* device, const D3D11_TEXTURE2D_DESC* desc, VkFormat storage,
                                     ID3D11Texture2D** out);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;
-    void STDMETHODCALLTYPE GetType(D3D11_RESOURCE_DIMENSION* pResourceDimension) override;
-    void STDMETHODCALLTYPE GetDesc(D3D11_TEXTURE2D_DESC* pDesc) override;
-
-    const D3D11_TEXTURE2D_DESC& Desc() const { return desc_; }
     bool Staging() const { return desc_.Usage == D3D11_USAGE_STAGING; }
     // The image that uses of the texture record into: its own, or the one lent to it for this frame.
     VkImage Image() const { return lent_.image ? lent_.image : image_.image; }
@@ -88,7 +84,6 @@ class Texture2D final : public DeviceChild<ID3D11Texture2D> {
     platform::VkStatus FillStaging(const D3D11_SUBRESOURCE_DATA* initial);
     platform::VkStatus FillImage(const D3D11_SUBRESOURCE_DATA* initial);
 
-    D3D11_TEXTURE2D_DESC desc_;
     VkFormat format_;
     bool swapped_;
     UINT rowPitch_;

@@ -4,31 +4,23 @@
 
 namespace {
 
-// A descriptor as HLSL names the resource behind it.
-const char* DeclaredName(VkDescriptorType type) {
-    switch (type) {
-    case VK_DESCRIPTOR_TYPE_STORAGE_BUFFER:
-        return "a structured or byte-address buffer (RWStructuredBuffer, RWByteAddressBuffer)";
-    case VK_DESCRIPTOR_TYPE_STORAGE_TEXEL_BUFFER:
-        return "a typed buffer (RWBuffer)";
-    case VK_DESCRIPTOR_TYPE_STORAGE_IMAGE:
-        return "a texture (RWTexture)";
-    default:
-        return "a resource of another kind";
-    }
-}
+// How HLSL names the resource behind a descriptor, and how Direct3D 11 names the view that gives it.
+struct KindNames {
+    const char* declared;
+    const char* view;
+};
 
-// A descriptor as Direct3D 11 names the view that gives it.
-const char* ViewName(VkDescriptorType type) {
+KindNames NamesOf(VkDescriptorType type) {
     switch (type) {
     case VK_DESCRIPTOR_TYPE_STORAGE_BUFFER:
-        return "a structured buffer view";
+        return {"a structured or byte-address buffer (RWStructuredBuffer, RWByteAddressBuffer)",
+                "a structured buffer view"};
     case VK_DESCRIPTOR_TYPE_STORAGE_TEXEL_BUFFER:
-        return "a typed buffer view";
+        return {"a typed buffer (RWBuffer)", "a typed buffer view"};
     case VK_DESCRIPTOR_TYPE_STORAGE_IMAGE:
-        return "a texture view";
+        return {"a texture (RWTexture)", "a texture view"};
     default:
-        return "a view of another kind";
+        return {"a resource of another kind", "a view of another kind"};
     }
 }
 
@@ -66,7 +58,8 @@ void ViewKindCheck::Check(const char* call, const ShaderCode& code, UnorderedAcc
         std::fprintf(stderr,
                      "fxview platform: %s: the %s shader declares %s at u%u, but %s is bound there; the "
                      "shader sees no resource in that slot\n",
-                     call, StageName(code.stage), DeclaredName(b.type), b.reg, ViewName(view->Kind()));
+                     call, StageName(code.stage), NamesOf(b.type).declared, b.reg,
+                     NamesOf(view->Kind()).view);
     }
 }
 
