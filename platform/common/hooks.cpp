@@ -1,7 +1,5 @@
 #include "hooks.h"
 
-#include <testing.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -89,24 +87,20 @@ void LogFailure(const char* call, const char* what) {
     std::fprintf(stderr, "fxview platform: %s failed: %s\n", call, what);
 }
 
-} // namespace platform
-
-namespace fxtest {
-
-void FailNextCall(const char* call, HRESULT hr, int passing) {
+void InjectFailure(const char* call, HRESULT hr, int passing) {
     HookState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
     if (s.injectionCount < kMaxInjections)
         s.injections[s.injectionCount++] = {call, hr, passing};
 }
 
-void ClearFailures() {
+void ClearInjectedFailures() {
     HookState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
     s.injectionCount = 0;
 }
 
-long LiveObjects(const char* kind) {
+long LiveCount(const char* kind) {
     HookState& s = State();
     if (kind) {
         LiveKind* k = FindKind(kind, false);
@@ -121,4 +115,4 @@ long LiveObjects(const char* kind) {
     return total;
 }
 
-} // namespace fxtest
+} // namespace platform

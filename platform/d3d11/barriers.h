@@ -4,7 +4,7 @@
 
 #include "hazard.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 void UseBuffer(VkCommandBuffer cmd, VkBuffer buffer, Hazard* hazard, VkPipelineStageFlags2 stage,
                VkAccessFlags2 access);
@@ -13,4 +13,10 @@ void UseBuffer(VkCommandBuffer cmd, VkBuffer buffer, Hazard* hazard, VkPipelineS
 void UseImage(VkCommandBuffer cmd, VkImage image, Hazard* hazard, VkPipelineStageFlags2 stage,
               VkAccessFlags2 access, VkImageLayout layout, bool discard = false);
 
-} // namespace d3d11
+// A barrier on the whole colour image, after `wait`, before `access` at `stage`, moving it from
+// `from` to `to`, for an image no Hazard follows (a swapchain image); RecordBarrier records it.
+VkImageMemoryBarrier2 ImageBarrier(VkImage image, const Wait& wait, VkPipelineStageFlags2 stage,
+                                   VkAccessFlags2 access, VkImageLayout from, VkImageLayout to);
+void RecordBarrier(VkCommandBuffer cmd, const VkImageMemoryBarrier2& barrier);
+
+} // namespace platform::d3d11

@@ -1,5 +1,6 @@
 #include "buffer.h"
 
+#include "usage.h"
 #include "vk_result.h"
 
 #include <cstring>
@@ -34,27 +35,12 @@ HRESULT Validate(const D3D11_BUFFER_DESC* d, const D3D11_SUBRESOURCE_DATA* initi
     if (initial && !initial->pSysMem)
         return E_INVALIDARG;
     if ((d->BindFlags & ~kKnownBindFlags) || (d->MiscFlags & ~kKnownMiscFlags))
-        return d3d11::Refuse("CreateBuffer", "bind or misc flags this layer does not implement",
-                             E_INVALIDARG);
-    switch (d->Usage) {
-    case D3D11_USAGE_DEFAULT:
-        if (d->CPUAccessFlags)
-            return E_INVALIDARG;
-        break;
-    case D3D11_USAGE_IMMUTABLE:
-        if (d->CPUAccessFlags || !initial)
-            return E_INVALIDARG;
-        break;
-    case D3D11_USAGE_STAGING:
-        if (d->BindFlags || !d->CPUAccessFlags ||
-            (d->CPUAccessFlags & ~(D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE)))
-            return E_INVALIDARG;
-        break;
-    case D3D11_USAGE_DYNAMIC:
-        return d3d11::Refuse("CreateBuffer", "dynamic usage is not implemented by this layer", E_INVALIDARG);
-    default:
-        return E_INVALIDARG;
-    }
+        return platform::d3d11::Refuse("CreateBuffer", "bind or misc flags this layer does not implement",
+                                       E_INVALIDARG);
+    HRESULT hr = platform::d3d11::ValidateUsage("CreateBuffer", d->Usage, d->CPUAccessFlags, d->BindFlags,
+                                                initial != nullptr, ~0u);
+    if (FAILED(hr))
+        return hr;
     if (d->BindFlags & D3D11_BIND_CONSTANT_BUFFER) {
         if (d->BindFlags != D3D11_BIND_CONSTANT_BUFFER || d->ByteWidth % 16 ||
             d->ByteWidth > kConstantBufferMax)
@@ -72,10 +58,9 @@ HRESULT Validate(const D3D11_BUFFER_DESC* d, const D3D11_SUBRESOURCE_DATA* initi
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
-Buffer::Buffer(Device* device, const D3D11_BUFFER_DESC& desc)
-    : DeviceChild(device, "ID3D11Buffer"), desc_(desc) {}
+Buffer::Buffer(Device* device, const D3D11_BUFFER_DESC& desc) : Resource(device, "ID3D11Buffer", desc) {}
 
 Buffer::~Buffer() {
     FrameRing& frames = device_->frames;
@@ -109,7 +94,7 @@ HRESULT Buffer::Create(Device* device, const D3D11_BUFFER_DESC* desc, const D3D1
         result = CreateBufferMemory(device->vk, size, usage, staging, &buffer->memory_);
     if (result != VK_SUCCESS) {
         buffer->Release();
-        return Fail("vkCreateBuffer", result);
+        return Fail({"vkCreateBuffer", result});
     }
     if (staging) {
         if (initial)
@@ -133,7 +118,7 @@ HRESULT Buffer::Create(Device* device, const D3D11_BUFFER_DESC* desc, const D3D1
     }
     if (result != VK_SUCCESS) {
         buffer->Release();
-        return Fail(initial ? "vkCreateBuffer (upload)" : "vkBeginCommandBuffer", result);
+        return Fail({initial ? "vkCreateBuffer (upload)" : "vkBeginCommandBuffer", result});
     }
     UseBuffer(cmd, buffer->Handle(), &buffer->hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT,
               VK_ACCESS_2_TRANSFER_WRITE_BIT);
@@ -147,17 +132,4 @@ HRESULT Buffer::Create(Device* device, const D3D11_BUFFER_DESC* desc, const D3D1
     return S_OK;
 }
 
-HRESULT Buffer::QueryInterface(REFIID riid, void** ppvObject) {
-    return Query(riid, ppvObject,
-                 {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11Resource, &IID_ID3D11Buffer});
-}
-
-void Buffer::GetType(D3D11_RESOURCE_DIMENSION* pResourceDimension) {
-    *pResourceDimension = D3D11_RESOURCE_DIMENSION_BUFFER;
-}
-
-void Buffer::GetDesc(D3D11_BUFFER_DESC* pDesc) {
-    *pDesc = desc_;
-}
-
-} // namespace d3d11
+} // namespace platform::d3d11

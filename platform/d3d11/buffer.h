@@ -8,18 +8,14 @@
 #include "com.h"
 #include "memory.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
-class Buffer final : public DeviceChild<ID3D11Buffer> {
+class Buffer final
+    : public Resource<ID3D11Buffer, D3D11_BUFFER_DESC, D3D11_RESOURCE_DIMENSION_BUFFER, IID_ID3D11Buffer> {
   public:
     static HRESULT Create(Device* device, const D3D11_BUFFER_DESC* desc,
                           const D3D11_SUBRESOURCE_DATA* initial, ID3D11Buffer** out);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;
-    void STDMETHODCALLTYPE GetType(D3D11_RESOURCE_DIMENSION* pResourceDimension) override;
-    void STDMETHODCALLTYPE GetDesc(D3D11_BUFFER_DESC* pDesc) override;
-
-    const D3D11_BUFFER_DESC& Desc() const { return desc_; }
     VkBuffer Handle() const { return memory_.buffer; }
     void* Mapped() const { return memory_.mapped; }
     Hazard hazard;
@@ -28,10 +24,9 @@ class Buffer final : public DeviceChild<ID3D11Buffer> {
     Buffer(Device* device, const D3D11_BUFFER_DESC& desc);
     ~Buffer() override;
 
-    D3D11_BUFFER_DESC desc_;
     BufferMemory memory_;
     VkDeviceSize size_ = 0;
     VkBufferUsageFlags usage_ = 0;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -1,15 +1,12 @@
-// What every object the device makes shares: an atomic reference count, a private reference on the
-// device, a live-object count under its interface's name, and QueryInterface over its own IIDs.
-// No aggregation and no private data.
+// What every object the device makes shares, besides the COM base (ref_counted.h): a private
+// reference on the device and a live-object count under its interface's name. No private data.
 #pragma once
 
 #include "device.h"
 #include "hooks.h"
 #include "ref_counted.h"
 
-#include <initializer_list>
-
-namespace d3d11 {
+namespace platform::d3d11 {
 
 template <class Interface> class DeviceChild : public platform::RefCounted<Interface> {
   public:
@@ -30,23 +27,60 @@ template <class Interface> class DeviceChild : public platform::RefCounted<Inter
         device_->ReleasePrivateRef();
     }
 
-    // Answers for the interfaces in `iids`, all of which this object's one vtable implements.
-    HRESULT Query(REFIID riid, void** out, std::initializer_list<const IID*> iids) {
-        if (!out)
-            return E_POINTER;
-        for (const IID* iid : iids) {
-            if (riid == *iid) {
-                this->AddRef();
-                *out = static_cast<Interface*>(this);
-                return S_OK;
-            }
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-
     Device* device_;
     const char* kind_;
+};
+
+// What ID3D11Buffer and ID3D11Texture2D share: the interfaces they answer for, their dimension and
+// their description, as GetType and GetDesc report them.
+template <class Interface, class Description, D3D11_RESOURCE_DIMENSION kDimension, const IID& kIid>
+class Resource : public DeviceChild<Interface> {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
+        return this->Query(riid, ppvObject,
+                           {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11Resource, &kIid});
+    }
+    void STDMETHODCALLTYPE GetType(D3D11_RESOURCE_DIMENSION* pResourceDimension) override {
+        *pResourceDimension = kDimension;
+    }
+    void STDMETHODCALLTYPE GetDesc(Description* pDesc) override { *pDesc = desc_; }
+
+    const Description& Desc() const { return desc_; }
+
+    static constexpr D3D11_RESOURCE_DIMENSION kResourceDimension = kDimension;
+
+  protected:
+    Resource(Device* device, const char* kind, const Description& desc)
+        : DeviceChild<Interface>(device, kind), desc_(desc) {}
+
+    Description desc_;
+};
+
+// What the views share: the interfaces they answer for, their description, and the reference each
+// holds on its resource, `Viewed`.
+template <class Interface, class Description, class Viewed, const IID& kIid>
+class View : public DeviceChild<Interface> {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
+        return this->Query(riid, ppvObject, {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11View, &kIid});
+    }
+    void STDMETHODCALLTYPE GetResource(ID3D11Resource** ppResource) override {
+        target_->AddRef();
+        *ppResource = target_;
+    }
+    void STDMETHODCALLTYPE GetDesc(Description* pDesc) override { *pDesc = desc_; }
+
+    Viewed* Target() const { return target_; }
+
+  protected:
+    View(Device* device, const char* kind, Viewed* target, const Description& desc)
+        : DeviceChild<Interface>(device, kind), target_(target), desc_(desc) {
+        target_->AddRef();
+    }
+    ~View() override { target_->Release(); }
+
+    Viewed* target_;
+    Description desc_;
 };
 
 // Release-and-null for the references one object holds on another.
@@ -65,4 +99,4 @@ template <class T> void HoldRef(T*& slot, T* value) {
     slot = value;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

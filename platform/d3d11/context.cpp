@@ -41,7 +41,7 @@ template <class Concrete, class Interface> Concrete* Impl(Interface* object) {
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 HRESULT Context::Create(Device* device, ID3D11DeviceContext** out) {
     *out = new Context(device);
@@ -73,10 +73,8 @@ HRESULT Context::QueryInterface(REFIID riid, void** ppvObject) {
     return Query(riid, ppvObject, {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11DeviceContext});
 }
 
-HRESULT Context::Report(VkResult result) {
-    if (result == VK_SUCCESS)
-        return S_OK;
-    return device_->Failed(recorder_.FailedCall(), result);
+HRESULT Context::Report(const platform::VkStatus& status) {
+    return status.Ok() ? S_OK : device_->Failed(status);
 }
 
 void Context::SetConstantBuffers(ShaderStage stage, UINT start, UINT count, ID3D11Buffer* const* buffers) {
@@ -262,6 +260,8 @@ void Context::Draw(UINT VertexCount, UINT StartVertexLocation) {
     draw.offsets = offsets_;
     draw.vertexCount = VertexCount;
     draw.startVertex = StartVertexLocation;
+    if (device_->vk.debugChecks && ps_)
+        viewKinds_.Check("Draw", ps_->Code(), omUavs_);
     Report(recorder_.Draw(draw, Bound()));
 }
 
@@ -270,6 +270,8 @@ void Context::Dispatch(UINT ThreadGroupCountX, UINT ThreadGroupCountY, UINT Thre
     if (FAILED(device_->Removed()) || !cs_ || ThreadGroupCountX > kMaxGroups ||
         ThreadGroupCountY > kMaxGroups || ThreadGroupCountZ > kMaxGroups)
         return;
+    if (device_->vk.debugChecks)
+        viewKinds_.Check("Dispatch", cs_->Code(), csUavs_);
     Report(recorder_.Dispatch(cs_->Code(), Bound(), ThreadGroupCountX, ThreadGroupCountY, ThreadGroupCountZ));
 }
 
@@ -282,7 +284,7 @@ void Context::UpdateSubresource(ID3D11Resource* pDstResource, UINT DstSubresourc
                                 const void* pSrcData, UINT SrcRowPitch, UINT) {
     if (!pDstResource || !pSrcData || DstSubresource != 0)
         return;
-    if (Buffer* buffer = AsBuffer(pDstResource)) {
+    if (Buffer* buffer = As<Buffer>(pDstResource)) {
         const D3D11_BUFFER_DESC& d = buffer->Desc();
         if (d.Usage != D3D11_USAGE_DEFAULT || ((d.BindFlags & D3D11_BIND_CONSTANT_BUFFER) && pDstBox))
             return;
@@ -292,7 +294,7 @@ void Context::UpdateSubresource(ID3D11Resource* pDstResource, UINT DstSubresourc
             Report(recorder_.UpdateBuffer(buffer, begin, end - begin, pSrcData));
         return;
     }
-    Texture2D* texture = AsTexture2D(pDstResource);
+    Texture2D* texture = As<Texture2D>(pDstResource);
     if (!texture || texture->Desc().Usage != D3D11_USAGE_DEFAULT)
         return;
     const D3D11_TEXTURE2D_DESC& d = texture->Desc();
@@ -305,15 +307,15 @@ void Context::CopyResource(ID3D11Resource* pDstResource, ID3D11Resource* pSrcRes
     if (!pDstResource || !pSrcResource || pDstResource == pSrcResource)
         return;
     // Direct3D 11 copies only between resources of the same kind, size and format.
-    Buffer* dstBuffer = AsBuffer(pDstResource);
-    Buffer* srcBuffer = AsBuffer(pSrcResource);
+    Buffer* dstBuffer = As<Buffer>(pDstResource);
+    Buffer* srcBuffer = As<Buffer>(pSrcResource);
     if (dstBuffer && srcBuffer) {
         if (dstBuffer->Desc().ByteWidth == srcBuffer->Desc().ByteWidth)
             Report(recorder_.Copy(CopyEnd::Of(srcBuffer), CopyEnd::Of(dstBuffer), D3D11_BOX{}));
         return;
     }
-    Texture2D* dst = AsTexture2D(pDstResource);
-    Texture2D* src = AsTexture2D(pSrcResource);
+    Texture2D* dst = As<Texture2D>(pDstResource);
+    Texture2D* src = As<Texture2D>(pSrcResource);
     if (!dst || !src || dst->Desc().Width != src->Desc().Width || dst->Desc().Height != src->Desc().Height ||
         dst->Desc().Format != src->Desc().Format)
         return;
@@ -328,8 +330,8 @@ HRESULT Context::Map(ID3D11Resource* pResource, UINT Subresource, D3D11_MAP MapT
         return hr;
     if (!pResource || !pMappedResource || Subresource != 0 || MapFlags)
         return E_INVALIDARG;
-    Buffer* buffer = AsBuffer(pResource);
-    Texture2D* texture = AsTexture2D(pResource);
+    Buffer* buffer = As<Buffer>(pResource);
+    Texture2D* texture = As<Texture2D>(pResource);
     const D3D11_USAGE usage = buffer    ? buffer->Desc().Usage
                               : texture ? texture->Desc().Usage
                                         : D3D11_USAGE_DEFAULT;
@@ -356,7 +358,7 @@ HRESULT Context::Map(ID3D11Resource* pResource, UINT Subresource, D3D11_MAP MapT
 
     // A staging resource is read or written by the CPU only once the GPU has finished with it.
     VkBuffer handle = buffer ? buffer->Handle() : texture->StagingBuffer();
-    Hazard* hazard = buffer ? &buffer->hazard : &texture->hazard;
+    Hazard* hazard = buffer ? &buffer->hazard : texture->StagingHazard();
     hr = Report(recorder_.AccessFromHost(handle, hazard, needed & D3D11_CPU_ACCESS_WRITE));
     if (FAILED(hr))
         return hr;
@@ -376,4 +378,4 @@ void Context::Unmap(ID3D11Resource*, UINT) {
     // Staging memory is host-coherent: what the CPU wrote is seen by the next submission.
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -6,8 +6,9 @@
 #pragma once
 
 #include "recorder.h"
+#include "view_kinds.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 class Context final : public DeviceChild<ID3D11DeviceContext> {
   public:
@@ -71,7 +72,7 @@ class Context final : public DeviceChild<ID3D11DeviceContext> {
                             ID3D11Buffer* const* buffers);
     // The one place a Vulkan failure reaches the API: the HRESULT Direct3D 11 gives, the device
     // removed where Vulkan lost it, and one line naming the failed call (not repeated frame after frame).
-    HRESULT Report(VkResult result);
+    HRESULT Report(const platform::VkStatus& status);
     bool VertexInputsCovered() const;
     // The pipeline key and render area of a draw; false where Direct3D 11 draws nothing.
     bool DescribeDraw(DrawCall* draw) const;
@@ -96,6 +97,7 @@ class Context final : public DeviceChild<ID3D11DeviceContext> {
     D3D11_VIEWPORT viewports_[D3D11_VIEWPORT_AND_SCISSORRECT_OBJECT_COUNT_PER_PIPELINE] = {};
     UINT viewportCount_ = 0;
     Recorder recorder_;
+    ViewKindCheck viewKinds_;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

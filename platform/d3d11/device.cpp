@@ -27,8 +27,9 @@ HRESULT CheckCreateArguments(const char* call, IDXGIAdapter* adapter, D3D_DRIVER
         (driverType == D3D_DRIVER_TYPE_SOFTWARE) != !!software)
         return E_INVALIDARG;
     if (adapter || driverType != D3D_DRIVER_TYPE_HARDWARE)
-        return d3d11::Refuse("D3D11CreateDevice", "only the hardware driver type on the default adapter",
-                             DXGI_ERROR_UNSUPPORTED);
+        return platform::d3d11::Refuse("D3D11CreateDevice",
+                                       "only the hardware driver type on the default adapter",
+                                       DXGI_ERROR_UNSUPPORTED);
     if (!levels || levelCount == 0) {
         *achieved = kFeatureLevel;
         return S_OK;
@@ -61,7 +62,7 @@ void HandOut(ID3D11Device* device, ID3D11DeviceContext* context, D3D_FEATURE_LEV
 
 // Every Create method: refused on a removed device or an injected failure, else made by `Object`.
 template <class Object, class... Args>
-HRESULT AdmitAndCreate(d3d11::Device* device, const char* call, Args... args) {
+HRESULT AdmitAndCreate(platform::d3d11::Device* device, const char* call, Args... args) {
     HRESULT hr = device->Admit(call);
     if (FAILED(hr))
         return hr;
@@ -70,38 +71,39 @@ HRESULT AdmitAndCreate(d3d11::Device* device, const char* call, Args... args) {
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 HRESULT Device::Create(PresentTarget* target, Device** out) {
     Device* device = new Device();
-    const char* failedCall = nullptr;
-    VkResult result = CreateVulkan(&device->vk, target, &failedCall);
-    if (result != VK_SUCCESS) {
+    const platform::VkStatus status = device->CreateVulkanHalf(target);
+    if (!status.Ok()) {
         device->Release();
-        return Fail(failedCall, result);
-    }
-    platform::CountLive("ID3D11Device", +1);
-    result = device->frames.Create(&device->vk, &failedCall);
-    if (result == VK_SUCCESS) {
-        device->pipelines.Init(&device->vk, &device->frames);
-        VkSamplerCreateInfo sampler = {VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO};
-        // Direct3D 11's default sampler state: linear filtering, clamped coordinates.
-        sampler.magFilter = VK_FILTER_LINEAR;
-        sampler.minFilter = VK_FILTER_LINEAR;
-        sampler.mipmapMode = VK_SAMPLER_MIPMAP_MODE_LINEAR;
-        sampler.addressModeU = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
-        sampler.addressModeV = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
-        sampler.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
-        sampler.maxLod = VK_LOD_CLAMP_NONE;
-        failedCall = "vkCreateSampler";
-        result = vkCreateSampler(device->vk.device, &sampler, nullptr, &device->defaultSampler);
-    }
-    if (result != VK_SUCCESS) {
-        device->Release();
-        return Fail(failedCall, result);
+        return Fail(status);
     }
     *out = device;
     return S_OK;
+}
+
+platform::VkStatus Device::CreateVulkanHalf(PresentTarget* target) {
+    platform::VkStatus status = CreateVulkan(&vk, target);
+    if (!status.Ok())
+        return status;
+    // From here the destructor has a Vulkan device to tear down, and counts it.
+    platform::CountLive("ID3D11Device", +1);
+    status = frames.Create(&vk);
+    if (!status.Ok())
+        return status;
+    pipelines.Init(&vk, &frames);
+    VkSamplerCreateInfo sampler = {VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO};
+    // Direct3D 11's default sampler state: linear filtering, clamped coordinates.
+    sampler.magFilter = VK_FILTER_LINEAR;
+    sampler.minFilter = VK_FILTER_LINEAR;
+    sampler.mipmapMode = VK_SAMPLER_MIPMAP_MODE_LINEAR;
+    sampler.addressModeU = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+    sampler.addressModeV = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+    sampler.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+    sampler.maxLod = VK_LOD_CLAMP_NONE;
+    return {"vkCreateSampler", vkCreateSampler(vk.device, &sampler, nullptr, &defaultSampler)};
 }
 
 Device::~Device() {
@@ -124,31 +126,18 @@ Device::~Device() {
 }
 
 HRESULT Device::QueryInterface(REFIID riid, void** ppvObject) {
-    if (!ppvObject)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ID3D11Device) {
-        AddRef();
-        *ppvObject = static_cast<ID3D11Device*>(this);
-        return S_OK;
-    }
-    *ppvObject = nullptr;
-    return E_NOINTERFACE;
+    return Query(riid, ppvObject, {&IID_IUnknown, &IID_ID3D11Device});
 }
 
 ULONG Device::AddRef() {
-    return ++refs_;
+    return ++appRefs_;
 }
 
 ULONG Device::Release() {
-    ULONG left = --refs_;
+    ULONG left = --appRefs_;
     if (left == 0)
         ReleasePrivateRef();
     return left;
-}
-
-void Device::ReleasePrivateRef() {
-    if (--privateRefs_ == 0)
-        delete this;
 }
 
 HRESULT Device::GetDeviceRemovedReason() {
@@ -174,15 +163,14 @@ HRESULT Device::Removed() {
     return DXGI_ERROR_DEVICE_REMOVED;
 }
 
-HRESULT Device::Failed(const char* call, VkResult result) {
-    if (frames.Lose(result) == VK_ERROR_DEVICE_LOST)
+HRESULT Device::Failed(const platform::VkStatus& status) {
+    if (frames.Lose(status.result) == VK_ERROR_DEVICE_LOST)
         return Removed();
     // A failure that comes back frame after frame is logged the first time only.
-    if (call == loggedCall_ && result == loggedResult_)
-        return ToHresult(result);
-    loggedCall_ = call;
-    loggedResult_ = result;
-    return Fail(call, result);
+    if (status.call == logged_.call && status.result == logged_.result)
+        return ToHresult(status.result);
+    logged_ = status;
+    return Fail(status);
 }
 
 HRESULT Device::CreateBuffer(const D3D11_BUFFER_DESC* pDesc, const D3D11_SUBRESOURCE_DATA* pInitialData,
@@ -237,9 +225,9 @@ HRESULT Device::CreateComputeShader(const void* pShaderBytecode, SIZE_T Bytecode
                                          ppComputeShader);
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11
 
-using d3d11::Device;
+using platform::d3d11::Device;
 
 extern "C" HRESULT WINAPI D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE DriverType,
                                             HMODULE Software, UINT Flags,
@@ -262,7 +250,7 @@ extern "C" HRESULT WINAPI D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_T
     if (FAILED(hr))
         return hr;
     ID3D11DeviceContext* context;
-    hr = d3d11::Context::Create(device, &context);
+    hr = platform::d3d11::Context::Create(device, &context);
     if (FAILED(hr)) {
         device->Release();
         return hr;
@@ -290,20 +278,20 @@ extern "C" HRESULT WINAPI D3D11CreateDeviceAndSwapChain(
         return hr;
     if (!pSwapChainDesc || !ppSwapChain)
         return E_INVALIDARG;
-    hr = d3d11::SwapChain::Validate(*pSwapChainDesc);
+    hr = platform::d3d11::SwapChain::Validate(*pSwapChainDesc);
     if (FAILED(hr))
         return hr;
-    d3d11::PresentTarget target = {pSwapChainDesc->OutputWindow};
+    platform::d3d11::PresentTarget target = {pSwapChainDesc->OutputWindow};
     Device* device;
     hr = Device::Create(&target, &device);
     if (FAILED(hr))
         return hr;
     ID3D11DeviceContext* context = nullptr;
     IDXGISwapChain* swapChain = nullptr;
-    hr = d3d11::Context::Create(device, &context);
+    hr = platform::d3d11::Context::Create(device, &context);
     // The swap chain owns the surface from here on, and destroys it also when it fails.
     if (SUCCEEDED(hr))
-        hr = d3d11::SwapChain::Create(device, *pSwapChainDesc, target.surface, &swapChain);
+        hr = platform::d3d11::SwapChain::Create(device, *pSwapChainDesc, target.surface, &swapChain);
     else
         vkDestroySurfaceKHR(device->vk.instance, target.surface, nullptr);
     if (FAILED(hr)) {

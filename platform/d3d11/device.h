@@ -9,13 +9,16 @@
 #include "frames.h"
 #include "memory.h"
 #include "pipelines.h"
+#include "ref_counted.h"
 #include "vulkan.h"
 
 #include <atomic>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
-class Device final : public ID3D11Device {
+// The COM base's count keeps the device alive: one reference stands for all the application's,
+// counted apart, and each object the device made holds one more.
+class Device final : public platform::RefCounted<ID3D11Device> {
   public:
     // `target` is the window of the swap chain to come, or null for a device without one.
     static HRESULT Create(PresentTarget* target, Device** out);
@@ -60,14 +63,14 @@ class Device final : public ID3D11Device {
     // S_OK while the device works, DXGI_ERROR_DEVICE_REMOVED once it is removed; the first call
     // after the removal tells the user on standard error.
     HRESULT Removed();
-    // What the API returns when `call` failed: a removal when the device is lost or removed,
+    // What the API returns for a failed Vulkan step: a removal when the device is lost or removed,
     // else Fail's HRESULT, with its log line unless the last failure was the same.
-    HRESULT Failed(const char* call, VkResult result);
+    HRESULT Failed(const platform::VkStatus& status);
 
     // Objects made by the device, the context and the swap chain keep it alive without counting
     // towards the references the application holds.
-    void AddPrivateRef() { ++privateRefs_; }
-    void ReleasePrivateRef();
+    void AddPrivateRef() { RefCounted::AddRef(); }
+    void ReleasePrivateRef() { RefCounted::Release(); }
 
     uint64_t NextObjectId() { return ++lastObjectId_; }
 
@@ -79,14 +82,15 @@ class Device final : public ID3D11Device {
 
   private:
     Device() = default;
-    ~Device();
+    ~Device() override;
 
-    std::atomic<ULONG> refs_{1};
-    std::atomic<ULONG> privateRefs_{1}; // one for all the application's references
+    // The instance, device and queue, the frame ring, the pipeline cache and the default sampler.
+    platform::VkStatus CreateVulkanHalf(PresentTarget* target);
+
+    std::atomic<ULONG> appRefs_{1};
     uint64_t lastObjectId_ = 0;
     bool removalReported_ = false;
-    const char* loggedCall_ = nullptr;
-    VkResult loggedResult_ = VK_SUCCESS;
+    platform::VkStatus logged_;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

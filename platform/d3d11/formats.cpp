@@ -1,6 +1,6 @@
 #include "formats.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 namespace {
 
@@ -43,4 +43,4 @@ uint32_t FormatSize(DXGI_FORMAT format) {
     return Find(format).size;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

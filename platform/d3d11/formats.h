@@ -6,11 +6,11 @@
 
 #include <vulkan/vulkan.h>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 // VK_FORMAT_UNDEFINED for DXGI_FORMAT_UNKNOWN.
 VkFormat ToVkFormat(DXGI_FORMAT format);
 // Bytes per texel or per vertex element; 0 for DXGI_FORMAT_UNKNOWN.
 uint32_t FormatSize(DXGI_FORMAT format);
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -1,36 +1,31 @@
 #include "frames.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
-VkResult FrameRing::Create(const Vulkan* vk, const char** failedCall) {
+platform::VkStatus FrameRing::Create(const Vulkan* vk) {
     vk_ = vk;
     for (Frame& frame : frames_) {
         VkCommandPoolCreateInfo pool = {VK_STRUCTURE_TYPE_COMMAND_POOL_CREATE_INFO};
         pool.flags = VK_COMMAND_POOL_CREATE_TRANSIENT_BIT;
         pool.queueFamilyIndex = vk->queueFamily;
-        VkResult result = vkCreateCommandPool(vk->device, &pool, nullptr, &frame.pool);
-        if (result != VK_SUCCESS) {
-            *failedCall = "vkCreateCommandPool";
-            return result;
-        }
+        platform::VkStatus status{"vkCreateCommandPool",
+                                  vkCreateCommandPool(vk->device, &pool, nullptr, &frame.pool)};
+        if (!status.Ok())
+            return status;
         VkCommandBufferAllocateInfo alloc = {VK_STRUCTURE_TYPE_COMMAND_BUFFER_ALLOCATE_INFO};
         alloc.commandPool = frame.pool;
         alloc.level = VK_COMMAND_BUFFER_LEVEL_PRIMARY;
         alloc.commandBufferCount = 1;
-        result = vkAllocateCommandBuffers(vk->device, &alloc, &frame.cmd);
-        if (result != VK_SUCCESS) {
-            *failedCall = "vkAllocateCommandBuffers";
-            return result;
-        }
+        status = {"vkAllocateCommandBuffers", vkAllocateCommandBuffers(vk->device, &alloc, &frame.cmd)};
+        if (!status.Ok())
+            return status;
         VkFenceCreateInfo fence = {VK_STRUCTURE_TYPE_FENCE_CREATE_INFO};
-        result = vkCreateFence(vk->device, &fence, nullptr, &frame.fence);
-        if (result != VK_SUCCESS) {
-            *failedCall = "vkCreateFence";
-            return result;
-        }
+        status = {"vkCreateFence", vkCreateFence(vk->device, &fence, nullptr, &frame.fence)};
+        if (!status.Ok())
+            return status;
         frame.garbage.reserve(64);
     }
-    return VK_SUCCESS;
+    return {};
 }
 
 void FrameRing::Destroy() {
@@ -189,4 +184,4 @@ void FrameRing::FreeGarbage(Frame& frame) {
     frame.garbage.clear();
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 enum class GarbageKind {
     Buffer,
@@ -32,8 +32,7 @@ class FrameRing {
     // Direct3D's own limit before it removes a device whose work does not end.
     static constexpr uint64_t kFrameTimeoutNs = 2'000'000'000;
 
-    // `failedCall` names the call that failed, when one did.
-    VkResult Create(const Vulkan* vk, const char** failedCall);
+    platform::VkStatus Create(const Vulkan* vk);
     // Waits for the GPU and frees everything still deferred.
     void Destroy();
 
@@ -84,4 +83,4 @@ class FrameRing {
     VkResult removedBy_ = VK_SUCCESS;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -8,7 +8,7 @@ constexpr VkAccessFlags2 kWrites = VK_ACCESS_2_SHADER_WRITE_BIT | VK_ACCESS_2_SH
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 Wait NextUse(Hazard* hazard, VkPipelineStageFlags2 stage, VkAccessFlags2 access, VkImageLayout layout) {
     const Hazard before = *hazard;
@@ -38,4 +38,4 @@ Wait NextUse(Hazard* hazard, VkPipelineStageFlags2 stage, VkAccessFlags2 access,
     return wait;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

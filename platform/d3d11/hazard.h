@@ -5,7 +5,7 @@
 
 #include <vulkan/vulkan.h>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 struct Hazard {
     VkPipelineStageFlags2 writeStages = VK_PIPELINE_STAGE_2_NONE;
@@ -27,4 +27,4 @@ struct Wait {
 // use in `hazard`. Buffers pass VK_IMAGE_LAYOUT_UNDEFINED, which never changes.
 Wait NextUse(Hazard* hazard, VkPipelineStageFlags2 stage, VkAccessFlags2 access, VkImageLayout layout);
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -22,7 +22,7 @@ VkVertexInputRate ToVkInputRate(D3D11_INPUT_CLASSIFICATION classification) {
 
 bool ValidElement(const D3D11_INPUT_ELEMENT_DESC& e) {
     if (!e.SemanticName || e.InputSlot >= D3D11_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT ||
-        d3d11::FormatSize(e.Format) == 0)
+        platform::d3d11::FormatSize(e.Format) == 0)
         return false;
     if (e.InputSlotClass == D3D11_INPUT_PER_VERTEX_DATA)
         return e.InstanceDataStepRate == 0;
@@ -31,7 +31,7 @@ bool ValidElement(const D3D11_INPUT_ELEMENT_DESC& e) {
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 InputLayout::~InputLayout() {
     device_->pipelines.Forget(inputs_.id);
@@ -102,4 +102,4 @@ HRESULT InputLayout::QueryInterface(REFIID riid, void** ppvObject) {
     return Query(riid, ppvObject, {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11InputLayout});
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

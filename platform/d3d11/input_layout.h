@@ -6,7 +6,7 @@
 #include "com.h"
 #include "pipelines.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 class InputLayout final : public DeviceChild<ID3D11InputLayout> {
   public:
@@ -24,4 +24,4 @@ class InputLayout final : public DeviceChild<ID3D11InputLayout> {
     VertexInputs inputs_;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

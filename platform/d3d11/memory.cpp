@@ -1,6 +1,6 @@
 #include "memory.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 namespace {
 
@@ -132,4 +132,4 @@ VkResult CreateImageMemory(const Vulkan& vk, VkFormat format, uint32_t width, ui
     return result;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -6,7 +6,7 @@
 #include "frames.h"
 #include "vulkan.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 struct BufferMemory {
     VkBuffer buffer = VK_NULL_HANDLE;
@@ -50,4 +50,4 @@ VkResult CreateImageMemory(const Vulkan& vk, VkFormat format, uint32_t width, ui
                            VkImageUsageFlags usage, ImageMemory* out);
 void DeferDestroy(FrameRing& frames, const ImageMemory& memory);
 
-} // namespace d3d11
+} // namespace platform::d3d11

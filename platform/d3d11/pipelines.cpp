@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 uint32_t StageBindingBase(platform::ShaderStage stage) {
     const uint32_t range = platform::kBindingsPerStage;
@@ -300,4 +300,4 @@ VkResult PipelineCache::Compute(const ShaderCode& cs, const Pipeline** out) {
     return Keep(std::move(entry), result, out);
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

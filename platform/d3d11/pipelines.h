@@ -14,11 +14,12 @@
 #include <string>
 #include <vector>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 constexpr uint32_t kMaxRenderTargets = 8;
 constexpr uint32_t kMaxVertexSlots = 32;
 constexpr uint32_t kMaxPipelineBindings = 32;
+constexpr uint32_t kShaderStages = 4; // indexed by platform::ShaderStage
 
 // A resource a shader declares, with the Vulkan binding the device gave it (its register's binding
 // from the shared table, moved into the range of its stage).
@@ -125,4 +126,4 @@ class PipelineCache {
     uint64_t releases_ = 0;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -1,6 +1,7 @@
 #include "presenter.h"
 
 #include "device.h"
+#include "enumerate.h"
 #include "surface_hooks.h"
 #include "vk_result.h"
 
@@ -9,19 +10,6 @@
 #include <algorithm>
 
 namespace {
-
-// The two-call enumeration of Vulkan: `query(&count, data)`. Entries added between the two calls
-// (VK_INCOMPLETE) are left out; those read are kept.
-template <typename T, typename Query> VkResult Enumerate(Query query, std::vector<T>* out) {
-    uint32_t count = 0;
-    VkResult result = query(&count, nullptr);
-    if (result != VK_SUCCESS)
-        return result;
-    out->resize(count);
-    result = query(&count, out->data());
-    out->resize(count);
-    return result == VK_INCOMPLETE ? VK_SUCCESS : result;
-}
 
 // Every use the back buffer's own image takes, which an image lent to it must take too.
 constexpr VkImageUsageFlags kLendableUsage =
@@ -55,8 +43,8 @@ VkCompositeAlphaFlagBitsKHR PickCompositeAlpha(const VkSurfaceCapabilitiesKHR& c
 // Whether the device blits images of format `from` into images of format `to`.
 bool Blits(VkPhysicalDevice physical, VkFormat from, VkFormat to) {
     VkFormatProperties source, target;
-    d3d11::hooks::FormatProperties(physical, from, &source);
-    d3d11::hooks::FormatProperties(physical, to, &target);
+    platform::d3d11::hooks::FormatProperties(physical, from, &source);
+    platform::d3d11::hooks::FormatProperties(physical, to, &target);
     return (source.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_SRC_BIT) &&
            (target.optimalTilingFeatures & VK_FORMAT_FEATURE_BLIT_DST_BIT);
 }
@@ -79,7 +67,7 @@ void DescribeImages(const VkSurfaceCapabilitiesKHR& caps, VkSurfaceFormatKHR for
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 Presenter::Presenter(Device* device, HWND window, VkSurfaceKHR surface)
     : device_(device), window_(window), surface_(surface) {}
@@ -104,7 +92,7 @@ HRESULT Presenter::QuerySurface() {
         },
         &formats_);
     hooks::OfferedSurfaceFormats(&formats_);
-    return result == VK_SUCCESS ? S_OK : device_->Failed("vkGetPhysicalDeviceSurfaceFormatsKHR", result);
+    return result == VK_SUCCESS ? S_OK : device_->Failed({"vkGetPhysicalDeviceSurfaceFormatsKHR", result});
 }
 
 VkFormat Presenter::PickBackBufferStorage(VkFormat wanted) const {
@@ -161,39 +149,36 @@ VkExtent2D Presenter::PickExtent(const VkSurfaceCapabilitiesKHR& caps) const {
     if (caps.currentExtent.width != UINT32_MAX)
         return caps.currentExtent;
     UINT width = 0, height = 0;
-    platform::ClientSizeOf(window_, &width, &height);
+    platform::win32::ClientSizeOf(window_, &width, &height);
     return {std::clamp(width, caps.minImageExtent.width, caps.maxImageExtent.width),
             std::clamp(height, caps.minImageExtent.height, caps.maxImageExtent.height)};
 }
 
-VkResult Presenter::Recreate(const Texture2D& backBuffer, bool immediate, const char** failedCall) {
+platform::VkStatus Presenter::Recreate(const Texture2D& backBuffer, bool immediate) {
     const Vulkan& vk = device_->vk;
     VkSurfaceCapabilitiesKHR caps;
-    *failedCall = "vkGetPhysicalDeviceSurfaceCapabilitiesKHR";
-    VkResult result = vkGetPhysicalDeviceSurfaceCapabilitiesKHR(vk.physical, surface_, &caps);
-    if (result != VK_SUCCESS)
-        return result;
+    platform::VkStatus status{"vkGetPhysicalDeviceSurfaceCapabilitiesKHR",
+                              vkGetPhysicalDeviceSurfaceCapabilitiesKHR(vk.physical, surface_, &caps)};
+    if (!status.Ok())
+        return status;
     const VkExtent2D extent = PickExtent(caps);
     if (extent.width == 0 || extent.height == 0)
-        return VK_NOT_READY;
+        return {"vkCreateSwapchainKHR (a window without area)", VK_NOT_READY};
     VkSwapchainCreateInfoKHR info = {VK_STRUCTURE_TYPE_SWAPCHAIN_CREATE_INFO_KHR};
-    *failedCall = "vkGetPhysicalDeviceSurfacePresentModesKHR";
-    result = PickPresentMode(immediate, &info.presentMode);
-    if (result != VK_SUCCESS)
-        return result;
-    *failedCall = "vkCreateSwapchainKHR";
+    status = {"vkGetPhysicalDeviceSurfacePresentModesKHR", PickPresentMode(immediate, &info.presentMode)};
+    if (!status.Ok())
+        return status;
     if (!(caps.supportedUsageFlags & VK_IMAGE_USAGE_TRANSFER_DST_BIT))
-        return VK_ERROR_FORMAT_NOT_SUPPORTED;
-    result = DrainOldSwapchain(failedCall);
-    if (result != VK_SUCCESS)
-        return result;
+        return {"vkCreateSwapchainKHR", VK_ERROR_FORMAT_NOT_SUPPORTED};
+    status = DrainOldSwapchain();
+    if (!status.Ok())
+        return status;
     const VkSurfaceFormatKHR format = PickFormat(backBuffer.Format());
     blit_ = Blits(vk.physical, backBuffer.Format(), format.format);
     // Only a blit converts between formats; without one, the window takes no format this can show.
     if (format.format == VK_FORMAT_UNDEFINED || (format.format != backBuffer.Format() && !blit_)) {
-        *failedCall = "vkCreateSwapchainKHR (the window offers no UNORM format the back buffer copies or "
-                      "blits to)";
-        return VK_ERROR_FORMAT_NOT_SUPPORTED;
+        return {"vkCreateSwapchainKHR (the window offers no UNORM format the back buffer copies or blits to)",
+                VK_ERROR_FORMAT_NOT_SUPPORTED};
     }
     const bool lend =
         (caps.supportedUsageFlags & kLendableUsage) == kLendableUsage && format.format == backBuffer.Format();
@@ -201,76 +186,70 @@ VkResult Presenter::Recreate(const Texture2D& backBuffer, bool immediate, const 
     DescribeImages(caps, format, extent, lend, &info);
     info.oldSwapchain = swapchain_;
     VkSwapchainKHR created;
-    *failedCall = "vkCreateSwapchainKHR";
-    result = vkCreateSwapchainKHR(vk.device, &info, nullptr, &created);
-    if (result == VK_SUCCESS)
+    status = {"vkCreateSwapchainKHR", vkCreateSwapchainKHR(vk.device, &info, nullptr, &created)};
+    if (status.Ok())
         hooks::NoteSwapchainMade();
     DestroySwapchain(swapchain_);
-    swapchain_ = result == VK_SUCCESS ? created : VK_NULL_HANDLE;
-    if (result == VK_SUCCESS)
-        result = ForgetAcquired(failedCall);
-    if (result == VK_SUCCESS)
-        result = CreateImageObjects(format.format, lend, failedCall);
+    swapchain_ = status.Ok() ? created : VK_NULL_HANDLE;
+    if (status.Ok())
+        status = ForgetAcquired();
+    if (status.Ok())
+        status = CreateImageObjects(format.format, lend);
     format_ = format.format;
     extent_ = extent;
     immediate_ = immediate;
-    outOfDate_ = result != VK_SUCCESS;
-    return result;
+    outOfDate_ = !status.Ok();
+    return status;
 }
 
-VkResult Presenter::DrainOldSwapchain(const char** failedCall) {
+platform::VkStatus Presenter::DrainOldSwapchain() {
     if (!swapchain_)
-        return VK_SUCCESS;
-    *failedCall = "vkWaitForFences";
-    VkResult result = device_->frames.Finish();
-    if (result != VK_SUCCESS)
-        return result;
-    *failedCall = "vkQueueWaitIdle";
-    return vkQueueWaitIdle(device_->vk.queue);
+        return {};
+    const platform::VkStatus status{"vkWaitForFences", device_->frames.Finish()};
+    if (!status.Ok())
+        return status;
+    return {"vkQueueWaitIdle", vkQueueWaitIdle(device_->vk.queue)};
 }
 
-VkResult Presenter::ForgetAcquired(const char** failedCall) {
+platform::VkStatus Presenter::ForgetAcquired() {
     VkDevice device = device_->vk.device;
     const bool released = acquired_ == kNoImage || vkGetFenceStatus(device, acquireFence_) == VK_SUCCESS;
     acquired_ = kNoImage;
     if (acquireFence_ && released)
-        return VK_SUCCESS;
+        return {};
     // An image of the swapchain just destroyed was never given back: its fence may never signal.
     if (acquireFence_)
         vkDestroyFence(device, acquireFence_, nullptr);
     acquireFence_ = VK_NULL_HANDLE;
     VkFenceCreateInfo info = {VK_STRUCTURE_TYPE_FENCE_CREATE_INFO};
-    *failedCall = "vkCreateFence";
-    return vkCreateFence(device, &info, nullptr, &acquireFence_);
+    return {"vkCreateFence", vkCreateFence(device, &info, nullptr, &acquireFence_)};
 }
 
-VkResult Presenter::CreateImageObjects(VkFormat format, bool lend, const char** failedCall) {
+platform::VkStatus Presenter::CreateImageObjects(VkFormat format, bool lend) {
     VkDevice device = device_->vk.device;
-    *failedCall = "vkGetSwapchainImagesKHR";
-    VkResult result = Enumerate<VkImage>(
-        [&](uint32_t* count, VkImage* data) {
-            return vkGetSwapchainImagesKHR(device, swapchain_, count, data);
-        },
-        &images_);
+    platform::VkStatus status{"vkGetSwapchainImagesKHR",
+                              Enumerate<VkImage>(
+                                  [&](uint32_t* count, VkImage* data) {
+                                      return vkGetSwapchainImagesKHR(device, swapchain_, count, data);
+                                  },
+                                  &images_)};
     const size_t count = images_.size();
     rendered_.assign(count, VK_NULL_HANDLE);
-    for (size_t i = 0; i < count && result == VK_SUCCESS; ++i) {
+    for (size_t i = 0; i < count && status.Ok(); ++i) {
         VkSemaphoreCreateInfo semaphoreInfo = {VK_STRUCTURE_TYPE_SEMAPHORE_CREATE_INFO};
-        *failedCall = "vkCreateSemaphore";
-        result = vkCreateSemaphore(device, &semaphoreInfo, nullptr, &rendered_[i]);
+        status = {"vkCreateSemaphore", vkCreateSemaphore(device, &semaphoreInfo, nullptr, &rendered_[i])};
     }
     if (lend)
         views_.assign(count, VK_NULL_HANDLE);
-    for (size_t i = 0; i < count && lend && result == VK_SUCCESS; ++i) {
+    for (size_t i = 0; i < count && lend && status.Ok(); ++i) {
         VkImageViewCreateInfo viewInfo = {VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO};
         viewInfo.image = images_[i];
         viewInfo.viewType = VK_IMAGE_VIEW_TYPE_2D;
         viewInfo.format = format;
         viewInfo.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-        *failedCall = "vkCreateImageView";
-        result = vkCreateImageView(device, &viewInfo, nullptr, &views_[i]);
+        status = {"vkCreateImageView", vkCreateImageView(device, &viewInfo, nullptr, &views_[i])};
     }
-    return result;
+    return status;
 }
 
 void Presenter::DestroySwapchain(VkSwapchainKHR swapchain) {
@@ -331,7 +310,7 @@ void Presenter::TryLend(Texture2D* backBuffer) {
         return;
     const D3D11_TEXTURE2D_DESC& size = backBuffer->Desc();
     UINT width = 0, height = 0;
-    platform::ClientSizeOf(window_, &width, &height);
+    platform::win32::ClientSizeOf(window_, &width, &height);
     if (width != extent_.width || height != extent_.height || size.Width != extent_.width ||
         size.Height != extent_.height)
         return;
@@ -341,7 +320,7 @@ void Presenter::TryLend(Texture2D* backBuffer) {
     // Without an image the frame is drawn into the back buffer's own image, and Present copies it.
     if (result != VK_SUCCESS) {
         if (result != VK_NOT_READY)
-            device_->Failed("vkAcquireNextImageKHR", result);
+            device_->Failed({"vkAcquireNextImageKHR", result});
         return;
     }
     // The window has finished with the image, and its earlier contents are not kept.
@@ -361,17 +340,16 @@ HRESULT Presenter::Present(Texture2D* backBuffer, bool immediate) {
 
 HRESULT Presenter::PresentCopy(Texture2D* backBuffer, bool immediate) {
     UINT width = 0, height = 0;
-    platform::ClientSizeOf(window_, &width, &height);
+    platform::win32::ClientSizeOf(window_, &width, &height);
     // A minimised window shows nothing; the frame's work still runs, so that nothing piles up.
     if (width == 0 || height == 0)
         return SubmitWithoutPresent();
     if (outOfDate_ || immediate != immediate_ || width != extent_.width || height != extent_.height) {
-        const char* failedCall = nullptr;
-        VkResult result = Recreate(*backBuffer, immediate, &failedCall);
-        if (result == VK_NOT_READY)
+        const platform::VkStatus status = Recreate(*backBuffer, immediate);
+        if (status.result == VK_NOT_READY)
             return SubmitWithoutPresent();
-        if (result != VK_SUCCESS) {
-            HRESULT hr = device_->Failed(failedCall, result);
+        if (!status.Ok()) {
+            HRESULT hr = device_->Failed(status);
             return hr == DXGI_ERROR_DEVICE_REMOVED ? hr : SubmitWithoutPresent();
         }
     }
@@ -381,11 +359,11 @@ HRESULT Presenter::PresentCopy(Texture2D* backBuffer, bool immediate) {
     if (result == VK_NOT_READY)
         return SubmitWithoutPresent();
     if (result != VK_SUCCESS)
-        return device_->Failed("vkAcquireNextImageKHR", result);
+        return device_->Failed({"vkAcquireNextImageKHR", result});
     VkCommandBuffer cmd;
     result = device_->frames.Commands(&cmd);
     if (result != VK_SUCCESS)
-        return device_->Failed("vkBeginCommandBuffer", result);
+        return device_->Failed({"vkBeginCommandBuffer", result});
     RecordBlit(cmd, backBuffer, index);
     return SubmitAndPresent(index);
 }
@@ -397,24 +375,12 @@ void Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t inde
     const bool copy =
         !blit_ || (format_ == source->Format() && extent_.width == width && extent_.height == height);
     const VkPipelineStageFlags2 writes = copy ? VK_PIPELINE_STAGE_2_COPY_BIT : VK_PIPELINE_STAGE_2_BLIT_BIT;
-    source->RecordPendingClear(cmd);
-    UseImage(cmd, source->Image(), &source->hazard, VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT,
-             VK_ACCESS_2_TRANSFER_READ_BIT, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL);
+    source->Use(cmd, VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT, VK_ACCESS_2_TRANSFER_READ_BIT,
+                VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL);
     // The swapchain image is overwritten whole: its old contents are not kept.
-    VkImageMemoryBarrier2 toCopy = {VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER_2};
-    toCopy.srcStageMask = writes;
-    toCopy.dstStageMask = writes;
-    toCopy.dstAccessMask = VK_ACCESS_2_TRANSFER_WRITE_BIT;
-    toCopy.oldLayout = VK_IMAGE_LAYOUT_UNDEFINED;
-    toCopy.newLayout = VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL;
-    toCopy.srcQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
-    toCopy.dstQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
-    toCopy.image = images_[index];
-    toCopy.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-    VkDependencyInfo dependency = {VK_STRUCTURE_TYPE_DEPENDENCY_INFO};
-    dependency.imageMemoryBarrierCount = 1;
-    dependency.pImageMemoryBarriers = &toCopy;
-    vkCmdPipelineBarrier2(cmd, &dependency);
+    RecordBarrier(cmd, ImageBarrier(images_[index], Wait{true, writes, VK_ACCESS_2_NONE}, writes,
+                                    VK_ACCESS_2_TRANSFER_WRITE_BIT, VK_IMAGE_LAYOUT_UNDEFINED,
+                                    VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL));
 
     const VkImageSubresourceLayers layers = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
     if (copy) {
@@ -435,15 +401,9 @@ void Presenter::RecordBlit(VkCommandBuffer cmd, Texture2D* source, uint32_t inde
                        VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &region, VK_FILTER_LINEAR);
     }
 
-    VkImageMemoryBarrier2 toPresent = toCopy;
-    toPresent.srcStageMask = writes;
-    toPresent.srcAccessMask = VK_ACCESS_2_TRANSFER_WRITE_BIT;
-    toPresent.dstStageMask = VK_PIPELINE_STAGE_2_NONE;
-    toPresent.dstAccessMask = VK_ACCESS_2_NONE;
-    toPresent.oldLayout = VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL;
-    toPresent.newLayout = VK_IMAGE_LAYOUT_PRESENT_SRC_KHR;
-    dependency.pImageMemoryBarriers = &toPresent;
-    vkCmdPipelineBarrier2(cmd, &dependency);
+    RecordBarrier(cmd, ImageBarrier(images_[index], Wait{true, writes, VK_ACCESS_2_TRANSFER_WRITE_BIT},
+                                    VK_PIPELINE_STAGE_2_NONE, VK_ACCESS_2_NONE,
+                                    VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_LAYOUT_PRESENT_SRC_KHR));
 }
 
 HRESULT Presenter::PresentLent(Texture2D* backBuffer) {
@@ -452,13 +412,11 @@ HRESULT Presenter::PresentLent(Texture2D* backBuffer) {
     VkCommandBuffer cmd;
     VkResult result = device_->frames.Commands(&cmd);
     if (result == VK_SUCCESS) {
-        backBuffer->RecordPendingClear(cmd);
-        UseImage(cmd, backBuffer->Image(), &backBuffer->hazard, VK_PIPELINE_STAGE_2_NONE, VK_ACCESS_2_NONE,
-                 VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
+        backBuffer->Use(cmd, VK_PIPELINE_STAGE_2_NONE, VK_ACCESS_2_NONE, VK_IMAGE_LAYOUT_PRESENT_SRC_KHR);
     }
     backBuffer->Reclaim();
     if (result != VK_SUCCESS)
-        return device_->Failed("vkBeginCommandBuffer", result);
+        return device_->Failed({"vkBeginCommandBuffer", result});
     return SubmitAndPresent(index);
 }
 
@@ -467,7 +425,7 @@ HRESULT Presenter::SubmitWithoutPresent() {
     VkResult result = frames.Submit(VK_NULL_HANDLE);
     if (result == VK_SUCCESS)
         result = frames.Advance();
-    return result == VK_SUCCESS ? DXGI_STATUS_OCCLUDED : device_->Failed("vkQueueSubmit2", result);
+    return result == VK_SUCCESS ? DXGI_STATUS_OCCLUDED : device_->Failed({"vkQueueSubmit2", result});
 }
 
 HRESULT Presenter::SubmitAndPresent(uint32_t index) {
@@ -478,7 +436,7 @@ HRESULT Presenter::SubmitAndPresent(uint32_t index) {
     if (result == VK_SUCCESS && device_->vk.properties.deviceType == VK_PHYSICAL_DEVICE_TYPE_CPU)
         result = frames.WaitSubmitted();
     if (result != VK_SUCCESS)
-        return device_->Failed("vkQueueSubmit2", result);
+        return device_->Failed({"vkQueueSubmit2", result});
 
     VkPresentInfoKHR present = {VK_STRUCTURE_TYPE_PRESENT_INFO_KHR};
     present.waitSemaphoreCount = 1;
@@ -492,12 +450,12 @@ HRESULT Presenter::SubmitAndPresent(uint32_t index) {
     else if (result == VK_SUBOPTIMAL_KHR || result == VK_SUCCESS)
         NoteSuboptimal(result);
     else if (result != VK_SUCCESS &&
-             device_->Failed("vkQueuePresentKHR", result) == DXGI_ERROR_DEVICE_REMOVED)
+             device_->Failed({"vkQueuePresentKHR", result}) == DXGI_ERROR_DEVICE_REMOVED)
         return DXGI_ERROR_DEVICE_REMOVED;
     result = frames.Advance();
     if (result != VK_SUCCESS)
-        return device_->Failed("vkWaitForFences", result);
+        return device_->Failed({"vkWaitForFences", result});
     return S_OK;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -15,9 +15,9 @@
 
 #include <vector>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
-class Presenter {
+class Presenter final : public ImageLender {
   public:
     // How long a frame waits for the window's next image before it goes unseen.
     static constexpr uint64_t kImageTimeoutNs = 2'000'000'000;
@@ -38,14 +38,13 @@ class Presenter {
     VkFormat PickBackBufferStorage(VkFormat wanted) const;
 
     // Makes a swapchain for the window's current size; VK_NOT_READY while the window has no area.
-    // On failure `failedCall` names the Vulkan call for the log.
-    VkResult Recreate(const Texture2D& backBuffer, bool immediate, const char** failedCall);
+    platform::VkStatus Recreate(const Texture2D& backBuffer, bool immediate);
     // Shows the back buffer's frame, lent or copied; DXGI_STATUS_OCCLUDED when the window shows
     // nothing of it (minimised, or no image came in time), though the frame's work still runs.
     HRESULT Present(Texture2D* backBuffer, bool immediate);
     // Called before a clear of the whole back buffer is recorded: lends it the window's next image
     // when the window can show that image as it is. Does nothing otherwise, or when one is lent.
-    void TryLend(Texture2D* backBuffer);
+    void TryLend(Texture2D* backBuffer) override;
 
   private:
     VkSurfaceFormatKHR PickFormat(VkFormat backBuffer) const;
@@ -54,13 +53,13 @@ class Presenter {
     VkExtent2D PickExtent(const VkSurfaceCapabilitiesKHR& caps) const;
     // The old swapchain's images may still be waited on by a present: lets the queue drain first,
     // once every frame has finished, so that the wait is as bounded as theirs.
-    VkResult DrainOldSwapchain(const char** failedCall);
+    platform::VkStatus DrainOldSwapchain();
     // Gives up an acquisition of the swapchain just destroyed, with a new fence for the next one
     // when the window never gave that image back.
-    VkResult ForgetAcquired(const char** failedCall);
+    platform::VkStatus ForgetAcquired();
     // Fetches the new swapchain's images and makes a semaphore per image, and a render-target view
     // per image when `lend`.
-    VkResult CreateImageObjects(VkFormat format, bool lend, const char** failedCall);
+    platform::VkStatus CreateImageObjects(VkFormat format, bool lend);
     void DestroySwapchain(VkSwapchainKHR swapchain);
     // The next swapchain image, once the window has given it back, waiting up to `waitNs` for that.
     // VK_NOT_READY when none came in time (an image named but not given back is kept for the next
@@ -100,4 +99,4 @@ class Presenter {
     VkFence acquireFence_ = VK_NULL_HANDLE; // signalled when the window gives `acquired_` back
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -2,7 +2,7 @@
 // current frame, putting the barriers each resource's hazard asks for, looking up pipelines, pushing
 // descriptors, and running uploads, copies, clears and draws. It knows no Direct3D rule: the context
 // has validated everything and left out what Direct3D 11 ignores. Each call returns the VkResult of
-// the first failing Vulkan call and leaves its name in FailedCall for the context to report.
+// the first failing Vulkan call with its name, for the context to report.
 // recorder_draw.cpp holds draws and dispatches, recorder_transfer.cpp uploads and copies.
 #pragma once
 
@@ -11,13 +11,11 @@
 #include "shader.h"
 #include "views.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 class Texture2D;
 
-constexpr UINT kShaderStages = 4; // indexed by platform::ShaderStage
 constexpr UINT kConstantSlots = D3D11_COMMONSHADER_CONSTANT_BUFFER_API_SLOT_COUNT;
-constexpr UINT kUavSlots = D3D11_PS_CS_UAV_REGISTER_COUNT;
 
 // What each stage's shaders read: null where nothing is bound, or where Direct3D 11 would not read
 // what is; a stage without UAVs has a null table.
@@ -34,7 +32,7 @@ struct CopyEnd {
     VkBuffer buffer = VK_NULL_HANDLE; // null for an image
     VkDeviceSize bytes = 0;           // what a copy from the buffer moves
     Texture2D* image = nullptr;       // the texture whose image this is
-    Hazard* hazard = nullptr;         // null for an upload written before this submission
+    Hazard* hazard = nullptr;         // a buffer's; null for an upload written before this submission
 };
 
 // A draw the context has admitted: its pipeline key and everything bound, with vertex buffers that
@@ -55,43 +53,38 @@ class Recorder {
   public:
     explicit Recorder(Device* device) : device_(device) {}
 
-    // The Vulkan call behind the last failure a method returned.
-    const char* FailedCall() const { return failedCall_; }
-
-    VkResult Draw(const DrawCall& draw, const BoundResources& bound);
-    VkResult Dispatch(const ShaderCode& cs, const BoundResources& bound, UINT x, UINT y, UINT z);
+    platform::VkStatus Draw(const DrawCall& draw, const BoundResources& bound);
+    platform::VkStatus Dispatch(const ShaderCode& cs, const BoundResources& bound, UINT x, UINT y, UINT z);
     // Clears the texture's whole image, which may first be lent the window's own image. The clear
     // is recorded by the texture's next use: the next draw into all of it clears as it begins.
-    VkResult Clear(Texture2D* texture, const FLOAT color[4]);
+    platform::VkStatus Clear(Texture2D* texture, const FLOAT color[4]);
     // Copies `src` into `box` of `dst`: between buffers, `src.bytes`; between a buffer and an image,
     // packed rows of the box; between images of one size, the whole image.
-    VkResult Copy(const CopyEnd& src, const CopyEnd& dst, const D3D11_BOX& box);
+    platform::VkStatus Copy(const CopyEnd& src, const CopyEnd& dst, const D3D11_BOX& box);
     // Writes `size` bytes at `offset` in the buffer.
-    VkResult UpdateBuffer(Buffer* buffer, UINT offset, UINT size, const void* data);
+    platform::VkStatus UpdateBuffer(Buffer* buffer, UINT offset, UINT size, const void* data);
     // Writes rows `rowPitch` apart into `box` of the texture's image.
-    VkResult UpdateTexture(Texture2D* texture, const D3D11_BOX& box, const void* data, UINT rowPitch);
+    platform::VkStatus UpdateTexture(Texture2D* texture, const D3D11_BOX& box, const void* data,
+                                     UINT rowPitch);
     // Orders the host's access to a staging buffer after the GPU's, then waits until the GPU is done.
-    VkResult AccessFromHost(VkBuffer buffer, Hazard* hazard, bool write);
+    platform::VkStatus AccessFromHost(VkBuffer buffer, Hazard* hazard, bool write);
 
   private:
-    // Returns `result`, remembering `call` as the one that failed when it did.
-    VkResult Note(const char* call, VkResult result);
-    VkResult Begin(VkCommandBuffer* cmd);
+    platform::VkStatus Begin(VkCommandBuffer* cmd);
     // Begin, once the pipeline lookup made by `call` has given `lookup`.
-    VkResult BeginWith(const char* call, VkResult lookup, VkCommandBuffer* cmd);
+    platform::VkStatus BeginWith(const char* call, VkResult lookup, VkCommandBuffer* cmd);
     // Puts the barriers for, and pushes, every descriptor `pipeline` declares.
     void PushDescriptors(VkCommandBuffer cmd, VkPipelineBindPoint bindPoint, const Pipeline& pipeline,
                          const BoundResources& bound);
     void BindVertexBuffers(VkCommandBuffer cmd, const DrawCall& draw);
     void BeginRendering(VkCommandBuffer cmd, const DrawCall& draw);
     // A host-visible buffer of `size` bytes to copy from, destroyed after the current frame.
-    VkResult Upload(VkDeviceSize size, CopyEnd* src, char** mapped);
+    platform::VkStatus Upload(VkDeviceSize size, CopyEnd* src, char** mapped);
     // Puts the barrier for using one end of a copy in the transfer stages.
     static void UseForCopy(VkCommandBuffer cmd, const CopyEnd& end, bool write, bool discard);
     VkResult RecordCopy(VkCommandBuffer cmd, const CopyEnd& src, const CopyEnd& dst, const D3D11_BOX& box);
 
     Device* device_;
-    const char* failedCall_ = nullptr;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -21,25 +21,26 @@ VkPipelineStageFlags2 ToVkPipelineStage(ShaderStage stage) {
 }
 
 // The buffer a binding reads, after the barrier for that use; {null, 0, whole} where none is bound.
-VkDescriptorBufferInfo UseBinding(VkCommandBuffer cmd, const d3d11::PipelineBinding& b,
-                                  const d3d11::BoundResources& bound) {
+VkDescriptorBufferInfo UseBinding(VkCommandBuffer cmd, const platform::d3d11::PipelineBinding& b,
+                                  const platform::d3d11::BoundResources& bound) {
     const uint32_t reg = b.resource.reg;
     const UINT stage = static_cast<UINT>(b.stage);
     if (b.resource.type == VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER &&
-        b.resource.registerClass == RegisterClass::ConstantBuffer && reg < d3d11::kConstantSlots) {
-        if (d3d11::Buffer* buffer = bound.constantBuffers[stage][reg]) {
-            d3d11::UseBuffer(cmd, buffer->Handle(), &buffer->hazard, ToVkPipelineStage(b.stage),
-                             VK_ACCESS_2_UNIFORM_READ_BIT);
+        b.resource.registerClass == RegisterClass::ConstantBuffer && reg < platform::d3d11::kConstantSlots) {
+        if (platform::d3d11::Buffer* buffer = bound.constantBuffers[stage][reg]) {
+            platform::d3d11::UseBuffer(cmd, buffer->Handle(), &buffer->hazard, ToVkPipelineStage(b.stage),
+                                       VK_ACCESS_2_UNIFORM_READ_BIT);
             return {buffer->Handle(), 0, buffer->Desc().ByteWidth};
         }
     }
     if (b.resource.type == VK_DESCRIPTOR_TYPE_STORAGE_BUFFER &&
-        b.resource.registerClass == RegisterClass::UnorderedAccess && reg < d3d11::kUavSlots) {
-        d3d11::UnorderedAccessView* view = bound.uavs[stage] ? bound.uavs[stage][reg] : nullptr;
+        b.resource.registerClass == RegisterClass::UnorderedAccess && reg < platform::d3d11::kUavSlots) {
+        platform::d3d11::UnorderedAccessView* view = bound.uavs[stage] ? bound.uavs[stage][reg] : nullptr;
         if (view) {
-            d3d11::Buffer* buffer = view->Target();
-            d3d11::UseBuffer(cmd, buffer->Handle(), &buffer->hazard, ToVkPipelineStage(b.stage),
-                             VK_ACCESS_2_SHADER_STORAGE_READ_BIT | VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT);
+            platform::d3d11::Buffer* buffer = view->Target();
+            platform::d3d11::UseBuffer(cmd, buffer->Handle(), &buffer->hazard, ToVkPipelineStage(b.stage),
+                                       VK_ACCESS_2_SHADER_STORAGE_READ_BIT |
+                                           VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT);
             return {buffer->Handle(), view->Offset(), view->Range()};
         }
     }
@@ -48,7 +49,7 @@ VkDescriptorBufferInfo UseBinding(VkCommandBuffer cmd, const d3d11::PipelineBind
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 void Recorder::PushDescriptors(VkCommandBuffer cmd, VkPipelineBindPoint bindPoint, const Pipeline& pipeline,
                                const BoundResources& bound) {
@@ -94,19 +95,16 @@ void Recorder::BeginRendering(VkCommandBuffer cmd, const DrawCall& draw) {
     for (UINT i = 0; i < draw.key.targetCount; ++i) {
         Texture2D* texture = draw.targets[i]->Target();
         // A clear still to be made over the whole render area is this pass's load operation.
-        const bool clears = texture->clearPending && draw.area.width == texture->Desc().Width &&
-                            draw.area.height == texture->Desc().Height;
-        if (!clears)
-            texture->RecordPendingClear(cmd);
-        UseImage(cmd, texture->Image(), &texture->hazard, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
-                 VK_ACCESS_2_COLOR_ATTACHMENT_READ_BIT | VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT,
-                 VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, clears);
+        VkClearColorValue clearColor = {};
+        const bool clears = texture->TakeClearAsLoad(draw.area, &clearColor);
+        texture->Use(cmd, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                     VK_ACCESS_2_COLOR_ATTACHMENT_READ_BIT | VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT,
+                     VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, clears);
         attachments[i] = {VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
         attachments[i].imageView = draw.targets[i]->Handle();
         attachments[i].imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
         attachments[i].loadOp = clears ? VK_ATTACHMENT_LOAD_OP_CLEAR : VK_ATTACHMENT_LOAD_OP_LOAD;
-        attachments[i].clearValue.color = texture->clearColor;
-        texture->clearPending = false;
+        attachments[i].clearValue.color = clearColor;
         attachments[i].storeOp = VK_ATTACHMENT_STORE_OP_STORE;
     }
     VkRenderingInfo rendering = {VK_STRUCTURE_TYPE_RENDERING_INFO};
@@ -117,13 +115,13 @@ void Recorder::BeginRendering(VkCommandBuffer cmd, const DrawCall& draw) {
     vkCmdBeginRendering(cmd, &rendering);
 }
 
-VkResult Recorder::Draw(const DrawCall& draw, const BoundResources& bound) {
+platform::VkStatus Recorder::Draw(const DrawCall& draw, const BoundResources& bound) {
     const Pipeline* pipeline;
     VkCommandBuffer cmd;
-    VkResult result =
+    const platform::VkStatus status =
         BeginWith("vkCreateGraphicsPipelines", device_->pipelines.Graphics(draw.key, &pipeline), &cmd);
-    if (result != VK_SUCCESS)
-        return result;
+    if (!status.Ok())
+        return status;
     // Barriers go before the render pass begins.
     PushDescriptors(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, *pipeline, bound);
     BindVertexBuffers(cmd, draw);
@@ -137,19 +135,21 @@ VkResult Recorder::Draw(const DrawCall& draw, const BoundResources& bound) {
     vkCmdSetScissor(cmd, 0, 1, &scissor);
     vkCmdDraw(cmd, draw.vertexCount, 1, draw.startVertex, 0);
     vkCmdEndRendering(cmd);
-    return VK_SUCCESS;
+    return status;
 }
 
-VkResult Recorder::Dispatch(const ShaderCode& cs, const BoundResources& bound, UINT x, UINT y, UINT z) {
+platform::VkStatus Recorder::Dispatch(const ShaderCode& cs, const BoundResources& bound, UINT x, UINT y,
+                                      UINT z) {
     const Pipeline* pipeline;
     VkCommandBuffer cmd;
-    VkResult result = BeginWith("vkCreateComputePipelines", device_->pipelines.Compute(cs, &pipeline), &cmd);
-    if (result != VK_SUCCESS)
-        return result;
+    const platform::VkStatus status =
+        BeginWith("vkCreateComputePipelines", device_->pipelines.Compute(cs, &pipeline), &cmd);
+    if (!status.Ok())
+        return status;
     PushDescriptors(cmd, VK_PIPELINE_BIND_POINT_COMPUTE, *pipeline, bound);
     vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_COMPUTE, pipeline->pipeline);
     vkCmdDispatch(cmd, x, y, z);
-    return VK_SUCCESS;
+    return status;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -18,8 +18,8 @@ VkBufferImageCopy BufferImageRegion(const D3D11_BOX& box) {
     return region;
 }
 
-void CopyImage(VkCommandBuffer cmd, const d3d11::Texture2D* src, const d3d11::Texture2D* dst,
-               const D3D11_BOX& box) {
+void CopyImage(VkCommandBuffer cmd, const platform::d3d11::Texture2D* src,
+               const platform::d3d11::Texture2D* dst, const D3D11_BOX& box) {
     if (src->Format() != dst->Format()) {
         // Same texels, channels kept in the other order: a blit of the same size reorders them exactly.
         VkImageBlit region = {};
@@ -40,8 +40,8 @@ void CopyImage(VkCommandBuffer cmd, const d3d11::Texture2D* src, const d3d11::Te
 }
 
 // Between packed rows in `buffer` and `box` of the texture's image.
-VkResult CopyRows(VkCommandBuffer cmd, VkBuffer buffer, d3d11::Texture2D* texture, const D3D11_BOX& box,
-                  bool toImage) {
+VkResult CopyRows(VkCommandBuffer cmd, VkBuffer buffer, platform::d3d11::Texture2D* texture,
+                  const D3D11_BOX& box, bool toImage) {
     if (texture->Swapped())
         return texture->RecordReorderingCopy(cmd, buffer, box, toImage);
     const VkBufferImageCopy rows = BufferImageRegion(box);
@@ -54,7 +54,7 @@ VkResult CopyRows(VkCommandBuffer cmd, VkBuffer buffer, d3d11::Texture2D* textur
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 CopyEnd CopyEnd::Of(Buffer* buffer) {
     CopyEnd end;
@@ -70,38 +70,37 @@ CopyEnd CopyEnd::Of(Texture2D* texture) {
     if (texture->Staging()) {
         end.buffer = texture->StagingBuffer();
         end.bytes = VkDeviceSize(texture->RowPitch()) * texture->Desc().Height;
+        end.hazard = texture->StagingHazard();
     } else {
         end.image = texture;
     }
-    end.hazard = &texture->hazard;
     return end;
 }
 
 void Recorder::UseForCopy(VkCommandBuffer cmd, const CopyEnd& end, bool write, bool discard) {
-    // A fresh upload, written by the host before submission, needs no barrier.
-    if (!end.hazard)
-        return;
     const VkAccessFlags2 access = write ? VK_ACCESS_2_TRANSFER_WRITE_BIT : VK_ACCESS_2_TRANSFER_READ_BIT;
-    if (end.buffer) {
-        UseBuffer(cmd, end.buffer, end.hazard, kCopyStages, access);
+    if (end.image) {
+        end.image->Use(cmd, kCopyStages, access,
+                       write ? VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL : VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL,
+                       discard);
         return;
     }
-    end.image->RecordPendingClear(cmd);
-    UseImage(cmd, end.image->Image(), end.hazard, kCopyStages, access,
-             write ? VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL : VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, discard);
+    // A fresh upload, written by the host before submission, needs no barrier.
+    if (end.hazard)
+        UseBuffer(cmd, end.buffer, end.hazard, kCopyStages, access);
 }
 
-VkResult Recorder::Copy(const CopyEnd& src, const CopyEnd& dst, const D3D11_BOX& box) {
+platform::VkStatus Recorder::Copy(const CopyEnd& src, const CopyEnd& dst, const D3D11_BOX& box) {
     VkCommandBuffer cmd;
-    VkResult result = Begin(&cmd);
-    if (result != VK_SUCCESS)
-        return result;
+    const platform::VkStatus status = Begin(&cmd);
+    if (!status.Ok())
+        return status;
     // A copy over the whole image need not keep what it held.
     const bool whole = dst.image && box.left == 0 && box.top == 0 && box.right == dst.image->Desc().Width &&
                        box.bottom == dst.image->Desc().Height;
     UseForCopy(cmd, src, false, false);
     UseForCopy(cmd, dst, true, whole);
-    return Note("vkCreateImage (channel reordering)", RecordCopy(cmd, src, dst, box));
+    return {"vkCreateImage (channel reordering)", RecordCopy(cmd, src, dst, box)};
 }
 
 VkResult Recorder::RecordCopy(VkCommandBuffer cmd, const CopyEnd& src, const CopyEnd& dst,
@@ -119,53 +118,54 @@ VkResult Recorder::RecordCopy(VkCommandBuffer cmd, const CopyEnd& src, const Cop
     return VK_SUCCESS;
 }
 
-VkResult Recorder::Upload(VkDeviceSize size, CopyEnd* src, char** mapped) {
+platform::VkStatus Recorder::Upload(VkDeviceSize size, CopyEnd* src, char** mapped) {
     BufferMemory upload;
-    VkResult result =
-        Note("vkCreateBuffer (upload)",
-             CreateBufferMemory(device_->vk, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload));
-    if (result != VK_SUCCESS)
-        return result;
+    const platform::VkStatus status{
+        "vkCreateBuffer (upload)",
+        CreateBufferMemory(device_->vk, size, VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload)};
+    if (!status.Ok())
+        return status;
     DeferDestroy(device_->frames, upload);
     src->buffer = upload.buffer;
     src->bytes = size;
     *mapped = static_cast<char*>(upload.mapped);
-    return VK_SUCCESS;
+    return status;
 }
 
-VkResult Recorder::UpdateBuffer(Buffer* buffer, UINT offset, UINT size, const void* data) {
+platform::VkStatus Recorder::UpdateBuffer(Buffer* buffer, UINT offset, UINT size, const void* data) {
     // Small aligned updates travel inside the command buffer; the rest through an upload buffer.
     if (size > 65536 || size % 4 != 0 || offset % 4 != 0) {
         CopyEnd src;
         char* mapped;
-        VkResult result = Upload(size, &src, &mapped);
-        if (result != VK_SUCCESS)
-            return result;
+        const platform::VkStatus status = Upload(size, &src, &mapped);
+        if (!status.Ok())
+            return status;
         std::memcpy(mapped, data, size);
         return Copy(src, CopyEnd::Of(buffer), D3D11_BOX{offset, 0, 0, offset + size, 1, 1});
     }
     VkCommandBuffer cmd;
-    VkResult result = Begin(&cmd);
-    if (result != VK_SUCCESS)
-        return result;
+    const platform::VkStatus status = Begin(&cmd);
+    if (!status.Ok())
+        return status;
     UseBuffer(cmd, buffer->Handle(), &buffer->hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT,
               VK_ACCESS_2_TRANSFER_WRITE_BIT);
     vkCmdUpdateBuffer(cmd, buffer->Handle(), offset, size, data);
-    return VK_SUCCESS;
+    return status;
 }
 
-VkResult Recorder::UpdateTexture(Texture2D* texture, const D3D11_BOX& box, const void* data, UINT rowPitch) {
+platform::VkStatus Recorder::UpdateTexture(Texture2D* texture, const D3D11_BOX& box, const void* data,
+                                           UINT rowPitch) {
     const UINT texel = texture->RowPitch() / texture->Desc().Width;
     const UINT rowBytes = (box.right - box.left) * texel;
     const UINT rows = box.bottom - box.top;
     CopyEnd src;
     char* mapped;
-    VkResult result = Upload(VkDeviceSize(rowBytes) * rows, &src, &mapped);
-    if (result != VK_SUCCESS)
-        return result;
+    const platform::VkStatus status = Upload(VkDeviceSize(rowBytes) * rows, &src, &mapped);
+    if (!status.Ok())
+        return status;
     for (UINT y = 0; y < rows; ++y)
         std::memcpy(mapped + y * rowBytes, static_cast<const char*>(data) + y * rowPitch, rowBytes);
     return Copy(src, CopyEnd::Of(texture), box);
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

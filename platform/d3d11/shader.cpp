@@ -12,7 +12,7 @@ static_assert(static_cast<VkDescriptorType>(platform::DescriptorKind::Sampler) =
 // Moves each resource of the blob into its stage's binding range, in the SPIR-V too, and lists it.
 // Returns what is wrong, or null.
 const char* PlaceBindings(const std::vector<platform::ShaderResource>& resources, uint32_t base,
-                          std::vector<uint32_t>* spirv, std::vector<d3d11::ShaderBinding>* out) {
+                          std::vector<uint32_t>* spirv, std::vector<platform::d3d11::ShaderBinding>* out) {
     for (const platform::ShaderResource& r : resources) {
         if (r.kind == platform::DescriptorKind::Unsupported)
             return "a resource kind this layer does not implement (arrays of resources included)";
@@ -101,7 +101,7 @@ const char* MissingFeature(const std::vector<uint32_t>& spirv, const VkPhysicalD
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 HRESULT DecodeShader(const void* bytecode, SIZE_T length, platform::ShaderStage stage, ShaderCode* code,
                      std::vector<uint32_t>* spirv) {
@@ -147,7 +147,7 @@ HRESULT Shader<Interface>::Create(Device* device, const void* bytecode, SIZE_T l
     info.pCode = spirv.data();
     VkResult result = vkCreateShaderModule(device->vk.device, &info, nullptr, &code.module);
     if (result != VK_SUCCESS)
-        return Fail("vkCreateShaderModule", result);
+        return Fail({"vkCreateShaderModule", result});
     auto* shader = new Shader(device, KindOf(static_cast<Interface*>(nullptr)));
     code.id = device->pipelines.CodeId(stage, code.entry, spirv, device->NextObjectId());
     shader->code_ = std::move(code);
@@ -165,4 +165,4 @@ template class Shader<ID3D11GeometryShader>;
 template class Shader<ID3D11PixelShader>;
 template class Shader<ID3D11ComputeShader>;
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -6,7 +6,7 @@
 #include "com.h"
 #include "pipelines.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 template <class Interface> class Shader final : public DeviceChild<Interface> {
   public:
@@ -33,4 +33,4 @@ using ComputeShader = Shader<ID3D11ComputeShader>;
 HRESULT DecodeShader(const void* bytecode, SIZE_T length, platform::ShaderStage stage, ShaderCode* code,
                      std::vector<uint32_t>* spirv);
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 SlowBuildNotice::SlowBuildNotice(std::string what)
     : what_(std::move(what)), start_(std::chrono::steady_clock::now()), watcher_([this] { Watch(); }) {}
@@ -30,4 +30,4 @@ void SlowBuildNotice::Watch() {
                  what_.c_str(), static_cast<long long>(kSlowBuild.count()));
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

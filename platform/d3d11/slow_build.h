@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 // Held around one pipeline build: past kSlowBuild a line says what is being built and that the
 // program waits; when a build that was reported ends, another says how long it took.
@@ -34,4 +34,4 @@ class SlowBuildNotice {
     std::thread watcher_;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -2,45 +2,19 @@
 
 #include "vk_result.h"
 
-#include <testing.h>
-
 namespace {
 
-// An acquisition a test holds: the real one signals `acquired`, and a submission waits on it and on
-// `released`, an event the test sets, before it signals what the presenter asked for.
-struct HeldImage {
-    const d3d11::Vulkan* vk = nullptr;
-    VkEvent released = VK_NULL_HANDLE;
-    VkSemaphore acquired = VK_NULL_HANDLE;
-    VkCommandPool pool = VK_NULL_HANDLE;
-};
-
-struct SurfaceHooks {
-    std::vector<VkSurfaceFormatKHR> formats;
-    VkFormat hiddenFormat = VK_FORMAT_UNDEFINED;
-    VkFormatFeatureFlags hiddenFeatures = 0;
-    int suboptimalAnswers = 0;
-    long swapchainsMade = 0;
-    bool hold = false;
-    HeldImage held;
-};
-
-SurfaceHooks& Hooks() {
-    static SurfaceHooks hooks;
-    return hooks;
-}
-
-void DestroyHeld(HeldImage* held) {
+void DestroyHeld(platform::d3d11::hooks::HeldImage* held) {
     VkDevice device = held->vk->device;
     vkDestroyCommandPool(device, held->pool, nullptr);
     vkDestroySemaphore(device, held->acquired, nullptr);
     vkDestroyEvent(device, held->released, nullptr);
-    *held = HeldImage{};
+    *held = platform::d3d11::hooks::HeldImage{};
 }
 
 // Records a command buffer that waits for the test's event, and submits it after the acquisition.
-VkResult SubmitHeld(HeldImage* held, VkSemaphore semaphore, VkFence fence) {
-    const d3d11::Vulkan& vk = *held->vk;
+VkResult SubmitHeld(platform::d3d11::hooks::HeldImage* held, VkSemaphore semaphore, VkFence fence) {
+    const platform::d3d11::Vulkan& vk = *held->vk;
     VkCommandPoolCreateInfo poolInfo = {VK_STRUCTURE_TYPE_COMMAND_POOL_CREATE_INFO};
     poolInfo.queueFamilyIndex = vk.queueFamily;
     VkResult result = vkCreateCommandPool(vk.device, &poolInfo, nullptr, &held->pool);
@@ -76,7 +50,24 @@ VkResult SubmitHeld(HeldImage* held, VkSemaphore semaphore, VkFence fence) {
 
 } // namespace
 
-namespace d3d11::hooks {
+namespace platform::d3d11::hooks {
+
+SurfaceHooks& Hooks() {
+    static SurfaceHooks hooks;
+    return hooks;
+}
+
+void LetHeldImageGo() {
+    HeldImage& held = Hooks().held;
+    if (!held.vk)
+        return;
+    VkResult result = vkSetEvent(held.vk->device, held.released);
+    if (result == VK_SUCCESS)
+        result = vkQueueWaitIdle(held.vk->queue);
+    if (result != VK_SUCCESS)
+        platform::d3d11::Fail({"vkQueueWaitIdle (a held swapchain image let go)", result});
+    DestroyHeld(&held);
+}
 
 void OfferedSurfaceFormats(std::vector<VkSurfaceFormatKHR>* formats) {
     if (!Hooks().formats.empty())
@@ -115,7 +106,7 @@ VkResult AcquireNextImage(const Vulkan& vk, VkSwapchainKHR swapchain, uint64_t t
     }
     result = SubmitHeld(&held, semaphore, fence);
     if (result != VK_SUCCESS)
-        d3d11::Fail("vkQueueSubmit (a held swapchain image)", result);
+        platform::d3d11::Fail({"vkQueueSubmit (a held swapchain image)", result});
     return result;
 }
 
@@ -123,40 +114,4 @@ void NoteSwapchainMade() {
     ++Hooks().swapchainsMade;
 }
 
-} // namespace d3d11::hooks
-
-namespace fxtest {
-
-void OfferSurfaceFormats(const int* formats, int count) {
-    Hooks().formats.clear();
-    for (int i = 0; i < count; ++i)
-        Hooks().formats.push_back({static_cast<VkFormat>(formats[i]), VK_COLOR_SPACE_SRGB_NONLINEAR_KHR});
-}
-
-void HideFormatFeatures(int format, unsigned features) {
-    Hooks().hiddenFormat = static_cast<VkFormat>(format);
-    Hooks().hiddenFeatures = features;
-}
-
-void AnswerSuboptimal(int count) {
-    Hooks().suboptimalAnswers = count;
-}
-
-long SwapchainsMade() {
-    return Hooks().swapchainsMade;
-}
-
-void HoldWindowImages(bool hold) {
-    SurfaceHooks& hooks = Hooks();
-    hooks.hold = hold;
-    if (hold || !hooks.held.vk)
-        return;
-    VkResult result = vkSetEvent(hooks.held.vk->device, hooks.held.released);
-    if (result == VK_SUCCESS)
-        result = vkQueueWaitIdle(hooks.held.vk->queue);
-    if (result != VK_SUCCESS)
-        d3d11::Fail("vkQueueWaitIdle (a held swapchain image let go)", result);
-    DestroyHeld(&hooks.held);
-}
-
-} // namespace fxtest
+} // namespace platform::d3d11::hooks

@@ -33,12 +33,12 @@ D3D11_TEXTURE2D_DESC BackBufferDesc(const DXGI_SWAP_CHAIN_DESC& d) {
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 void SwapChain::OnAltEnter(void* context) {
     auto* chain = static_cast<SwapChain*>(context);
     chain->fullscreen_ = !chain->fullscreen_;
-    platform::SetFullscreen(chain->desc_.OutputWindow, chain->fullscreen_);
+    platform::win32::SetFullscreen(chain->desc_.OutputWindow, chain->fullscreen_);
 }
 
 HRESULT SwapChain::Validate(const DXGI_SWAP_CHAIN_DESC& d) {
@@ -55,7 +55,7 @@ HRESULT SwapChain::Validate(const DXGI_SWAP_CHAIN_DESC& d) {
         return Refuse("CreateSwapChain", "multisampled back buffers are not implemented",
                       DXGI_ERROR_UNSUPPORTED);
     UINT width, height;
-    if (!platform::ClientSizeOf(d.OutputWindow, &width, &height))
+    if (!platform::win32::ClientSizeOf(d.OutputWindow, &width, &height))
         return Refuse("D3D11CreateDeviceAndSwapChain", "OutputWindow is not a window of this process",
                       DXGI_ERROR_INVALID_CALL);
     return S_OK;
@@ -69,14 +69,14 @@ SwapChain::SwapChain(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, VkSurface
 }
 
 SwapChain::~SwapChain() {
-    platform::SetAltEnterHandler(desc_.OutputWindow, nullptr, nullptr);
+    platform::win32::SetAltEnterHandler(desc_.OutputWindow, nullptr, nullptr);
     // A lent image goes back unshown; the frame's submission below still waits for its acquisition.
     if (backBuffer_) {
         backBuffer_->Reclaim();
-        backBuffer_->presenter = nullptr;
+        backBuffer_->SetLender(nullptr);
     }
     if (fullscreen_)
-        platform::SetFullscreen(desc_.OutputWindow, false);
+        platform::win32::SetFullscreen(desc_.OutputWindow, false);
     presenter_.reset();
     ReleaseRef(backBuffer_);
     platform::CountLive("IDXGISwapChain", -1);
@@ -89,7 +89,7 @@ HRESULT SwapChain::Create(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, VkSu
     // A zero size takes the window's, as DXGI does.
     if (d.BufferDesc.Width == 0 || d.BufferDesc.Height == 0) {
         UINT width = 0, height = 0;
-        platform::ClientSizeOf(d.OutputWindow, &width, &height);
+        platform::win32::ClientSizeOf(d.OutputWindow, &width, &height);
         d.BufferDesc.Width = d.BufferDesc.Width ? d.BufferDesc.Width : std::max(width, 1u);
         d.BufferDesc.Height = d.BufferDesc.Height ? d.BufferDesc.Height : std::max(height, 1u);
     }
@@ -106,38 +106,22 @@ HRESULT SwapChain::Create(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, VkSu
         return hr;
     }
     chain->backBuffer_ = static_cast<Texture2D*>(backBuffer);
-    chain->backBuffer_->presenter = presenter;
+    chain->backBuffer_->SetLender(presenter);
     // DXGI watches the window for Alt+Enter and switches full screen; the program never turns it off.
-    platform::SetAltEnterHandler(d.OutputWindow, &SwapChain::OnAltEnter, chain);
+    platform::win32::SetAltEnterHandler(d.OutputWindow, &SwapChain::OnAltEnter, chain);
     if (!d.Windowed)
         chain->SetFullscreenState(TRUE, nullptr);
     // The window's swapchain is made now, for presents without vsync (the usual case), so that the
     // first frame can be drawn straight into it; a window without area yet, or any failure, leaves
     // it to the first Present, which reports what goes wrong.
-    const char* failedCall;
-    presenter->Recreate(*chain->backBuffer_, true, &failedCall);
+    presenter->Recreate(*chain->backBuffer_, true);
     *out = chain;
     return S_OK;
 }
 
-ULONG SwapChain::Release() {
-    ULONG left = --refs_;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 HRESULT SwapChain::QueryInterface(REFIID riid, void** ppvObject) {
-    if (!ppvObject)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDXGIObject || riid == IID_IDXGIDeviceSubObject ||
-        riid == IID_IDXGISwapChain) {
-        AddRef();
-        *ppvObject = static_cast<IDXGISwapChain*>(this);
-        return S_OK;
-    }
-    *ppvObject = nullptr;
-    return E_NOINTERFACE;
+    return Query(riid, ppvObject,
+                 {&IID_IUnknown, &IID_IDXGIObject, &IID_IDXGIDeviceSubObject, &IID_IDXGISwapChain});
 }
 
 HRESULT SwapChain::GetBuffer(UINT Buffer, REFIID riid, void** ppSurface) {
@@ -170,7 +154,7 @@ HRESULT SwapChain::SetFullscreenState(BOOL Fullscreen, IDXGIOutput* pTarget) {
         return DXGI_ERROR_INVALID_CALL;
     if (!!Fullscreen != fullscreen_) {
         fullscreen_ = !!Fullscreen;
-        platform::SetFullscreen(desc_.OutputWindow, fullscreen_);
+        platform::win32::SetFullscreen(desc_.OutputWindow, fullscreen_);
     }
     return S_OK;
 }
@@ -195,4 +179,4 @@ HRESULT SwapChain::Present(UINT SyncInterval, UINT) {
     return presenter_->Present(backBuffer_, SyncInterval == 0);
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

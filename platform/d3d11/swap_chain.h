@@ -8,9 +8,9 @@
 
 #include <memory>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
-class SwapChain final : public IDXGISwapChain {
+class SwapChain final : public platform::RefCounted<IDXGISwapChain> {
   public:
     // The checks DXGI makes on a description before any device work.
     static HRESULT Validate(const DXGI_SWAP_CHAIN_DESC& desc);
@@ -19,8 +19,6 @@ class SwapChain final : public IDXGISwapChain {
                           IDXGISwapChain** out);
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE Present(UINT SyncInterval, UINT Flags) override;
     HRESULT STDMETHODCALLTYPE GetBuffer(UINT Buffer, REFIID riid, void** ppSurface) override;
@@ -30,11 +28,10 @@ class SwapChain final : public IDXGISwapChain {
 
   private:
     SwapChain(Device* device, const DXGI_SWAP_CHAIN_DESC& desc, VkSurfaceKHR surface);
-    ~SwapChain();
+    ~SwapChain() override;
 
     static void OnAltEnter(void* context);
 
-    std::atomic<ULONG> refs_{1};
     Device* device_;
     DXGI_SWAP_CHAIN_DESC desc_;
     Texture2D* backBuffer_ = nullptr;
@@ -42,4 +39,4 @@ class SwapChain final : public IDXGISwapChain {
     bool fullscreen_ = false;
 };
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -1,6 +1,7 @@
 #include "texture.h"
 
 #include "formats.h"
+#include "usage.h"
 #include "vk_result.h"
 
 #include <algorithm>
@@ -38,47 +39,28 @@ HRESULT Validate(const D3D11_TEXTURE2D_DESC* d, const D3D11_SUBRESOURCE_DATA* in
         return E_INVALIDARG;
     if (initial && !initial->pSysMem)
         return E_INVALIDARG;
-    if (d3d11::FormatSize(d->Format) == 0)
+    if (platform::d3d11::FormatSize(d->Format) == 0)
         return E_INVALIDARG;
     if (d->MipLevels > 1 || d->ArraySize > 1 || d->SampleDesc.Count > 1 || d->MiscFlags ||
         (d->MipLevels == 0 && (d->Width > 1 || d->Height > 1)))
-        return d3d11::Refuse("CreateTexture2D",
-                             "mip chains, arrays, multisampling and misc flags are not "
-                             "implemented by this layer",
-                             E_INVALIDARG);
+        return platform::d3d11::Refuse("CreateTexture2D",
+                                       "mip chains, arrays, multisampling and misc flags are not "
+                                       "implemented by this layer",
+                                       E_INVALIDARG);
     const UINT allowedBind =
         D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET | D3D11_BIND_UNORDERED_ACCESS;
     if (d->BindFlags & ~allowedBind)
         return E_INVALIDARG;
-    switch (d->Usage) {
-    case D3D11_USAGE_DEFAULT:
-        if (d->CPUAccessFlags)
-            return E_INVALIDARG;
-        break;
-    case D3D11_USAGE_IMMUTABLE:
-        if (d->CPUAccessFlags || !initial || (d->BindFlags & ~D3D11_BIND_SHADER_RESOURCE))
-            return E_INVALIDARG;
-        break;
-    case D3D11_USAGE_STAGING:
-        if (d->BindFlags || !d->CPUAccessFlags ||
-            (d->CPUAccessFlags & ~(D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE)))
-            return E_INVALIDARG;
-        break;
-    case D3D11_USAGE_DYNAMIC:
-        return d3d11::Refuse("CreateTexture2D", "dynamic usage is not implemented by this layer",
-                             E_INVALIDARG);
-    default:
-        return E_INVALIDARG;
-    }
-    return S_OK;
+    return platform::d3d11::ValidateUsage("CreateTexture2D", d->Usage, d->CPUAccessFlags, d->BindFlags,
+                                          initial != nullptr, D3D11_BIND_SHADER_RESOURCE);
 }
 
 } // namespace
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 Texture2D::Texture2D(Device* device, const D3D11_TEXTURE2D_DESC& desc, VkFormat storage)
-    : DeviceChild(device, "ID3D11Texture2D"), desc_(desc), format_(storage),
+    : Resource(device, "ID3D11Texture2D", desc), format_(storage),
       swapped_(storage != ToVkFormat(desc.Format)), rowPitch_(desc.Width * FormatSize(desc.Format)) {
     desc_.MipLevels = 1;
 }
@@ -92,24 +74,46 @@ Texture2D::~Texture2D() {
 void Texture2D::Lend(VkImage image, VkImageView view, const Hazard& fresh) {
     lent_.image = image;
     lent_.view = view;
-    lent_.ownHazard = hazard;
-    hazard = fresh;
+    lent_.ownHazard = hazard_;
+    hazard_ = fresh;
+}
+
+void Texture2D::ClearWhole(const FLOAT color[4]) {
+    // The clear overwrites the whole image: a back buffer's frame may be drawn in the window's own.
+    if (lender_)
+        lender_->TryLend(this);
+    std::memcpy(clearColor_.float32, color, sizeof(clearColor_.float32));
+    clearPending_ = true;
+}
+
+bool Texture2D::TakeClearAsLoad(VkExtent2D area, VkClearColorValue* color) {
+    if (!clearPending_ || area.width != desc_.Width || area.height != desc_.Height)
+        return false;
+    clearPending_ = false;
+    *color = clearColor_;
+    return true;
+}
+
+void Texture2D::Use(VkCommandBuffer cmd, VkPipelineStageFlags2 stage, VkAccessFlags2 access,
+                    VkImageLayout layout, bool discard) {
+    RecordPendingClear(cmd);
+    UseImage(cmd, Image(), &hazard_, stage, access, layout, discard);
 }
 
 void Texture2D::RecordPendingClear(VkCommandBuffer cmd) {
-    if (!clearPending)
+    if (!clearPending_)
         return;
-    clearPending = false;
-    UseImage(cmd, Image(), &hazard, VK_PIPELINE_STAGE_2_CLEAR_BIT, VK_ACCESS_2_TRANSFER_WRITE_BIT,
+    clearPending_ = false;
+    UseImage(cmd, Image(), &hazard_, VK_PIPELINE_STAGE_2_CLEAR_BIT, VK_ACCESS_2_TRANSFER_WRITE_BIT,
              VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, true);
     const VkImageSubresourceRange range = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-    vkCmdClearColorImage(cmd, Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, &clearColor, 1, &range);
+    vkCmdClearColorImage(cmd, Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, &clearColor_, 1, &range);
 }
 
 void Texture2D::Reclaim() {
     if (!lent_.image)
         return;
-    hazard = lent_.ownHazard;
+    hazard_ = lent_.ownHazard;
     lent_.image = VK_NULL_HANDLE;
     lent_.view = VK_NULL_HANDLE;
 }
@@ -136,25 +140,25 @@ HRESULT Texture2D::Make(Device* device, const D3D11_TEXTURE2D_DESC* desc,
                         const D3D11_SUBRESOURCE_DATA* initial, VkFormat storage, ID3D11Texture2D** out) {
     *out = nullptr;
     Texture2D* texture = new Texture2D(device, *desc, storage);
-    const char* failed = nullptr;
-    VkResult result =
-        texture->Staging() ? texture->FillStaging(initial, &failed) : texture->FillImage(initial, &failed);
-    if (result != VK_SUCCESS) {
+    const platform::VkStatus status =
+        texture->Staging() ? texture->FillStaging(initial) : texture->FillImage(initial);
+    if (!status.Ok()) {
         texture->Release();
-        return Fail(failed, result);
+        return Fail(status);
     }
     *out = texture;
     return S_OK;
 }
 
-VkResult Texture2D::FillStaging(const D3D11_SUBRESOURCE_DATA* initial, const char** failed) {
+platform::VkStatus Texture2D::FillStaging(const D3D11_SUBRESOURCE_DATA* initial) {
     const UINT pitch = rowPitch_;
-    *failed = "vkCreateBuffer";
-    VkResult result = CreateBufferMemory(device_->vk, VkDeviceSize(pitch) * desc_.Height,
-                                         VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT,
-                                         true, &staging_);
-    if (result != VK_SUCCESS)
-        return result;
+    const platform::VkStatus status{
+        "vkCreateBuffer",
+        CreateBufferMemory(device_->vk, VkDeviceSize(pitch) * desc_.Height,
+                           VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT, true,
+                           &staging_)};
+    if (!status.Ok())
+        return status;
     auto* rows = static_cast<char*>(staging_.mapped);
     for (UINT y = 0; y < desc_.Height; ++y) {
         if (initial)
@@ -163,32 +167,30 @@ VkResult Texture2D::FillStaging(const D3D11_SUBRESOURCE_DATA* initial, const cha
         else
             std::memset(rows + y * pitch, 0, pitch);
     }
-    return VK_SUCCESS;
+    return status;
 }
 
-VkResult Texture2D::FillImage(const D3D11_SUBRESOURCE_DATA* initial, const char** failed) {
+platform::VkStatus Texture2D::FillImage(const D3D11_SUBRESOURCE_DATA* initial) {
     const UINT pitch = rowPitch_;
     VkImageUsageFlags usage = VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT;
     for (UINT bit = 1; bit <= desc_.BindFlags; bit <<= 1) {
         if (desc_.BindFlags & bit)
             usage |= ToVkImageUsage(static_cast<D3D11_BIND_FLAG>(bit));
     }
-    *failed = "vkGetPhysicalDeviceImageFormatProperties or vkCreateImage";
-    VkResult result = CreateImageMemory(device_->vk, format_, desc_.Width, desc_.Height, usage, &image_);
+    platform::VkStatus status{
+        "vkGetPhysicalDeviceImageFormatProperties or vkCreateImage",
+        CreateImageMemory(device_->vk, format_, desc_.Width, desc_.Height, usage, &image_)};
     VkCommandBuffer cmd = VK_NULL_HANDLE;
-    if (result == VK_SUCCESS) {
-        *failed = "vkBeginCommandBuffer";
-        result = device_->frames.Commands(&cmd);
-    }
+    if (status.Ok())
+        status = {"vkBeginCommandBuffer", device_->frames.Commands(&cmd)};
     BufferMemory upload;
-    if (result == VK_SUCCESS && initial) {
-        *failed = "vkCreateBuffer (upload)";
-        result = CreateBufferMemory(device_->vk, VkDeviceSize(pitch) * desc_.Height,
-                                    VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload);
-    }
-    if (result != VK_SUCCESS)
-        return result;
-    UseImage(cmd, Image(), &hazard, VK_PIPELINE_STAGE_2_TRANSFER_BIT, VK_ACCESS_2_TRANSFER_WRITE_BIT,
+    if (status.Ok() && initial)
+        status = {"vkCreateBuffer (upload)",
+                  CreateBufferMemory(device_->vk, VkDeviceSize(pitch) * desc_.Height,
+                                     VK_BUFFER_USAGE_TRANSFER_SRC_BIT, true, &upload)};
+    if (!status.Ok())
+        return status;
+    UseImage(cmd, Image(), &hazard_, VK_PIPELINE_STAGE_2_TRANSFER_BIT, VK_ACCESS_2_TRANSFER_WRITE_BIT,
              VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, true);
     if (initial) {
         auto* rows = static_cast<char*>(upload.mapped);
@@ -205,7 +207,7 @@ VkResult Texture2D::FillImage(const D3D11_SUBRESOURCE_DATA* initial, const char*
         VkImageSubresourceRange range = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
         vkCmdClearColorImage(cmd, Image(), VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, &zero, 1, &range);
     }
-    return VK_SUCCESS;
+    return status;
 }
 
 VkResult Texture2D::RecordReorderingCopy(VkCommandBuffer cmd, VkBuffer buffer, const D3D11_BOX& box,
@@ -254,17 +256,4 @@ VkResult Texture2D::RecordReorderingCopy(VkCommandBuffer cmd, VkBuffer buffer, c
     return VK_SUCCESS;
 }
 
-HRESULT Texture2D::QueryInterface(REFIID riid, void** ppvObject) {
-    return Query(riid, ppvObject,
-                 {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11Resource, &IID_ID3D11Texture2D});
-}
-
-void Texture2D::GetType(D3D11_RESOURCE_DIMENSION* pResourceDimension) {
-    *pResourceDimension = D3D11_RESOURCE_DIMENSION_TEXTURE2D;
-}
-
-void Texture2D::GetDesc(D3D11_TEXTURE2D_DESC* pDesc) {
-    *pDesc = desc_;
-}
-
-} // namespace d3d11
+} // namespace platform::d3d11

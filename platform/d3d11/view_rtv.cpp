@@ -2,25 +2,22 @@
 
 #include "vk_result.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 RenderTargetView::RenderTargetView(Device* device, Texture2D* texture,
                                    const D3D11_RENDER_TARGET_VIEW_DESC& desc)
-    : DeviceChild(device, "ID3D11RenderTargetView"), texture_(texture), desc_(desc) {
-    texture_->AddRef();
-}
+    : View(device, "ID3D11RenderTargetView", texture, desc) {}
 
 RenderTargetView::~RenderTargetView() {
     if (view_)
         device_->frames.Defer(GarbageKind::ImageView, reinterpret_cast<uint64_t>(view_));
-    texture_->Release();
 }
 
 HRESULT RenderTargetView::Create(Device* device, ID3D11Resource* resource,
                                  const D3D11_RENDER_TARGET_VIEW_DESC* desc, ID3D11RenderTargetView** out) {
     if (!resource)
         return E_INVALIDARG;
-    Texture2D* texture = AsTexture2D(resource);
+    Texture2D* texture = As<Texture2D>(resource);
     if (!texture) {
         return Refuse("CreateRenderTargetView", "only 2D texture views are implemented by this layer",
                       E_INVALIDARG);
@@ -54,24 +51,10 @@ HRESULT RenderTargetView::Create(Device* device, ID3D11Resource* resource,
     if (result != VK_SUCCESS) {
         rtv->Release();
         *out = nullptr;
-        return Fail("vkCreateImageView", result);
+        return Fail({"vkCreateImageView", result});
     }
     *out = rtv;
     return S_OK;
 }
 
-HRESULT RenderTargetView::QueryInterface(REFIID riid, void** ppvObject) {
-    return Query(riid, ppvObject,
-                 {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11View, &IID_ID3D11RenderTargetView});
-}
-
-void RenderTargetView::GetResource(ID3D11Resource** ppResource) {
-    texture_->AddRef();
-    *ppResource = texture_;
-}
-
-void RenderTargetView::GetDesc(D3D11_RENDER_TARGET_VIEW_DESC* pDesc) {
-    *pDesc = desc_;
-}
-
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -3,42 +3,20 @@
 #include "device.h"
 #include "vk_result.h"
 
-namespace d3d11 {
-
-Buffer* AsBuffer(ID3D11Resource* resource) {
-    if (!resource)
-        return nullptr;
-    D3D11_RESOURCE_DIMENSION dimension;
-    resource->GetType(&dimension);
-    return dimension == D3D11_RESOURCE_DIMENSION_BUFFER ? static_cast<Buffer*>(resource) : nullptr;
-}
-
-Texture2D* AsTexture2D(ID3D11Resource* resource) {
-    if (!resource)
-        return nullptr;
-    D3D11_RESOURCE_DIMENSION dimension;
-    resource->GetType(&dimension);
-    return dimension == D3D11_RESOURCE_DIMENSION_TEXTURE2D ? static_cast<Texture2D*>(resource) : nullptr;
-}
+namespace platform::d3d11 {
 
 UnorderedAccessView::UnorderedAccessView(Device* device, Buffer* buffer,
                                          const D3D11_UNORDERED_ACCESS_VIEW_DESC& desc)
-    : DeviceChild(device, "ID3D11UnorderedAccessView"), buffer_(buffer), desc_(desc),
+    : View(device, "ID3D11UnorderedAccessView", buffer, desc),
       offset_(VkDeviceSize(desc.Buffer.FirstElement) * buffer->Desc().StructureByteStride),
-      range_(VkDeviceSize(desc.Buffer.NumElements) * buffer->Desc().StructureByteStride) {
-    buffer_->AddRef();
-}
-
-UnorderedAccessView::~UnorderedAccessView() {
-    buffer_->Release();
-}
+      range_(VkDeviceSize(desc.Buffer.NumElements) * buffer->Desc().StructureByteStride) {}
 
 HRESULT UnorderedAccessView::Create(Device* device, ID3D11Resource* resource,
                                     const D3D11_UNORDERED_ACCESS_VIEW_DESC* desc,
                                     ID3D11UnorderedAccessView** out) {
     if (!resource)
         return E_INVALIDARG;
-    Buffer* buffer = AsBuffer(resource);
+    Buffer* buffer = As<Buffer>(resource);
     if (!buffer) {
         return Refuse("CreateUnorderedAccessView", "only buffer views are implemented by this layer",
                       E_INVALIDARG);
@@ -82,18 +60,4 @@ HRESULT UnorderedAccessView::Create(Device* device, ID3D11Resource* resource,
     return S_OK;
 }
 
-HRESULT UnorderedAccessView::QueryInterface(REFIID riid, void** ppvObject) {
-    return Query(riid, ppvObject,
-                 {&IID_IUnknown, &IID_ID3D11DeviceChild, &IID_ID3D11View, &IID_ID3D11UnorderedAccessView});
-}
-
-void UnorderedAccessView::GetResource(ID3D11Resource** ppResource) {
-    buffer_->AddRef();
-    *ppResource = buffer_;
-}
-
-void UnorderedAccessView::GetDesc(D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc) {
-    *pDesc = desc_;
-}
-
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -6,56 +6,52 @@
 #include "buffer.h"
 #include "texture.h"
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
-class UnorderedAccessView final : public DeviceChild<ID3D11UnorderedAccessView> {
+constexpr UINT kUavSlots = D3D11_PS_CS_UAV_REGISTER_COUNT;
+
+class UnorderedAccessView final : public View<ID3D11UnorderedAccessView, D3D11_UNORDERED_ACCESS_VIEW_DESC,
+                                              Buffer, IID_ID3D11UnorderedAccessView> {
   public:
     static HRESULT Create(Device* device, ID3D11Resource* resource,
                           const D3D11_UNORDERED_ACCESS_VIEW_DESC* desc, ID3D11UnorderedAccessView** out);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;
-    void STDMETHODCALLTYPE GetResource(ID3D11Resource** ppResource) override;
-    void STDMETHODCALLTYPE GetDesc(D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc) override;
-
-    Buffer* Target() const { return buffer_; }
+    // The descriptor a shader reads the view through: the layer makes structured buffer views only.
+    VkDescriptorType Kind() const { return VK_DESCRIPTOR_TYPE_STORAGE_BUFFER; }
     VkDeviceSize Offset() const { return offset_; }
     VkDeviceSize Range() const { return range_; }
 
   private:
     UnorderedAccessView(Device* device, Buffer* buffer, const D3D11_UNORDERED_ACCESS_VIEW_DESC& desc);
-    ~UnorderedAccessView() override;
 
-    Buffer* buffer_;
-    D3D11_UNORDERED_ACCESS_VIEW_DESC desc_;
     VkDeviceSize offset_;
     VkDeviceSize range_;
 };
 
-class RenderTargetView final : public DeviceChild<ID3D11RenderTargetView> {
+class RenderTargetView final : public View<ID3D11RenderTargetView, D3D11_RENDER_TARGET_VIEW_DESC, Texture2D,
+                                           IID_ID3D11RenderTargetView> {
   public:
     static HRESULT Create(Device* device, ID3D11Resource* resource, const D3D11_RENDER_TARGET_VIEW_DESC* desc,
                           ID3D11RenderTargetView** out);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;
-    void STDMETHODCALLTYPE GetResource(ID3D11Resource** ppResource) override;
-    void STDMETHODCALLTYPE GetDesc(D3D11_RENDER_TARGET_VIEW_DESC* pDesc) override;
-
-    Texture2D* Target() const { return texture_; }
     // The view that draws record into: the lent window image's while the texture has one.
-    VkImageView Handle() const { return texture_->LentView() ? texture_->LentView() : view_; }
+    VkImageView Handle() const { return target_->LentView() ? target_->LentView() : view_; }
 
   private:
     RenderTargetView(Device* device, Texture2D* texture, const D3D11_RENDER_TARGET_VIEW_DESC& desc);
     ~RenderTargetView() override;
 
-    Texture2D* texture_;
-    D3D11_RENDER_TARGET_VIEW_DESC desc_;
     VkImageView view_ = VK_NULL_HANDLE;
 };
 
 // The buffer or texture behind a resource interface, told apart by the dimension it reports; null for
 // a null resource or one of the other kind. Only this layer makes ID3D11Resource objects here.
-Buffer* AsBuffer(ID3D11Resource* resource);
-Texture2D* AsTexture2D(ID3D11Resource* resource);
+template <class Concrete> Concrete* As(ID3D11Resource* resource) {
+    if (!resource)
+        return nullptr;
+    D3D11_RESOURCE_DIMENSION dimension;
+    resource->GetType(&dimension);
+    return dimension == Concrete::kResourceDimension ? static_cast<Concrete*>(resource) : nullptr;
+}
 
-} // namespace d3d11
+} // namespace platform::d3d11

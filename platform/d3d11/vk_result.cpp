@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 const char* VkResultName(VkResult result) {
     switch (result) {
@@ -88,9 +88,9 @@ HRESULT ToHresult(VkResult result) {
     }
 }
 
-HRESULT Fail(const char* call, VkResult result) {
-    platform::LogFailure(call, VkResultName(result));
-    return ToHresult(result);
+HRESULT Fail(const platform::VkStatus& status) {
+    platform::LogFailure(status.call, VkResultName(status.result));
+    return ToHresult(status.result);
 }
 
 void ReportRemoval(VkResult cause, unsigned long long seconds) {
@@ -111,4 +111,4 @@ HRESULT Refuse(const char* call, const char* why, HRESULT hr) {
     return hr;
 }
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -1,14 +1,15 @@
-// The Vulkan objects behind one Direct3D 11 device: instance (with the validation layer and its
-// synchronization checks when FXVIEW_VALIDATION=1 asks for them, best practices too with
-// FXVIEW_VALIDATION=all), the chosen physical device, the logical device and its one queue.
-// Creation only; recording and submission live in frames.h, presentation in presenter.h.
+// The Vulkan objects behind one Direct3D 11 device: the instance (with the checks validation.h says
+// FXVIEW_VALIDATION asks for), the physical device device_choice.h picks, the logical device and its
+// one queue. Creation only; recording and submission live in frames.h, presentation in presenter.h.
 #pragma once
 
 #include <windows.h>
 
+#include "vk_status.h"
+
 #include <vulkan/vulkan.h>
 
-namespace d3d11 {
+namespace platform::d3d11 {
 
 struct Vulkan {
     VkInstance instance = VK_NULL_HANDLE;
@@ -24,6 +25,8 @@ struct Vulkan {
     // The shader features enabled on the device, those it offers among the ones HLSL code may need.
     VkPhysicalDeviceFeatures shaderFeatures = {};
     uint32_t pushDescriptorLimit = 0;
+    // FXVIEW_VALIDATION is set: the device also reports what Direct3D 11's debug layer reports.
+    bool debugChecks = false;
     PFN_vkCmdPushDescriptorSetKHR cmdPushDescriptorSet = nullptr;
 };
 
@@ -33,8 +36,8 @@ struct PresentTarget {
     VkSurfaceKHR surface = VK_NULL_HANDLE; // out: created on the new instance
 };
 
-// Creates everything or nothing; on failure `failedCall` names the Vulkan step for the log.
-VkResult CreateVulkan(Vulkan* vk, PresentTarget* target, const char** failedCall);
+// Creates everything or nothing.
+platform::VkStatus CreateVulkan(Vulkan* vk, PresentTarget* target);
 void DestroyVulkan(Vulkan* vk);
 
 // Index of a memory type with all `required` flags among `typeBits`, preferring one that also has
@@ -42,4 +45,4 @@ void DestroyVulkan(Vulkan* vk);
 int FindMemoryType(const Vulkan& vk, uint32_t typeBits, VkMemoryPropertyFlags required,
                    VkMemoryPropertyFlags preferred);
 
-} // namespace d3d11
+} // namespace platform::d3d11

@@ -1,22 +1,11 @@
 #include "state.h"
 
-#include <testing.h>
-
-namespace {
-
-struct DefWindowProcLog {
-    unsigned long calls = 0;
-    MSG last = {};
-};
+namespace platform::win32 {
 
 DefWindowProcLog& Log() {
     static DefWindowProcLog log;
     return log;
 }
-
-} // namespace
-
-namespace platform::win32 {
 
 void RecordDefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     DefWindowProcLog& log = Log();
@@ -63,11 +52,3 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     }
     return 0;
 }
-
-namespace fxtest {
-
-unsigned long DefWindowProcCalls() { return Log().calls; }
-
-MSG LastDefWindowProc() { return Log().last; }
-
-} // namespace fxtest

@@ -55,7 +55,7 @@ void CoverScreen(Display* display, WindowRecord* w) {
 
 } // namespace
 
-namespace platform {
+namespace platform::win32 {
 
 void SetFullscreen(HWND hwnd, bool fullscreen) {
     WindowRecord* w = win32::FindWindow(hwnd);
@@ -72,4 +72,4 @@ void SetFullscreen(HWND hwnd, bool fullscreen) {
     XFlush(display);
 }
 
-} // namespace platform
+} // namespace platform::win32

@@ -76,7 +76,9 @@ Display* OpenDisplay();
 // The live window an HWND names, or null.
 WindowRecord* FindWindow(HWND hwnd);
 WindowRecord* FindWindowByX(Window xwindow);
-inline HWND HandleOf(WindowRecord* w) { return reinterpret_cast<HWND>(w); }
+inline HWND HandleOf(WindowRecord* w) {
+    return reinterpret_cast<HWND>(w);
+}
 
 // Reads every pending X event: input becomes queued messages, window changes are sent to the
 // window procedure at once, key presses update the key state.
@@ -91,7 +93,12 @@ void StartKeyTracking(Display* display);
 void OnRawKeyEvent(XGenericEventCookie& cookie);
 UINT VirtualKeyOf(Display* display, unsigned keycode);
 
-// Test hook of DefWindowProcA: every call is recorded.
+// Every call of DefWindowProcA is recorded, for the testing module (platform/testing) to read.
+struct DefWindowProcLog {
+    unsigned long calls = 0;
+    MSG last = {};
+};
+DefWindowProcLog& Log();
 void RecordDefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
 
 } // namespace platform::win32

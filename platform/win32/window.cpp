@@ -128,11 +128,7 @@ WindowRecord* FindWindowByX(Window xwindow) {
 
 } // namespace platform::win32
 
-namespace platform {
-
-using win32::FindWindow;
-using win32::State;
-using win32::WindowRecord;
+namespace platform::win32 {
 
 bool X11WindowOf(HWND hwnd, Display** display, Window* window) {
     WindowRecord* w = FindWindow(hwnd);
@@ -161,9 +157,8 @@ bool SetAltEnterHandler(HWND hwnd, void (*handler)(void*), void* context) {
     return true;
 }
 
-} // namespace platform
+} // namespace platform::win32
 
-using namespace platform;
 using namespace platform::win32;
 
 BOOL WINAPI SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom) {
@@ -207,7 +202,7 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWOR
     w->style = dwStyle;
     w->clientWidth = static_cast<UINT>(area.width);
     w->clientHeight = static_cast<UINT>(area.height);
-    CountLive("HWND", 1);
+    platform::CountLive("HWND", 1);
 
     HWND hwnd = HandleOf(w);
     if (w->proc(hwnd, WM_CREATE, 0, 0) == -1) {
@@ -229,7 +224,7 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
     XDestroyWindow(s.display, w->xwindow);
     XFlush(s.display);
     *w = WindowRecord{};
-    CountLive("HWND", -1);
+    platform::CountLive("HWND", -1);
     return TRUE;
 }
 

@@ -4,19 +4,19 @@
 
 #include <vulkan/vulkan_xlib.h>
 
-namespace platform {
+namespace platform::win32 {
 
 const char* WindowSurfaceExtension() {
     return VK_KHR_XLIB_SURFACE_EXTENSION_NAME;
 }
 
-VkResult CreateWindowSurface(HWND hwnd, VkInstance instance, VkSurfaceKHR* surface, const char** failedCall) {
-    *failedCall = "vkCreateXlibSurfaceKHR";
+VkStatus CreateWindowSurface(HWND hwnd, VkInstance instance, VkSurfaceKHR* surface) {
+    const char* call = "vkCreateXlibSurfaceKHR";
     VkXlibSurfaceCreateInfoKHR info = {};
     info.sType = VK_STRUCTURE_TYPE_XLIB_SURFACE_CREATE_INFO_KHR;
     if (!X11WindowOf(hwnd, &info.dpy, &info.window))
-        return VK_ERROR_INITIALIZATION_FAILED;
-    return vkCreateXlibSurfaceKHR(instance, &info, nullptr, surface);
+        return {call, VK_ERROR_INITIALIZATION_FAILED};
+    return {call, vkCreateXlibSurfaceKHR(instance, &info, nullptr, surface)};
 }
 
-} // namespace platform
+} // namespace platform::win32

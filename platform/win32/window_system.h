@@ -5,9 +5,11 @@
 
 #include <windows.h>
 
+#include "vk_status.h"
+
 #include <vulkan/vulkan.h>
 
-namespace platform {
+namespace platform::win32 {
 
 // The client area as the window system last reported it; 0 × 0 while the window is minimised.
 // False when hwnd is not a live window of this process.
@@ -21,12 +23,11 @@ bool SetAltEnterHandler(HWND hwnd, void (*handler)(void*), void* context);
 // The Vulkan instance extension that window surfaces need, besides VK_KHR_surface.
 const char* WindowSurfaceExtension();
 
-// Creates a surface on the window in `instance`, which has WindowSurfaceExtension enabled. On
-// failure `failedCall` names the Vulkan call for the log.
-VkResult CreateWindowSurface(HWND hwnd, VkInstance instance, VkSurfaceKHR* surface, const char** failedCall);
+// Creates a surface on the window in `instance`, which has WindowSurfaceExtension enabled.
+VkStatus CreateWindowSurface(HWND hwnd, VkInstance instance, VkSurfaceKHR* surface);
 
 // Makes the window cover its screen, or gives it back the place it had before; no display mode
 // changes. Does nothing when hwnd is not a live window of this process.
 void SetFullscreen(HWND hwnd, bool fullscreen);
 
-} // namespace platform
+} // namespace platform::win32

@@ -6,9 +6,9 @@
 
 #include <X11/Xlib.h>
 
-namespace platform {
+namespace platform::win32 {
 
 // False when hwnd is not a live window of this process.
 bool X11WindowOf(HWND hwnd, Display** display, Window* window);
 
-} // namespace platform
+} // namespace platform::win32

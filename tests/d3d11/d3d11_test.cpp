@@ -113,7 +113,7 @@ std::vector<uint8_t> ReadBuffer(ID3D11Device* device, ID3D11DeviceContext* conte
 std::vector<uint32_t> ReadWindow(HWND window, int x, int y, UINT width, UINT height) {
     Display* display;
     Window xwindow;
-    if (!platform::X11WindowOf(window, &display, &xwindow)) {
+    if (!platform::win32::X11WindowOf(window, &display, &xwindow)) {
         ADD_FAILURE() << "no X window behind the HWND";
         return {};
     }

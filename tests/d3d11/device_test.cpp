@@ -69,6 +69,59 @@ TEST_F(DeviceTest, ABufferKeepsItsDeviceAliveAfterTheApplicationsReferencesGo) {
     EXPECT_EQ(fxtest::LiveObjects("ID3D11Device"), 0);
 }
 
+TEST_F(DeviceTest, AViewOfAnotherKindThanTheShaderDeclaresIsReportedOnceUnderValidationAndReadsNothing) {
+    std::vector<uint8_t> typed = Compile(R"(
+RWBuffer<float> values : register(u1);
+[numthreads(4, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { values[id.x] = 2.0; }
+)",
+                                         "cs_main", "cs_5_0");
+    // Once without FXVIEW_VALIDATION, once with it (as the test runs, else 1).
+    const char* asked = std::getenv("FXVIEW_VALIDATION");
+    const std::string validation = asked ? asked : "";
+    const std::string on = validation.empty() || validation == "0" ? "1" : validation;
+    for (const bool checks : {false, true}) {
+        setenv("FXVIEW_VALIDATION", checks ? on.c_str() : "0", 1);
+        MakeDevice();
+        D3D11_BUFFER_DESC desc =
+            Desc(16, D3D11_BIND_UNORDERED_ACCESS, D3D11_RESOURCE_MISC_BUFFER_STRUCTURED, 4);
+        ID3D11Buffer* buffer = nullptr;
+        ID3D11UnorderedAccessView* view = nullptr;
+        ID3D11ComputeShader* shader = nullptr;
+        ASSERT_EQ(device->CreateBuffer(&desc, nullptr, &buffer), S_OK);
+        ASSERT_EQ(device->CreateUnorderedAccessView(buffer, nullptr, &view), S_OK);
+        ASSERT_EQ(device->CreateComputeShader(typed.data(), typed.size(), nullptr, &shader), S_OK);
+        context->CSSetShader(shader, nullptr, 0);
+        context->CSSetUnorderedAccessViews(1, 1, &view, nullptr);
+        testing::internal::CaptureStderr();
+        context->Dispatch(1, 1, 1);
+        context->Dispatch(1, 1, 1);
+        const std::string log = testing::internal::GetCapturedStderr();
+        const std::string want =
+            "Dispatch: the compute shader declares a typed buffer (RWBuffer) at u1, but a "
+            "structured buffer view is bound there";
+        const size_t first = log.find(want);
+        if (checks) {
+            EXPECT_NE(first, std::string::npos) << log;
+            EXPECT_EQ(log.find(want, first + 1), std::string::npos) << "reported once: " << log;
+        } else {
+            EXPECT_EQ(first, std::string::npos) << "without validation: " << log;
+        }
+        EXPECT_EQ(ReadBuffer(device, context, buffer), std::vector<uint8_t>(16, 0))
+            << "the structured view is not written as a typed one";
+        ID3D11UnorderedAccessView* none = nullptr;
+        context->CSSetUnorderedAccessViews(1, 1, &none, nullptr);
+        context->CSSetShader(nullptr, nullptr, 0);
+        shader->Release();
+        view->Release();
+        buffer->Release();
+        ReleaseDevice();
+    }
+    if (asked)
+        setenv("FXVIEW_VALIDATION", validation.c_str(), 1);
+    else
+        unsetenv("FXVIEW_VALIDATION");
+}
+
 // Run by the d3d11_no_vulkan test, whose environment hides every Vulkan driver.
 TEST(NoVulkanTest, CreationFailsAsDirect3D11DoesWithoutAnAdapter) {
     if (!std::getenv("FXVIEW_EXPECT_NO_VULKAN"))

@@ -64,7 +64,7 @@ class DrawTest : public d3dtest::D3D11Test {
     void SetUp() override {
         D3D11Test::SetUp();
         ASSERT_NO_FATAL_FAILURE(MakeChain(window_.hwnd()));
-        ASSERT_TRUE(platform::X11WindowOf(window_.hwnd(), &display_, &xwindow_));
+        ASSERT_TRUE(platform::win32::X11WindowOf(window_.hwnd(), &display_, &xwindow_));
         D3D11_VIEWPORT viewport = {0, 0, float(kWidth), float(kHeight), 0, 1};
         context->RSSetViewports(1, &viewport);
 

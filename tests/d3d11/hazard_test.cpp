@@ -44,7 +44,7 @@ TEST(Barriers, EachUseWaitsForExactlyTheConflictingUsesBeforeIt) {
         const char* what;
         std::vector<Use> before;
         Use next;
-        d3d11::Wait want;
+        platform::d3d11::Wait want;
     } rows[] = {
         {"write, then read at another stage", {kDispatch}, kPixelRead, {true, kCompute, kWrite}},
         {"read-write, then read at its stage", {kDispatch}, kComputeRead, {true, kCompute, kWrite}},
@@ -63,10 +63,11 @@ TEST(Barriers, EachUseWaitsForExactlyTheConflictingUsesBeforeIt) {
         {"layout change after reads", {kClear, kCopyFrom}, kDraw, {true, kCopy, 0}},
     };
     for (const Row& row : rows) {
-        d3d11::Hazard hazard;
+        platform::d3d11::Hazard hazard;
         for (const Use& use : row.before)
-            d3d11::NextUse(&hazard, use.stage, use.access, use.layout);
-        const d3d11::Wait got = d3d11::NextUse(&hazard, row.next.stage, row.next.access, row.next.layout);
+            platform::d3d11::NextUse(&hazard, use.stage, use.access, use.layout);
+        const platform::d3d11::Wait got =
+            platform::d3d11::NextUse(&hazard, row.next.stage, row.next.access, row.next.layout);
         EXPECT_EQ(got.needed, row.want.needed) << row.what;
         if (row.want.needed) {
             EXPECT_EQ(got.stages, row.want.stages) << row.what << ": stages waited for";
@@ -83,9 +84,9 @@ TEST(Validation, TwoUnorderedWritesAreReportedWhenValidationIsAskedFor) {
     const char* asked = std::getenv("FXVIEW_VALIDATION");
     if (!asked || !*asked || std::strcmp(asked, "0") == 0)
         GTEST_SKIP() << "FXVIEW_VALIDATION is not set";
-    d3d11::Vulkan vk;
-    const char* failed = "";
-    ASSERT_EQ(d3d11::CreateVulkan(&vk, nullptr, &failed), VK_SUCCESS) << failed;
+    platform::d3d11::Vulkan vk;
+    const platform::VkStatus created = platform::d3d11::CreateVulkan(&vk, nullptr);
+    ASSERT_EQ(created.result, VK_SUCCESS) << created.call;
     VkBufferCreateInfo info = {VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO};
     info.size = 256;
     info.usage = VK_BUFFER_USAGE_TRANSFER_DST_BIT;
@@ -93,8 +94,9 @@ TEST(Validation, TwoUnorderedWritesAreReportedWhenValidationIsAskedFor) {
     ASSERT_EQ(vkCreateBuffer(vk.device, &info, nullptr, &buffer), VK_SUCCESS);
     VkMemoryRequirements needs;
     vkGetBufferMemoryRequirements(vk.device, buffer, &needs);
-    const VkMemoryAllocateInfo allocate = {VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO, nullptr, needs.size,
-                                           uint32_t(d3d11::FindMemoryType(vk, needs.memoryTypeBits, 0, 0))};
+    const VkMemoryAllocateInfo allocate = {
+        VK_STRUCTURE_TYPE_MEMORY_ALLOCATE_INFO, nullptr, needs.size,
+        uint32_t(platform::d3d11::FindMemoryType(vk, needs.memoryTypeBits, 0, 0))};
     VkDeviceMemory memory;
     ASSERT_EQ(vkAllocateMemory(vk.device, &allocate, nullptr, &memory), VK_SUCCESS);
     ASSERT_EQ(vkBindBufferMemory(vk.device, buffer, memory, 0), VK_SUCCESS);
@@ -121,7 +123,7 @@ TEST(Validation, TwoUnorderedWritesAreReportedWhenValidationIsAskedFor) {
     vkDestroyCommandPool(vk.device, pool, nullptr);
     vkDestroyBuffer(vk.device, buffer, nullptr);
     vkFreeMemory(vk.device, memory, nullptr);
-    d3d11::DestroyVulkan(&vk);
+    platform::d3d11::DestroyVulkan(&vk);
 }
 
 } // namespace

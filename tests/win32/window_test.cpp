@@ -60,7 +60,7 @@ void Pump() {
 Window XWindowOf(HWND hwnd) {
     Display* display = nullptr;
     Window xwindow = 0;
-    EXPECT_TRUE(platform::X11WindowOf(hwnd, &display, &xwindow));
+    EXPECT_TRUE(platform::win32::X11WindowOf(hwnd, &display, &xwindow));
     if (display)
         XSync(display, False);
     return xwindow;
@@ -190,7 +190,7 @@ TEST_F(Win32OnX, ResizingMinimisingAndTheCloseBoxReachTheProcedure) {
     XFlush(wm.display);
     ASSERT_TRUE(PumpUntil([] { return Received(WM_SIZE, SIZE_RESTORED); }));
     UINT width = 0, height = 0;
-    platform::ClientSizeOf(hwnd, &width, &height);
+    platform::win32::ClientSizeOf(hwnd, &width, &height);
     EXPECT_EQ(width + height, 2u);
     EXPECT_TRUE(std::all_of(received.begin(), received.end(), [](const MSG& m) {
         return m.message != WM_SIZE || m.lParam == ((1 << 16) | 1);
@@ -199,7 +199,7 @@ TEST_F(Win32OnX, ResizingMinimisingAndTheCloseBoxReachTheProcedure) {
     XUnmapWindow(wm.display, xwindow);
     XFlush(wm.display);
     ASSERT_TRUE(PumpUntil([] { return Received(WM_SIZE, SIZE_MINIMIZED); }));
-    platform::ClientSizeOf(hwnd, &width, &height);
+    platform::win32::ClientSizeOf(hwnd, &width, &height);
     EXPECT_EQ(width, 0u) << "a minimised window has no client area to draw into";
 
     received.clear();
@@ -207,7 +207,7 @@ TEST_F(Win32OnX, ResizingMinimisingAndTheCloseBoxReachTheProcedure) {
     XResizeWindow(wm.display, xwindow, 800, 600);
     XFlush(wm.display);
     ASSERT_TRUE(PumpUntil([&] {
-        platform::ClientSizeOf(hwnd, &width, &height);
+        platform::win32::ClientSizeOf(hwnd, &width, &height);
         return width == 800u && height == 600u;
     }));
     EXPECT_TRUE(Received(WM_SIZE, SIZE_RESTORED));
@@ -261,7 +261,7 @@ TEST_F(Win32OnX, KeyMessagesReachTheFocusedWindowAndAltEnterItsHandlerToo) {
     XSync(focus.display, False);
     int marker = 0;
     altEnterCalls = 0;
-    ASSERT_TRUE(platform::SetAltEnterHandler(hwnd, OnAltEnter, &marker));
+    ASSERT_TRUE(platform::win32::SetAltEnterHandler(hwnd, OnAltEnter, &marker));
     ASSERT_EQ(std::system("xdotool key Escape key a key Return key alt+Return"), 0);
     EXPECT_TRUE(PumpUntil([] { return Received(WM_SYSKEYDOWN, VK_RETURN); }));
     for (UINT message : {WM_KEYDOWN, WM_KEYUP})
@@ -270,13 +270,13 @@ TEST_F(Win32OnX, KeyMessagesReachTheFocusedWindowAndAltEnterItsHandlerToo) {
     EXPECT_EQ(altEnterCalls, 1) << "Alt+Enter, not Enter alone";
     EXPECT_EQ(altEnterContext, &marker);
 
-    ASSERT_TRUE(platform::SetAltEnterHandler(hwnd, nullptr, nullptr));
+    ASSERT_TRUE(platform::win32::SetAltEnterHandler(hwnd, nullptr, nullptr));
     received.clear();
     ASSERT_EQ(std::system("xdotool key alt+Return"), 0);
     EXPECT_TRUE(PumpUntil([] { return Received(WM_SYSKEYDOWN, VK_RETURN); }));
     EXPECT_EQ(altEnterCalls, 1) << "after the handler was removed";
     DestroyWindow(hwnd);
-    EXPECT_FALSE(platform::SetAltEnterHandler(hwnd, OnAltEnter, &marker)) << "a destroyed window";
+    EXPECT_FALSE(platform::win32::SetAltEnterHandler(hwnd, OnAltEnter, &marker)) << "a destroyed window";
 }
 
 TEST_F(Win32OnX, ASwallowedScreenSaverRequestKeepsTheSaverAway) {
