@@ -8,6 +8,7 @@ namespace {
 
 using d3dtest::Compile;
 using d3dtest::D3D11Test;
+using d3dtest::ReadBuffer;
 
 D3D11_BUFFER_DESC Desc(UINT byteWidth, UINT bind, UINT misc = 0, UINT stride = 0) {
     return {byteWidth, D3D11_USAGE_DEFAULT, bind, 0, misc, stride};
