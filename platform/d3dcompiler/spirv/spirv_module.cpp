@@ -56,6 +56,18 @@ uint32_t SpirvInstruction::ResultId() const {
     return result && words.size() > at ? words[at] : 0;
 }
 
+std::string SpirvInstruction::String(size_t at) const {
+    std::string text;
+    for (; at < words.size(); ++at)
+        for (int byte = 0; byte < 4; ++byte) {
+            const char c = static_cast<char>(words[at] >> (8 * byte));
+            if (c == '\0')
+                return text;
+            text += c;
+        }
+    return text;
+}
+
 bool SpirvModule::Read(const std::vector<uint32_t>& words, std::string* error) {
     if (words.size() < kHeaderWords || words[0] != spv::MagicNumber) {
         *error = "the compiler produced no SPIR-V module";

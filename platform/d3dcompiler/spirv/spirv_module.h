@@ -22,6 +22,8 @@ struct SpirvInstruction {
     SpirvInstruction(spv::Op op, std::vector<uint32_t> operands);
     uint32_t ResultType() const;
     uint32_t ResultId() const;
+    // The literal string whose first word is words[at].
+    std::string String(size_t at) const;
 };
 
 class SpirvModule {

@@ -1,0 +1,105 @@
+#include "spirv_validation.h"
+
+#include "spirv_lines.h"
+
+#include <spirv-tools/libspirv.hpp>
+
+namespace platform {
+
+namespace {
+
+// The HLSL a failing instruction was made from, for the instructions validation refuses in code
+// that glslang takes: texture operations with operands Vulkan wants constant, atomics and barriers.
+const char* ConstructOf(spv::Op op) {
+    switch (op) {
+    case spv::OpImageSampleImplicitLod:
+    case spv::OpImageSampleExplicitLod:
+    case spv::OpImageSampleDrefImplicitLod:
+    case spv::OpImageSampleDrefExplicitLod:
+        return "a texture sample (Sample, SampleLevel, SampleGrad, SampleBias, SampleCmp)";
+    case spv::OpImageFetch:
+    case spv::OpImageRead:
+        return "a texture load (Load, [])";
+    case spv::OpImageGather:
+    case spv::OpImageDrefGather:
+        return "a texture gather (Gather...)";
+    case spv::OpImageWrite:
+        return "a texture store";
+    case spv::OpImageQuerySizeLod:
+    case spv::OpImageQuerySize:
+    case spv::OpImageQueryLevels:
+    case spv::OpImageQuerySamples:
+        return "GetDimensions";
+    case spv::OpControlBarrier:
+    case spv::OpMemoryBarrier:
+        return "a barrier";
+    case spv::OpFunctionCall:
+        return "a function call";
+    case spv::OpStore:
+        return "an assignment";
+    case spv::OpAccessChain:
+        return "an element or member access";
+    default:
+        if (op >= spv::OpAtomicLoad && op <= spv::OpAtomicXor)
+            return "an atomic operation (Interlocked...)";
+        return nullptr;
+    }
+}
+
+// Validates `spirv` with `options` for `environment`; false, with the failure placed on the line of
+// the failing instruction, when the validator refuses it. `what` says what was checked.
+bool Validate(const std::vector<uint32_t>& spirv, spv_target_env environment,
+              const spvtools::ValidatorOptions& options, const char* what, SpirvStageFailure* failure) {
+    spvtools::SpirvTools tools(environment);
+    std::string said;
+    size_t ordinal = 0;
+    tools.SetMessageConsumer(
+        [&](spv_message_level_t level, const char*, const spv_position_t& position, const char* message) {
+            if (level <= SPV_MSG_ERROR && said.empty()) {
+                said = message;
+                ordinal = position.index;
+            }
+        });
+    if (tools.Validate(spirv.data(), spirv.size(), options))
+        return true;
+    SpirvModule module;
+    std::string unread;
+    const bool read = module.Read(spirv, &unread);
+    const SpirvSourceLine where = read ? LineOfInstruction(module, ordinal) : SpirvSourceLine{};
+    failure->file = where.file;
+    failure->line = where.line;
+    const size_t at = ordinal - 1 - module.globals.size();
+    const spv::Op op = read && ordinal > module.globals.size() && at < module.functions.size()
+                           ? module.functions[at].op
+                           : spv::OpNop;
+    const char* construct = ConstructOf(op);
+    // The validator's first line says what is wrong; the rest shows SPIR-V the author never wrote.
+    const std::string reason = said.substr(0, said.find('\n'));
+    failure->message = std::string(construct ? construct : "this code") + " " + what +
+                       " (the SPIR-V validator says: " + (reason.empty() ? "nothing more" : reason) + ")";
+    return false;
+}
+
+} // namespace
+
+bool ValidateGlslangOutput(const std::vector<uint32_t>& spirv, SpirvStageFailure* failure) {
+    spvtools::ValidatorOptions options;
+    // The rules HLSL compilers check before legalisation: resources may still be in function
+    // parameters and locals, and layouts are fixed only later.
+    options.SetBeforeHlslLegalization(true);
+    options.SetRelaxLogicalPointer(true);
+    options.SetSkipBlockLayout(true);
+    return Validate(spirv, SPV_ENV_VULKAN_1_1, options,
+                    "was made into SPIR-V that glslang got wrong, which legalisation cannot take", failure);
+}
+
+bool ValidateForDevice(const std::vector<uint32_t>& spirv, SpirvStageFailure* failure) {
+    spvtools::ValidatorOptions options;
+    // Constant and structured buffers are laid out as Direct3D lays them out, which the device allows
+    // by enabling scalarBlockLayout; every other layout rule is checked.
+    options.SetScalarBlockLayout(true);
+    return Validate(spirv, SPV_ENV_VULKAN_1_3, options,
+                    "cannot run on the device: its SPIR-V is not valid for Vulkan 1.3", failure);
+}
+
+} // namespace platform
