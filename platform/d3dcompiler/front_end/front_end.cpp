@@ -18,19 +18,36 @@ enum Tag : uint32_t {
     kCompiled,   // 0 or 1
     kEntryFound, // 0 or 1
     kCompileMessages,
-    kFlawFile,
-    kFlawLine, // a uint32_t
-    kFlawMessage,
+    kFlaw,      // a failure, as EncodeFailure writes it
     kSpirvMade, // 0 or 1
-    kSpirvFile,
-    kSpirvLine, // a uint32_t
-    kSpirvMessage,
+    kSpirvFailure,
     kSpirv,
     kDone, // empty: everything was sent
 };
 
-void SendWord(RecordWriter& out, Tag tag, uint32_t word) {
+void SendFlag(RecordWriter& out, Tag tag, bool flag) {
+    const uint32_t word = flag;
     out.Write(tag, &word, sizeof word);
+}
+
+// A failure of the SPIR-V stage as one record: its line, the size of its file's name, the name, and
+// the message.
+std::string EncodeFailure(const SpirvStageFailure& failure) {
+    const uint32_t head[2] = {failure.line, static_cast<uint32_t>(failure.file.size())};
+    return std::string(reinterpret_cast<const char*>(head), sizeof head) + failure.file + failure.message;
+}
+
+bool DecodeFailure(const std::string& bytes, SpirvStageFailure* failure) {
+    uint32_t head[2];
+    if (bytes.size() < sizeof head)
+        return false;
+    std::memcpy(head, bytes.data(), sizeof head);
+    if (head[1] > bytes.size() - sizeof head)
+        return false;
+    failure->line = head[0];
+    failure->file = bytes.substr(sizeof head, head[1]);
+    failure->message = bytes.substr(sizeof head + head[1]);
+    return true;
 }
 
 // The child's part: glslang's steps, then the SPIR-V stage, and the sending of their results. A child
@@ -40,113 +57,84 @@ void Work(const FrontEndJob& job, RecordWriter& out) {
         _exit(kExitSetupFailed);
     std::string text, messages;
     const bool preprocessed = Preprocess(job, &text, &messages);
-    SendWord(out, kPreprocessed, preprocessed);
+    SendFlag(out, kPreprocessed, preprocessed);
     out.Write(kPreprocessMessages, messages);
     if (preprocessed) {
         out.Write(kPreprocessedText, text);
         std::vector<uint32_t> spirv;
         bool entryFound = true;
         const bool compiled = CompileToSpirv(job, &spirv, &messages, &entryFound);
-        SendWord(out, kCompiled, compiled);
-        SendWord(out, kEntryFound, entryFound);
+        SendFlag(out, kCompiled, compiled);
+        SendFlag(out, kEntryFound, entryFound);
         out.Write(kCompileMessages, messages);
         if (compiled) {
             SpirvStageFailure failure;
-            auto flawed = [&out](const SpirvStageFailure& flaw) {
-                out.Write(kFlawFile, flaw.file);
-                SendWord(out, kFlawLine, flaw.line);
-                out.Write(kFlawMessage, flaw.message);
-            };
+            auto flawed = [&out](const SpirvStageFailure& flaw) { out.Write(kFlaw, EncodeFailure(flaw)); };
             const bool made = RunSpirvStage(&spirv, job.optimize, flawed, &failure);
-            SendWord(out, kSpirvMade, made);
-            if (made) {
+            SendFlag(out, kSpirvMade, made);
+            if (made)
                 out.Write(kSpirv, spirv.data(), spirv.size() * sizeof(uint32_t));
-            } else {
-                out.Write(kSpirvFile, failure.file);
-                SendWord(out, kSpirvLine, failure.line);
-                out.Write(kSpirvMessage, failure.message);
-            }
+            else
+                out.Write(kSpirvFailure, EncodeFailure(failure));
         }
     }
     out.Write(kDone, nullptr, 0);
 }
 
-bool ReadWord(const std::string& bytes, uint32_t* word) {
-    if (bytes.size() != sizeof *word)
-        return false;
-    std::memcpy(word, bytes.data(), sizeof *word);
-    return true;
-}
-
 bool ReadFlag(const std::string& bytes, bool* flag) {
     uint32_t word;
-    if (!ReadWord(bytes, &word) || word > 1)
+    if (bytes.size() != sizeof word)
+        return false;
+    std::memcpy(&word, bytes.data(), sizeof word);
+    if (word > 1)
         return false;
     *flag = word != 0;
     return true;
 }
 
-// False when a record is unknown or of the wrong size; the fields of the good ones are filled in.
+// Where each record goes in the result, by its kind.
+const std::pair<Tag, bool FrontEndResult::*> kFlagRecords[] = {{kPreprocessed, &FrontEndResult::preprocessed},
+                                                               {kCompiled, &FrontEndResult::compiled},
+                                                               {kEntryFound, &FrontEndResult::entryFound},
+                                                               {kSpirvMade, &FrontEndResult::spirvMade}};
+const std::pair<Tag, std::string FrontEndResult::*> kTextRecords[] = {
+    {kPreprocessMessages, &FrontEndResult::preprocessMessages},
+    {kPreprocessedText, &FrontEndResult::preprocessedText},
+    {kCompileMessages, &FrontEndResult::compileMessages}};
+const std::pair<Tag, SpirvStageFailure FrontEndResult::*> kFailureRecords[] = {
+    {kFlaw, &FrontEndResult::flaw}, {kSpirvFailure, &FrontEndResult::spirvFailure}};
+
+// False when the record is unknown or malformed.
+bool ReadRecord(const Record& record, FrontEndResult* r) {
+    for (const auto& [tag, flag] : kFlagRecords)
+        if (record.tag == tag)
+            return ReadFlag(record.bytes, &(r->*flag));
+    for (const auto& [tag, text] : kTextRecords)
+        if (record.tag == tag) {
+            r->*text = record.bytes;
+            return true;
+        }
+    for (const auto& [tag, failure] : kFailureRecords)
+        if (record.tag == tag) {
+            r->flawed = r->flawed || tag == kFlaw;
+            return DecodeFailure(record.bytes, &(r->*failure));
+        }
+    if (record.tag != kSpirv || record.bytes.size() % sizeof(uint32_t) != 0)
+        return false;
+    r->spirv.resize(record.bytes.size() / sizeof(uint32_t));
+    std::memcpy(r->spirv.data(), record.bytes.data(), record.bytes.size());
+    return true;
+}
+
+// False when a record is unknown or of the wrong size, or follows the last; the fields of the good
+// ones are filled in.
 bool ReadRecords(const std::vector<Record>& records, FrontEndResult* r) {
     bool done = false;
     for (const Record& record : records) {
-        bool ok = !done;
-        switch (record.tag) {
-        case kPreprocessed:
-            ok = ok && ReadFlag(record.bytes, &r->preprocessed);
-            break;
-        case kPreprocessMessages:
-            r->preprocessMessages = record.bytes;
-            break;
-        case kPreprocessedText:
-            r->preprocessedText = record.bytes;
-            break;
-        case kCompiled:
-            ok = ok && ReadFlag(record.bytes, &r->compiled);
-            break;
-        case kEntryFound:
-            ok = ok && ReadFlag(record.bytes, &r->entryFound);
-            break;
-        case kCompileMessages:
-            r->compileMessages = record.bytes;
-            break;
-        case kFlawFile:
-            r->flaw.file = record.bytes;
-            break;
-        case kFlawLine:
-            ok = ok && ReadWord(record.bytes, &r->flaw.line);
-            break;
-        case kFlawMessage:
-            r->flawed = true;
-            r->flaw.message = record.bytes;
-            break;
-        case kSpirvMade:
-            ok = ok && ReadFlag(record.bytes, &r->spirvMade);
-            break;
-        case kSpirvFile:
-            r->spirvFailure.file = record.bytes;
-            break;
-        case kSpirvLine:
-            ok = ok && ReadWord(record.bytes, &r->spirvFailure.line);
-            break;
-        case kSpirvMessage:
-            r->spirvFailure.message = record.bytes;
-            break;
-        case kSpirv:
-            ok = ok && record.bytes.size() % sizeof(uint32_t) == 0;
-            if (ok && !record.bytes.empty()) {
-                r->spirv.resize(record.bytes.size() / sizeof(uint32_t));
-                std::memcpy(r->spirv.data(), record.bytes.data(), record.bytes.size());
-            }
-            break;
-        case kDone:
-            ok = ok && record.bytes.empty();
-            done = true;
-            break;
-        default:
-            ok = false;
-        }
-        if (!ok)
+        if (done)
+            return false;
+        done = record.tag == kDone;
+        if (done ? !record.bytes.empty() : !ReadRecord(record, r))
             return false;
     }
     r->finished = done && r->end == ChildEnd::Exited && r->exitStatus == 0;

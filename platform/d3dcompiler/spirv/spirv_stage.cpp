@@ -30,10 +30,10 @@ SpirvSourceLine LineOfMessage(const std::vector<uint32_t>& spirv, const std::str
     return LineOfId(module, static_cast<uint32_t>(std::strtoul(message.c_str() + at + 1, nullptr, 10)));
 }
 
-// One run of SPIRV-Tools' optimiser with the passes `add` registers. The module in between is not
-// valid until legalised, so the optimiser does not validate it; ValidateForDevice does at the end.
-template <typename Register>
-bool Optimize(std::vector<uint32_t>* spirv, Register add, const char* what, SpirvStageFailure* failure) {
+// SPIRV-Tools' legalisation, and its optimisation for speed when `optimize`, in one run, as its
+// set-up and its view of the module are made once. The module is not valid until legalised, so the
+// optimiser does not validate it; ValidateForDevice does at the end.
+bool Legalise(std::vector<uint32_t>* spirv, bool optimize, SpirvStageFailure* failure) {
     spvtools::Optimizer optimizer(kGlslangEnvironment);
     std::string said;
     optimizer.SetMessageConsumer(
@@ -41,7 +41,9 @@ bool Optimize(std::vector<uint32_t>* spirv, Register add, const char* what, Spir
             if (level <= SPV_MSG_ERROR && said.empty())
                 said = message;
         });
-    add(optimizer);
+    optimizer.RegisterLegalizationPasses();
+    if (optimize)
+        optimizer.RegisterPerformancePasses();
     spvtools::OptimizerOptions options;
     options.set_run_validator(false);
     std::vector<uint32_t> out;
@@ -52,7 +54,7 @@ bool Optimize(std::vector<uint32_t>* spirv, Register add, const char* what, Spir
     const SpirvSourceLine where = LineOfMessage(*spirv, said);
     failure->file = where.file;
     failure->line = where.line;
-    failure->message = std::string(what) +
+    failure->message = std::string(optimize ? "legalisation or optimisation" : "legalisation") +
                        " failed on the SPIR-V glslang made of this code (SPIRV-Tools says: " +
                        (said.empty() ? "nothing more" : said.substr(0, said.find('\n'))) + ")";
     return false;
@@ -67,12 +69,7 @@ bool RunSpirvStage(std::vector<uint32_t>* spirv, bool optimize,
         flawed(flaw);
     if (!ComputeAsWindows(spirv, &failure->message))
         return false;
-    if (!Optimize(
-            spirv, [](spvtools::Optimizer& o) { o.RegisterLegalizationPasses(); }, "legalisation", failure))
-        return false;
-    if (optimize &&
-        !Optimize(
-            spirv, [](spvtools::Optimizer& o) { o.RegisterPerformancePasses(); }, "optimisation", failure))
+    if (!Legalise(spirv, optimize, failure))
         return false;
     if (!PackConstantBuffers(spirv, &failure->message) || !ClampBufferIndices(spirv, &failure->message) ||
         !ValidateForDevice(*spirv, failure))

@@ -5,7 +5,7 @@
 //    after it fold constants as Windows computes them;
 // 2. SPIRV-Tools' legalisation, as HLSL compilers run it: glslang's HLSL leaves resources in
 //    function parameters and locals, which inlining, scalar replacement and copy propagation remove;
-// 3. SPIRV-Tools' optimisation for speed, when the compile flags ask for it;
+// 3. SPIRV-Tools' optimisation for speed, when the compile flags ask for it, in the same run;
 // 4. Direct3D's buffer rules: constant-buffer packing (spirv_cbuffer_layout.h), then clamped
 //    structured-buffer indices (spirv_bounds.h);
 // 5. validation of the final module for the device's Vulkan (spirv_validation.h), so that what

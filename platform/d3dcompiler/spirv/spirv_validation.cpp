@@ -9,41 +9,29 @@ namespace platform {
 namespace {
 
 // The HLSL a failing instruction was made from, for the instructions validation refuses in code
-// that glslang takes: texture operations with operands Vulkan wants constant, atomics and barriers.
+// that glslang takes: texture operations with operands Vulkan wants constant, atomics, barriers.
 const char* ConstructOf(spv::Op op) {
-    switch (op) {
-    case spv::OpImageSampleImplicitLod:
-    case spv::OpImageSampleExplicitLod:
-    case spv::OpImageSampleDrefImplicitLod:
-    case spv::OpImageSampleDrefExplicitLod:
-        return "a texture sample (Sample, SampleLevel, SampleGrad, SampleBias, SampleCmp)";
-    case spv::OpImageFetch:
-    case spv::OpImageRead:
-        return "a texture load (Load, [])";
-    case spv::OpImageGather:
-    case spv::OpImageDrefGather:
-        return "a texture gather (Gather...)";
-    case spv::OpImageWrite:
-        return "a texture store";
-    case spv::OpImageQuerySizeLod:
-    case spv::OpImageQuerySize:
-    case spv::OpImageQueryLevels:
-    case spv::OpImageQuerySamples:
-        return "GetDimensions";
-    case spv::OpControlBarrier:
-    case spv::OpMemoryBarrier:
-        return "a barrier";
-    case spv::OpFunctionCall:
-        return "a function call";
-    case spv::OpStore:
-        return "an assignment";
-    case spv::OpAccessChain:
-        return "an element or member access";
-    default:
-        if (op >= spv::OpAtomicLoad && op <= spv::OpAtomicXor)
-            return "an atomic operation (Interlocked...)";
-        return nullptr;
-    }
+    static const struct {
+        spv::Op first, last;
+        const char* construct;
+    } kConstructs[] = {
+        {spv::OpFunctionCall, spv::OpFunctionCall, "a function call"},
+        {spv::OpStore, spv::OpStore, "an assignment"},
+        {spv::OpAccessChain, spv::OpAccessChain, "an element or member access"},
+        {spv::OpImageSampleImplicitLod, spv::OpImageSampleProjDrefExplicitLod,
+         "a texture sample (Sample, SampleLevel, SampleGrad, SampleBias, SampleCmp)"},
+        {spv::OpImageFetch, spv::OpImageFetch, "a texture load (Load, [])"},
+        {spv::OpImageGather, spv::OpImageDrefGather, "a texture gather (Gather...)"},
+        {spv::OpImageRead, spv::OpImageRead, "a texture load (Load, [])"},
+        {spv::OpImageWrite, spv::OpImageWrite, "a texture store"},
+        {spv::OpImageQuerySizeLod, spv::OpImageQuerySamples, "GetDimensions"},
+        {spv::OpControlBarrier, spv::OpMemoryBarrier, "a barrier"},
+        {spv::OpAtomicLoad, spv::OpAtomicXor, "an atomic operation (Interlocked...)"},
+    };
+    for (const auto& c : kConstructs)
+        if (op >= c.first && op <= c.last)
+            return c.construct;
+    return nullptr;
 }
 
 // Validates `spirv` with `options` for `environment`; false, with the failure placed on the line of
