@@ -15,6 +15,7 @@ const char* ConstructOf(spv::Op op) {
         spv::Op first, last;
         const char* construct;
     } kConstructs[] = {
+        {spv::OpExtInst, spv::OpExtInst, "an intrinsic function"},
         {spv::OpFunctionCall, spv::OpFunctionCall, "a function call"},
         {spv::OpStore, spv::OpStore, "an assignment"},
         {spv::OpAccessChain, spv::OpAccessChain, "an element or member access"},
@@ -24,6 +25,7 @@ const char* ConstructOf(spv::Op op) {
         {spv::OpImageGather, spv::OpImageDrefGather, "a texture gather (Gather...)"},
         {spv::OpImageRead, spv::OpImageRead, "a texture load (Load, [])"},
         {spv::OpImageWrite, spv::OpImageWrite, "a texture store"},
+        {spv::OpAny, spv::OpAll, "any() or all()"},
         {spv::OpImageQuerySizeLod, spv::OpImageQuerySamples, "GetDimensions"},
         {spv::OpControlBarrier, spv::OpMemoryBarrier, "a barrier"},
         {spv::OpAtomicLoad, spv::OpAtomicXor, "an atomic operation (Interlocked...)"},
@@ -78,7 +80,8 @@ bool ValidateGlslangOutput(const std::vector<uint32_t>& spirv, SpirvStageFailure
     options.SetRelaxLogicalPointer(true);
     options.SetSkipBlockLayout(true);
     return Validate(spirv, SPV_ENV_VULKAN_1_1, options,
-                    "was made into SPIR-V that glslang got wrong, which legalisation cannot take", failure);
+                    "is compiled wrongly by glslang: its SPIR-V is invalid even before legalisation",
+                    failure);
 }
 
 bool ValidateForDevice(const std::vector<uint32_t>& spirv, SpirvStageFailure* failure) {
