@@ -63,14 +63,16 @@ void Work(const FrontEndJob& job, RecordWriter& out) {
         out.Write(kPreprocessedText, text);
         std::vector<uint32_t> spirv;
         bool entryFound = true;
-        const bool compiled = CompileToSpirv(job, &spirv, &messages, &entryFound);
+        GlslangProgram program(job);
+        const bool compiled = program.Compile(&spirv, &messages, &entryFound);
         SendFlag(out, kCompiled, compiled);
         SendFlag(out, kEntryFound, entryFound);
         out.Write(kCompileMessages, messages);
         if (compiled) {
             SpirvStageFailure failure;
             auto flawed = [&out](const SpirvStageFailure& flaw) { out.Write(kFlaw, EncodeFailure(flaw)); };
-            const bool made = RunSpirvStage(&spirv, job.optimize, flawed, &failure);
+            auto withLines = [&program] { return program.Spirv(true); };
+            const bool made = RunSpirvStage(&spirv, withLines, job.optimize, flawed, &failure);
             SendFlag(out, kSpirvMade, made);
             if (made)
                 out.Write(kSpirv, spirv.data(), spirv.size() * sizeof(uint32_t));

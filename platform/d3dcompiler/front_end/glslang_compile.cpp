@@ -112,33 +112,46 @@ bool Preprocess(const FrontEndJob& job, std::string* text, std::string* messages
     return ok;
 }
 
-bool CompileToSpirv(const FrontEndJob& job, std::vector<uint32_t>* spirv, std::string* messages,
-                    bool* entryFound) {
-    Shader shader(job);
+struct GlslangProgram::Parts {
+    explicit Parts(const FrontEndJob& job) : shader(job) {}
+    Shader shader;
+    glslang::TProgram program;
+};
+
+GlslangProgram::GlslangProgram(const FrontEndJob& job) : job_(job), parts_(std::make_unique<Parts>(job)) {}
+
+GlslangProgram::~GlslangProgram() = default;
+
+bool GlslangProgram::Compile(std::vector<uint32_t>* spirv, std::string* messages, bool* entryFound) {
+    glslang::TShader& shader = parts_->shader.get();
     const bool parsed =
-        shader.get().parse(GetDefaultResources(), kDefaultVersion, false, kMessages, shader.includer());
-    *messages = FormatGlslangLog(shader.get().getInfoLog(), job.name);
-    *entryFound = shader.get().getIntermediate()->getNumEntryPoints() > 0;
+        shader.parse(GetDefaultResources(), kDefaultVersion, false, kMessages, parts_->shader.includer());
+    *messages = FormatGlslangLog(shader.getInfoLog(), job_.name);
+    *entryFound = shader.getIntermediate()->getNumEntryPoints() > 0;
     if (!parsed)
         return false;
-    glslang::TProgram program;
-    program.addShader(&shader.get());
-    const bool linked = program.link(kMessages) && program.mapIO();
-    *messages += FormatGlslangLog(program.getInfoLog(), job.name);
+    parts_->program.addShader(&shader);
+    const bool linked = parts_->program.link(kMessages) && parts_->program.mapIO();
+    *messages += FormatGlslangLog(parts_->program.getInfoLog(), job_.name);
     if (!linked || !*entryFound)
         return false;
-    // Lines are marked so that a later stage can name the line it refuses; they are dropped after.
+    std::string said;
+    *spirv = Spirv(false, &said);
+    if (!said.empty())
+        *messages += job_.name + ": error: glslang could not make SPIR-V of this source: " + said;
+    return said.empty() || said.find("error") == std::string::npos;
+}
+
+std::vector<uint32_t> GlslangProgram::Spirv(bool lines, std::string* said) const {
     glslang::SpvOptions options;
-    options.generateDebugInfo = true;
+    options.generateDebugInfo = lines;
     options.disableOptimizer = true;
     spv::SpvBuildLogger logger;
     std::vector<unsigned int> words;
-    glslang::GlslangToSpv(*program.getIntermediate(LanguageOf(job.stage)), words, &logger, &options);
-    const std::string said = logger.getAllMessages();
-    if (!said.empty())
-        *messages += job.name + ": error: glslang could not make SPIR-V of this source: " + said;
-    spirv->assign(words.begin(), words.end());
-    return said.empty() || said.find("error") == std::string::npos;
+    glslang::GlslangToSpv(*parts_->program.getIntermediate(LanguageOf(job_.stage)), words, &logger, &options);
+    if (said)
+        *said = logger.getAllMessages();
+    return std::vector<uint32_t>(words.begin(), words.end());
 }
 
 } // namespace platform

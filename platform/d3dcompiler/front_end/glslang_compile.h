@@ -5,6 +5,7 @@
 
 #include "front_end.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,25 @@ bool PrepareGlslang(ShaderStage stage);
 // The preprocessed text; false when the preprocessor failed. `messages` get our format either way.
 bool Preprocess(const FrontEndJob& job, std::string* text, std::string* messages);
 
-// Parses and links the job and makes SPIR-V of it; false when glslang refused the source.
-// `entryFound` is false when the source has no function of the entry point's name.
-bool CompileToSpirv(const FrontEndJob& job, std::vector<uint32_t>* spirv, std::string* messages,
-                    bool* entryFound);
+// The job parsed and linked by glslang, kept so that its SPIR-V can be made again with line marks.
+class GlslangProgram {
+  public:
+    explicit GlslangProgram(const FrontEndJob& job);
+    ~GlslangProgram();
+
+    // Parses and links the job and makes SPIR-V of it; false when glslang refused the source.
+    // `entryFound` is false when the source has no function of the entry point's name.
+    bool Compile(std::vector<uint32_t>* spirv, std::string* messages, bool* entryFound);
+
+    // The SPIR-V of what Compile linked; with `lines`, each instruction's source line is marked
+    // (OpLine), which makes the module larger and legalisation twice as slow, so only a failure asks
+    // for it. `said` gets glslang's own words, if any.
+    std::vector<uint32_t> Spirv(bool lines, std::string* said = nullptr) const;
+
+  private:
+    struct Parts;
+    const FrontEndJob& job_;
+    std::unique_ptr<Parts> parts_;
+};
 
 } // namespace platform

@@ -66,14 +66,4 @@ SpirvSourceLine LineOfId(const SpirvModule& module, uint32_t id) {
     return {};
 }
 
-void DropSourceLines(SpirvModule* module) {
-    auto marks = [](const SpirvInstruction& ins) {
-        return ins.op == spv::OpLine || ins.op == spv::OpNoLine || ins.op == spv::OpString ||
-               ins.op == spv::OpSource || ins.op == spv::OpSourceContinued;
-    };
-    std::erase_if(module->globals, marks);
-    std::erase_if(module->functions, marks);
-    module->Reindex();
-}
-
 } // namespace platform

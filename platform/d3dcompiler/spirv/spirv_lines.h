@@ -1,5 +1,5 @@
 // The source lines that glslang marks in a module (OpLine, with the file in an OpString), read to
-// place a message about an instruction, and dropped once the module is final.
+// place a message about an instruction.
 #pragma once
 
 #include "spirv_module.h"
@@ -18,8 +18,5 @@ SpirvSourceLine LineOfInstruction(const SpirvModule& module, size_t ordinal);
 
 // The line of the instruction that defines `id`, or of the first that uses it in a function.
 SpirvSourceLine LineOfId(const SpirvModule& module, uint32_t id);
-
-// Removes the line marks and the source file names, which only the messages used.
-void DropSourceLines(SpirvModule* module);
 
 } // namespace platform

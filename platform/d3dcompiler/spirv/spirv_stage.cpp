@@ -60,26 +60,33 @@ bool Legalise(std::vector<uint32_t>* spirv, bool optimize, SpirvStageFailure* fa
     return false;
 }
 
+// Every pass after the check, in order.
+bool RunPasses(std::vector<uint32_t>* spirv, bool optimize, SpirvStageFailure* failure) {
+    return ComputeAsWindows(spirv, &failure->message) && Legalise(spirv, optimize, failure) &&
+           PackConstantBuffers(spirv, &failure->message) && ClampBufferIndices(spirv, &failure->message) &&
+           ValidateForDevice(*spirv, failure);
+}
+
 } // namespace
 
-bool RunSpirvStage(std::vector<uint32_t>* spirv, bool optimize,
-                   const std::function<void(const SpirvStageFailure&)>& flawed, SpirvStageFailure* failure) {
+bool RunSpirvStage(std::vector<uint32_t>* spirv, const std::function<std::vector<uint32_t>()>& withLines,
+                   bool optimize, const std::function<void(const SpirvStageFailure&)>& flawed,
+                   SpirvStageFailure* failure) {
     SpirvStageFailure flaw;
-    if (!ValidateGlslangOutput(*spirv, &flaw))
+    if (!ValidateGlslangOutput(*spirv, &flaw)) {
+        ValidateGlslangOutput(withLines(), &flaw);
         flawed(flaw);
-    if (!ComputeAsWindows(spirv, &failure->message))
-        return false;
-    if (!Legalise(spirv, optimize, failure))
-        return false;
-    if (!PackConstantBuffers(spirv, &failure->message) || !ClampBufferIndices(spirv, &failure->message) ||
-        !ValidateForDevice(*spirv, failure))
-        return false;
-    SpirvModule module;
-    if (!module.Read(*spirv, &failure->message))
-        return false;
-    DropSourceLines(&module);
-    *spirv = module.Words();
-    return true;
+    }
+    if (RunPasses(spirv, optimize, failure))
+        return true;
+    // The same passes on the module with line marks fail the same way, on a line.
+    std::vector<uint32_t> marked = withLines();
+    SpirvStageFailure placed;
+    if (!RunPasses(&marked, optimize, &placed)) {
+        failure->file = placed.file;
+        failure->line = placed.line;
+    }
+    return false;
 }
 
 } // namespace platform

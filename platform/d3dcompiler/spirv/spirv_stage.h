@@ -9,8 +9,9 @@
 // 4. Direct3D's buffer rules: constant-buffer packing (spirv_cbuffer_layout.h), then clamped
 //    structured-buffer indices (spirv_bounds.h);
 // 5. validation of the final module for the device's Vulkan (spirv_validation.h), so that what
-//    compiles also makes a pipeline;
-// 6. the source lines glslang marked for the messages above are dropped from the module.
+//    compiles also makes a pipeline.
+// A module that fails is made again with glslang's line marks (OpLine) and passed again, so that the
+// failure is placed on its line; a module that passes never pays for the marks.
 // Reflection (reflection/spirv_reflect.h) follows in the calling process.
 #pragma once
 
@@ -29,9 +30,10 @@ struct SpirvStageFailure {
 };
 
 // Runs the passes on glslang's module in place; false, with the failure, when one refuses it.
-// `flawed` gets what the check before legalisation found, before legalisation starts; the passes go on,
-// since legalisation may yet make a valid module of it.
-bool RunSpirvStage(std::vector<uint32_t>* spirv, bool optimize,
-                   const std::function<void(const SpirvStageFailure&)>& flawed, SpirvStageFailure* failure);
+// `withLines` makes glslang's module again with line marks. `flawed` gets what the check before legalisation
+// found, before legalisation starts; the passes go on, since legalisation may yet make a valid module of it.
+bool RunSpirvStage(std::vector<uint32_t>* spirv, const std::function<std::vector<uint32_t>()>& withLines,
+                   bool optimize, const std::function<void(const SpirvStageFailure&)>& flawed,
+                   SpirvStageFailure* failure);
 
 } // namespace platform
