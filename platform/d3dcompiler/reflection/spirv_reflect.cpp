@@ -1,7 +1,5 @@
 #include "spirv_reflect.h"
 
-#include "spirv_layout.h"
-
 #include <spirv/unified1/spirv.hpp>
 
 #include <array>
@@ -450,8 +448,6 @@ bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, 
     if (!ReadModule(spirv, &m, &kept, error) || !ReadEntryPoint(m, entry, info, error) ||
         !CollectVariables(m, info, error))
         return false;
-    // Packing rewrites operands in place: the binding words ReadModule noted stay where they are.
-    PackStructuredBuffers(&kept);
     if (!ListResources(m, info, error))
         return false;
     info->spirv = std::move(kept);

@@ -3,6 +3,7 @@
 #include "spirv_arithmetic.h"
 #include "spirv_bounds.h"
 #include "spirv_cbuffer_layout.h"
+#include "spirv_layout.h"
 #include "spirv_lines.h"
 #include "spirv_validation.h"
 
@@ -63,8 +64,8 @@ bool Legalise(std::vector<uint32_t>* spirv, bool optimize, SpirvStageFailure* fa
 // Every pass after the check, in order.
 bool RunPasses(std::vector<uint32_t>* spirv, bool optimize, SpirvStageFailure* failure) {
     return ComputeAsWindows(spirv, &failure->message) && Legalise(spirv, optimize, failure) &&
-           PackConstantBuffers(spirv, &failure->message) && ClampBufferIndices(spirv, &failure->message) &&
-           ValidateForDevice(*spirv, failure);
+           PackConstantBuffers(spirv, &failure->message) && PackStructuredBuffers(spirv, &failure->message) &&
+           ClampBufferIndices(spirv, &failure->message) && ValidateForDevice(*spirv, failure);
 }
 
 } // namespace

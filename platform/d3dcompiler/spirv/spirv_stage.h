@@ -6,8 +6,8 @@
 // 2. SPIRV-Tools' legalisation, as HLSL compilers run it: glslang's HLSL leaves resources in
 //    function parameters and locals, which inlining, scalar replacement and copy propagation remove;
 // 3. SPIRV-Tools' optimisation for speed, when the compile flags ask for it, in the same run;
-// 4. Direct3D's buffer rules: constant-buffer packing (spirv_cbuffer_layout.h), then clamped
-//    structured-buffer indices (spirv_bounds.h);
+// 4. Direct3D's buffer rules: constant-buffer packing (spirv_cbuffer_layout.h), structured-buffer
+//    packing (spirv_layout.h), then clamped structured-buffer indices (spirv_bounds.h);
 // 5. validation of the final module for the device's Vulkan (spirv_validation.h), so that what
 //    compiles also makes a pipeline.
 // A module that fails is made again with glslang's line marks (OpLine) and passed again, so that the
