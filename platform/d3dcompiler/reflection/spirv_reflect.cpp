@@ -138,19 +138,15 @@ void NoteType(const SpirvInstruction& instruction, Module* m) {
 void NoteDecoration(const uint32_t* ins, uint32_t count, size_t keptAt, Module* m) {
     Decorations& d = m->decorations[ins[1]];
     uint32_t operand = count >= 4 ? ins[3] : 0;
+    static const std::pair<spv::Decoration, bool Decorations::*> kFlags[] = {
+        {spv::DecorationBlock, &Decorations::block},
+        {spv::DecorationBufferBlock, &Decorations::bufferBlock},
+        {spv::DecorationBuiltIn, &Decorations::builtIn},
+        {spv::DecorationNonWritable, &Decorations::nonWritable}};
+    for (const auto& [decoration, flag] : kFlags)
+        if (ins[2] == decoration)
+            d.*flag = true;
     switch (ins[2]) {
-    case spv::DecorationBlock:
-        d.block = true;
-        break;
-    case spv::DecorationBufferBlock:
-        d.bufferBlock = true;
-        break;
-    case spv::DecorationBuiltIn:
-        d.builtIn = true;
-        break;
-    case spv::DecorationNonWritable:
-        d.nonWritable = true;
-        break;
     case spv::DecorationLocation:
         d.hasLocation = true;
         d.location = operand;

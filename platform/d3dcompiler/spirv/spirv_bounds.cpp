@@ -106,14 +106,7 @@ class Clamper {
 } // namespace
 
 bool ClampBufferIndices(std::vector<uint32_t>* spirv, std::string* error) {
-    SpirvModule module;
-    if (!module.Read(*spirv, error))
-        return false;
-    if (!Clamper(&module).Run(error))
-        return false;
-    module.Reindex();
-    *spirv = module.Words();
-    return true;
+    return RewriteSpirv(spirv, error, [error](SpirvModule& module) { return Clamper(&module).Run(error); });
 }
 
 } // namespace platform

@@ -24,7 +24,8 @@ class Packer {
   public:
     explicit Packer(SpirvModule* m) : m_(*m) {}
 
-    void Run() {
+    // Always true: every layout can be packed.
+    bool Run() {
         Read();
         std::set<uint32_t> buffers, constants;
         for (uint32_t pointer : variables_) {
@@ -46,6 +47,7 @@ class Packer {
         for (uint32_t id : packed_)
             Measure(id);
         Rewrite();
+        return true;
     }
 
   private:
@@ -177,12 +179,7 @@ class Packer {
 } // namespace
 
 bool PackStructuredBuffers(std::vector<uint32_t>* spirv, std::string* error) {
-    SpirvModule module;
-    if (!module.Read(*spirv, error))
-        return false;
-    Packer(&module).Run();
-    *spirv = module.Words();
-    return true;
+    return RewriteSpirv(spirv, error, [](SpirvModule& module) { return Packer(&module).Run(); });
 }
 
 } // namespace platform

@@ -179,6 +179,15 @@ uint32_t SpirvModule::Constant(uint32_t type, uint32_t value) {
     return id;
 }
 
+bool RewriteSpirv(std::vector<uint32_t>* spirv, std::string* error,
+                  const std::function<bool(SpirvModule&)>& pass) {
+    SpirvModule module;
+    if (!module.Read(*spirv, error) || !pass(module))
+        return false;
+    *spirv = module.Words();
+    return true;
+}
+
 uint32_t SpirvModule::GlslStd450() {
     size_t memoryModel = 0;
     for (size_t i = 0; i < globals.size(); ++i) {
