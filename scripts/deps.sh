@@ -5,7 +5,7 @@ packages=(
     build-essential cmake pkg-config clang-format
     libx11-dev libxss-dev libxext-dev libxi-dev
     libvulkan-dev mesa-vulkan-drivers vulkan-validationlayers
-    libshaderc-dev glslang-dev glslang-tools spirv-tools
+    glslang-dev glslang-tools spirv-tools spirv-headers
     libgtest-dev
     xvfb xdotool x11-utils imagemagick
 )

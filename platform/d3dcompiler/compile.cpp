@@ -10,15 +10,11 @@
 #include "source_lines.h"
 #include "source_matrix_majority.h"
 #include "source_prelude.h"
-#include "spirv_bounds.h"
-#include "spirv_cbuffer_layout.h"
 #include "spirv_reflect.h"
 #include "targets.h"
 
 #include <d3dcompiler.h>
 #include <testing.h>
-
-#include <shaderc/shaderc.hpp>
 
 #include <atomic>
 #include <csignal>
@@ -55,7 +51,7 @@ constexpr char kRowMajorPrologue[] = "#pragma pack_matrix(row_major)\n#line 1\n"
 constexpr unsigned kCompileTimeLimitMs = 30000;
 std::atomic<unsigned> gCompileTimeLimitMs{kCompileTimeLimitMs};
 
-// shaderc has one optimisation for speed; levels 1 to 3 all ask for it.
+// SPIRV-Tools has one optimisation for speed; levels 1 to 3 all ask for it.
 bool Optimizes(UINT flags) {
     return (flags & D3DCOMPILE_SKIP_OPTIMIZATION) == 0 &&
            (flags & kOptimizationLevelMask) != D3DCOMPILE_OPTIMIZATION_LEVEL0;
@@ -146,7 +142,7 @@ FrontEndJob MakeFrontEndJob(const std::string& source, const std::string& name,
     job.source.insert(0, kWindowsPrelude);
     job.name = name;
     job.entry = entry;
-    job.kind = ToShadercKind(stage);
+    job.stage = stage;
     job.optimize = Optimizes(flags);
     for (const D3D_SHADER_MACRO* d = defines; d && d->Name; ++d)
         job.macros.emplace_back(d->Name, d->Definition ? d->Definition : "");
@@ -167,41 +163,42 @@ std::string ExplainUnfinished(const FrontEndResult& r, const std::string& source
 
 // The preprocessor's messages for a source that does not preprocess.
 std::string ExplainPreprocessFailure(const FrontEndResult& r, const std::string& name) {
-    std::string messages = r.preprocessMessages;
-    if (r.preprocessStatus != shaderc_compilation_status_compilation_error || messages.empty())
-        LogFailure("shaderc::Compiler::PreprocessGlsl", messages.c_str());
-    if (messages.empty())
-        messages = name + ": error: the preprocessor failed without saying why\n";
-    return messages;
+    if (!r.preprocessMessages.empty())
+        return r.preprocessMessages;
+    LogFailure("glslang::TShader::preprocess", "failed without a message");
+    return name + ": error: the preprocessor failed without saying why\n";
 }
 
-// Turns glslang's messages of a failed compile into what the author can act on.
+// Glslang's messages of a failed compile, with what the author can act on when they say nothing.
 void ExplainCompileFailure(const FrontEndResult& r, const std::string& name, const char* entry,
                            std::string* messages) {
-    if (r.compileStatus != shaderc_compilation_status_compilation_error ||
-        messages->compare(0, 23, "shaderc: internal error") == 0) {
-        LogFailure("shaderc::Compiler::CompileGlslToSpv", messages->c_str());
-        // The optimiser's own words name SPIR-V ids the author never sees.
-        *messages = name + ": error: the SPIR-V optimiser failed on what glslang made of this source;"
-                           " a resource passed to a function and an array of buffers are known causes\n";
-    }
     // Glslang reports a missing entry point only as a warning of its link step.
-    if (r.compileErrors == 0 && messages->find("stage: Entry point not found") != std::string::npos)
+    if (!r.entryFound && messages->find(": error: ") == std::string::npos) {
         *messages += EntryNotFound(name, entry);
-    else if (messages->empty())
+    } else if (messages->empty()) {
+        LogFailure("glslang::TShader::parse", "failed without a message");
         *messages = name + ": error: the compiler failed without saying why\n";
+    }
 }
 
-// Fits the SPIR-V to Direct3D's rules for buffers and reads from it what the device needs.
-bool PrepareSpirv(std::vector<uint32_t>* spirv, const std::string& source, const std::string& name,
-                  const char* entry, ShaderInfo* info, std::string* messages) {
-    std::string error;
-    if (!PackConstantBuffers(spirv, &error) || !ClampBufferIndices(spirv, &error) ||
-        !ReflectSpirv(*spirv, entry, info, &error)) {
-        *messages += WhereInSource(source, name, error) + error + "\n";
-        return false;
-    }
-    return true;
+// A message of the SPIR-V stage or of reflection on the line it names, or where the source shows
+// the register or variable it is about.
+std::string PlaceMessage(const SpirvStageFailure& failure, const std::string& source,
+                         const std::string& name) {
+    if (failure.line != 0)
+        return (failure.file.empty() ? name : failure.file) + ":" + std::to_string(failure.line) +
+               ": error: " + failure.message + "\n";
+    return WhereInSource(source, name, failure.message) + failure.message + "\n";
+}
+
+// Reads from the final SPIR-V what the device needs.
+bool Reflect(const FrontEndResult& r, const std::string& source, const std::string& name, const char* entry,
+             ShaderInfo* info, std::string* messages) {
+    SpirvStageFailure failure;
+    if (ReflectSpirv(r.spirv, entry, info, &failure.message))
+        return true;
+    *messages += PlaceMessage(failure, source, name);
+    return false;
 }
 
 // The code blob handed to the caller.
@@ -233,23 +230,32 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
         *messages = attributeError;
         return E_FAIL;
     }
+    // Legalisation may crash or fail on a module glslang got wrong; the fault is glslang's, on this line.
+    if (r.flawed && !r.spirvMade && (r.finished || r.end == ChildEnd::Signalled)) {
+        *messages = r.compileMessages + PlaceMessage(r.flaw, source, name);
+        return E_FAIL;
+    }
     if (!r.finished) {
         *messages = ExplainUnfinished(r, source, name, entry, limitMs);
         return E_FAIL;
     }
     // A source that does not preprocess goes no further: glslang would parse it all the same, unchecked.
-    if (r.preprocessStatus != shaderc_compilation_status_success) {
+    if (!r.preprocessed) {
         *messages = ExplainPreprocessFailure(r, name);
         return E_FAIL;
     }
     *messages = r.compileMessages;
-    if (r.compileStatus != shaderc_compilation_status_success) {
+    if (!r.compiled) {
         ExplainCompileFailure(r, name, entry, messages);
+        return E_FAIL;
+    }
+    if (!r.spirvMade) {
+        *messages += PlaceMessage(r.spirvFailure, source, name);
         return E_FAIL;
     }
     ShaderInfo info;
     info.stage = stage;
-    if (!PrepareSpirv(&r.spirv, source, name, entry, &info, messages))
+    if (!Reflect(r, source, name, entry, &info, messages))
         return E_FAIL;
     if ((flags & D3DCOMPILE_WARNINGS_ARE_ERRORS) && messages->find(": warning") != std::string::npos) {
         *messages += name + ": error: warnings are errors (D3DCOMPILE_WARNINGS_ARE_ERRORS)\n";

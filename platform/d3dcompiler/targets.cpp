@@ -1,9 +1,6 @@
 #include "targets.h"
 
-#include "hooks.h"
-
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace platform {
@@ -30,22 +27,6 @@ bool ParseTarget(const char* target, ShaderStage* stage) {
         }
     }
     return false;
-}
-
-shaderc_shader_kind ToShadercKind(ShaderStage stage) {
-    switch (stage) {
-    case ShaderStage::Vertex:
-        return shaderc_vertex_shader;
-    case ShaderStage::Pixel:
-        return shaderc_fragment_shader;
-    case ShaderStage::Geometry:
-        return shaderc_geometry_shader;
-    case ShaderStage::Compute:
-        return shaderc_compute_shader;
-    }
-    // Stages only come from ParseTarget, so this is a broken invariant, not a user error.
-    LogFailure("ToShadercKind", "unknown shader stage");
-    std::abort();
 }
 
 bool CheckThreadGroupSize(const char* target, const uint32_t size[3], std::string* error) {

@@ -1,10 +1,8 @@
-// Compile targets: which shader stage a target name such as "cs_5_0" asks for, and the shaderc kind
-// of each stage. Only vertex, pixel, geometry and compute stages of shader models 4.0 to 5.1.
+// Compile targets: which shader stage a target name such as "cs_5_0" asks for. Only vertex, pixel, geometry
+// and compute stages of shader models 4.0 to 5.1.
 #pragma once
 
 #include "shader_blob.h"
-
-#include <shaderc/shaderc.h>
 
 #include <string>
 
@@ -12,8 +10,6 @@ namespace platform {
 
 // False when `target` is not a stage of a supported shader model.
 bool ParseTarget(const char* target, ShaderStage* stage);
-
-shaderc_shader_kind ToShadercKind(ShaderStage stage);
 
 // False, with the reason, when a compute group of `size` threads is larger than the target's shader
 // model allows: at most 1,024 threads for 5_x (x and y up to 1,024, z up to 64), 768 for 4_x (z 1).

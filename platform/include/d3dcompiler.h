@@ -1,4 +1,4 @@
-// The HLSL compiler entry points that fxview calls, implemented over shaderc: D3DCompile2 compiles
+// The HLSL compiler entry points that fxview calls, implemented over glslang and SPIRV-Tools: D3DCompile2 compiles
 // one entry point to SPIR-V plus the metadata the Direct3D 11 stand-in needs, D3DCreateBlob makes a
 // blob. No effects, no reflection interfaces, no disassembly.
 #pragma once

@@ -20,7 +20,7 @@ FrontEndJob SampleJob() {
     job.source = std::string("float4 f() {\0}", 14) + std::string(200000, 's');
     job.name = "shaders/main.fx";
     job.entry = "cs_main";
-    job.kind = shaderc_glsl_compute_shader;
+    job.stage = platform::ShaderStage::Pixel;
     job.optimize = true;
     job.macros = {{"WIDTH", "8"}, {"EMPTY", ""}};
     job.standardIncludes = true;
@@ -37,7 +37,7 @@ TEST(WireTest, AJobComesBackAsItWasSent) {
     EXPECT_TRUE(got.source == sent.source) << "the source came back changed";
     EXPECT_EQ(got.name, sent.name);
     EXPECT_EQ(got.entry, sent.entry);
-    EXPECT_EQ(got.kind, sent.kind);
+    EXPECT_EQ(got.stage, sent.stage);
     EXPECT_EQ(got.optimize, sent.optimize);
     EXPECT_EQ(got.macros, sent.macros);
     EXPECT_EQ(got.standardIncludes, sent.standardIncludes);

@@ -2,12 +2,9 @@
 
 #include "change_directory.h"
 #include "compile_client.h"
-#include "include_handler.h"
-#include "registers.h"
+#include "glslang_compile.h"
 
 #include <cstring>
-#include <mutex>
-#include <set>
 #include <unistd.h>
 
 namespace platform {
@@ -15,143 +12,131 @@ namespace platform {
 namespace {
 
 enum Tag : uint32_t {
-    kPreprocessStatus = 1, // a Status
+    kPreprocessed = 1, // 0 or 1
     kPreprocessMessages,
     kPreprocessedText,
-    kCompileStatus, // a Status
+    kCompiled,   // 0 or 1
+    kEntryFound, // 0 or 1
     kCompileMessages,
+    kFlaw,      // a failure, as EncodeFailure writes it
+    kSpirvMade, // 0 or 1
+    kSpirvFailure,
     kSpirv,
     kDone, // empty: everything was sent
 };
 
-struct Status {
-    uint32_t status;
-    uint32_t errors;
-};
-
-shaderc::CompileOptions MakeOptions(const FrontEndJob& job) {
-    shaderc::CompileOptions options;
-    options.SetSourceLanguage(shaderc_source_language_hlsl);
-    // Glslang 12 still marks HLSL structured buffers BufferBlock, which SPIR-V 1.4 and later reject;
-    // SPIR-V 1.3 is accepted by every Vulkan 1.1 to 1.3 device.
-    options.SetTargetEnvironment(shaderc_target_env_vulkan, shaderc_env_version_vulkan_1_1);
-    options.SetOptimizationLevel(job.optimize ? shaderc_optimization_level_performance
-                                              : shaderc_optimization_level_zero);
-    options.SetHlslOffsets(true);
-    options.SetHlslFunctionality1(true);
-    options.SetHlslIoMapping(true);
-    options.SetAutoMapLocations(true);
-    // Registers keep their number inside their class's range; a resource without a register gets
-    // the lowest free one of its class, as Direct3D assigns it.
-    options.SetAutoBindUniforms(true);
-    options.SetBindingBase(shaderc_uniform_kind_buffer, BindingOf(RegisterClass::ConstantBuffer, 0));
-    options.SetBindingBase(shaderc_uniform_kind_unordered_access_view,
-                           BindingOf(RegisterClass::UnorderedAccess, 0));
-    options.SetBindingBase(shaderc_uniform_kind_texture, BindingOf(RegisterClass::ShaderResource, 0));
-    options.SetBindingBase(shaderc_uniform_kind_sampler, BindingOf(RegisterClass::Sampler, 0));
-    for (const auto& [name, value] : job.macros)
-        options.AddMacroDefinition(name, value);
-    if (job.standardIncludes)
-        options.SetIncluder(MakeStandardFileIncluder());
-    return options;
+void SendFlag(RecordWriter& out, Tag tag, bool flag) {
+    const uint32_t word = flag;
+    out.Write(tag, &word, sizeof word);
 }
 
-// One compiler for the whole process, made in the parent before the first fork: glslang's process
-// set-up runs once there, and no child ever takes the lock it runs under, which another thread of
-// the parent could hold at the fork.
-const shaderc::Compiler& ProcessCompiler() {
-    static const shaderc::Compiler compiler;
-    return compiler;
+// A failure of the SPIR-V stage as one record: its line, the size of its file's name, the name, and
+// the message.
+std::string EncodeFailure(const SpirvStageFailure& failure) {
+    const uint32_t head[2] = {failure.line, static_cast<uint32_t>(failure.file.size())};
+    return std::string(reinterpret_cast<const char*>(head), sizeof head) + failure.file + failure.message;
 }
 
-// Glslang builds its table of built-in functions once per stage and keeps it for the process. Built
-// here in the process that forks, on a blank source of our own, every child starts with it rather
-// than spending a hundred milliseconds and more building it again.
-void PrepareStage(const FrontEndJob& job, const shaderc::CompileOptions& options) {
-    static std::mutex lock;
-    static std::set<shaderc_shader_kind> prepared;
-    std::lock_guard<std::mutex> guard(lock);
-    if (prepared.insert(job.kind).second)
-        ProcessCompiler().PreprocessGlsl(" ", 1, job.kind, "blank", options);
+bool DecodeFailure(const std::string& bytes, SpirvStageFailure* failure) {
+    uint32_t head[2];
+    if (bytes.size() < sizeof head)
+        return false;
+    std::memcpy(head, bytes.data(), sizeof head);
+    if (head[1] > bytes.size() - sizeof head)
+        return false;
+    failure->line = head[0];
+    failure->file = bytes.substr(sizeof head, head[1]);
+    failure->message = bytes.substr(sizeof head + head[1]);
+    return true;
 }
 
-void SendStatus(RecordWriter& out, Tag tag, shaderc_compilation_status status, size_t errors) {
-    const Status s = {static_cast<uint32_t>(status), static_cast<uint32_t>(errors)};
-    out.Write(tag, &s, sizeof s);
-}
-
-// The child's part: nothing here but shaderc's calls and the sending of their results. A child that
-// cannot move to the caller's folder would look includes up in the wrong place, so it gives up.
-void Work(const FrontEndJob& job, const shaderc::CompileOptions& options, RecordWriter& out) {
+// The child's part: glslang's steps, then the SPIR-V stage, and the sending of their results. A child
+// that cannot move to the caller's folder would look includes up in the wrong place, so it gives up.
+void Work(const FrontEndJob& job, RecordWriter& out) {
     if (!job.directory.empty() && !ChangeDirectory(job.directory))
         _exit(kExitSetupFailed);
-    const shaderc::Compiler& compiler = ProcessCompiler();
-    const char* source = job.source.data();
-    const size_t length = job.source.size();
-    const char* name = job.name.c_str();
-    shaderc::PreprocessedSourceCompilationResult preprocessed =
-        compiler.PreprocessGlsl(source, length, job.kind, name, options);
-    SendStatus(out, kPreprocessStatus, preprocessed.GetCompilationStatus(), preprocessed.GetNumErrors());
-    out.Write(kPreprocessMessages, preprocessed.GetErrorMessage());
-    if (preprocessed.GetCompilationStatus() == shaderc_compilation_status_success) {
-        out.Write(kPreprocessedText, preprocessed.cbegin(),
-                  static_cast<size_t>(preprocessed.cend() - preprocessed.cbegin()));
-        shaderc::SpvCompilationResult result =
-            compiler.CompileGlslToSpv(source, length, job.kind, name, job.entry.c_str(), options);
-        SendStatus(out, kCompileStatus, result.GetCompilationStatus(), result.GetNumErrors());
-        out.Write(kCompileMessages, result.GetErrorMessage());
-        out.Write(kSpirv, result.cbegin(), (result.cend() - result.cbegin()) * sizeof(uint32_t));
+    std::string text, messages;
+    const bool preprocessed = Preprocess(job, &text, &messages);
+    SendFlag(out, kPreprocessed, preprocessed);
+    out.Write(kPreprocessMessages, messages);
+    if (preprocessed) {
+        out.Write(kPreprocessedText, text);
+        std::vector<uint32_t> spirv;
+        bool entryFound = true;
+        GlslangProgram program(job);
+        const bool compiled = program.Compile(&spirv, &messages, &entryFound);
+        SendFlag(out, kCompiled, compiled);
+        SendFlag(out, kEntryFound, entryFound);
+        out.Write(kCompileMessages, messages);
+        if (compiled) {
+            SpirvStageFailure failure;
+            auto flawed = [&out](const SpirvStageFailure& flaw) { out.Write(kFlaw, EncodeFailure(flaw)); };
+            auto withLines = [&program] { return program.Spirv(true); };
+            const bool made = RunSpirvStage(&spirv, withLines, job.optimize, flawed, &failure);
+            SendFlag(out, kSpirvMade, made);
+            if (made)
+                out.Write(kSpirv, spirv.data(), spirv.size() * sizeof(uint32_t));
+            else
+                out.Write(kSpirvFailure, EncodeFailure(failure));
+        }
     }
     out.Write(kDone, nullptr, 0);
 }
 
-bool ReadStatus(const std::string& bytes, shaderc_compilation_status* status, size_t* errors) {
-    Status s;
-    if (bytes.size() != sizeof s)
+bool ReadFlag(const std::string& bytes, bool* flag) {
+    uint32_t word;
+    if (bytes.size() != sizeof word)
         return false;
-    std::memcpy(&s, bytes.data(), sizeof s);
-    *status = static_cast<shaderc_compilation_status>(s.status);
-    *errors = s.errors;
+    std::memcpy(&word, bytes.data(), sizeof word);
+    if (word > 1)
+        return false;
+    *flag = word != 0;
     return true;
 }
 
-// False when a record is unknown or of the wrong size; the fields of the good ones are filled in.
+// Where each record goes in the result, by its kind.
+const std::pair<Tag, bool FrontEndResult::*> kFlagRecords[] = {{kPreprocessed, &FrontEndResult::preprocessed},
+                                                               {kCompiled, &FrontEndResult::compiled},
+                                                               {kEntryFound, &FrontEndResult::entryFound},
+                                                               {kSpirvMade, &FrontEndResult::spirvMade}};
+const std::pair<Tag, std::string FrontEndResult::*> kTextRecords[] = {
+    {kPreprocessMessages, &FrontEndResult::preprocessMessages},
+    {kPreprocessedText, &FrontEndResult::preprocessedText},
+    {kCompileMessages, &FrontEndResult::compileMessages}};
+const std::pair<Tag, SpirvStageFailure FrontEndResult::*> kFailureRecords[] = {
+    {kFlaw, &FrontEndResult::flaw}, {kSpirvFailure, &FrontEndResult::spirvFailure}};
+
+// False when the record is unknown or malformed.
+bool ReadRecord(const Record& record, FrontEndResult* r) {
+    for (const auto& [tag, flag] : kFlagRecords)
+        if (record.tag == tag)
+            return ReadFlag(record.bytes, &(r->*flag));
+    for (const auto& [tag, text] : kTextRecords)
+        if (record.tag == tag) {
+            r->*text = record.bytes;
+            return true;
+        }
+    for (const auto& [tag, failure] : kFailureRecords)
+        if (record.tag == tag) {
+            r->flawed = r->flawed || tag == kFlaw;
+            return DecodeFailure(record.bytes, &(r->*failure));
+        }
+    if (record.tag != kSpirv || record.bytes.size() % sizeof(uint32_t) != 0)
+        return false;
+    r->spirv.resize(record.bytes.size() / sizeof(uint32_t));
+    std::memcpy(r->spirv.data(), record.bytes.data(), record.bytes.size());
+    return true;
+}
+
+// False when a record is unknown or of the wrong size, or follows the last; the fields of the good
+// ones are filled in.
 bool ReadRecords(const std::vector<Record>& records, FrontEndResult* r) {
     bool done = false;
-    size_t preprocessErrors = 0;
     for (const Record& record : records) {
-        bool ok = !done;
-        switch (record.tag) {
-        case kPreprocessStatus:
-            ok = ok && ReadStatus(record.bytes, &r->preprocessStatus, &preprocessErrors);
-            break;
-        case kPreprocessMessages:
-            r->preprocessMessages = record.bytes;
-            break;
-        case kPreprocessedText:
-            r->preprocessedText = record.bytes;
-            break;
-        case kCompileStatus:
-            ok = ok && ReadStatus(record.bytes, &r->compileStatus, &r->compileErrors);
-            break;
-        case kCompileMessages:
-            r->compileMessages = record.bytes;
-            break;
-        case kSpirv:
-            ok = ok && record.bytes.size() % sizeof(uint32_t) == 0;
-            if (ok && !record.bytes.empty()) {
-                r->spirv.resize(record.bytes.size() / sizeof(uint32_t));
-                std::memcpy(r->spirv.data(), record.bytes.data(), record.bytes.size());
-            }
-            break;
-        case kDone:
-            ok = ok && record.bytes.empty();
-            done = true;
-            break;
-        default:
-            ok = false;
-        }
-        if (!ok)
+        if (done)
+            return false;
+        done = record.tag == kDone;
+        if (done ? !record.bytes.empty() : !ReadRecord(record, r))
             return false;
     }
     r->finished = done && r->end == ChildEnd::Exited && r->exitStatus == 0;
@@ -161,14 +146,12 @@ bool ReadRecords(const std::vector<Record>& records, FrontEndResult* r) {
 } // namespace
 
 IsolatedRun RunFrontEndChild(const FrontEndJob& job, int limitMs, int callerFd) {
-    if (!ProcessCompiler().IsValid()) {
+    if (!PrepareGlslang(job.stage)) {
         IsolatedRun run;
-        run.failure = "shaderc could not set up glslang";
+        run.failure = "glslang could not be set up";
         return run;
     }
-    const shaderc::CompileOptions options = MakeOptions(job);
-    PrepareStage(job, options);
-    return RunIsolated([&job, &options](RecordWriter& out) { Work(job, options, out); }, limitMs, callerFd);
+    return RunIsolated([&job](RecordWriter& out) { Work(job, out); }, limitMs, callerFd);
 }
 
 FrontEndResult RunFrontEnd(const FrontEndJob& job, int limitMs) {

@@ -1,12 +1,13 @@
-// The third-party part of D3DCompile2, shaderc's preprocessor and compiler over glslang, run on the
-// user's source in an isolated child process (of the compile server, or of the program when there is
-// none), and what comes back from it. It judges none of the results: attributes, the entry point,
+// The third-party part of D3DCompile2, run on the user's source in an isolated child process (of the
+// compile server, or of the program when there is none): glslang's preprocessor, parser, linker and
+// SPIR-V generator, then the SPIR-V stage (spirv/spirv_stage.h), which legalises, optimises and
+// validates what glslang made. It judges none of the results: attributes, the entry point,
 // reflection and the messages' wording are D3DCompile2's.
 #pragma once
 
 #include "isolation.h"
-
-#include <shaderc/shaderc.hpp>
+#include "shader_blob.h"
+#include "spirv_stage.h"
 
 #include <string>
 #include <utility>
@@ -19,7 +20,7 @@ struct FrontEndJob {
     std::string source;
     std::string name;
     std::string entry;
-    shaderc_shader_kind kind = shaderc_glsl_compute_shader;
+    ShaderStage stage = ShaderStage::Compute;
     bool optimize = false;
     std::vector<std::pair<std::string, std::string>> macros; // name, value
     bool standardIncludes = false;
@@ -36,13 +37,19 @@ struct FrontEndResult {
     std::string failure;
     bool finished = false;
 
-    shaderc_compilation_status preprocessStatus = shaderc_compilation_status_success;
+    // Glslang's steps. Their messages are already ours ("name:line: error: ..."), one a line.
+    bool preprocessed = false;
     std::string preprocessMessages;
     std::string preprocessedText; // only when the preprocessor succeeded
-
-    shaderc_compilation_status compileStatus = shaderc_compilation_status_success;
-    size_t compileErrors = 0;
+    bool compiled = false;        // parsed, linked and made into SPIR-V
+    bool entryFound = true;
     std::string compileMessages;
+
+    // The SPIR-V stage, run only on what glslang compiled: the module, or why there is none.
+    bool flawed = false; // glslang's module was not valid before legalisation
+    SpirvStageFailure flaw;
+    bool spirvMade = false;
+    SpirvStageFailure spirvFailure;
     std::vector<uint32_t> spirv;
 };
 

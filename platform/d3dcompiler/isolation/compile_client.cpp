@@ -220,7 +220,7 @@ void UseCompileServer(bool use) {
 extern "C" int __real_main(int argc, char** argv, char** envp);
 
 // Linked in place of main (--wrap=main, see CMakeLists.txt): after every static initializer, glslang's
-// and shaderc's included, so the server starts with their globals built, and before main can start a
+// and SPIRV-Tools' included, so the server starts with their globals built, and before main can start a
 // thread, so the fork copies no lock another thread holds. Closed standard streams are opened first,
 // before the server's socket or the display connection could take their numbers.
 extern "C" int __wrap_main(int argc, char** argv, char** envp) {

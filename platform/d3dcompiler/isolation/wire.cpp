@@ -1,6 +1,7 @@
 #include "wire.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
@@ -122,7 +123,7 @@ std::string EncodeJob(const FrontEndJob& job, const std::string& directory, int 
     w.Text(job.source);
     w.Text(job.name);
     w.Text(job.entry);
-    w.U32(static_cast<uint32_t>(job.kind));
+    w.U32(static_cast<uint32_t>(job.stage));
     w.U32(job.optimize);
     w.U32(job.standardIncludes);
     w.Text(directory);
@@ -136,9 +137,9 @@ std::string EncodeJob(const FrontEndJob& job, const std::string& directory, int 
 
 bool DecodeJob(const std::string& bytes, FrontEndJob* job, int* limitMs) {
     Reader r(bytes);
-    uint32_t limit, kind, optimize, includes, macros;
+    uint32_t limit, stage, optimize, includes, macros;
     if (!r.U32(&limit) || !r.Text(&job->source) || !r.Text(&job->name) || !r.Text(&job->entry) ||
-        !r.U32(&kind) || !r.U32(&optimize) || !r.U32(&includes) || !r.Text(&job->directory) ||
+        !r.U32(&stage) || !r.U32(&optimize) || !r.U32(&includes) || !r.Text(&job->directory) ||
         !r.U32(&macros) || limit > INT_MAX)
         return false;
     for (uint32_t i = 0; i < macros; ++i) {
@@ -148,7 +149,9 @@ bool DecodeJob(const std::string& bytes, FrontEndJob* job, int* limitMs) {
         job->macros.emplace_back(std::move(name), std::move(value));
     }
     *limitMs = static_cast<int>(limit);
-    job->kind = static_cast<shaderc_shader_kind>(kind);
+    if (stage > static_cast<uint32_t>(ShaderStage::Geometry))
+        return false;
+    job->stage = static_cast<ShaderStage>(stage);
     job->optimize = optimize != 0;
     job->standardIncludes = includes != 0;
     return r.AtEnd();

@@ -1,8 +1,6 @@
 #include "spirv_reflect.h"
 
-#include "spirv_layout.h"
-
-#include <spirv/unified1/spirv.hpp>
+#include "spirv_module.h"
 
 #include <array>
 #include <cctype>
@@ -15,7 +13,8 @@ namespace platform {
 
 namespace {
 
-constexpr uint32_t kHeaderWords = 5;
+// The words of a module's header, before its first instruction.
+constexpr size_t kHeaderWords = 5;
 
 constexpr uint32_t kImageSampledStorage = 2;
 // Direct3D 11's limit on a compute stage's groupshared memory.
@@ -72,12 +71,6 @@ struct Module {
     std::set<uint32_t> counters;            // the hidden counters of append and consume buffers
 };
 
-// A literal string starting at `words[0]`, NUL-terminated within `count` words.
-std::string ReadString(const uint32_t* words, size_t count) {
-    const char* bytes = reinterpret_cast<const char*>(words);
-    return std::string(bytes, strnlen(bytes, count * 4));
-}
-
 bool IsStrippedExtension(const std::string& name) {
     for (const char* stripped : kStrippedExtensions) {
         if (name == stripped)
@@ -87,8 +80,10 @@ bool IsStrippedExtension(const std::string& name) {
 }
 
 // The sizes and kinds of types, and the integer constants that give arrays their lengths.
-void NoteType(const uint32_t* ins, uint32_t count, Module* m) {
-    const uint32_t opcode = ins[0] & 0xffff;
+void NoteType(const SpirvInstruction& instruction, Module* m) {
+    const uint32_t* ins = instruction.words.data();
+    const uint32_t count = static_cast<uint32_t>(instruction.words.size());
+    const uint32_t opcode = instruction.op;
     switch (opcode) {
     case spv::OpTypeBool:
         m->sizes[ins[1]] = 4;
@@ -143,19 +138,15 @@ void NoteType(const uint32_t* ins, uint32_t count, Module* m) {
 void NoteDecoration(const uint32_t* ins, uint32_t count, size_t keptAt, Module* m) {
     Decorations& d = m->decorations[ins[1]];
     uint32_t operand = count >= 4 ? ins[3] : 0;
+    static const std::pair<spv::Decoration, bool Decorations::*> kFlags[] = {
+        {spv::DecorationBlock, &Decorations::block},
+        {spv::DecorationBufferBlock, &Decorations::bufferBlock},
+        {spv::DecorationBuiltIn, &Decorations::builtIn},
+        {spv::DecorationNonWritable, &Decorations::nonWritable}};
+    for (const auto& [decoration, flag] : kFlags)
+        if (ins[2] == decoration)
+            d.*flag = true;
     switch (ins[2]) {
-    case spv::DecorationBlock:
-        d.block = true;
-        break;
-    case spv::DecorationBufferBlock:
-        d.bufferBlock = true;
-        break;
-    case spv::DecorationBuiltIn:
-        d.builtIn = true;
-        break;
-    case spv::DecorationNonWritable:
-        d.nonWritable = true;
-        break;
     case spv::DecorationLocation:
         d.hasLocation = true;
         d.location = operand;
@@ -173,13 +164,15 @@ void NoteDecoration(const uint32_t* ins, uint32_t count, size_t keptAt, Module* 
 
 // Notes what one instruction declares, which lands at word `keptAt` of the module handed on if kept;
 // returns false when it is to be left out.
-bool Note(const uint32_t* ins, uint32_t count, size_t keptAt, Module* m) {
-    switch (ins[0] & 0xffff) {
+bool Note(const SpirvInstruction& instruction, size_t keptAt, Module* m) {
+    const uint32_t* ins = instruction.words.data();
+    const uint32_t count = static_cast<uint32_t>(instruction.words.size());
+    switch (instruction.op) {
     case spv::OpExtension:
-        return !IsStrippedExtension(ReadString(ins + 1, count - 1));
+        return !IsStrippedExtension(instruction.String(1));
     case spv::OpEntryPoint:
         if (count >= 4)
-            m->entryPoints[ReadString(ins + 3, count - 3)] = ins[2];
+            m->entryPoints[instruction.String(3)] = ins[2];
         return true;
     case spv::OpExecutionMode:
         if (count >= 6 && ins[2] == spv::ExecutionModeLocalSize)
@@ -199,7 +192,7 @@ bool Note(const uint32_t* ins, uint32_t count, size_t keptAt, Module* m) {
         return true;
     case spv::OpDecorateString:
         if (count >= 4 && ins[2] == spv::DecorationHlslSemanticGOOGLE)
-            m->decorations[ins[1]].semantic = ReadString(ins + 3, count - 3);
+            m->decorations[ins[1]].semantic = instruction.String(3);
         return count < 3 || !IsStrippedDecoration(ins[2]);
     case spv::OpDecorateId:
         if (count >= 4 && ins[2] == spv::DecorationHlslCounterBufferGOOGLE)
@@ -208,7 +201,7 @@ bool Note(const uint32_t* ins, uint32_t count, size_t keptAt, Module* m) {
     case spv::OpMemberDecorateString:
         return count < 4 || !IsStrippedDecoration(ins[3]);
     default:
-        NoteType(ins, count, m);
+        NoteType(instruction, m);
         return true;
     }
 }
@@ -374,21 +367,21 @@ ShaderInput ToInput(const Decorations& d) {
 // Notes what the module declares into `m`, and copies it into `kept` less what is to be left out.
 bool ReadModule(const std::vector<uint32_t>& spirv, Module* m, std::vector<uint32_t>* kept,
                 std::string* error) {
-    if (spirv.size() < kHeaderWords || spirv[0] != spv::MagicNumber) {
-        *error = "the compiler produced no SPIR-V module";
+    SpirvModule module;
+    if (!module.Read(spirv, error))
         return false;
+    std::vector<SpirvInstruction> globals;
+    size_t keptAt = kHeaderWords;
+    for (SpirvInstruction& ins : module.globals) {
+        if (!Note(ins, keptAt, m))
+            continue;
+        keptAt += ins.words.size();
+        globals.push_back(std::move(ins));
     }
-    kept->assign(spirv.begin(), spirv.begin() + kHeaderWords);
-    for (size_t at = kHeaderWords; at < spirv.size();) {
-        uint32_t count = spirv[at] >> 16;
-        if (count == 0 || count > spirv.size() - at) {
-            *error = "the compiler produced a truncated SPIR-V module";
-            return false;
-        }
-        if (Note(&spirv[at], count, kept->size(), m))
-            kept->insert(kept->end(), spirv.begin() + at, spirv.begin() + at + count);
-        at += count;
-    }
+    module.globals = std::move(globals);
+    for (const SpirvInstruction& ins : module.functions)
+        Note(ins, 0, m);
+    *kept = module.Words();
     return true;
 }
 
@@ -450,8 +443,6 @@ bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, 
     if (!ReadModule(spirv, &m, &kept, error) || !ReadEntryPoint(m, entry, info, error) ||
         !CollectVariables(m, info, error))
         return false;
-    // Packing rewrites operands in place: the binding words ReadModule noted stay where they are.
-    PackStructuredBuffers(&kept);
     if (!ListResources(m, info, error))
         return false;
     info->spirv = std::move(kept);

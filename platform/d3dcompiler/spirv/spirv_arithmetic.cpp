@@ -4,6 +4,9 @@
 
 #include <spirv/unified1/GLSL.std.450.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace platform {
 
 namespace {
@@ -17,25 +20,18 @@ bool HasZero(const SpirvModule& m, uint32_t type) {
     const SpirvInstruction* t = m.Global(type);
     if (!t)
         return false;
-    switch (t->op) {
-    case spv::OpTypeBool:
-    case spv::OpTypeInt:
-    case spv::OpTypeFloat:
-    case spv::OpTypeVector:
-    case spv::OpTypeMatrix:
-    case spv::OpTypeArray:
-    case spv::OpTypeStruct:
-        return true;
-    default:
-        return false;
-    }
+    static const spv::Op kZeroed[] = {spv::OpTypeBool,   spv::OpTypeInt,    spv::OpTypeFloat,
+                                      spv::OpTypeVector, spv::OpTypeMatrix, spv::OpTypeArray,
+                                      spv::OpTypeStruct};
+    return std::find(std::begin(kZeroed), std::end(kZeroed), t->op) != std::end(kZeroed);
 }
 
 class Rewriter {
   public:
     explicit Rewriter(SpirvModule* m) : m_(*m) {}
 
-    void Run() {
+    // Always true: every module this pass reads can be rewritten.
+    bool Run() {
         ZeroStatics();
         std::vector<SpirvInstruction> in;
         in.swap(m_.functions);
@@ -43,6 +39,7 @@ class Rewriter {
         for (SpirvInstruction& ins : in)
             Visit(std::move(ins));
         m_.functions = std::move(out_);
+        return true;
     }
 
   private:
@@ -224,12 +221,7 @@ class Rewriter {
 } // namespace
 
 bool ComputeAsWindows(std::vector<uint32_t>* spirv, std::string* error) {
-    SpirvModule module;
-    if (!module.Read(*spirv, error))
-        return false;
-    Rewriter(&module).Run();
-    *spirv = module.Words();
-    return true;
+    return RewriteSpirv(spirv, error, [](SpirvModule& module) { return Rewriter(&module).Run(); });
 }
 
 } // namespace platform

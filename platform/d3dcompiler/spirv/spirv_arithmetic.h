@@ -13,7 +13,7 @@
 //   the sign of a zero.
 // - Statics start at zero: a private variable without an initializer gets a zero one, and the
 //   undefined values the optimiser leaves for reads of never-written variables are zeros.
-// The pass runs on glslang's SPIR-V before shaderc's optimiser (spirv_before_optimizer.cpp), so that
+// The pass runs on glslang's SPIR-V before legalisation and optimisation (spirv_stage.h), so that
 // constants fold the same. The rest of Windows' numbers is elsewhere: constant-buffer packing
 // (spirv_cbuffer_layout.h), matrix majority (source_matrix_majority.h), global constants as uniforms
 // (source_global_constants.h), `lit` and `fmod` of literals (source_prelude.h).

@@ -199,11 +199,7 @@ class Packer {
 } // namespace
 
 bool PackConstantBuffers(std::vector<uint32_t>* spirv, std::string* error) {
-    SpirvModule module;
-    if (!module.Read(*spirv, error) || !Packer(&module).Run(error))
-        return false;
-    *spirv = module.Words();
-    return true;
+    return RewriteSpirv(spirv, error, [error](SpirvModule& module) { return Packer(&module).Run(error); });
 }
 
 } // namespace platform

@@ -6,12 +6,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace platform {
 
 // Rewrites the Offset, ArrayStride and MatrixStride decorations of every type inside a storage
 // buffer block of `spirv` to tight packing. Types shared with a constant buffer are left alone.
-void PackStructuredBuffers(std::vector<uint32_t>* spirv);
+// False, with a message, when `spirv` is not a whole module.
+bool PackStructuredBuffers(std::vector<uint32_t>* spirv, std::string* error);
 
 } // namespace platform

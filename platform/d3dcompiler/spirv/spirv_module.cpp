@@ -56,6 +56,18 @@ uint32_t SpirvInstruction::ResultId() const {
     return result && words.size() > at ? words[at] : 0;
 }
 
+std::string SpirvInstruction::String(size_t at) const {
+    std::string text;
+    for (; at < words.size(); ++at)
+        for (int byte = 0; byte < 4; ++byte) {
+            const char c = static_cast<char>(words[at] >> (8 * byte));
+            if (c == '\0')
+                return text;
+            text += c;
+        }
+    return text;
+}
+
 bool SpirvModule::Read(const std::vector<uint32_t>& words, std::string* error) {
     if (words.size() < kHeaderWords || words[0] != spv::MagicNumber) {
         *error = "the compiler produced no SPIR-V module";
@@ -165,6 +177,15 @@ uint32_t SpirvModule::Constant(uint32_t type, uint32_t value) {
     const uint32_t id = NewId();
     Add(SpirvInstruction(spv::OpConstant, {type, id, value}));
     return id;
+}
+
+bool RewriteSpirv(std::vector<uint32_t>* spirv, std::string* error,
+                  const std::function<bool(SpirvModule&)>& pass) {
+    SpirvModule module;
+    if (!module.Read(*spirv, error) || !pass(module))
+        return false;
+    *spirv = module.Words();
+    return true;
 }
 
 uint32_t SpirvModule::GlslStd450() {

@@ -7,6 +7,7 @@
 #include <spirv/unified1/spirv.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -22,6 +23,8 @@ struct SpirvInstruction {
     SpirvInstruction(spv::Op op, std::vector<uint32_t> operands);
     uint32_t ResultType() const;
     uint32_t ResultId() const;
+    // The literal string whose first word is words[at].
+    std::string String(size_t at) const;
 };
 
 class SpirvModule {
@@ -58,5 +61,10 @@ class SpirvModule {
 
     void Add(SpirvInstruction instruction);
 };
+
+// Reads `spirv`, lets `pass` change the module and writes it back; false when `spirv` is not a whole
+// module (with a message in `error`) or the pass fails.
+bool RewriteSpirv(std::vector<uint32_t>* spirv, std::string* error,
+                  const std::function<bool(SpirvModule&)>& pass);
 
 } // namespace platform

@@ -3,13 +3,13 @@
 // error. No include paths, no caller-supplied ID3DInclude.
 #pragma once
 
-#include <shaderc/shaderc.hpp>
+#include <glslang/Public/ShaderLang.h>
 
 #include <memory>
 
 namespace platform {
 
-std::unique_ptr<shaderc::CompileOptions::IncluderInterface> MakeStandardFileIncluder();
+std::unique_ptr<glslang::TShader::Includer> MakeStandardFileIncluder();
 
 // The text of a shader source as the compiler sees it: everything before the first NUL byte.
 size_t SourceLength(const char* data, size_t size);

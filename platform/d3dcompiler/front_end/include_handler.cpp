@@ -18,10 +18,11 @@ namespace {
 // Deeper nesting than this is taken for an include cycle.
 constexpr size_t kMaxIncludeDepth = 32;
 
+// What an include hands glslang: the file's path and text, or, with an empty path, why it failed,
+// which glslang puts into its error for the `#include` line.
 struct IncludedFile {
-    std::string name;    // empty when the include failed
-    std::string content; // the file's text, or the reason it failed
-    shaderc_include_result result;
+    std::string name;
+    std::string content;
 };
 
 std::string FolderOf(const std::string& path) {
@@ -67,25 +68,26 @@ bool ReadFile(const std::string& path, std::string* content, std::string* reason
     return true;
 }
 
-class StandardFileIncluder final : public shaderc::CompileOptions::IncluderInterface {
+class StandardFileIncluder final : public glslang::TShader::Includer {
   public:
-    shaderc_include_result* GetInclude(const char* requested_source, shaderc_include_type,
-                                       const char* requesting_source, size_t include_depth) override {
-        auto* file = new IncludedFile;
-        Resolve(requested_source, requesting_source, include_depth, file);
-        file->result.source_name = file->name.c_str();
-        file->result.source_name_length = file->name.size();
-        file->result.content = file->content.c_str();
-        file->result.content_length = file->content.size();
-        file->result.user_data = file;
-        return &file->result;
+    // Glslang asks here for both spellings, `#include "x"` and `#include <x>`, when includeLocal (not
+    // overridden) finds nothing; Windows' standard handler looks both up the same way.
+    IncludeResult* includeSystem(const char* requested, const char* requesting, size_t depth) override {
+        return Include(requested, requesting, depth);
     }
-
-    void ReleaseInclude(shaderc_include_result* data) override {
-        delete static_cast<IncludedFile*>(data->user_data);
+    void releaseInclude(IncludeResult* result) override {
+        if (result)
+            delete static_cast<IncludedFile*>(result->userData);
+        delete result;
     }
 
   private:
+    static IncludeResult* Include(const char* requested, const char* requesting, size_t depth) {
+        auto* file = new IncludedFile;
+        Resolve(requested, requesting ? requesting : "", depth, file);
+        return new IncludeResult(file->name, file->content.data(), file->content.size(), file);
+    }
+
     static void Resolve(const std::string& requested, const std::string& requesting, size_t depth,
                         IncludedFile* file) {
         if (depth > kMaxIncludeDepth) {
@@ -115,7 +117,7 @@ class StandardFileIncluder final : public shaderc::CompileOptions::IncluderInter
 
 } // namespace
 
-std::unique_ptr<shaderc::CompileOptions::IncluderInterface> MakeStandardFileIncluder() {
+std::unique_ptr<glslang::TShader::Includer> MakeStandardFileIncluder() {
     return std::make_unique<StandardFileIncluder>();
 }
 
