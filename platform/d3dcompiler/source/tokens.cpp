@@ -1,5 +1,7 @@
 #include "tokens.h"
 
+#include <cstring>
+
 namespace platform {
 
 namespace {
@@ -16,10 +18,17 @@ bool IsIdentifierChar(char c) {
     return IsIdentifierStart(c) || IsDigit(c);
 }
 
-// C's operators of more than one character, longest first so that the first match is the longest.
-constexpr std::string_view kOperators[] = {
-    "<<=", ">>=", "==", "!=", "<=", ">=", "&&", "||", "<<", ">>", "++",
-    "--",  "+=",  "-=", "*=", "/=", "%=", "&=", "|=", "^=", "->", "::"};
+// The length of C's operator at `at`: 3 for `<<=` and `>>=`; 2 for `==`, `!=`, `<=`, `>=`, `&&`, `||`,
+// `<<`, `>>`, `++`, `--`, `->`, `::` and the compound assignments; 1 for any other character.
+size_t OperatorLength(char a, char b, char c) {
+    if ((a == '<' || a == '>') && b == a)
+        return c == '=' ? 3 : 2;
+    if (b == '=' && a != '\0' && std::strchr("=!<>+-*/%&|^", a))
+        return 2;
+    if ((b == a && (a == '&' || a == '|' || a == '+' || a == '-' || a == ':')) || (a == '-' && b == '>'))
+        return 2;
+    return 1;
+}
 
 // Reads [at, end) of `text` into `out`; `line` and `lineStart` (the offset where the line begins)
 // follow the line breaks. Inside a directive (`directive`) a `#` opens nothing.
@@ -72,13 +81,7 @@ class Scanner {
                 while (at_ < end_ && IsIdentifierChar(text_[at_]))
                     ++at_;
             } else {
-                ++at_;
-                for (std::string_view op : kOperators) {
-                    if (text_.compare(start, op.size(), op) == 0 && start + op.size() <= end_) {
-                        at_ = start + op.size();
-                        break;
-                    }
-                }
+                at_ += OperatorLength(c, Peek(1), Peek(2));
             }
             lineOpen = false;
             out->push_back({kind, static_cast<uint32_t>(start), static_cast<uint32_t>(at_), line, column});
