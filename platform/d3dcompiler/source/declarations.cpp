@@ -174,7 +174,8 @@ class DeclarationReader {
         if (word == "struct" || word == "class" || word == "interface")
             return Struct(i, end, members);
         if (word == "typedef")
-            return Typedef(i, end, members ? members->owner : -1);
+            return AfterKeyword(
+                i, end, {DeclarationKind::Typedef, members ? members->owner : -1, t_.size(), true, false});
         if (!members && IsEffectKeyword(word))
             return Effect(i, end);
         const Context global = {DeclarationKind::Global, -1, t_.size(), true, true};
@@ -210,12 +211,8 @@ class DeclarationReader {
         size_t at = i + 1;
         const bool named = t_.IsIdentifier(at);
         if (named && !t_.Is(at + 1, "{")) {
-            const Context context =
-                outer ? *outer : Context{DeclarationKind::Global, -1, t_.size(), true, true};
-            const size_t after = Declarators(at, end, context);
-            if (after != at)
-                d_.declarations_.back().first = i;
-            return std::max(after, at);
+            return AfterKeyword(i, end,
+                                outer ? *outer : Context{DeclarationKind::Global, -1, t_.size(), true, true});
         }
         at += named ? 1 : 0;
         if (!t_.Is(at, "{"))
@@ -225,7 +222,7 @@ class DeclarationReader {
                                named ? t_.Text(i + 1) : std::string_view(),
                                named ? i + 1 : i,
                                i,
-                               {i + 1, i + 2},
+                               named ? TokenRange{i + 1, i + 2} : TokenRange{i, i + 1},
                                {},
                                {},
                                {},
@@ -239,11 +236,10 @@ class DeclarationReader {
         return close + 1;
     }
 
-    // `typedef qualifiers type name [sizes];`
-    size_t Typedef(size_t i, size_t end, int owner) {
+    // Declarators after the keyword at `i` (`typedef`, or `struct` naming a structure): they start there.
+    size_t AfterKeyword(size_t i, size_t end, const Context& c) {
         const size_t count = d_.declarations_.size();
-        const size_t after =
-            Declarators(i + 1, end, {DeclarationKind::Typedef, owner, t_.size(), true, false});
+        const size_t after = Declarators(i + 1, end, c);
         for (size_t k = count; k < d_.declarations_.size(); ++k)
             d_.declarations_[k].first = i;
         return std::max(after, i + 1);

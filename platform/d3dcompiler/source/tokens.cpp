@@ -174,6 +174,8 @@ size_t Tokens::Close(size_t open) const {
             --depth;
         else if (opening == '<' && t == ">>")
             depth -= 2;
+        else if (opening == '<' && (t == "{" || t == "}"))
+            return tokens_.size(); // a less-than: no template or annotation holds a brace
         if (depth <= 0)
             return i;
     }

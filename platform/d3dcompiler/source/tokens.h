@@ -45,7 +45,7 @@ class Tokens {
         return i < tokens_.size() && tokens_[i].kind == TokenKind::Identifier;
     }
     // The index of the bracket that closes the `(`, `[`, `{` or `<` at `open` (a `>>` closes two
-    // `<`), or size() when none does.
+    // `<`), or size() when none does; a `<` is closed before the next brace or not at all.
     size_t Close(size_t open) const;
 
   private:
