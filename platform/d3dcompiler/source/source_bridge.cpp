@@ -32,6 +32,24 @@ const char kMsad4[] =
     "#endif\n"
     "#line 1\n";
 
+// A word Windows' compiler spells otherwise, respelled; true for a call of msad4.
+bool RespellWord(const Tokens& t, size_t i, SourceEdits* edits) {
+    const std::string_view word = t.Text(i);
+    if (word == "unsigned" && t.Is(i + 1, "int")) {
+        edits->Replace(t[i].begin, t[i].end, "uint");
+        edits->Blank(t[i + 1].begin, t[i + 1].end);
+    } else if (word == "DWORD") {
+        edits->Replace(t[i].begin, t[i].end, "uint");
+    } else if (word == "export") {
+        edits->Blank(t[i].begin, t[i].end);
+    } else if (word == "textureCUBE") {
+        edits->Replace(t[i].begin, t[i].end, "TextureCube");
+    } else if (word.size() > 7 && word.compare(0, 7, "texture") == 0 && word[7] >= '0' && word[7] <= '9') {
+        edits->Replace(t[i].begin, t[i].begin + 1, "T");
+    }
+    return word == "msad4" && t.Is(i + 1, "(");
+}
+
 // The words and numbers Windows' compiler spells otherwise, and apostrophes: they open no character
 // constant in HLSL, but glslang's preprocessor stops at them even in skipped blocks and `#error`
 // text, so they become spaces outside strings and comments. True when the source calls msad4.
@@ -41,7 +59,9 @@ bool Respell(std::string* text) {
     bool msad4 = false;
     for (size_t i = 0; i < t.size(); ++i) {
         const std::string_view word = t.Text(i);
-        if (t[i].kind == TokenKind::Directive) {
+        if (t[i].kind == TokenKind::Identifier) {
+            msad4 = RespellWord(t, i, &edits) || msad4;
+        } else if (t[i].kind == TokenKind::Directive) {
             const Tokens directive(t, i);
             for (size_t k = 0; k < directive.size(); ++k) {
                 if (directive.Is(k, "'"))
@@ -55,21 +75,6 @@ bool Respell(std::string* text) {
             if (n > 2 && (word[n - 2] == 'l' || word[n - 2] == 'L') &&
                 (word[n - 1] == 'u' || word[n - 1] == 'U'))
                 edits.Replace(t[i].end - 2, t[i].end, std::string{word[n - 1], word[n - 2]});
-        } else if (t[i].kind != TokenKind::Identifier) {
-        } else if (word == "unsigned" && t.Is(i + 1, "int")) {
-            edits.Replace(t[i].begin, t[i].end, "uint");
-            edits.Blank(t[i + 1].begin, t[i + 1].end);
-        } else if (word == "DWORD") {
-            edits.Replace(t[i].begin, t[i].end, "uint");
-        } else if (word == "export") {
-            edits.Blank(t[i].begin, t[i].end);
-        } else if (word == "textureCUBE") {
-            edits.Replace(t[i].begin, t[i].end, "TextureCube");
-        } else if (word.size() > 7 && word.compare(0, 7, "texture") == 0 && word[7] >= '0' &&
-                   word[7] <= '9') {
-            edits.Replace(t[i].begin, t[i].begin + 1, "T");
-        } else if (word == "msad4" && t.Is(i + 1, "(")) {
-            msad4 = true;
         }
     }
     *text = edits.Apply();

@@ -18,8 +18,9 @@ bool IsIdentifierChar(char c) {
     return IsIdentifierStart(c) || IsDigit(c);
 }
 
-// The length of C's operator at `at`: 3 for `<<=` and `>>=`; 2 for `==`, `!=`, `<=`, `>=`, `&&`, `||`,
-// `<<`, `>>`, `++`, `--`, `->`, `::` and the compound assignments; 1 for any other character.
+// The length of C's operator that starts with the characters `a`, `b`, `c`: 3 for `<<=` and `>>=`;
+// 2 for `==`, `!=`, `<=`, `>=`, `&&`, `||`, `<<`, `>>`, `++`, `--`, `->`, `::` and the compound
+// assignments; 1 for any other character.
 size_t OperatorLength(char a, char b, char c) {
     if ((a == '<' || a == '>') && b == a)
         return c == '=' ? 3 : 2;
