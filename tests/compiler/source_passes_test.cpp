@@ -110,6 +110,22 @@ TEST(SourceDeclarationsTest, AnswersWhatTheFileDeclares) {
     EXPECT_EQ(d.Opens(TokenAt(t, "{", 4)), Brace::Block);
 }
 
+// Headers the text does not spell plainly: variants under `#if`, and one a macro spells.
+TEST(SourceDeclarationsTest, ReadsBodiesBehindDirectivesAndMacros) {
+    const std::string text = "#if FAST\nfloat4 f(float2 uv)\n#else\nfloat4 f(float3 uv)\n#endif\n"
+                             "{ return uv.xyzz; }\n"
+                             "MAIN_SIGNATURE(cs_main) { uint k = 1; o[0] = k; }\n";
+    const Tokens t(text);
+    const Declarations d(t);
+    EXPECT_EQ(d.Opens(TokenAt(t, "{")), Brace::FunctionBody);
+    const Declaration* uv = d.Find("uv", TokenAt(t, "uv", 2));
+    ASSERT_NE(uv, nullptr);
+    EXPECT_EQ(t.Text(uv->type.begin), "float3") << "the header the body follows";
+    const Declaration* k = d.Find("k", TokenAt(t, "k", 1));
+    ASSERT_NE(k, nullptr);
+    EXPECT_EQ(k->kind, DeclarationKind::Local);
+}
+
 // Each pass with a source whose every line ends in a marker: the markers stay on their lines, and
 // those on lines the pass does not insert into keep their columns.
 TEST(SourcePassesTest, EveryPassKeepsEveryLine) {

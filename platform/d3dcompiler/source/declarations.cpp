@@ -182,12 +182,11 @@ class DeclarationReader {
         const size_t after = Declarators(i, end, members ? *members : global);
         if (after != i)
             return after;
-        // Not understood: passed over to its semicolon, a block it opens passed whole.
-        size_t at = ExpressionEnd(i, end);
-        if (t_.Is(at, "{")) {
-            MarkBrace(at, Brace::Block, -1);
-            return Close(at, end) + 1;
-        }
+        // Not understood: passed over to its semicolon. A block it opens, as a function whose header
+        // a macro spells does, is read as statements.
+        const size_t at = ExpressionEnd(i, end);
+        if (t_.Is(at, "{") && !members)
+            return Statement(at, end, end, -1);
         return std::max(at + 1, i + 1);
     }
 
@@ -337,7 +336,10 @@ class DeclarationReader {
                                {},
                                t_.size(),
                                owner});
-        const size_t at = SkipSemantics(close + 1, end);
+        // Directives may stand between the header and its body: `#endif` after variants of the header.
+        size_t at = SkipSemantics(close + 1, end);
+        while (at < end && t_[at].kind == TokenKind::Directive)
+            ++at;
         const bool body = t_.Is(at, "{");
         const size_t bodyClose = body ? Close(at, end) : close;
         const Context parameters = {DeclarationKind::Parameter, index, bodyClose, false, false};

@@ -1,7 +1,8 @@
 // What an HLSL file declares, read from its tokens: structures and their members, typedefs, constant
 // and texture buffers and their members, global variables, functions with their parameters, locals,
 // effect-file blocks; each with its type as spelled, its qualifiers, array sizes and where it is seen.
-// It reads the text as written, not preprocessed: a declaration that a macro spells is not known.
+// It reads the text as written, not preprocessed: a declaration that a macro spells is not known, and
+// both sides of an `#if` are read.
 #pragma once
 
 #include "tokens.h"
