@@ -1,5 +1,6 @@
 // The source stage's one reading of HLSL: its tokens, the table of what a file declares, and the
 // passes over it, which keep every line and read comments and strings as what they are.
+#include "attributes.h"
 #include "crash_hints.h"
 #include "declarations.h"
 #include "source_bridge.h"
@@ -191,6 +192,24 @@ TEST(SourcePassesTest, CommentsAndStringsAreNotCode) {
     EXPECT_EQ(platform::CrashHint("/* int2x3 */ int a = 1 << 2;\n", "a.fx"), "");
     EXPECT_EQ(platform::IntrinsicCrashHint("/* mul(float1 */\nfloat1 x;\nfloat y = mul(x, 2);\n", "a.fx"),
               "a.fx:3: error: glslang crashes on mul with a float1: spell the product out (x * m[0])\n");
+}
+
+// The source is read in the program's own process: nesting deeper than any shader nests must end in
+// a message, not in a stack overflow.
+TEST(SourcePassesTest, DeepNestingIsReadWithinTheStack) {
+    const size_t n = 100000;
+    std::string text = "void f() { " + std::string(n, '{') + std::string(n, '}') + " }\n[numthreads(" +
+                       std::string(n, '(') + "1" + std::string(n, ')') + ", 1, 1)] void cs_main() {}\n";
+    platform::BridgeSource(&text);
+    platform::MakeGlobalConstantsUniform(&text);
+    platform::WriteOutMatrixMajority(&text);
+    std::string error;
+    EXPECT_FALSE(
+        platform::CheckNumThreads(text, "a.fx", "cs_main", platform::ShaderStage::Compute, "cs_5_0", &error));
+    EXPECT_NE(
+        error.find("a.fx:2: error: [numthreads(x, y, z)] takes three integer constants: nested more than"),
+        std::string::npos)
+        << error.substr(0, 200);
 }
 
 } // namespace

@@ -16,6 +16,9 @@ namespace {
 
 using Value = std::vector<long long>;
 
+// How deep the readers of a source nest their calls at the most.
+constexpr int kMaxNesting = 256;
+
 // A recursive-descent evaluator of integer constant expressions over literals and the constants
 // declared before; it stops at the first thing it cannot fold and says what that was.
 class Evaluator {
@@ -45,6 +48,7 @@ class Evaluator {
     size_t at_ = 0;
     size_t end_ = 0;
     std::string error_;
+    int depth_ = 0;
 
     bool Fail(const std::string& what) {
         if (error_.empty())
@@ -65,7 +69,18 @@ class Evaluator {
         return true;
     }
 
+    // Each nesting of parentheses or unary operators is a call: it stops at a depth the stack holds.
+    struct Nested {
+        explicit Nested(int* depth) : depth(depth) { ++*depth; }
+        ~Nested() { --*depth; }
+        bool TooDeep() const { return *depth > kMaxNesting; }
+        int* depth;
+    };
+
     bool Conditional(Value* v) {
+        const Nested nested(&depth_);
+        if (nested.TooDeep())
+            return Fail("nested more than " + std::to_string(kMaxNesting) + " deep");
         if (!Binary(0, v))
             return false;
         if (!Take("?"))
@@ -145,6 +160,9 @@ class Evaluator {
     }
 
     bool Unary(Value* v) {
+        const Nested nested(&depth_);
+        if (nested.TooDeep())
+            return Fail("nested more than " + std::to_string(kMaxNesting) + " deep");
         for (const char* op : {"-", "+", "!", "~"}) {
             if (!Take(op))
                 continue;

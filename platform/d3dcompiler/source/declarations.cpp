@@ -121,8 +121,12 @@ class DeclarationReader {
         bool functions; // `T name(` declares a function
     };
 
+    // How deep structures and statements nest before what is inside is passed over.
+    static constexpr int kMaxNesting = 256;
+
     Declarations& d_;
     const Tokens& t_;
+    int depth_ = 0;
 
     int Add(Declaration d) {
         const int index = static_cast<int>(d_.declarations_.size());
@@ -230,8 +234,12 @@ class DeclarationReader {
                                at});
         MarkBrace(at, Brace::Struct, index);
         const Context members = {DeclarationKind::Member, index, 0, true, true};
-        for (size_t m = at + 1; m < close;)
-            m = Item(m, close, &members);
+        if (depth_ < kMaxNesting) {
+            ++depth_;
+            for (size_t m = at + 1; m < close;)
+                m = Item(m, close, &members);
+            --depth_;
+        }
         return close + 1;
     }
 
@@ -357,8 +365,20 @@ class DeclarationReader {
         return bodyClose + 1;
     }
 
-    // One statement at `i` of a block that closes at `blockEnd`; returns the token after it.
+    // One statement at `i` of a block that closes at `blockEnd`; returns the token after it. Nesting
+    // is recursion here: past kMaxNesting a statement is passed over unread, within the stack.
     size_t Statement(size_t i, size_t end, size_t blockEnd, int function) {
+        if (depth_ == kMaxNesting) {
+            const size_t at = t_.Is(i, "{") ? Close(i, end) : ExpressionEnd(i, end);
+            return std::max(at + (t_.Is(at, "{") ? 0 : 1), i + 1);
+        }
+        ++depth_;
+        const size_t after = ReadStatement(i, end, blockEnd, function);
+        --depth_;
+        return after;
+    }
+
+    size_t ReadStatement(size_t i, size_t end, size_t blockEnd, int function) {
         while (t_.Is(i, "[") && i < end)
             i = Close(i, end) + 1; // attributes: [unroll], [branch] ...
         if (i >= end)

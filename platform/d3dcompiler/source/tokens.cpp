@@ -154,28 +154,51 @@ class Scanner {
 Tokens::Tokens(std::string_view text) : text_(text) {
     tokens_.reserve(text.size() / 4);
     Scanner(text, 0, text.size(), 1, 0, false).Run(&tokens_);
+    MatchBrackets();
 }
 
 Tokens::Tokens(const Tokens& tokens, size_t directive) : text_(tokens.text_) {
     const Token& d = tokens[directive];
     Scanner(text_, d.begin + 1, d.end, d.line, d.begin - (d.column - 1), true).Run(&tokens_);
+    MatchBrackets();
+}
+
+// Each kind of bracket is matched by itself, as a count of its own depth would match it.
+void Tokens::MatchBrackets() {
+    closes_.assign(tokens_.size(), static_cast<uint32_t>(tokens_.size()));
+    std::vector<uint32_t> open[3];
+    for (size_t i = 0; i < tokens_.size(); ++i) {
+        if (tokens_[i].kind != TokenKind::Punctuation || tokens_[i].end - tokens_[i].begin != 1)
+            continue;
+        const char c = text_[tokens_[i].begin];
+        const size_t opening = std::string_view("([{").find(c);
+        const size_t closing = std::string_view(")]}").find(c);
+        if (opening != std::string_view::npos) {
+            open[opening].push_back(static_cast<uint32_t>(i));
+        } else if (closing != std::string_view::npos && !open[closing].empty()) {
+            closes_[open[closing].back()] = static_cast<uint32_t>(i);
+            open[closing].pop_back();
+        }
+    }
 }
 
 size_t Tokens::Close(size_t open) const {
-    const char opening = text_[tokens_[open].begin];
-    const char closing = opening == '(' ? ')' : opening == '[' ? ']' : opening == '<' ? '>' : '}';
+    if (open >= tokens_.size())
+        return tokens_.size();
+    if (!Is(open, "<"))
+        return closes_[open];
     int depth = 0;
     for (size_t i = open; i < tokens_.size(); ++i) {
         if (tokens_[i].kind != TokenKind::Punctuation)
             continue;
         const std::string_view t = Text(i);
-        if (t[0] == opening && t.size() == 1)
+        if (t == "<")
             ++depth;
-        else if (t[0] == closing && t.size() == 1)
+        else if (t == ">")
             --depth;
-        else if (opening == '<' && t == ">>")
+        else if (t == ">>")
             depth -= 2;
-        else if (opening == '<' && (t == "{" || t == "}"))
+        else if (t == "{" || t == "}")
             return tokens_.size(); // a less-than: no template or annotation holds a brace
         if (depth <= 0)
             return i;

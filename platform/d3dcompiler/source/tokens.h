@@ -51,6 +51,10 @@ class Tokens {
   private:
     std::string_view text_;
     std::vector<Token> tokens_;
+    // For each `(`, `[` and `{`, the index of the bracket that closes it, or size().
+    std::vector<uint32_t> closes_;
+
+    void MatchBrackets();
 };
 
 } // namespace platform
