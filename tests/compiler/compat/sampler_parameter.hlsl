@@ -9,7 +9,7 @@ float first;
 static const uint kTaps = 2;
 const float second = 7; /* a constant-buffer member, word 1, not the constant 7 */
 
-// Compiled, not called: a texture read in two functions that take samplers does not compile here yet.
+// Compiled, not called: one texture sampled both plainly and by comparison does not compile here yet.
 float Fetch(SamplerState s, float2 uv) { return tex.SampleLevel(s, uv, 0).x; }
 float Shadow(SamplerComparisonState s, float2 uv, float depth)
 {
