@@ -46,6 +46,10 @@ TEST(SourceTokensTest, CommentsStringsAndDirectivesAreReadOnce) {
     EXPECT_EQ(t.Text(x + 1), ">>=");
     const size_t open = TokenAt(t, "<");
     EXPECT_EQ(t.Close(open), TokenAt(t, ">>")) << "`>>` closes both brackets of a nested template";
+    const Tokens include("#include \"a/*b.h\"\nx \"\\");
+    ASSERT_EQ(include.size(), 3u) << "a string in a directive opens no comment";
+    EXPECT_EQ(include[1].line, 2u);
+    EXPECT_EQ(include[2].end, 22u) << "a string cut short by the end of the text ends there";
     const Tokens directive(t, 0);
     EXPECT_EQ(directive.Text(0), "define");
     EXPECT_EQ(directive[directive.size() - 1].line, 2u);

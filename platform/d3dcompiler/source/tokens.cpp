@@ -69,11 +69,7 @@ class Scanner {
                 DirectiveLine();
             } else if (c == '"') {
                 kind = TokenKind::String;
-                for (++at_; at_ < end_ && text_[at_] != '"' && text_[at_] != '\n'; ++at_) {
-                    if (text_[at_] == '\\' && Peek(1) != '\n')
-                        ++at_;
-                }
-                at_ = at_ < end_ && text_[at_] == '"' ? at_ + 1 : at_;
+                String();
             } else if (IsDigit(c) || (c == '.' && IsDigit(Peek(1)))) {
                 kind = TokenKind::Number;
                 Number();
@@ -120,8 +116,8 @@ class Scanner {
         at_ = at_ < end_ ? at_ + 2 : end_;
     }
 
-    // To the end of the line, on past escaped line breaks and comments that span lines; the line
-    // count follows, so that the next token's line is right.
+    // To the end of the line, on past escaped line breaks and comments that span lines (not past
+    // strings); the line count follows, so that the next token's line is right.
     void DirectiveLine() {
         while (at_ < end_ && text_[at_] != '\n') {
             if (text_[at_] == '\\' && (Peek(1) == '\n' || (Peek(1) == '\r' && Peek(2) == '\n')))
@@ -131,9 +127,20 @@ class Scanner {
             else if (text_[at_] == '/' && Peek(1) == '/')
                 while (at_ < end_ && text_[at_] != '\n')
                     ++at_;
+            else if (text_[at_] == '"')
+                String(); // `#include "a/*b.h"` opens no comment
             else
                 ++at_;
         }
+    }
+
+    // To the end of the string at `at_`, which ends with its line if not before.
+    void String() {
+        for (++at_; at_ < end_ && text_[at_] != '"' && text_[at_] != '\n'; ++at_) {
+            if (text_[at_] == '\\' && at_ + 1 < end_ && text_[at_ + 1] != '\n')
+                ++at_;
+        }
+        at_ = at_ < end_ && text_[at_] == '"' ? at_ + 1 : at_;
     }
 
     // Digits, letters (hexadecimal digits, exponents, suffixes), points, and an exponent's sign.
