@@ -1,20 +1,35 @@
 // Intrinsic calls glslang crashes on: GetRenderTargetSampleCount, and mul with a one-component vector.
 #include "crash_hints.h"
 
-#include <algorithm>
-#include <regex>
+#include "declarations.h"
 
 namespace platform {
 
 namespace {
 
-// The line of `at`, or 0 when `at` is in a line comment.
-long LineOf(const std::string& source, size_t at) {
-    const size_t newline = source.rfind('\n', at);
-    const size_t lineStart = newline == std::string::npos ? 0 : newline + 1;
-    if (source.substr(lineStart, at - lineStart).find("//") != std::string::npos)
-        return 0;
-    return 1 + std::count(source.begin(), source.begin() + static_cast<long>(at), '\n');
+// The token of the first call of GetRenderTargetSampleCount, or t.size().
+size_t SampleCountCall(const Tokens& t) {
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t.Is(i, "GetRenderTargetSampleCount") && t.Is(i + 1, "("))
+            return i;
+    }
+    return t.size();
+}
+
+// The token of the first mul whose first argument is a float1: a variable declared so, a
+// constructor or a cast; or t.size().
+size_t MulOfFloat1(const Tokens& t, const Declarations& declarations) {
+    for (size_t i = 0; i + 2 < t.size(); ++i) {
+        if (!t.Is(i, "mul") || !t.Is(i + 1, "("))
+            continue;
+        const size_t first = t.Is(i + 2, "(") ? i + 3 : i + 2;
+        if (t.Is(first, "float1"))
+            return i;
+        const Declaration* d = t.IsIdentifier(first) ? declarations.Find(t.Text(first), first) : nullptr;
+        if (d && declarations.TypeName(*d) == "float1")
+            return i;
+    }
+    return t.size();
 }
 
 } // namespace
@@ -23,27 +38,20 @@ std::string IntrinsicCrashHint(const std::string& source, const std::string& nam
     if (source.find("GetRenderTargetSampleCount") == std::string::npos &&
         source.find("float1") == std::string::npos)
         return "";
-    // The names declared float1, whose products with mul glslang crashes on as well.
-    std::string float1Names = "float1\\b|\\(\\s*float1\\b";
-    static const std::regex kFloat1Declaration("\\bfloat1\\s+(\\w+)");
-    for (auto it = std::sregex_iterator(source.begin(), source.end(), kFloat1Declaration);
-         it != std::sregex_iterator(); ++it)
-        float1Names.append("|").append(it->str(1)).append("\\b");
+    const Tokens t(source);
+    const Declarations declarations(t);
     const struct {
-        std::regex pattern;
+        size_t at;
         const char* message;
     } hints[] = {
-        {std::regex("\\bGetRenderTargetSampleCount\\s*\\("),
+        {SampleCountCall(t),
          "glslang crashes on GetRenderTargetSampleCount(): fxview's target has one sample, write 1"},
-        {std::regex("\\bmul\\s*\\(\\s*(" + float1Names + ")"),
+        {MulOfFloat1(t, declarations),
          "glslang crashes on mul with a float1: spell the product out (x * m[0])"},
     };
     for (const auto& hint : hints) {
-        for (auto it = std::sregex_iterator(source.begin(), source.end(), hint.pattern);
-             it != std::sregex_iterator(); ++it) {
-            if (const long line = LineOf(source, static_cast<size_t>(it->position(0))))
-                return name + ":" + std::to_string(line) + ": error: " + hint.message + "\n";
-        }
+        if (hint.at < t.size())
+            return name + ":" + std::to_string(t[hint.at].line) + ": error: " + hint.message + "\n";
     }
     return "";
 }

@@ -1,72 +1,73 @@
 #include "source_matrix_majority.h"
 
-#include <regex>
-#include <vector>
+#include "declarations.h"
+#include "source_edits.h"
+
+#include <algorithm>
+#include <set>
 
 namespace platform {
 
 namespace {
 
-// A declaration of a matrix: its type, then the name declared, not a call, a cast or a function.
-const std::regex
-    kMatrixDeclaration("\\b(row_major\\s+|column_major\\s+)?((float|half|double|int|uint|bool|dword|"
-                       "min16float|min10float|min16int|min12int|min16uint)[1-4]x[1-4]|matrix\\s*<[^>]*>)"
-                       "[ \\t]+[A-Za-z_]\\w*\\s*[^\\s\\w(]");
-
-void ApplyTypedefs(std::string* text) {
-    static const std::regex kTypedef("\\btypedef\\s+(row_major|column_major)\\s+\\w+\\s+(\\w+)\\s*;");
-    std::vector<std::pair<std::string, std::string>> names; // majority, name
-    for (auto it = std::sregex_iterator(text->begin(), text->end(), kTypedef); it != std::sregex_iterator();
-         ++it)
-        names.emplace_back(it->str(1), it->str(2));
-    // A declaration: the name followed by the declared name (`RowMatrix m`), not a cast or a call.
-    for (const auto& [majority, name] : names)
-        *text = std::regex_replace(*text, std::regex("\\b" + name + "(?=[ \\t]+[A-Za-z_])"),
-                                   majority + " " + name);
+bool IsMajority(std::string_view word) {
+    return word == "row_major" || word == "column_major";
 }
 
-// Each matrix declared after a pack_matrix pragma, without a majority of its own, gets the pragma's.
-void ApplyPragmas(std::string* text) {
-    static const std::regex kPragma(
-        "#[ \\t]*pragma[ \\t]+pack_matrix[ \\t]*\\([ \\t]*(row_major|column_major)[ \\t]*\\)");
-    std::string out;
-    std::string majority;
-    size_t done = 0;
-    auto annotate = [&](size_t end) {
-        const std::string part = text->substr(done, end - done);
-        if (majority.empty()) {
-            out += part;
-            return;
-        }
-        size_t copied = 0;
-        for (auto it = std::sregex_iterator(part.begin(), part.end(), kMatrixDeclaration);
-             it != std::sregex_iterator(); ++it) {
-            if ((*it)[1].matched)
-                continue;
-            const size_t at = static_cast<size_t>(it->position(0));
-            out.append(part, copied, at - copied).append(majority).append(" ");
-            copied = at;
-        }
-        out.append(part, copied, std::string::npos);
-    };
-    for (auto it = std::sregex_iterator(text->begin(), text->end(), kPragma); it != std::sregex_iterator();
-         ++it) {
-        const size_t at = static_cast<size_t>(it->position(0));
-        annotate(at);
-        done = at;
-        majority = it->str(1);
+// The majority a declaration gives itself, or "".
+std::string_view OwnMajority(const Tokens& t, const Declaration& d) {
+    for (size_t q : d.qualifiers) {
+        if (IsMajority(t.Text(q)))
+            return t.Text(q);
     }
-    annotate(text->size());
-    *text = std::move(out);
+    return {};
+}
+
+// The `#pragma pack_matrix(...)` lines: the token of each and the majority it sets.
+std::vector<std::pair<size_t, std::string_view>> Pragmas(const Tokens& t) {
+    std::vector<std::pair<size_t, std::string_view>> pragmas;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i].kind != TokenKind::Directive)
+            continue;
+        const Tokens d(t, i);
+        if (d.Is(0, "pragma") && d.Is(1, "pack_matrix") && d.Is(2, "(") && d.size() > 3 &&
+            IsMajority(d.Text(3)) && d.Is(4, ")"))
+            pragmas.emplace_back(i, d.Text(3));
+    }
+    return pragmas;
 }
 
 } // namespace
 
 void WriteOutMatrixMajority(std::string* text) {
-    if (text->find("typedef") != std::string::npos)
-        ApplyTypedefs(text);
-    if (text->find("pack_matrix") != std::string::npos)
-        ApplyPragmas(text);
+    if (text->find("typedef") == std::string::npos && text->find("pack_matrix") == std::string::npos)
+        return;
+    const Tokens t(*text);
+    const Declarations declarations(t);
+    const auto pragmas = Pragmas(t);
+    SourceEdits edits(*text);
+    std::set<size_t> written; // declarators of one declaration share its type
+    for (const Declaration& d : declarations.all()) {
+        if (d.kind == DeclarationKind::Struct || d.kind == DeclarationKind::Function ||
+            d.kind == DeclarationKind::Buffer || d.kind == DeclarationKind::Effect ||
+            !OwnMajority(t, d).empty() || written.count(d.type.begin))
+            continue;
+        std::string_view majority;
+        const Declaration* named = declarations.Find(t.Text(d.type.begin), d.nameToken);
+        if (named && named->kind == DeclarationKind::Typedef) {
+            majority = OwnMajority(t, *named);
+        } else if (IsMatrixType(t.Text(d.type.begin))) {
+            const auto after = std::find_if(pragmas.begin(), pragmas.end(),
+                                            [&](const auto& p) { return p.first > d.first; });
+            if (after != pragmas.begin())
+                majority = (after - 1)->second;
+        }
+        if (majority.empty())
+            continue;
+        written.insert(d.type.begin);
+        edits.Insert(t[d.type.begin].begin, std::string(majority) + " ");
+    }
+    *text = edits.Apply();
 }
 
 } // namespace platform
