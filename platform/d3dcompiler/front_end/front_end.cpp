@@ -52,7 +52,7 @@ shaderc::CompileOptions MakeOptions(const FrontEndJob& job) {
     for (const auto& [name, value] : job.macros)
         options.AddMacroDefinition(name, value);
     if (job.standardIncludes)
-        options.SetIncluder(MakeStandardFileIncluder());
+        options.SetIncluder(MakeStandardFileIncluder(job.includeDirectories));
     return options;
 }
 

@@ -69,6 +69,9 @@ bool ReadFile(const std::string& path, std::string* content, std::string* reason
 
 class StandardFileIncluder final : public shaderc::CompileOptions::IncluderInterface {
   public:
+    explicit StandardFileIncluder(std::vector<std::string> directories)
+        : directories_(std::move(directories)) {}
+
     shaderc_include_result* GetInclude(const char* requested_source, shaderc_include_type,
                                        const char* requesting_source, size_t include_depth) override {
         auto* file = new IncludedFile;
@@ -86,23 +89,27 @@ class StandardFileIncluder final : public shaderc::CompileOptions::IncluderInter
     }
 
   private:
-    static void Resolve(const std::string& requested, const std::string& requesting, size_t depth,
-                        IncludedFile* file) {
+    void Resolve(const std::string& requested, const std::string& requesting, size_t depth,
+                 IncludedFile* file) const {
         if (depth > kMaxIncludeDepth) {
             file->content = "includes nested more than " + std::to_string(kMaxIncludeDepth) + " deep";
             return;
         }
         const std::string wanted = ForwardSlashes(requested);
-        std::string candidates[4] = {wanted, wanted, wanted, wanted};
-        if (wanted.empty() || wanted[0] != '/')
-            candidates[0] = candidates[2] = FolderOf(requesting) + wanted;
+        std::vector<std::string> places = {wanted};
+        if (wanted.empty() || wanted[0] != '/') {
+            places = {FolderOf(requesting) + wanted, wanted};
+            for (const std::string& folder : directories_)
+                if (!folder.empty())
+                    places.push_back(ForwardSlashes(folder) + "/" + wanted);
+        }
         std::string reason, ignored;
-        for (size_t i = 0; i < 4; ++i) {
+        // The exact names first, in every place; then, as on Windows, names that differ only in case.
+        for (size_t i = 0; i < 2 * places.size(); ++i) {
             std::string content;
-            std::string& path = candidates[i];
-            // The exact names first; then, as on Windows, names that differ only in case.
-            if (i < 2 ? ReadFile(path, &content, &reason)
-                      : FindIgnoringCase(&path) && ReadFile(path, &content, &ignored)) {
+            std::string path = places[i % places.size()];
+            if (i < places.size() ? ReadFile(path, &content, i == 0 ? &reason : &ignored)
+                                  : FindIgnoringCase(&path) && ReadFile(path, &content, &ignored)) {
                 file->name = path;
                 file->content = std::move(content);
                 BridgeSource(&file->content);
@@ -111,12 +118,15 @@ class StandardFileIncluder final : public shaderc::CompileOptions::IncluderInter
         }
         file->content = "cannot open include file '" + requested + "': " + reason;
     }
+
+    std::vector<std::string> directories_;
 };
 
 } // namespace
 
-std::unique_ptr<shaderc::CompileOptions::IncluderInterface> MakeStandardFileIncluder() {
-    return std::make_unique<StandardFileIncluder>();
+std::unique_ptr<shaderc::CompileOptions::IncluderInterface>
+MakeStandardFileIncluder(std::vector<std::string> directories) {
+    return std::make_unique<StandardFileIncluder>(std::move(directories));
 }
 
 size_t SourceLength(const char* data, size_t size) {
