@@ -56,20 +56,21 @@ windows-smoke: windows deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target fxview
 	scripts/windows-smoke.sh $(BUILD)/fxview build-windows/fxview.exe build-windows/tests/conformance/fxconformance.exe
 
-# `make install` puts fxview in $(PREFIX)/bin, and the default main.fx, the samples and the shader
-# contract in $(PREFIX)/share/fxview; `make install PREFIX=~/.local` installs for one user.
+# `make install` puts fxview and fxview-compile in $(PREFIX)/bin, and the default main.fx, the
+# samples and the shader contract in $(PREFIX)/share/fxview; `make install PREFIX=~/.local` installs
+# for one user.
 PREFIX ?= /usr/local
 install: deps $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target fxview
+	cmake --build $(BUILD) -j $(JOBS) --target fxview fxview-compile
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 uninstall:
-	rm -f $(PREFIX)/bin/fxview
+	rm -f $(PREFIX)/bin/fxview $(PREFIX)/bin/fxview-compile
 	rm -rf $(PREFIX)/share/fxview
 
 # A Debian package, $(BUILD)/fxview_*.deb, for `apt install ./$(BUILD)/fxview_*.deb`.
 deb: deps $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target fxview
+	cmake --build $(BUILD) -j $(JOBS) --target fxview fxview-compile
 	cd $(BUILD) && cpack -G DEB
 
 # The whole suite under AddressSanitizer, UndefinedBehaviorSanitizer and leak detection.

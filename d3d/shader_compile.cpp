@@ -54,19 +54,17 @@ bool IsRegularFile(const char* path) {
 
 } // namespace
 
-HRESULT D3DCompileShaderFromFile(const char* path, const char* entry, const char* target, ID3DBlob** code) {
+HRESULT CompileShaderFile(const ShaderFileCompile& compile, ID3DBlob** code) {
     ShaderSource source;
-    if (IsRegularFile(path))
-        source.file = fopen(path, "r");
+    if (IsRegularFile(compile.path))
+        source.file = fopen(compile.path, "r");
     if (source.file)
         source.Read();
 
     ID3DBlob* messages = nullptr;
-    HRESULT hr = D3DCompile2(source.size ? source.bytes.data() : nullptr, source.size, NULL, NULL,
-                             D3D_COMPILE_STANDARD_FILE_INCLUDE, entry, target,
-                             D3DCOMPILE_OPTIMIZATION_LEVEL3 | D3DCOMPILE_ENABLE_STRICTNESS |
-                                 D3DCOMPILE_PREFER_FLOW_CONTROL,
-                             0, 0, NULL, 0, code, &messages);
+    HRESULT hr = D3DCompile2(source.size ? source.bytes.data() : nullptr, source.size, compile.sourceName,
+                             compile.defines, D3D_COMPILE_STANDARD_FILE_INCLUDE, compile.entry,
+                             compile.target, compile.flags, 0, 0, NULL, 0, code, &messages);
     if (messages) {
         // The blob's own size bounds the text: a compiler need not end it with a NUL.
         const char* text = static_cast<const char*>(messages->GetBufferPointer());
@@ -79,6 +77,13 @@ HRESULT D3DCompileShaderFromFile(const char* path, const char* entry, const char
         messages->Release();
         messages = nullptr;
     }
-    printf("%s : %s %s::%08X\n", "D3DCompileShaderFromFile", entry, target, static_cast<unsigned>(hr));
+    printf("%s : %s %s::%08X\n", "D3DCompileShaderFromFile", compile.entry, compile.target,
+           static_cast<unsigned>(hr));
     return hr;
+}
+
+HRESULT D3DCompileShaderFromFile(const char* path, const char* entry, const char* target, ID3DBlob** code) {
+    const UINT flags =
+        D3DCOMPILE_OPTIMIZATION_LEVEL3 | D3DCOMPILE_ENABLE_STRICTNESS | D3DCOMPILE_PREFER_FLOW_CONTROL;
+    return CompileShaderFile({path, entry, target, NULL, NULL, flags}, code);
 }

@@ -3,6 +3,7 @@
 #include "crash_hints.h"
 #include "front_end.h"
 #include "hooks.h"
+#include "include_directories.h"
 #include "include_handler.h"
 #include "shader_blob.h"
 #include "source_bridge.h"
@@ -147,6 +148,8 @@ FrontEndJob MakeFrontEndJob(const std::string& source, const std::string& name,
     for (const D3D_SHADER_MACRO* d = defines; d && d->Name; ++d)
         job.macros.emplace_back(d->Name, d->Definition ? d->Definition : "");
     job.standardIncludes = include == D3D_COMPILE_STANDARD_FILE_INCLUDE;
+    if (job.standardIncludes)
+        job.includeDirectories = IncludeDirectories();
     return job;
 }
 

@@ -24,6 +24,7 @@ FrontEndJob SampleJob() {
     job.optimize = true;
     job.macros = {{"WIDTH", "8"}, {"EMPTY", ""}};
     job.standardIncludes = true;
+    job.includeDirectories = {"include", "/opt/shaders/common"};
     return job;
 }
 
@@ -41,6 +42,7 @@ TEST(WireTest, AJobComesBackAsItWasSent) {
     EXPECT_EQ(got.optimize, sent.optimize);
     EXPECT_EQ(got.macros, sent.macros);
     EXPECT_EQ(got.standardIncludes, sent.standardIncludes);
+    EXPECT_EQ(got.includeDirectories, sent.includeDirectories);
     EXPECT_EQ(got.directory, "/home/author/shaders");
 }
 

@@ -1,5 +1,6 @@
-// The installed tree: fxview in bin, the default main.fx, the samples and the shader contract in
-// share/fxview; the installed fxview, run in a folder holding a copy of the installed main.fx, draws it.
+// The installed tree: fxview and fxview-compile in bin, the default main.fx, the samples and the
+// shader contract in share/fxview; the installed fxview-compile compiles the installed main.fx, and
+// the installed fxview, run in a folder holding a copy of it, draws it.
 #include "program.h"
 
 #include <set>
@@ -25,6 +26,10 @@ TEST_F(Install, TheInstalledProgramDrawsTheInstalledDefaultShader) {
         const fs::path installed = share / "samples" / fs::relative(entry.path(), SourceDir() + "/samples");
         EXPECT_EQ(ReadFile(installed.string()), ReadFile(entry.path().string())) << installed;
     }
+
+    const std::string compile = (prefix.dir / "bin/fxview-compile").string() + " /T cs_5_0 /E cs_main " +
+                                (share / "main.fx").string() + " > " + log + " 2>&1";
+    EXPECT_EQ(std::system(compile.c_str()), 0) << ReadFile(log);
 
     setenv("FXVIEW_BINARY", (prefix.dir / "bin/fxview").c_str(), 1);
     const Window window = Start(ReadFile((share / "main.fx").string()));

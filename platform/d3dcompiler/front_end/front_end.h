@@ -24,6 +24,8 @@ struct FrontEndJob {
     bool optimize = false;
     std::vector<std::pair<std::string, std::string>> macros; // name, value
     bool standardIncludes = false;
+    // Where the standard includes look last, after the including file's folder and the directory.
+    std::vector<std::string> includeDirectories;
     // The caller's working directory, where includes are looked up; empty: the child's own.
     std::string directory;
 };

@@ -65,7 +65,7 @@ class Shader {
         shader_.setShiftBinding(glslang::EResTexture, BindingOf(RegisterClass::ShaderResource, 0));
         shader_.setShiftBinding(glslang::EResSampler, BindingOf(RegisterClass::Sampler, 0));
         if (job.standardIncludes)
-            includer_ = MakeStandardFileIncluder();
+            includer_ = MakeStandardFileIncluder(job.includeDirectories);
     }
 
     glslang::TShader& get() { return shader_; }

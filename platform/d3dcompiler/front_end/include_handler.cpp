@@ -70,6 +70,9 @@ bool ReadFile(const std::string& path, std::string* content, std::string* reason
 
 class StandardFileIncluder final : public glslang::TShader::Includer {
   public:
+    explicit StandardFileIncluder(std::vector<std::string> directories)
+        : directories_(std::move(directories)) {}
+
     // Glslang asks here for both spellings, `#include "x"` and `#include <x>`, when includeLocal (not
     // overridden) finds nothing; Windows' standard handler looks both up the same way.
     IncludeResult* includeSystem(const char* requested, const char* requesting, size_t depth) override {
@@ -82,29 +85,33 @@ class StandardFileIncluder final : public glslang::TShader::Includer {
     }
 
   private:
-    static IncludeResult* Include(const char* requested, const char* requesting, size_t depth) {
+    IncludeResult* Include(const char* requested, const char* requesting, size_t depth) const {
         auto* file = new IncludedFile;
         Resolve(requested, requesting ? requesting : "", depth, file);
         return new IncludeResult(file->name, file->content.data(), file->content.size(), file);
     }
 
-    static void Resolve(const std::string& requested, const std::string& requesting, size_t depth,
-                        IncludedFile* file) {
+    void Resolve(const std::string& requested, const std::string& requesting, size_t depth,
+                 IncludedFile* file) const {
         if (depth > kMaxIncludeDepth) {
             file->content = "includes nested more than " + std::to_string(kMaxIncludeDepth) + " deep";
             return;
         }
         const std::string wanted = ForwardSlashes(requested);
-        std::string candidates[4] = {wanted, wanted, wanted, wanted};
-        if (wanted.empty() || wanted[0] != '/')
-            candidates[0] = candidates[2] = FolderOf(requesting) + wanted;
+        std::vector<std::string> places = {wanted};
+        if (wanted.empty() || wanted[0] != '/') {
+            places = {FolderOf(requesting) + wanted, wanted};
+            for (const std::string& folder : directories_)
+                if (!folder.empty())
+                    places.push_back(ForwardSlashes(folder) + "/" + wanted);
+        }
         std::string reason, ignored;
-        for (size_t i = 0; i < 4; ++i) {
+        // The exact names first, in every place; then, as on Windows, names that differ only in case.
+        for (size_t i = 0; i < 2 * places.size(); ++i) {
             std::string content;
-            std::string& path = candidates[i];
-            // The exact names first; then, as on Windows, names that differ only in case.
-            if (i < 2 ? ReadFile(path, &content, &reason)
-                      : FindIgnoringCase(&path) && ReadFile(path, &content, &ignored)) {
+            std::string path = places[i % places.size()];
+            if (i < places.size() ? ReadFile(path, &content, i == 0 ? &reason : &ignored)
+                                  : FindIgnoringCase(&path) && ReadFile(path, &content, &ignored)) {
                 file->name = path;
                 file->content = std::move(content);
                 BridgeSource(&file->content);
@@ -113,12 +120,14 @@ class StandardFileIncluder final : public glslang::TShader::Includer {
         }
         file->content = "cannot open include file '" + requested + "': " + reason;
     }
+
+    std::vector<std::string> directories_;
 };
 
 } // namespace
 
-std::unique_ptr<glslang::TShader::Includer> MakeStandardFileIncluder() {
-    return std::make_unique<StandardFileIncluder>();
+std::unique_ptr<glslang::TShader::Includer> MakeStandardFileIncluder(std::vector<std::string> directories) {
+    return std::make_unique<StandardFileIncluder>(std::move(directories));
 }
 
 size_t SourceLength(const char* data, size_t size) {

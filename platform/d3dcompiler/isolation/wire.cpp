@@ -132,6 +132,9 @@ std::string EncodeJob(const FrontEndJob& job, const std::string& directory, int 
         w.Text(name);
         w.Text(value);
     }
+    w.U32(static_cast<uint32_t>(job.includeDirectories.size()));
+    for (const std::string& folder : job.includeDirectories)
+        w.Text(folder);
     return std::move(w.bytes());
 }
 
@@ -147,6 +150,15 @@ bool DecodeJob(const std::string& bytes, FrontEndJob* job, int* limitMs) {
         if (!r.Text(&name) || !r.Text(&value))
             return false;
         job->macros.emplace_back(std::move(name), std::move(value));
+    }
+    uint32_t folders;
+    if (!r.U32(&folders))
+        return false;
+    for (uint32_t i = 0; i < folders; ++i) {
+        std::string folder;
+        if (!r.Text(&folder))
+            return false;
+        job->includeDirectories.push_back(std::move(folder));
     }
     *limitMs = static_cast<int>(limit);
     if (stage > static_cast<uint32_t>(ShaderStage::Geometry))
