@@ -23,9 +23,9 @@ enum class Step { CreatingSession, Binding, Bound };
 struct PortalState {
     sd_bus* bus = nullptr;
     Step step = Step::CreatingSession;
-    bool ended = false;      // given up: the bus is closed after the callback that gave up returns
-    char portal[64] = {};    // the unique name that answers for the portal; others are not listened to
-    char request[256] = {};  // the Request whose Response is awaited
+    bool ended = false;     // given up: the bus is closed after the callback that gave up returns
+    char portal[64] = {};   // the unique name that answers for the portal; others are not listened to
+    char request[256] = {}; // the Request whose Response is awaited
     char session[256] = {};
 };
 
@@ -111,7 +111,8 @@ bool ReadSessionHandle(sd_bus_message* m, char* out, size_t size) {
             return false;
         const char* handle = nullptr;
         if (sd_bus_message_enter_container(m, 'v', contents) >= 0 &&
-            sd_bus_message_read_basic(m, contents[0], &handle) >= 0 && sd_bus_message_exit_container(m) >= 0) {
+            sd_bus_message_read_basic(m, contents[0], &handle) >= 0 &&
+            sd_bus_message_exit_container(m) >= 0) {
             Copy(out, size, handle);
             found = true;
         }
@@ -145,10 +146,10 @@ void Bind() {
     PortalState& p = Portal();
     p.step = Step::Binding;
     p.request[0] = 0;
-    int r = sd_bus_call_method_async(p.bus, nullptr, kPortal, kPortalPath, kShortcuts, "BindShortcuts", OnRequest,
-                                     nullptr, "oa(sa{sv})sa{sv}", p.session, 1, kShortcutId, 2, "description", "s",
-                                     "Reload main.fx", "preferred_trigger", "s", "F5", "", 1, "handle_token", "s",
-                                     "fxview_bind");
+    int r = sd_bus_call_method_async(p.bus, nullptr, kPortal, kPortalPath, kShortcuts, "BindShortcuts",
+                                     OnRequest, nullptr, "oa(sa{sv})sa{sv}", p.session, 1, kShortcutId, 2,
+                                     "description", "s", "Reload main.fx", "preferred_trigger", "s", "F5", "",
+                                     1, "handle_token", "s", "fxview_bind");
     if (r < 0) {
         char why[128];
         std::snprintf(why, sizeof why, "BindShortcuts failed: %s", std::strerror(-r));

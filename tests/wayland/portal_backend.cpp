@@ -68,8 +68,10 @@ int BindShortcuts(sd_bus_message* m, void*, sd_bus_error*) {
     std::fflush(stdout);
     if (r < 0)
         return r;
+    // Declined, as a desktop's dialog does when cancelled: the portal relays the Response with no
+    // shortcut bound.
     if (decline)
-        return sd_bus_reply_method_return(m, "ua{sv}", 1u, 0);
+        return sd_bus_reply_method_return(m, "ua{sv}", 1u, 1, "shortcuts", "a(sa{sv})", 0);
     shortcut = id;
     return sd_bus_reply_method_return(m, "ua{sv}", 0u, 1, "shortcuts", "a(sa{sv})", 1, id.c_str(), 2,
                                       "description", "s", description.c_str(), "trigger_description", "s",
@@ -125,8 +127,9 @@ int main(int argc, char** argv) {
         for (size_t end; (end = input.find('\n')) != std::string::npos; input.erase(0, end + 1)) {
             const std::string command = input.substr(0, end);
             if (command == "activate" || command == "deactivate")
-                sd_bus_emit_signal(bus, kPath, kInterface, command == "activate" ? "Activated" : "Deactivated",
-                                   "osta{sv}", session.c_str(), shortcut.c_str(), uint64_t{0}, 0);
+                sd_bus_emit_signal(bus, kPath, kInterface,
+                                   command == "activate" ? "Activated" : "Deactivated", "osta{sv}",
+                                   session.c_str(), shortcut.c_str(), uint64_t{0}, 0);
         }
         sd_bus_flush(bus);
     }
