@@ -143,7 +143,7 @@ struct SessionBus {
 };
 
 // The desktop portal on `bus`, with the tests' GlobalShortcuts backend ("accept" or "decline") or,
-// with `backend` empty, with none.
+// with `mode` empty, with no backend, so without the GlobalShortcuts interface.
 struct DesktopPortal {
     std::unique_ptr<Process> backend, portal;
 
@@ -151,8 +151,7 @@ struct DesktopPortal {
         if (!mode.empty()) {
             backend = std::make_unique<Process>(std::vector<std::string>{PortalBackendPath(), mode},
                                                 std::vector<std::string>{bus.Environment()}, true);
-            const std::string said = backend->Line(20);
-            EXPECT_EQ(said, "ready") << "the backend did not start";
+            EXPECT_EQ(backend->Line(20), "ready") << "the backend did not start";
             // The portal finds backends through the .portal files of XDG_DESKTOP_PORTAL_DIR, the one
             // whose UseIn names the desktop of XDG_CURRENT_DESKTOP.
             WriteFile(bus.scratch.Path("fxviewtest.portal"),
