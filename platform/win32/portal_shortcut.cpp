@@ -24,6 +24,7 @@ struct PortalState {
     sd_bus* bus = nullptr;
     Step step = Step::CreatingSession;
     bool ended = false;     // given up: the bus is closed after the callback that gave up returns
+    bool held = false;      // between Activated and Deactivated
     char portal[64] = {};   // the unique name that answers for the portal; others are not listened to
     char request[256] = {}; // the Request whose Response is awaited
     char session[256] = {};
@@ -43,12 +44,16 @@ bool Same(const char* a, const char* b) {
     return a && b && std::strcmp(a, b) == 0;
 }
 
-// The one message, with what still reloads.
+// The one message, with what still reloads. A shortcut held when the portal goes is released, or
+// every frame would reload from then on.
 void GiveUp(const char* why) {
     PortalState& p = Portal();
     if (p.ended)
         return;
     p.ended = true;
+    if (p.held && !State().keys[VK_F5].overridden)
+        State().keys[VK_F5].down = false;
+    p.held = false;
     std::fprintf(stderr,
                  "fxview: no global F5 from the desktop portal (%s): press F5 in fxview's window, or in an "
                  "editor that runs under X11 (XWayland).\n",
@@ -208,9 +213,28 @@ int OnShortcutSignal(sd_bus_message* m, void*, sd_bus_error*) {
     KeyState& key = State().keys[VK_F5];
     if (key.overridden)
         return 0;
+    p.held = activated;
     key.down = activated;
     if (activated)
         key.pressedSincePoll = true;
+    return 0;
+}
+
+// The portal's session ends when the desktop closes it, or when the portal itself leaves the bus.
+int OnSessionClosed(sd_bus_message* m, void*, sd_bus_error*) {
+    PortalState& p = Portal();
+    if (p.step == Step::Bound && Same(sd_bus_message_get_path(m), p.session) &&
+        Same(sd_bus_message_get_sender(m), p.portal))
+        GiveUp("the desktop closed the shortcut's session");
+    return 0;
+}
+
+int OnPortalOwner(sd_bus_message* m, void*, sd_bus_error*) {
+    PortalState& p = Portal();
+    const char *name = nullptr, *before = nullptr, *after = nullptr;
+    if (sd_bus_message_read(m, "sss", &name, &before, &after) >= 0 && Same(name, kPortal) &&
+        Same(before, p.portal))
+        GiveUp("the portal left the session bus");
     return 0;
 }
 
@@ -234,6 +258,12 @@ void StartPortalShortcut() {
                                        "Response", OnResponse, nullptr, nullptr)) < 0 ||
         (r = sd_bus_match_signal_async(p.bus, nullptr, nullptr, kPortalPath, kShortcuts, nullptr,
                                        OnShortcutSignal, nullptr, nullptr)) < 0 ||
+        (r = sd_bus_match_signal_async(p.bus, nullptr, nullptr, nullptr, "org.freedesktop.portal.Session",
+                                       "Closed", OnSessionClosed, nullptr, nullptr)) < 0 ||
+        (r = sd_bus_add_match_async(p.bus, nullptr,
+                                    "type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged',"
+                                    "arg0='org.freedesktop.portal.Desktop'",
+                                    OnPortalOwner, nullptr, nullptr)) < 0 ||
         (r = sd_bus_call_method_async(p.bus, nullptr, kPortal, kPortalPath, kShortcuts, "CreateSession",
                                       OnRequest, nullptr, "a{sv}", 2, "handle_token", "s", "fxview_session",
                                       "session_handle_token", "s", "fxview")) < 0) {

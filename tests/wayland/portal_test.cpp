@@ -1,7 +1,7 @@
 // The desktop portal's global shortcut as GetAsyncKeyState(VK_F5) reads it, against the real portal on
-// a private bus with the tests' backend: Activated is a press and a held key, Deactivated a release;
-// each way it cannot work is said once on standard error. Each case runs in a child process, since
-// the conversation happens once a process.
+// a private bus with the tests' backend: Activated is a press and a held key, Deactivated or the
+// portal's end a release; each way it cannot work is said once on standard error. Each case runs in a child
+// process, since the conversation happens once a process.
 #include "desktop.h"
 
 #include "child.h"
@@ -37,7 +37,7 @@ unsigned F5() {
     return static_cast<unsigned short>(GetAsyncKeyState(VK_F5));
 }
 
-TEST(PortalShortcut, ActivatedIsAPressHeldUntilDeactivated) {
+TEST(PortalShortcut, ActivatedIsAPressHeldUntilDeactivatedOrThePortalGoes) {
     SessionBus bus;
     DesktopPortal desktop(bus, "accept");
     InChild(&bus, [&](const auto& errors) {
@@ -53,6 +53,13 @@ TEST(PortalShortcut, ActivatedIsAPressHeldUntilDeactivated) {
         Within(20, [&] { return (state = F5()) != 0x8000u; });
         EXPECT_EQ(state, 0u) << "after Deactivated";
         EXPECT_EQ(errors(), "");
+
+        // Held when the portal goes: released, with the message.
+        desktop.backend->Say("activate");
+        Within(20, [&] { return F5() == 0x8000u; });
+        desktop.portal.reset();
+        EXPECT_TRUE(Within(20, [&] { return F5() == 0; })) << "still held";
+        EXPECT_EQ(Count(errors(), "(the portal left the session bus)"), 1) << errors();
     });
 }
 
