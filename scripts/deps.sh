@@ -3,11 +3,12 @@
 set -euo pipefail
 packages=(
     build-essential cmake pkg-config clang-format
-    libx11-dev libxss-dev libxext-dev libxi-dev
+    libx11-dev libxss-dev libxext-dev libxi-dev libxrandr-dev libsystemd-dev
     libvulkan-dev mesa-vulkan-drivers vulkan-validationlayers
     glslang-dev glslang-tools spirv-tools spirv-headers
     libgtest-dev
     xvfb xdotool x11-utils imagemagick
+    dbus-daemon xdg-desktop-portal weston xwayland
 )
 if [ "${1:-}" = "--windows" ]; then
     packages+=(g++-mingw-w64-x86-64-posix)

@@ -1,3 +1,4 @@
+#include "portal_shortcut.h"
 #include "state.h"
 
 #include <testing.h>
@@ -93,6 +94,10 @@ void StartKeyTracking(Display* display) {
     PollKeymap(display);
     for (KeyState& k : s.keys)
         k.pressedSincePoll = false;
+    // Xwayland shows an X client no key while a Wayland window has the focus: F5 comes from the
+    // desktop portal there too.
+    if (OnWaylandSession(display))
+        StartPortalShortcut();
 }
 
 void OnRawKeyEvent(XGenericEventCookie& cookie) {
@@ -132,6 +137,7 @@ SHORT WINAPI GetAsyncKeyState(int vKey) {
         } else {
             PollKeymap(display);
         }
+        PollPortalShortcut();
     }
     SHORT result = static_cast<SHORT>((key.down ? 0x8000 : 0) | (key.pressedSincePoll ? 1 : 0));
     key.pressedSincePoll = false;
