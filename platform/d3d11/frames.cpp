@@ -1,5 +1,8 @@
 #include "frames.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace d3d11 {
 
 VkResult FrameRing::Create(const Vulkan* vk, const char** failedCall) {
@@ -137,7 +140,20 @@ VkResult FrameRing::WaitFence(Frame& frame) {
         return VK_ERROR_DEVICE_LOST;
     if (!frame.submitted)
         return VK_SUCCESS;
-    VkResult result = vkWaitForFences(vk_->device, 1, &frame.fence, VK_TRUE, kFrameTimeoutNs);
+    // The watchdog counts only time in which this process ran. The wait is cut in slices, and a slice
+    // that overran its length by far was a stop (SIGSTOP, a debugger, a suspend, heavy swapping) and
+    // counts as two slices at most: on lavapipe the GPU is this process's threads, stopped as well, and a
+    // real GPU that went on has finished the frame by then.
+    constexpr uint64_t kSliceNs = 100'000'000;
+    uint64_t counted = 0;
+    VkResult result = VK_TIMEOUT;
+    while (result == VK_TIMEOUT && counted < kFrameTimeoutNs) {
+        const auto start = std::chrono::steady_clock::now();
+        result = vkWaitForFences(vk_->device, 1, &frame.fence, VK_TRUE, kSliceNs);
+        const auto took =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
+        counted += std::min<uint64_t>(took.count(), 2 * kSliceNs);
+    }
     if (result == VK_TIMEOUT)
         removedBy_ = VK_TIMEOUT;
     if (result != VK_SUCCESS)

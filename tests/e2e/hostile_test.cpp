@@ -1,5 +1,5 @@
-// The program as a hostile user starts and feeds it: a shader that never ends, closed standard
-// streams, indices far past the end of the screen buffer, a FIFO or a device where a file should be,
+// The program as a hostile user starts and feeds it: a shader that never ends, a stopped process, closed
+// standard streams, indices far past the end of the screen buffer, a FIFO or a device where a file should be,
 // a folder deeper than PATH_MAX, a shader the driver takes long to build. Each ends in a message or
 // the right image, never a hang: every wait here is short, so a regression fails.
 #include "program.h"
@@ -51,6 +51,27 @@ TEST_F(Hostile, ARunawayShaderOrAClosedStreamStillLetsEscapeQuit) {
         Quit(window, false, 5);
         EXPECT_TRUE(Validated()) << Stderr();
     }
+}
+
+// A process stopped for longer than the frame watchdog's bound (Ctrl+Z and fg, a debugger, a
+// suspend) keeps its device: on lavapipe the GPU was stopped with it. The default shader's frames are
+// long enough that a stop nearly always falls in the wait for one.
+TEST_F(Hostile, AProcessStoppedForSecondsKeepsItsDevice) {
+    const Window window = Start();
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(Says(" fps", 1, 15)) << Stdout() << Stderr();
+    for (int stop = 0; stop < 3; ++stop) {
+        Signal(SIGSTOP);
+        Pause(2500);
+        Signal(SIGCONT);
+        Pause(500);
+    }
+    WriteFile(scratch.Path("main.fx"), Solid("1, 0, 0"));
+    Key(window, "F5");
+    EXPECT_TRUE(Shows(display, window, 0xFF0000, 15)) << Stderr();
+    EXPECT_EQ(Count(Stderr(), "the device is removed"), 0) << Stderr();
+    Quit(window);
+    EXPECT_TRUE(Validated()) << Stderr();
 }
 
 // Past the end of the 14,745,600-byte buffer, at an index whose byte offset wraps past 2^32 back onto
