@@ -4,6 +4,7 @@
 #include "front_end.h"
 #include "hooks.h"
 #include "include_handler.h"
+#include "reload_time_limit.h"
 #include "shader_blob.h"
 #include "source_bridge.h"
 #include "source_global_constants.h"
@@ -127,6 +128,15 @@ std::string DescribeFault(const FrontEndResult& r, const std::string& name, cons
            "; this is a compiler fault triggered by the code above: simplify the last edit\n";
 }
 
+// The message for a stage not compiled because an earlier stage of the same reload spent its time.
+std::string RefuseSpentReload(const std::string& name, const char* entry, const std::string& spentBy,
+                              unsigned limitMs) {
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g", limitMs / 1000.0);
+    return name + ": error: '" + entry + "' not compiled: compiling '" + spentBy +
+           "' of the same source took all the " + limit + " s a reload may take\n";
+}
+
 // The message for a source without the entry point the caller named.
 std::string EntryNotFound(const std::string& name, const char* entry) {
     return name + ": error: entry point '" + entry + "' not found\n";
@@ -223,8 +233,14 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     }
     const std::string source(data, length);
     const unsigned limitMs = gCompileTimeLimitMs.load();
-    FrontEndResult r = RunFrontEnd(MakeFrontEndJob(source, name, defines, include, entry, stage, flags),
-                                   static_cast<int>(limitMs));
+    const CompileTurn turn = BeginCompile(source, name, entry, limitMs);
+    if (turn.limitMs == 0) {
+        *messages = RefuseSpentReload(name, entry, turn.spentBy, limitMs);
+        return E_FAIL;
+    }
+    FrontEndResult r =
+        RunFrontEnd(MakeFrontEndJob(source, name, defines, include, entry, stage, flags), turn.limitMs);
+    EndCompile(turn, entry, r.end == ChildEnd::TimedOut);
     // Attributes are checked on the preprocessed text, where macros have their values. Their message
     // says more than a compiler fault would, so it wins even when glslang went on to crash on them.
     std::string attributeError;

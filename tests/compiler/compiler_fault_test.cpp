@@ -112,6 +112,34 @@ TEST_F(CompilerFaultTest, ACompilePastTheTimeLimitIsStopped) {
     EXPECT_EQ(again.hr, S_OK) << "with the program's limit: " << again.messages;
 }
 
+// One reload compiles main.fx for its pixel stage, then its compute stage, under one time limit: once
+// the first ran out of time, the second is refused at once. A stage compiled again is the next reload.
+TEST_F(CompilerFaultTest, AReloadHasOneTimeLimitForAllItsStages) {
+    std::string slow = std::string(kBuffer) + "#define X0 id.x\n";
+    for (int i = 1; i <= 12; ++i)
+        slow += "#define X" + std::to_string(i) + " (X" + std::to_string(i - 1) + " + X" +
+                std::to_string(i - 1) + ")\n";
+    slow += "[numthreads(8, 8, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = X12; }\n"
+            "float4 ps_main(float4 id : SV_Position) : SV_Target { return X12; }\n";
+    fxtest::SetCompileTimeLimit(1);
+    testing::internal::CaptureStderr();
+    Result ps, cs;
+    fxtest::Compile(&ps, slow, "ps_main", "ps_5_0", kProgramFlags, "main.fx");
+    fxtest::Compile(&cs, slow, "cs_main", "cs_5_0", kProgramFlags, "main.fx");
+    std::string log = testing::internal::GetCapturedStderr();
+    fxtest::SetCompileTimeLimit(0);
+    EXPECT_EQ(ps.messages,
+              "main.fx: error: the HLSL compiler did not finish within 0.001 s and was stopped\n");
+    EXPECT_EQ(cs.hr, E_FAIL);
+    EXPECT_EQ(cs.messages,
+              "main.fx: error: 'cs_main' not compiled: compiling 'ps_main' of the same source took "
+              "all the 0.001 s a reload may take\n");
+    EXPECT_EQ(fxtest::Count(log, "did not finish"), 1u) << log;
+    Result again;
+    fxtest::Compile(&again, slow, "ps_main", "ps_5_0", kProgramFlags, "main.fx");
+    EXPECT_EQ(again.hr, S_OK) << again.messages;
+}
+
 // shaderc's optimiser rejects what glslang made of an array of structured buffers; the entry point is
 // there all the same, so the messages must not claim otherwise.
 TEST_F(CompilerFaultTest, AnOptimiserFailureDoesNotClaimAMissingEntryPoint) {
