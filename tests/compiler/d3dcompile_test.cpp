@@ -272,6 +272,13 @@ TEST_F(D3DCompile2Test, FailingSourcesNameTheirFileAndLine) {
              std::string(
                  "groupshared float4 big[2049];\n[numthreads(1, 1, 1)] void cs_main() { o[0] = big[0]; }\n"),
          "cs_main", nullptr, "<source>:2: error: groupshared variables take 32784 bytes"},
+        // The declaration, not a comment or a macro that names the keyword first.
+        {"// groupshared tiles\n#define SHARED groupshared\n/* groupshared\n */" + std::string(kCs) +
+             "groupshared float4 big[2049];\n[numthreads(1, 1, 1)] void cs_main() { o[0] = big[0]; }\n",
+         "cs_main", nullptr, "<source>:5: error: groupshared variables take 32784 bytes"},
+        {"// register(u8) below\nRWStructuredBuffer<float4> o : register(u8);\n[numthreads(1, 1, 1)]" +
+             std::string(kEntry),
+         "cs_main", nullptr, "<source>:2: error: register u8"},
         {kCs + std::string("[numthreads(GROUP_WIDHT, 1, 1)]") + kEntry, "cs_main", "main.fx",
          "main.fx:2: error: [numthreads(x, y, z)] takes three integer constants: 'GROUP_WIDHT' is not an "
          "integer constant"},
