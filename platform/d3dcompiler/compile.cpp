@@ -1,5 +1,6 @@
 // D3DCompile2: HLSL in, a code blob of SPIR-V and metadata out, with the compiler's messages.
 #include "attributes.h"
+#include "control_characters.h"
 #include "crash_hints.h"
 #include "front_end.h"
 #include "hooks.h"
@@ -7,6 +8,7 @@
 #include "reload_time_limit.h"
 #include "shader_blob.h"
 #include "source_bridge.h"
+#include "source_encoding.h"
 #include "source_global_constants.h"
 #include "source_lines.h"
 #include "source_matrix_majority.h"
@@ -71,11 +73,12 @@ HRESULT MakeTextBlob(const std::string& text, ID3DBlob** blob) {
     return S_OK;
 }
 
-// Hands out the messages, warnings included; a compile that cannot hand them out fails whole.
+// Hands out the messages, warnings included, with control characters escaped; a compile that cannot
+// hand them out fails whole.
 HRESULT Finish(HRESULT hr, const std::string& messages, ID3DBlob** shader, ID3DBlob** error_messages) {
     if (!error_messages || messages.empty())
         return hr;
-    HRESULT blobHr = MakeTextBlob(messages, error_messages);
+    HRESULT blobHr = MakeTextBlob(EscapeControlCharacters(messages), error_messages);
     if (FAILED(hr))
         return hr;
     if (FAILED(blobHr) && *shader) {
@@ -321,6 +324,11 @@ extern "C" HRESULT WINAPI D3DCompile2(const void* data, SIZE_T data_size, const 
         return Finish(E_FAIL, text, shader, error_messages);
     }
     const char* source = static_cast<const char*>(data);
+    if (const char* encoding = Utf16Encoding(source, data_size)) {
+        const std::string text = name + ":1: error: the file is " + encoding +
+                                 "; the HLSL compiler reads ASCII or UTF-8: save it as UTF-8\n";
+        return Finish(E_FAIL, text, shader, error_messages);
+    }
     std::string messages;
     try {
         hr = Compile(source, SourceLength(source, data_size), name, defines, include, entrypoint, target,

@@ -256,6 +256,32 @@ TEST_F(D3DCompile2Test, NumThreadsOfOtherStagesIsIgnoredAndDefinesAreUsed) {
     EXPECT_EQ(defined.hr, S_OK) << defined.messages;
 }
 
+// A main.fx saved as UTF-16 by a Windows editor is named as such. A shader's control characters (an
+// include's name holding a terminal's escape sequences) reach the messages and the log escaped.
+TEST_F(D3DCompile2Test, MessagesNameTheEncodingAndShowControlCharactersEscaped) {
+    const std::string ascii = "float4 ps_main() : SV_Target { return 1; }\n";
+    std::string little = "\xFF\xFE", big = "\xFE\xFF";
+    for (const char c : ascii) {
+        little += {c, '\0'};
+        big += {'\0', c};
+    }
+    for (const auto& [text, encoding] :
+         {std::pair{little, "UTF-16LE"}, {big, "UTF-16BE"}, {little.substr(2), "UTF-16LE"}}) {
+        Result r;
+        Compile(&r, text, "ps_main", "ps_5_0", kProgramFlags, "main.fx");
+        EXPECT_EQ(r.messages, std::string("main.fx:1: error: the file is ") + encoding +
+                                  "; the HLSL compiler reads ASCII or UTF-8: save it as UTF-8\n");
+    }
+    testing::internal::CaptureStderr();
+    Result r;
+    Compile(&r, "#include \"\x1B]0;owned\x07\x1B[2J\xC2\x9B.hlsl\"\n" + ascii, "ps_main", "ps_5_0",
+            kProgramFlags, "main.fx", D3D_COMPILE_STANDARD_FILE_INCLUDE);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(r.messages.find("\\x1B]0;owned\\x07\\x1B[2J\\xC2\\x9B.hlsl"), std::string::npos) << r.messages;
+    for (const std::string& text : {r.messages, log})
+        EXPECT_EQ(text.find_first_of("\x1B\x07\x9B"), std::string::npos) << text;
+}
+
 // Each failing source gets a message that names its file and line, and hands out no code.
 TEST_F(D3DCompile2Test, FailingSourcesNameTheirFileAndLine) {
     const char kCs[] = "RWStructuredBuffer<float4> o : register(u0);\n";
