@@ -95,7 +95,8 @@ std::string DescribeFault(const FrontEndResult& r, const std::string& name, cons
                           unsigned limitMs, std::string* log) {
     char what[224];
     bool sourceFault = false;
-    const char* abbreviation = r.end == ChildEnd::Signalled ? sigabbrev_np(r.signal) : nullptr;
+    const char* abbreviation =
+        r.end == ChildEnd::Signalled || r.end == ChildEnd::Killed ? sigabbrev_np(r.signal) : nullptr;
     switch (r.end) {
     case ChildEnd::Signalled:
         std::snprintf(what, sizeof what, "crashed on this source (signal %d, SIG%s)", r.signal,
@@ -118,6 +119,13 @@ std::string DescribeFault(const FrontEndResult& r, const std::string& name, cons
         else
             std::snprintf(what, sizeof what, "ended without a complete result");
         sourceFault = r.exitStatus != kExitOutOfMemory;
+        break;
+    case ChildEnd::Killed:
+        std::snprintf(what, sizeof what,
+                      "was killed from outside (signal %d, SIG%s%s): %s, of the %llu MiB a compile may take",
+                      r.signal, abbreviation ? abbreviation : "?",
+                      r.signal == SIGKILL ? ", as the out-of-memory killer sends" : "", r.failure.c_str(),
+                      static_cast<unsigned long long>(kChildMemoryLimit >> 20));
         break;
     case ChildEnd::NotStarted:
     case ChildEnd::Lost:

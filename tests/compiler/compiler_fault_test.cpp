@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -138,6 +139,42 @@ TEST_F(CompilerFaultTest, AReloadHasOneTimeLimitForAllItsStages) {
     Result again;
     fxtest::Compile(&again, slow, "ps_main", "ps_5_0", kProgramFlags, "main.fx");
     EXPECT_EQ(again.hr, S_OK) << again.messages;
+}
+
+// A compile child killed from outside, as the out-of-memory killer does, is not blamed on the source.
+TEST_F(CompilerFaultTest, AChildKilledFromOutsideIsNamedAsSuch) {
+    const int server = fxtest::CompileServerProcess();
+    if (server == 0)
+        GTEST_SKIP() << "no compile server in this program, whose children could be told apart";
+    // Seconds of preprocessing that expands to nothing.
+    std::string slow = "#define E0\n";
+    for (int i = 1; i <= 24; ++i)
+        slow += "#define E" + std::to_string(i) + " E" + std::to_string(i - 1) + " E" +
+                std::to_string(i - 1) + "\n";
+    slow += "E24\n" + std::string(kGood);
+    std::atomic<bool> done{false};
+    std::thread killer([&done, server] {
+        const std::string children =
+            "/proc/" + std::to_string(server) + "/task/" + std::to_string(server) + "/children";
+        pid_t child = 0;
+        while (!done && !(std::ifstream(children) >> child))
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (child > 0)
+            kill(child, SIGKILL);
+    });
+    testing::internal::CaptureStderr();
+    Result r;
+    Compile(&r, slow);
+    testing::internal::GetCapturedStderr();
+    done = true;
+    killer.join();
+    EXPECT_EQ(
+        r.messages.rfind("main.fx: error: the HLSL compiler was killed from outside (signal 9, SIGKILL, as "
+                         "the out-of-memory killer sends): it had taken ",
+                         0),
+        0u)
+        << r.messages;
+    EXPECT_EQ(r.messages.find("compiler fault"), std::string::npos) << r.messages;
 }
 
 // shaderc's optimiser rejects what glslang made of an array of structured buffers; the entry point is
