@@ -13,6 +13,7 @@
 #include "source_lines.h"
 #include "source_matrix_majority.h"
 #include "source_prelude.h"
+#include "source_size.h"
 #include "spirv_bounds.h"
 #include "spirv_cbuffer_layout.h"
 #include "spirv_reflect.h"
@@ -332,6 +333,10 @@ extern "C" HRESULT WINAPI D3DCompile2(const void* data, SIZE_T data_size, const 
         return Finish(E_FAIL, text, shader, error_messages);
     }
     const char* source = static_cast<const char*>(data);
+    if (data_size > kMaxSourceBytes) {
+        const std::string text = name + ": error: the file is " + TooLargeReason(data_size) + "\n";
+        return Finish(E_FAIL, text, shader, error_messages);
+    }
     if (const char* encoding = Utf16Encoding(source, data_size)) {
         const std::string text = name + ":1: error: the file is " + encoding +
                                  "; the HLSL compiler reads ASCII or UTF-8: save it as UTF-8\n";

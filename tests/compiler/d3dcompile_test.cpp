@@ -357,6 +357,26 @@ TEST_F(D3DCompile2Test, IncludesResolveBesideTheIncluderThenTheCurrentDirectory)
     EXPECT_EQ(r.hr, S_OK) << r.messages;
 }
 
+// A main.fx or an include past the size limit is refused before anything copies it: a 1 GiB include
+// of nothing (sparse) and a main.fx of 65 MiB.
+TEST_F(D3DCompile2Test, FilesPastTheSizeLimitAreRefusedWithTheLimit) {
+    fxtest::ScratchDir dir;
+    const std::string big = dir.Write("big.hlsl", "");
+    ASSERT_EQ(truncate(big.c_str(), off_t{1} << 30), 0);
+    const std::string main =
+        dir.Write("main.fx", "#include \"big.hlsl\"\nfloat4 ps_main() : SV_Target { return 1; }\n");
+    Result include, whole;
+    Compile(&include, fxtest::ReadAll(main), "ps_main", "ps_5_0", kProgramFlags, main.c_str());
+    EXPECT_NE(
+        include.messages.find(
+            "cannot open include file 'big.hlsl': 1024 MiB, more than the 64 MiB a shader file may have"),
+        std::string::npos)
+        << include.messages;
+    Compile(&whole, std::string(65 << 20, ' '), "ps_main", "ps_5_0", kProgramFlags, "main.fx");
+    EXPECT_EQ(whole.messages,
+              "main.fx: error: the file is 65 MiB, more than the 64 MiB a shader file may have\n");
+}
+
 TEST_F(D3DCompile2Test, AnIncludeThatCannotBeReadIsAnError) {
     fxtest::ScratchDir dir;
     std::filesystem::create_directories(dir.path() + "/folder.hlsl");

@@ -2,6 +2,7 @@
 
 #include "include_paths.h"
 #include "source_bridge.h"
+#include "source_size.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -44,6 +45,11 @@ bool ReadFile(const std::string& path, std::string* content, std::string* reason
         *reason = !measured                 ? std::strerror(errno)
                   : S_ISDIR(status.st_mode) ? std::strerror(EISDIR)
                                             : "not a regular file";
+        close(fd);
+        return false;
+    }
+    if (static_cast<uint64_t>(status.st_size) > kMaxSourceBytes) {
+        *reason = TooLargeReason(static_cast<uint64_t>(status.st_size));
         close(fd);
         return false;
     }
@@ -96,13 +102,17 @@ class StandardFileIncluder final : public shaderc::CompileOptions::IncluderInter
         std::string candidates[4] = {wanted, wanted, wanted, wanted};
         if (wanted.empty() || wanted[0] != '/')
             candidates[0] = candidates[2] = FolderOf(requesting) + wanted;
-        std::string reason, ignored;
+        std::string reason, tried, ignored;
         for (size_t i = 0; i < 4; ++i) {
             std::string content;
             std::string& path = candidates[i];
             // The exact names first; then, as on Windows, names that differ only in case.
-            if (i < 2 ? ReadFile(path, &content, &reason)
-                      : FindIgnoringCase(&path) && ReadFile(path, &content, &ignored)) {
+            const bool read = i < 2 ? ReadFile(path, &content, &tried)
+                                    : FindIgnoringCase(&path) && ReadFile(path, &content, &ignored);
+            // The reason told is that of a file found, if one was.
+            if (!read && i < 2 && (reason.empty() || reason == std::strerror(ENOENT)))
+                reason = tried;
+            if (read) {
                 file->name = path;
                 file->content = std::move(content);
                 BridgeSource(&file->content);
