@@ -1,9 +1,19 @@
 #include "frames.h"
 
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 
 namespace d3d11 {
+
+namespace {
+
+uint64_t Nanoseconds(clockid_t clock) {
+    timespec now = {};
+    clock_gettime(clock, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1'000'000'000 + static_cast<uint64_t>(now.tv_nsec);
+}
+
+} // namespace
 
 VkResult FrameRing::Create(const Vulkan* vk, const char** failedCall) {
     vk_ = vk;
@@ -140,19 +150,23 @@ VkResult FrameRing::WaitFence(Frame& frame) {
         return VK_ERROR_DEVICE_LOST;
     if (!frame.submitted)
         return VK_SUCCESS;
-    // The watchdog counts only time in which this process ran. The wait is cut in slices, and a slice
-    // that overran its length by far was a stop (SIGSTOP, a debugger, a suspend, heavy swapping) and
-    // counts as two slices at most: on lavapipe the GPU is this process's threads, stopped as well, and a
-    // real GPU that went on has finished the frame by then.
+    // The watchdog counts only time in which the GPU could run. The wait is cut in slices, and a slice
+    // that overran its length by far was a stop (SIGSTOP, a debugger, a suspend) and counts two slices
+    // at most: a real GPU that went on has finished the frame by then. On a CPU device (lavapipe) the
+    // GPU is this process's threads, so a slice counts no more than the CPU time the process had in
+    // it: they are stopped with it, and slowed by a starved scheduler or heavy swapping.
     constexpr uint64_t kSliceNs = 100'000'000;
+    const bool cpuDevice = vk_->properties.deviceType == VK_PHYSICAL_DEVICE_TYPE_CPU;
     uint64_t counted = 0;
     VkResult result = VK_TIMEOUT;
     while (result == VK_TIMEOUT && counted < kFrameTimeoutNs) {
-        const auto start = std::chrono::steady_clock::now();
+        const uint64_t wallStart = Nanoseconds(CLOCK_MONOTONIC);
+        const uint64_t cpuStart = Nanoseconds(CLOCK_PROCESS_CPUTIME_ID);
         result = vkWaitForFences(vk_->device, 1, &frame.fence, VK_TRUE, kSliceNs);
-        const auto took =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
-        counted += std::min<uint64_t>(took.count(), 2 * kSliceNs);
+        uint64_t slice = std::min(Nanoseconds(CLOCK_MONOTONIC) - wallStart, 2 * kSliceNs);
+        if (cpuDevice)
+            slice = std::min(slice, Nanoseconds(CLOCK_PROCESS_CPUTIME_ID) - cpuStart);
+        counted += slice;
     }
     if (result == VK_TIMEOUT)
         removedBy_ = VK_TIMEOUT;
