@@ -272,6 +272,15 @@ TEST_F(D3DCompile2Test, MessagesNameTheEncodingAndShowControlCharactersEscaped) 
         EXPECT_EQ(r.messages, std::string("main.fx:1: error: the file is ") + encoding +
                                   "; the HLSL compiler reads ASCII or UTF-8: save it as UTF-8\n");
     }
+    fxtest::ScratchDir dir;
+    dir.Write("wide.hlsl", little);
+    const std::string main = dir.Write("main.fx", "#include \"wide.hlsl\"\n");
+    Result included;
+    Compile(&included, fxtest::ReadAll(main), "ps_main", "ps_5_0", kProgramFlags, main.c_str());
+    EXPECT_NE(included.messages.find("cannot open include file 'wide.hlsl': the file is UTF-16LE; the HLSL "
+                                     "compiler reads ASCII or UTF-8: save it as UTF-8"),
+              std::string::npos)
+        << included.messages;
     testing::internal::CaptureStderr();
     Result r;
     Compile(&r, "#include \"\x1B]0;owned\x07\x1B[2J\xC2\x9B.hlsl\"\n" + ascii, "ps_main", "ps_5_0",

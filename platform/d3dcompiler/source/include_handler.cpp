@@ -2,6 +2,7 @@
 
 #include "include_paths.h"
 #include "source_bridge.h"
+#include "source_encoding.h"
 #include "source_size.h"
 
 #include <cerrno>
@@ -69,6 +70,11 @@ bool ReadFile(const std::string& path, std::string* content, std::string* reason
     std::fclose(file);
     if (failed)
         return false;
+    if (const char* encoding = Utf16Encoding(content->data(), content->size())) {
+        *reason = std::string("the file is ") + encoding +
+                  "; the HLSL compiler reads ASCII or UTF-8: save it as UTF-8";
+        return false;
+    }
     content->resize(SourceLength(content->data(), content->size()));
     return true;
 }
