@@ -1,5 +1,8 @@
 #include "hooks.h"
 
+#include "control_characters.h"
+
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -84,7 +87,10 @@ void CountLive(const char* kind, int delta) {
 }
 
 void LogFailure(const char* call, const char* what) {
-    std::fprintf(stderr, "fxview platform: %s failed: %s\n", call, what);
+    char prefix[256];
+    const int n = std::snprintf(prefix, sizeof prefix, "fxview platform: %s failed: ", call);
+    WriteEscapedLine(stderr, std::string_view(prefix, n > 0 ? std::min<size_t>(n, sizeof prefix - 1) : 0),
+                     what);
 }
 
 void InjectFailure(const char* call, HRESULT hr, int passing) {

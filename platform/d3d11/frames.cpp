@@ -1,6 +1,19 @@
 #include "frames.h"
 
+#include <algorithm>
+#include <ctime>
+
 namespace platform::d3d11 {
+
+namespace {
+
+uint64_t Nanoseconds(clockid_t clock) {
+    timespec now = {};
+    clock_gettime(clock, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1'000'000'000 + static_cast<uint64_t>(now.tv_nsec);
+}
+
+} // namespace
 
 platform::VkStatus FrameRing::Create(const Vulkan* vk) {
     vk_ = vk;
@@ -132,7 +145,24 @@ VkResult FrameRing::WaitFence(Frame& frame) {
         return VK_ERROR_DEVICE_LOST;
     if (!frame.submitted)
         return VK_SUCCESS;
-    VkResult result = vkWaitForFences(vk_->device, 1, &frame.fence, VK_TRUE, kFrameTimeoutNs);
+    // The watchdog counts only time in which the GPU could run. The wait is cut in slices, and a slice
+    // that overran its length by far was a stop (SIGSTOP, a debugger, a suspend) and counts two slices
+    // at most: a real GPU that went on has finished the frame by then. On a CPU device (lavapipe) the
+    // GPU is this process's threads, so a slice counts no more than the CPU time the process had in
+    // it: they are stopped with it, and slowed by a starved scheduler or heavy swapping.
+    constexpr uint64_t kSliceNs = 100'000'000;
+    const bool cpuDevice = vk_->properties.deviceType == VK_PHYSICAL_DEVICE_TYPE_CPU;
+    uint64_t counted = 0;
+    VkResult result = VK_TIMEOUT;
+    while (result == VK_TIMEOUT && counted < kFrameTimeoutNs) {
+        const uint64_t wallStart = Nanoseconds(CLOCK_MONOTONIC);
+        const uint64_t cpuStart = Nanoseconds(CLOCK_PROCESS_CPUTIME_ID);
+        result = vkWaitForFences(vk_->device, 1, &frame.fence, VK_TRUE, kSliceNs);
+        uint64_t slice = std::min(Nanoseconds(CLOCK_MONOTONIC) - wallStart, 2 * kSliceNs);
+        if (cpuDevice)
+            slice = std::min(slice, Nanoseconds(CLOCK_PROCESS_CPUTIME_ID) - cpuStart);
+        counted += slice;
+    }
     if (result == VK_TIMEOUT)
         removedBy_ = VK_TIMEOUT;
     if (result != VK_SUCCESS)

@@ -1,7 +1,7 @@
 // Two frames in flight: each has a command buffer that the context and the swap chain record into,
 // a fence, and the objects released while it was recorded, destroyed once its fence has signalled.
-// Every wait is bounded: a frame unfinished after kFrameTimeoutNs removes the device, as a lost
-// device does. No threads: all runs on the caller's.
+// Every wait is bounded: a frame unfinished after kFrameTimeoutNs of the process's running time
+// removes the device, as a lost device does. No threads: all runs on the caller's.
 #pragma once
 
 #include "vulkan.h"

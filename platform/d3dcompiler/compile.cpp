@@ -1,16 +1,20 @@
 // D3DCompile2: HLSL in, a code blob of SPIR-V and metadata out, with the compiler's messages.
 #include "attributes.h"
+#include "control_characters.h"
 #include "crash_hints.h"
 #include "front_end.h"
 #include "hooks.h"
 #include "include_directories.h"
 #include "include_handler.h"
+#include "reload_time_limit.h"
 #include "shader_blob.h"
 #include "source_bridge.h"
+#include "source_encoding.h"
 #include "source_global_constants.h"
 #include "source_lines.h"
 #include "source_matrix_majority.h"
 #include "source_prelude.h"
+#include "source_size.h"
 #include "spirv_reflect.h"
 #include "targets.h"
 
@@ -67,11 +71,12 @@ HRESULT MakeTextBlob(const std::string& text, ID3DBlob** blob) {
     return S_OK;
 }
 
-// Hands out the messages, warnings included; a compile that cannot hand them out fails whole.
+// Hands out the messages, warnings included, with control characters escaped; a compile that cannot
+// hand them out fails whole.
 HRESULT Finish(HRESULT hr, const std::string& messages, ID3DBlob** shader, ID3DBlob** error_messages) {
     if (!error_messages || messages.empty())
         return hr;
-    HRESULT blobHr = MakeTextBlob(messages, error_messages);
+    HRESULT blobHr = MakeTextBlob(EscapeControlCharacters(messages), error_messages);
     if (FAILED(hr))
         return hr;
     if (FAILED(blobHr) && *shader) {
@@ -88,7 +93,8 @@ std::string DescribeFault(const FrontEndResult& r, const std::string& name, cons
                           unsigned limitMs, std::string* log) {
     char what[224];
     bool sourceFault = false;
-    const char* abbreviation = r.end == ChildEnd::Signalled ? sigabbrev_np(r.signal) : nullptr;
+    const char* abbreviation =
+        r.end == ChildEnd::Signalled || r.end == ChildEnd::Killed ? sigabbrev_np(r.signal) : nullptr;
     switch (r.end) {
     case ChildEnd::Signalled:
         std::snprintf(what, sizeof what, "crashed on this source (signal %d, SIG%s)", r.signal,
@@ -112,6 +118,13 @@ std::string DescribeFault(const FrontEndResult& r, const std::string& name, cons
             std::snprintf(what, sizeof what, "ended without a complete result");
         sourceFault = r.exitStatus != kExitOutOfMemory;
         break;
+    case ChildEnd::Killed:
+        std::snprintf(what, sizeof what,
+                      "was killed from outside (signal %d, SIG%s%s): %s, of the %llu MiB a compile may take",
+                      r.signal, abbreviation ? abbreviation : "?",
+                      r.signal == SIGKILL ? ", as the out-of-memory killer sends" : "", r.failure.c_str(),
+                      static_cast<unsigned long long>(kChildMemoryLimit >> 20));
+        break;
     case ChildEnd::NotStarted:
     case ChildEnd::Lost:
         std::snprintf(what, sizeof what, "could not be run (%s)", r.failure.c_str());
@@ -122,6 +135,15 @@ std::string DescribeFault(const FrontEndResult& r, const std::string& name, cons
         return name + ": error: the HLSL compiler " + what + "\n";
     return name + ": error: the HLSL compiler " + what +
            "; this is a compiler fault triggered by the code above: simplify the last edit\n";
+}
+
+// The message for a stage not compiled because an earlier stage of the same reload spent its time.
+std::string RefuseSpentReload(const std::string& name, const char* entry, const std::string& spentBy,
+                              unsigned limitMs) {
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g", limitMs / 1000.0);
+    return name + ": error: '" + entry + "' not compiled: compiling '" + spentBy +
+           "' of the same source took all the " + limit + " s a reload may take\n";
 }
 
 // The message for a source without the entry point the caller named.
@@ -223,8 +245,14 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     }
     const std::string source(data, length);
     const unsigned limitMs = gCompileTimeLimitMs.load();
-    FrontEndResult r = RunFrontEnd(MakeFrontEndJob(source, name, defines, include, entry, stage, flags),
-                                   static_cast<int>(limitMs));
+    const CompileTurn turn = BeginCompile(source, name, entry, limitMs);
+    if (turn.limitMs == 0) {
+        *messages = RefuseSpentReload(name, entry, turn.spentBy, limitMs);
+        return E_FAIL;
+    }
+    FrontEndResult r =
+        RunFrontEnd(MakeFrontEndJob(source, name, defines, include, entry, stage, flags), turn.limitMs);
+    EndCompile(turn, entry, r.end == ChildEnd::TimedOut);
     // Attributes are checked on the preprocessed text, where macros have their values. Their message
     // says more than a compiler fault would, so it wins even when glslang went on to crash on them.
     std::string attributeError;
@@ -314,6 +342,15 @@ extern "C" HRESULT WINAPI D3DCompile2(const void* data, SIZE_T data_size, const 
         return Finish(E_FAIL, text, shader, error_messages);
     }
     const char* source = static_cast<const char*>(data);
+    if (data_size > kMaxSourceBytes) {
+        const std::string text = name + ": error: the file is " + TooLargeReason(data_size) + "\n";
+        return Finish(E_FAIL, text, shader, error_messages);
+    }
+    if (const char* encoding = Utf16Encoding(source, data_size)) {
+        const std::string text = name + ":1: error: the file is " + encoding +
+                                 "; the HLSL compiler reads ASCII or UTF-8: save it as UTF-8\n";
+        return Finish(E_FAIL, text, shader, error_messages);
+    }
     std::string messages;
     try {
         hr = Compile(source, SourceLength(source, data_size), name, defines, include, entrypoint, target,

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -110,6 +111,70 @@ TEST_F(CompilerFaultTest, ACompilePastTheTimeLimitIsStopped) {
     Result again;
     Compile(&again, slow);
     EXPECT_EQ(again.hr, S_OK) << "with the program's limit: " << again.messages;
+}
+
+// One reload compiles main.fx for its pixel stage, then its compute stage, under one time limit: once
+// the first ran out of time, the second is refused at once. A stage compiled again is the next reload.
+TEST_F(CompilerFaultTest, AReloadHasOneTimeLimitForAllItsStages) {
+    std::string slow = std::string(kBuffer) + "#define X0 id.x\n";
+    for (int i = 1; i <= 12; ++i)
+        slow += "#define X" + std::to_string(i) + " (X" + std::to_string(i - 1) + " + X" +
+                std::to_string(i - 1) + ")\n";
+    slow += "[numthreads(8, 8, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { o[id.x] = X12; }\n"
+            "float4 ps_main(float4 id : SV_Position) : SV_Target { return X12; }\n";
+    fxtest::SetCompileTimeLimit(1);
+    testing::internal::CaptureStderr();
+    Result ps, cs;
+    fxtest::Compile(&ps, slow, "ps_main", "ps_5_0", kProgramFlags, "main.fx");
+    fxtest::Compile(&cs, slow, "cs_main", "cs_5_0", kProgramFlags, "main.fx");
+    std::string log = testing::internal::GetCapturedStderr();
+    fxtest::SetCompileTimeLimit(0);
+    EXPECT_EQ(ps.messages,
+              "main.fx: error: the HLSL compiler did not finish within 0.001 s and was stopped\n");
+    EXPECT_EQ(cs.hr, E_FAIL);
+    EXPECT_EQ(cs.messages,
+              "main.fx: error: 'cs_main' not compiled: compiling 'ps_main' of the same source took "
+              "all the 0.001 s a reload may take\n");
+    EXPECT_EQ(fxtest::Count(log, "did not finish"), 1u) << log;
+    Result again;
+    fxtest::Compile(&again, slow, "ps_main", "ps_5_0", kProgramFlags, "main.fx");
+    EXPECT_EQ(again.hr, S_OK) << again.messages;
+}
+
+// A compile child killed from outside, as the out-of-memory killer does, is not blamed on the source.
+TEST_F(CompilerFaultTest, AChildKilledFromOutsideIsNamedAsSuch) {
+    const int server = fxtest::CompileServerProcess();
+    if (server == 0)
+        GTEST_SKIP() << "no compile server in this program, whose children could be told apart";
+    // Seconds of preprocessing that expands to nothing.
+    std::string slow = "#define E0\n";
+    for (int i = 1; i <= 24; ++i)
+        slow += "#define E" + std::to_string(i) + " E" + std::to_string(i - 1) + " E" +
+                std::to_string(i - 1) + "\n";
+    slow += "E24\n" + std::string(kGood);
+    std::atomic<bool> done{false};
+    std::thread killer([&done, server] {
+        const std::string children =
+            "/proc/" + std::to_string(server) + "/task/" + std::to_string(server) + "/children";
+        pid_t child = 0;
+        while (!done && !(std::ifstream(children) >> child))
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (child > 0)
+            kill(child, SIGKILL);
+    });
+    testing::internal::CaptureStderr();
+    Result r;
+    Compile(&r, slow);
+    testing::internal::GetCapturedStderr();
+    done = true;
+    killer.join();
+    EXPECT_EQ(
+        r.messages.rfind("main.fx: error: the HLSL compiler was killed from outside (signal 9, SIGKILL, as "
+                         "the out-of-memory killer sends): it had taken ",
+                         0),
+        0u)
+        << r.messages;
+    EXPECT_EQ(r.messages.find("compiler fault"), std::string::npos) << r.messages;
 }
 
 // Glslang makes wrong SPIR-V of a store to an array of structured buffers, on which legalisation

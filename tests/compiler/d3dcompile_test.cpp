@@ -256,6 +256,41 @@ TEST_F(D3DCompile2Test, NumThreadsOfOtherStagesIsIgnoredAndDefinesAreUsed) {
     EXPECT_EQ(defined.hr, S_OK) << defined.messages;
 }
 
+// A main.fx saved as UTF-16 by a Windows editor is named as such. A shader's control characters (an
+// include's name holding a terminal's escape sequences) reach the messages and the log escaped.
+TEST_F(D3DCompile2Test, MessagesNameTheEncodingAndShowControlCharactersEscaped) {
+    const std::string ascii = "float4 ps_main() : SV_Target { return 1; }\n";
+    std::string little = "\xFF\xFE", big = "\xFE\xFF";
+    for (const char c : ascii) {
+        little += {c, '\0'};
+        big += {'\0', c};
+    }
+    for (const auto& [text, encoding] :
+         {std::pair{little, "UTF-16LE"}, {big, "UTF-16BE"}, {little.substr(2), "UTF-16LE"}}) {
+        Result r;
+        Compile(&r, text, "ps_main", "ps_5_0", kProgramFlags, "main.fx");
+        EXPECT_EQ(r.messages, std::string("main.fx:1: error: the file is ") + encoding +
+                                  "; the HLSL compiler reads ASCII or UTF-8: save it as UTF-8\n");
+    }
+    fxtest::ScratchDir dir;
+    dir.Write("wide.hlsl", little);
+    const std::string main = dir.Write("main.fx", "#include \"wide.hlsl\"\n");
+    Result included;
+    Compile(&included, fxtest::ReadAll(main), "ps_main", "ps_5_0", kProgramFlags, main.c_str());
+    EXPECT_NE(included.messages.find("cannot open include file 'wide.hlsl': the file is UTF-16LE; the HLSL "
+                                     "compiler reads ASCII or UTF-8: save it as UTF-8"),
+              std::string::npos)
+        << included.messages;
+    testing::internal::CaptureStderr();
+    Result r;
+    Compile(&r, "#include \"\x1B]0;owned\x07\x1B[2J\xC2\x9B.hlsl\"\n" + ascii, "ps_main", "ps_5_0",
+            kProgramFlags, "main.fx", D3D_COMPILE_STANDARD_FILE_INCLUDE);
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(r.messages.find("\\x1B]0;owned\\x07\\x1B[2J\\xC2\\x9B.hlsl"), std::string::npos) << r.messages;
+    for (const std::string& text : {r.messages, log})
+        EXPECT_EQ(text.find_first_of("\x1B\x07\x9B"), std::string::npos) << text;
+}
+
 // Each failing source gets a message that names its file and line, and hands out no code.
 TEST_F(D3DCompile2Test, FailingSourcesNameTheirFileAndLine) {
     const char kCs[] = "RWStructuredBuffer<float4> o : register(u0);\n";
@@ -272,6 +307,13 @@ TEST_F(D3DCompile2Test, FailingSourcesNameTheirFileAndLine) {
              std::string(
                  "groupshared float4 big[2049];\n[numthreads(1, 1, 1)] void cs_main() { o[0] = big[0]; }\n"),
          "cs_main", nullptr, "<source>:2: error: groupshared variables take 32784 bytes"},
+        // The declaration, not a comment or a macro that names the keyword first.
+        {"// groupshared tiles\n#define SHARED groupshared\n/* groupshared\n */" + std::string(kCs) +
+             "groupshared float4 big[2049];\n[numthreads(1, 1, 1)] void cs_main() { o[0] = big[0]; }\n",
+         "cs_main", nullptr, "<source>:5: error: groupshared variables take 32784 bytes"},
+        {"// register(u8) below\nRWStructuredBuffer<float4> o : register(u8);\n[numthreads(1, 1, 1)]" +
+             std::string(kEntry),
+         "cs_main", nullptr, "<source>:2: error: register u8"},
         {kCs + std::string("[numthreads(GROUP_WIDHT, 1, 1)]") + kEntry, "cs_main", "main.fx",
          "main.fx:2: error: [numthreads(x, y, z)] takes three integer constants: 'GROUP_WIDHT' is not an "
          "integer constant"},
@@ -322,6 +364,26 @@ TEST_F(D3DCompile2Test, IncludesResolveBesideTheIncluderThenTheCurrentDirectory)
     Compile(&r, fxtest::ReadAll(main), "ps_main", "ps_5_0", kProgramFlags, main.c_str());
     std::filesystem::current_path(before);
     EXPECT_EQ(r.hr, S_OK) << r.messages;
+}
+
+// A main.fx or an include past the size limit is refused before anything copies it: a 1 GiB include
+// of nothing (sparse) and a main.fx of 65 MiB.
+TEST_F(D3DCompile2Test, FilesPastTheSizeLimitAreRefusedWithTheLimit) {
+    fxtest::ScratchDir dir;
+    const std::string big = dir.Write("big.hlsl", "");
+    ASSERT_EQ(truncate(big.c_str(), off_t{1} << 30), 0);
+    const std::string main =
+        dir.Write("main.fx", "#include \"big.hlsl\"\nfloat4 ps_main() : SV_Target { return 1; }\n");
+    Result include, whole;
+    Compile(&include, fxtest::ReadAll(main), "ps_main", "ps_5_0", kProgramFlags, main.c_str());
+    EXPECT_NE(
+        include.messages.find(
+            "cannot open include file 'big.hlsl': 1024 MiB, more than the 64 MiB a shader file may have"),
+        std::string::npos)
+        << include.messages;
+    Compile(&whole, std::string(65 << 20, ' '), "ps_main", "ps_5_0", kProgramFlags, "main.fx");
+    EXPECT_EQ(whole.messages,
+              "main.fx: error: the file is 65 MiB, more than the 64 MiB a shader file may have\n");
 }
 
 TEST_F(D3DCompile2Test, AnIncludeThatCannotBeReadIsAnError) {

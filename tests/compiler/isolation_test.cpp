@@ -41,6 +41,22 @@ TEST(IsolationTest, ACrashEndsTheChildWithItsSignalAndKeepsWhatItSent) {
     ASSERT_EQ(sigaction(SIGSEGV, &previous, nullptr), 0);
 }
 
+// A kill from outside (the out-of-memory killer's SIGKILL, a SIGTERM) is told from a crash, with the
+// memory the child had taken.
+TEST(IsolationTest, AKillFromOutsideIsNotACrash) {
+    for (int signal : {SIGKILL, SIGTERM}) {
+        IsolatedRun run = RunIsolated(
+            [signal](RecordWriter&) {
+                kill(getpid(), signal);
+                pause();
+            },
+            kLimitMs);
+        EXPECT_EQ(run.end, ChildEnd::Killed) << "signal " << signal;
+        EXPECT_EQ(run.signal, signal);
+        EXPECT_NE(run.failure.find(" MiB of memory"), std::string::npos) << run.failure;
+    }
+}
+
 TEST(IsolationTest, AnExitAnExceptionOrRunningOutOfMemoryIsNotACrash) {
     IsolatedRun exited = RunIsolated([](RecordWriter&) { _exit(7); }, kLimitMs);
     EXPECT_EQ(exited.end, ChildEnd::Exited);

@@ -1,8 +1,11 @@
-// The program as a hostile user starts and feeds it: a shader that never ends, closed standard
-// streams, indices far past the end of the screen buffer, a FIFO or a device where a file should be,
-// a folder deeper than PATH_MAX, a shader the driver takes long to build. Each ends in a message or
-// the right image, never a hang: every wait here is short, so a regression fails.
+// The program as a hostile user starts and feeds it: a shader that never ends, a stopped process, closed
+// standard streams, a console nobody reads, indices far past the end of the screen buffer, a FIFO or a device
+// where a file should be, a folder deeper than PATH_MAX, a shader the driver takes long to build. Each ends
+// in a message or the right image, never a hang: every wait here is short, so a regression fails.
 #include "program.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -50,6 +53,66 @@ TEST_F(Hostile, ARunawayShaderOrAClosedStreamStillLetsEscapeQuit) {
         }
         Quit(window, false, 5);
         EXPECT_TRUE(Validated()) << Stderr();
+    }
+}
+
+// A process stopped for longer than the frame watchdog's bound (Ctrl+Z and fg, a debugger, a
+// suspend) keeps its device: on lavapipe the GPU was stopped with it. The default shader's frames are
+// long enough that a stop nearly always falls in the wait for one.
+TEST_F(Hostile, AProcessStoppedForSecondsKeepsItsDevice) {
+    const Window window = Start();
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(Says(" fps", 1, 15)) << Stdout() << Stderr();
+    for (int stop = 0; stop < 3; ++stop) {
+        Signal(SIGSTOP);
+        Pause(2500);
+        Signal(SIGCONT);
+        Pause(500);
+    }
+    WriteFile(scratch.Path("main.fx"), Solid("1, 0, 0"));
+    Key(window, "F5");
+    EXPECT_TRUE(Shows(display, window, 0xFF0000, 15)) << Stderr();
+    EXPECT_EQ(Count(Stderr(), "the device is removed"), 0) << Stderr();
+    Quit(window);
+    EXPECT_TRUE(Validated()) << Stderr();
+}
+
+// Standard output a pipe that nobody reads (`fxview | less` at a full screen), filled by reloads: Escape
+// and the close box still end the program, and all it wrote is there to read afterwards.
+TEST_F(Hostile, AConsoleNobodyReadsStillLetsTheProgramQuitAndLosesNothing) {
+    for (const bool closeBox : {false, true}) {
+        SCOPED_TRACE(closeBox ? "the close box" : "Escape");
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        ASSERT_EQ(fcntl(fds[0], F_SETPIPE_SZ, 4096), 4096) << "full after a few reloads";
+        const Window window = Start(kGreen, [&fds] {
+            dup2(fds[1], STDOUT_FILENO);
+            close(fds[0]);
+            close(fds[1]);
+        });
+        close(fds[1]);
+        ASSERT_NE(window, 0u);
+        for (int reload = 0; reload < 20; ++reload) {
+            Key(window, "F5");
+            Pause(200);
+        }
+        Quit(window, closeBox, 5);
+        std::string text;
+        fcntl(fds[0], F_SETFL, O_NONBLOCK);
+        EXPECT_TRUE(Within(10, [&] {
+            char chunk[65536];
+            ssize_t n;
+            while ((n = read(fds[0], chunk, sizeof chunk)) > 0)
+                text.append(chunk, static_cast<size_t>(n));
+            return n == 0;
+        })) << "the relay ends once its text is read";
+        close(fds[0]);
+        EXPECT_EQ(text.rfind("D3DCompileShaderFromFile : vs_main vs_5_0::00000000\n", 0), 0u)
+            << text.substr(0, 200);
+        const int reloads = Count(text, "D3DCompileShaderFromFile : cs_main");
+        EXPECT_GT(reloads, 10) << "more than the pipe holds";
+        EXPECT_EQ(Count(text, "D3DCompileShaderFromFile : ps_main"), reloads);
+        EXPECT_EQ(Count(text, "dropped"), 0);
     }
 }
 

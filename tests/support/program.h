@@ -186,6 +186,11 @@ class ProgramTest : public ::testing::Test {
             kill(pid_, SIGKILL);
         WaitExit(10);
     }
+    // Sends `signal` to the running program.
+    void Signal(int signal) const {
+        if (pid_ > 0)
+            kill(pid_, signal);
+    }
     // The exit code, or -1 when the program is still running after `seconds`.
     int WaitExit(double seconds) {
         int status = 0;

@@ -2,6 +2,8 @@
 
 #include "include_paths.h"
 #include "source_bridge.h"
+#include "source_encoding.h"
+#include "source_size.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -48,6 +50,11 @@ bool ReadFile(const std::string& path, std::string* content, std::string* reason
         close(fd);
         return false;
     }
+    if (static_cast<uint64_t>(status.st_size) > kMaxSourceBytes) {
+        *reason = TooLargeReason(static_cast<uint64_t>(status.st_size));
+        close(fd);
+        return false;
+    }
     FILE* file = fdopen(fd, "rb");
     if (!file) {
         *reason = std::strerror(errno);
@@ -64,6 +71,11 @@ bool ReadFile(const std::string& path, std::string* content, std::string* reason
     std::fclose(file);
     if (failed)
         return false;
+    if (const char* encoding = Utf16Encoding(content->data(), content->size())) {
+        *reason = std::string("the file is ") + encoding +
+                  "; the HLSL compiler reads ASCII or UTF-8: save it as UTF-8";
+        return false;
+    }
     content->resize(SourceLength(content->data(), content->size()));
     return true;
 }
@@ -105,13 +117,18 @@ class StandardFileIncluder final : public glslang::TShader::Includer {
                 if (!folder.empty())
                     places.push_back(ForwardSlashes(folder) + "/" + wanted);
         }
-        std::string reason, ignored;
+        std::string reason, tried, ignored;
         // The exact names first, in every place; then, as on Windows, names that differ only in case.
         for (size_t i = 0; i < 2 * places.size(); ++i) {
             std::string content;
             std::string path = places[i % places.size()];
-            if (i < places.size() ? ReadFile(path, &content, i == 0 ? &reason : &ignored)
-                                  : FindIgnoringCase(&path) && ReadFile(path, &content, &ignored)) {
+            const bool exact = i < places.size();
+            const bool read = exact ? ReadFile(path, &content, &tried)
+                                    : FindIgnoringCase(&path) && ReadFile(path, &content, &ignored);
+            // The reason told is that of a file found, if one was.
+            if (!read && exact && (reason.empty() || reason == std::strerror(ENOENT)))
+                reason = tried;
+            if (read) {
                 file->name = path;
                 file->content = std::move(content);
                 BridgeSource(&file->content);

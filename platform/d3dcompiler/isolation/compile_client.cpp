@@ -1,6 +1,7 @@
 #include "compile_client.h"
 
 #include "compile_server.h"
+#include "console_relay.h"
 #include "hooks.h"
 #include "standard_streams.h"
 #include "wire.h"
@@ -222,9 +223,11 @@ extern "C" int __real_main(int argc, char** argv, char** envp);
 // Linked in place of main (--wrap=main, see CMakeLists.txt): after every static initializer, glslang's
 // and SPIRV-Tools' included, so the server starts with their globals built, and before main can start a
 // thread, so the fork copies no lock another thread holds. Closed standard streams are opened first,
-// before the server's socket or the display connection could take their numbers.
+// before the server's socket or the display connection could take their numbers; piped ones are
+// relayed, so that a reader who stops reading does not stop the program.
 extern "C" int __wrap_main(int argc, char** argv, char** envp) {
     platform::OpenClosedStandardStreams();
+    platform::RelayPipedStandardStreams();
     platform::StartCompileServer();
     return __real_main(argc, argv, envp);
 }

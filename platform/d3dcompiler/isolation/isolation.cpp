@@ -128,6 +128,13 @@ bool ReadAll(int fd, int callerFd, ProcessClock::time_point deadline, std::strin
     }
 }
 
+// Signals that no fault of the child's raises: another process sent them. The child's own time-out
+// kill is told apart before.
+bool KilledFromOutside(int signal) {
+    return signal == SIGKILL || signal == SIGTERM || signal == SIGINT || signal == SIGHUP ||
+           signal == SIGQUIT;
+}
+
 // The complete records in `bytes`; a record cut short by the child's end is left out.
 std::vector<Record> ParseRecords(const std::string& bytes) {
     std::vector<Record> records;
@@ -194,13 +201,18 @@ IsolatedRun RunIsolated(const std::function<void(RecordWriter&)>& work, int limi
     std::string bytes;
     const bool complete = ReadAll(readEnd.get(), callerFd, deadline, &bytes, &run.failure);
     int status = 0;
-    if (!child.Wait(!complete, &status)) {
+    rusage usage = {};
+    if (!child.Wait(!complete, &status, &usage)) {
         run.end = ChildEnd::Lost;
         run.failure = ErrnoText("waitpid");
     } else if (!run.failure.empty()) {
         run.end = ChildEnd::Lost;
     } else if (!complete && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
         run.end = ChildEnd::TimedOut;
+    } else if (WIFSIGNALED(status) && KilledFromOutside(WTERMSIG(status))) {
+        run.end = ChildEnd::Killed;
+        run.signal = WTERMSIG(status);
+        run.failure = "it had taken " + std::to_string(usage.ru_maxrss / 1024) + " MiB of memory";
     } else if (WIFSIGNALED(status)) {
         run.end = ChildEnd::Signalled;
         run.signal = WTERMSIG(status);

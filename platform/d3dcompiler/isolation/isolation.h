@@ -49,6 +49,8 @@ enum class ChildEnd {
     TimedOut,   // still running at the time limit, so killed
     NotStarted, // the pipe or the fork failed; `failure` says why
     Lost,       // reading the pipe or reaping failed, or the caller left; `failure` says why
+    Killed,     // by `signal` from outside (the out-of-memory killer's SIGKILL, a SIGTERM); `failure` says
+                // how much memory it had taken
 };
 
 struct IsolatedRun {

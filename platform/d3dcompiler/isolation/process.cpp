@@ -27,9 +27,9 @@ std::string ErrnoText(const char* call) {
     return std::string(call) + ": " + std::strerror(errno);
 }
 
-bool Reap(pid_t pid, int* status) {
+bool Reap(pid_t pid, int* status, rusage* usage) {
     for (;;) {
-        if (waitpid(pid, status, 0) == pid)
+        if (wait4(pid, status, 0, usage) == pid)
             return true;
         if (errno != EINTR)
             return false;
@@ -53,10 +53,10 @@ Child::~Child() {
         LogFailure("waitpid", std::strerror(errno));
 }
 
-bool Child::Wait(bool stop, int* status) {
+bool Child::Wait(bool stop, int* status, rusage* usage) {
     if (stop && kill(pid_, SIGKILL) != 0)
         return false;
-    reaped_ = Reap(pid_, status);
+    reaped_ = Reap(pid_, status, usage);
     return reaped_;
 }
 

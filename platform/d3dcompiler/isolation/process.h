@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <sys/resource.h>
 #include <sys/types.h>
 
 namespace platform {
@@ -22,8 +23,9 @@ int PollTimeout(ProcessClock::time_point deadline);
 // "call: what errno says".
 std::string ErrnoText(const char* call);
 
-// Waits for `pid` through interrupted waits; false, with errno, when it cannot be waited for.
-bool Reap(pid_t pid, int* status);
+// Waits for `pid` through interrupted waits, with its resource use when `usage` is given; false, with
+// errno, when it cannot be waited for.
+bool Reap(pid_t pid, int* status, rusage* usage = nullptr);
 
 // A descriptor, closed when it goes out of scope if it was not closed before.
 class Fd {
@@ -47,7 +49,7 @@ class Child {
     Child& operator=(const Child&) = delete;
     ~Child();
     // Kills the child first when `stop` is set; false, with errno, when it cannot be reaped.
-    bool Wait(bool stop, int* status);
+    bool Wait(bool stop, int* status, rusage* usage = nullptr);
 
   private:
     pid_t pid_;

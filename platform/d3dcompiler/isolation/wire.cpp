@@ -187,7 +187,7 @@ bool DecodeRun(const std::string& bytes, IsolatedRun* run) {
     Reader r(bytes);
     uint32_t end, exitStatus, signal, records;
     if (!r.U32(&end) || !r.U32(&exitStatus) || !r.U32(&signal) || !r.Text(&run->failure) ||
-        !r.U32(&records) || end > static_cast<uint32_t>(ChildEnd::Lost))
+        !r.U32(&records) || end > static_cast<uint32_t>(ChildEnd::Killed))
         return false;
     for (uint32_t i = 0; i < records; ++i) {
         Record record;
