@@ -7,8 +7,6 @@
 #include <exception>
 #include <vector>
 
-const IID IID_ID3D10Blob = {0x8ba5fb08, 0x5195, 0x40e2, {0xac, 0x58, 0x0d, 0x98, 0x9c, 0x3a, 0x01, 0x02}};
-
 namespace {
 
 class Blob final : public platform::RefCounted<ID3D10Blob> {
@@ -17,15 +15,7 @@ class Blob final : public platform::RefCounted<ID3D10Blob> {
     ~Blob() override { platform::CountLive("ID3D10Blob", -1); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-        if (!ppvObject)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ID3D10Blob) {
-            AddRef();
-            *ppvObject = static_cast<ID3D10Blob*>(this);
-            return S_OK;
-        }
-        *ppvObject = nullptr;
-        return E_NOINTERFACE;
+        return Query(riid, ppvObject, {&IID_IUnknown, &IID_ID3D10Blob});
     }
     LPVOID STDMETHODCALLTYPE GetBufferPointer() override { return bytes_.data(); }
     SIZE_T STDMETHODCALLTYPE GetBufferSize() override { return bytes_.size(); }

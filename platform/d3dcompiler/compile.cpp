@@ -31,6 +31,7 @@
 namespace {
 
 using namespace platform;
+using namespace platform::d3dcompiler;
 
 // Messages name the source this way when the caller gave no name.
 constexpr char kUnnamedSource[] = "<source>";
@@ -51,10 +52,6 @@ constexpr UINT kSupportedFlags =
     D3DCOMPILE_DEBUG_NAME_FOR_SOURCE | D3DCOMPILE_DEBUG_NAME_FOR_BINARY;
 // Put before the source for D3DCOMPILE_PACK_MATRIX_ROW_MAJOR; `#line` keeps the source's numbering.
 constexpr char kRowMajorPrologue[] = "#pragma pack_matrix(row_major)\n#line 1\n";
-
-// A compile that takes longer than this is a hang to the user who pressed F5.
-constexpr unsigned kCompileTimeLimitMs = 30000;
-std::atomic<unsigned> gCompileTimeLimitMs{kCompileTimeLimitMs};
 
 // SPIRV-Tools has one optimisation for speed; levels 1 to 3 all ask for it.
 bool Optimizes(UINT flags) {
@@ -244,7 +241,7 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
         return E_FAIL;
     }
     const std::string source(data, length);
-    const unsigned limitMs = gCompileTimeLimitMs.load();
+    const unsigned limitMs = ReloadTimeLimitMs();
     const CompileTurn turn = BeginCompile(source, name, entry, limitMs);
     if (turn.limitMs == 0) {
         *messages = RefuseSpentReload(name, entry, turn.spentBy, limitMs);
@@ -296,14 +293,6 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
 }
 
 } // namespace
-
-namespace fxtest {
-
-void SetCompileTimeLimit(unsigned ms) {
-    gCompileTimeLimitMs = ms ? ms : kCompileTimeLimitMs;
-}
-
-} // namespace fxtest
 
 extern "C" HRESULT WINAPI D3DCompile2(const void* data, SIZE_T data_size, const char* filename,
                                       const D3D_SHADER_MACRO* defines, ID3DInclude* include,

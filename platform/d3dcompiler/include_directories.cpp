@@ -1,6 +1,6 @@
 #include "include_directories.h"
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -19,4 +19,4 @@ const std::vector<std::string>& IncludeDirectories() {
     return Directories();
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 void SetIncludeDirectories(std::vector<std::string> directories);
 const std::vector<std::string>& IncludeDirectories();
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 bool ParseTarget(const char* target, ShaderStage* stage) {
     static const struct {
@@ -47,4 +47,4 @@ bool CheckThreadGroupSize(const char* target, const uint32_t size[3], std::strin
     return false;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

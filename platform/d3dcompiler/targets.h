@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // False when `target` is not a stage of a supported shader model.
 bool ParseTarget(const char* target, ShaderStage* stage);
@@ -15,4 +15,4 @@ bool ParseTarget(const char* target, ShaderStage* stage);
 // model allows: at most 1,024 threads for 5_x (x and y up to 1,024, z up to 64), 768 for 4_x (z 1).
 bool CheckThreadGroupSize(const char* target, const uint32_t size[3], std::string* error);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -1,5 +1,5 @@
 // The tests' hooks into the Win32 and winmm stand-ins: the injected tick and the record of
-// DefWindowProcA. The key-state override stays with the keyboard (keyboard.cpp).
+// DefWindowProcA, and keys held or pressed as the test says.
 #include "state.h"
 #include "tick.h"
 
@@ -28,6 +28,20 @@ unsigned long DefWindowProcCalls() {
 
 MSG LastDefWindowProc() {
     return platform::win32::Log().last;
+}
+
+void SetKeyState(int vk, bool down, bool pressedSincePoll) {
+    if (vk <= 0 || vk > 255)
+        return;
+    platform::win32::KeyState& key = platform::win32::State().keys[vk];
+    key.overridden = true;
+    key.down = down;
+    key.pressedSincePoll = pressedSincePoll;
+}
+
+void ClearKeyStates() {
+    for (platform::win32::KeyState& key : platform::win32::State().keys)
+        key = platform::win32::KeyState{};
 }
 
 } // namespace fxtest

@@ -21,29 +21,52 @@ UINT VirtualKeyOfKeysym(KeySym sym) {
     if (sym >= XK_F1 && sym <= XK_F12)
         return static_cast<UINT>(VK_F1 + (sym - XK_F1));
     switch (sym) {
-    case XK_Escape: return VK_ESCAPE;
-    case XK_BackSpace: return VK_BACK;
-    case XK_Tab: return VK_TAB;
-    case XK_Return: return VK_RETURN;
-    case XK_KP_Enter: return VK_RETURN;
-    case XK_space: return VK_SPACE;
-    case XK_Shift_L: return VK_SHIFT;
-    case XK_Shift_R: return VK_SHIFT;
-    case XK_Control_L: return VK_CONTROL;
-    case XK_Control_R: return VK_CONTROL;
-    case XK_Alt_L: return VK_MENU;
-    case XK_Alt_R: return VK_MENU;
-    case XK_Pause: return VK_PAUSE;
-    case XK_Prior: return VK_PRIOR;
-    case XK_Next: return VK_NEXT;
-    case XK_End: return VK_END;
-    case XK_Home: return VK_HOME;
-    case XK_Left: return VK_LEFT;
-    case XK_Up: return VK_UP;
-    case XK_Right: return VK_RIGHT;
-    case XK_Down: return VK_DOWN;
-    case XK_Insert: return VK_INSERT;
-    case XK_Delete: return VK_DELETE;
+    case XK_Escape:
+        return VK_ESCAPE;
+    case XK_BackSpace:
+        return VK_BACK;
+    case XK_Tab:
+        return VK_TAB;
+    case XK_Return:
+        return VK_RETURN;
+    case XK_KP_Enter:
+        return VK_RETURN;
+    case XK_space:
+        return VK_SPACE;
+    case XK_Shift_L:
+        return VK_SHIFT;
+    case XK_Shift_R:
+        return VK_SHIFT;
+    case XK_Control_L:
+        return VK_CONTROL;
+    case XK_Control_R:
+        return VK_CONTROL;
+    case XK_Alt_L:
+        return VK_MENU;
+    case XK_Alt_R:
+        return VK_MENU;
+    case XK_Pause:
+        return VK_PAUSE;
+    case XK_Prior:
+        return VK_PRIOR;
+    case XK_Next:
+        return VK_NEXT;
+    case XK_End:
+        return VK_END;
+    case XK_Home:
+        return VK_HOME;
+    case XK_Left:
+        return VK_LEFT;
+    case XK_Up:
+        return VK_UP;
+    case XK_Right:
+        return VK_RIGHT;
+    case XK_Down:
+        return VK_DOWN;
+    case XK_Insert:
+        return VK_INSERT;
+    case XK_Delete:
+        return VK_DELETE;
     }
     return 0;
 }
@@ -106,7 +129,8 @@ void OnRawKeyEvent(XGenericEventCookie& cookie) {
         return;
     if (cookie.evtype == XI_RawKeyPress || cookie.evtype == XI_RawKeyRelease) {
         bool down = cookie.evtype == XI_RawKeyPress;
-        UINT vk = VirtualKeyOf(s.display, static_cast<unsigned>(static_cast<XIRawEvent*>(cookie.data)->detail));
+        UINT vk =
+            VirtualKeyOf(s.display, static_cast<unsigned>(static_cast<XIRawEvent*>(cookie.data)->detail));
         if (vk && !s.keys[vk].overridden) {
             s.keys[vk].down = down;
             if (down)
@@ -143,21 +167,3 @@ SHORT WINAPI GetAsyncKeyState(int vKey) {
     key.pressedSincePoll = false;
     return result;
 }
-
-namespace fxtest {
-
-void SetKeyState(int vk, bool down, bool pressedSincePoll) {
-    if (vk <= 0 || vk > 255)
-        return;
-    KeyState& key = State().keys[vk];
-    key.overridden = true;
-    key.down = down;
-    key.pressedSincePoll = pressedSincePoll;
-}
-
-void ClearKeyStates() {
-    for (KeyState& key : State().keys)
-        key = KeyState{};
-}
-
-} // namespace fxtest

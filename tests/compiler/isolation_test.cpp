@@ -14,10 +14,10 @@
 
 namespace {
 
-using platform::ChildEnd;
-using platform::IsolatedRun;
-using platform::RecordWriter;
-using platform::RunIsolated;
+using platform::d3dcompiler::ChildEnd;
+using platform::d3dcompiler::IsolatedRun;
+using platform::d3dcompiler::RecordWriter;
+using platform::d3dcompiler::RunIsolated;
 
 constexpr int kLimitMs = 10000;
 
@@ -63,17 +63,17 @@ TEST(IsolationTest, AnExitAnExceptionOrRunningOutOfMemoryIsNotACrash) {
     EXPECT_EQ(exited.exitStatus, 7);
     IsolatedRun threw = RunIsolated([](RecordWriter&) { throw std::runtime_error("no"); }, kLimitMs);
     EXPECT_EQ(threw.end, ChildEnd::Exited);
-    EXPECT_EQ(threw.exitStatus, platform::kExitThrew);
+    EXPECT_EQ(threw.exitStatus, platform::d3dcompiler::kExitThrew);
 #ifndef __SANITIZE_ADDRESS__
     // The sanitizer's allocator reports an allocation it cannot map as its own error instead.
     IsolatedRun grew = RunIsolated(
         [](RecordWriter&) {
             // Called, not a new-expression, so that the compiler may not leave it out.
-            static_cast<volatile char*>(::operator new(2 * platform::kChildMemoryLimit))[0] = 1;
+            static_cast<volatile char*>(::operator new(2 * platform::d3dcompiler::kChildMemoryLimit))[0] = 1;
         },
         kLimitMs);
     EXPECT_EQ(grew.end, ChildEnd::Exited);
-    EXPECT_EQ(grew.exitStatus, platform::kExitOutOfMemory);
+    EXPECT_EQ(grew.exitStatus, platform::d3dcompiler::kExitOutOfMemory);
 #endif
 }
 

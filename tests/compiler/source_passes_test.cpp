@@ -14,11 +14,11 @@
 
 namespace {
 
-using platform::Brace;
-using platform::Declaration;
-using platform::DeclarationKind;
-using platform::Declarations;
-using platform::Tokens;
+using platform::d3dcompiler::Brace;
+using platform::d3dcompiler::Declaration;
+using platform::d3dcompiler::DeclarationKind;
+using platform::d3dcompiler::Declarations;
+using platform::d3dcompiler::Tokens;
 
 // The index of the n-th token spelled `s` (from 0), or tokens.size().
 size_t TokenAt(const Tokens& t, std::string_view s, int n = 0) {
@@ -34,10 +34,10 @@ TEST(SourceTokensTest, CommentsStringsAndDirectivesAreReadOnce) {
                              "float s = \"a } \\\" register(b0\"; // } register(b1)\n"
                              "/* {\n */ x >>= 1; Buffer<vector<float, 4>> b;\n";
     const Tokens t(text);
-    ASSERT_EQ(t[0].kind, platform::TokenKind::Directive);
+    ASSERT_EQ(t[0].kind, platform::d3dcompiler::TokenKind::Directive);
     EXPECT_EQ(t.Text(0), "#define A(x) \\\n  x /* ' */");
     const size_t string = TokenAt(t, "=") + 1;
-    EXPECT_EQ(t[string].kind, platform::TokenKind::String);
+    EXPECT_EQ(t[string].kind, platform::d3dcompiler::TokenKind::String);
     EXPECT_EQ(t.Text(string + 1), ";");
     EXPECT_EQ(TokenAt(t, "register"), t.size()) << "a word inside a comment or string is no token";
     const size_t x = TokenAt(t, "x");
@@ -144,9 +144,9 @@ TEST(SourcePassesTest, EveryPassKeepsEveryLine) {
                                "  i < 2; ++i) {} uint j = i; } m6\n"
                                "technique11 T { pass P { } } m7\n";
     const std::pair<const char*, std::function<void(std::string*)>> passes[] = {
-        {"bridge", platform::BridgeSource},
-        {"global constants", platform::MakeGlobalConstantsUniform},
-        {"matrix majority", platform::WriteOutMatrixMajority},
+        {"bridge", platform::d3dcompiler::BridgeSource},
+        {"global constants", platform::d3dcompiler::MakeGlobalConstantsUniform},
+        {"matrix majority", platform::d3dcompiler::WriteOutMatrixMajority},
     };
     const Tokens before(source);
     for (const auto& [name, pass] : passes) {
@@ -171,7 +171,7 @@ TEST(SourcePassesTest, CommentsAndStringsAreNotCode) {
     std::string bridged = "float4 f(SamplerState s, float2 uv) { return t.Sample(s, uv); /* { */ }\n"
                           "SamplerState w { Filter = POINT; /* }; */ };\n"
                           "static const float2 k[2] = { 1, 2, /* } */ 3, 4 };\n";
-    platform::BridgeSource(&bridged);
+    platform::d3dcompiler::BridgeSource(&bridged);
     EXPECT_NE(bridged.find("return t.Sample(s, uv);"), std::string::npos) << "a function body is kept\n"
                                                                           << bridged;
     EXPECT_EQ(bridged.find("Filter"), std::string::npos) << bridged;
@@ -180,21 +180,21 @@ TEST(SourcePassesTest, CommentsAndStringsAreNotCode) {
     std::string globals = "uint n = 2;\n"
                           "Texture2D t <string name = \"const;\";>;\n"
                           "const float k = 1;\n";
-    platform::MakeGlobalConstantsUniform(&globals);
+    platform::d3dcompiler::MakeGlobalConstantsUniform(&globals);
     EXPECT_NE(globals.find("\"const;\""), std::string::npos) << globals;
     EXPECT_NE(globals.find("      float k"), std::string::npos)
         << "an integer declared before makes a later float no constant\n"
         << globals;
 
     std::string matrices = "#pragma pack_matrix(row_major)\n// float4x4 note;\nfloat4x4 m;\n";
-    platform::WriteOutMatrixMajority(&matrices);
+    platform::d3dcompiler::WriteOutMatrixMajority(&matrices);
     EXPECT_EQ(matrices, "#pragma pack_matrix(row_major)\n// float4x4 note;\nrow_major float4x4 m;\n");
 
     const std::string registers = "// was register(s0)\n/* Texture2D u : register(s0); */\n"
                                   "SamplerState s : register(s0);\n";
-    EXPECT_EQ(platform::WhereInSource(registers, "a.fx", "register s0 is taken"), "a.fx:3: error: ");
-    EXPECT_EQ(platform::CrashHint("/* int2x3 */ int a = 1 << 2;\n", "a.fx"), "");
-    EXPECT_EQ(platform::IntrinsicCrashHint("/* mul(float1 */\nfloat1 x;\nfloat y = mul(x, 2);\n", "a.fx"),
+    EXPECT_EQ(platform::d3dcompiler::WhereInSource(registers, "a.fx", "register s0 is taken"), "a.fx:3: error: ");
+    EXPECT_EQ(platform::d3dcompiler::CrashHint("/* int2x3 */ int a = 1 << 2;\n", "a.fx"), "");
+    EXPECT_EQ(platform::d3dcompiler::IntrinsicCrashHint("/* mul(float1 */\nfloat1 x;\nfloat y = mul(x, 2);\n", "a.fx"),
               "a.fx:3: error: glslang crashes on mul with a float1: spell the product out (x * m[0])\n");
 }
 
@@ -204,12 +204,12 @@ TEST(SourcePassesTest, DeepNestingIsReadWithinTheStack) {
     const size_t n = 100000;
     std::string text = "void f() { " + std::string(n, '{') + std::string(n, '}') + " }\n[numthreads(" +
                        std::string(n, '(') + "1" + std::string(n, ')') + ", 1, 1)] void cs_main() {}\n";
-    platform::BridgeSource(&text);
-    platform::MakeGlobalConstantsUniform(&text);
-    platform::WriteOutMatrixMajority(&text);
+    platform::d3dcompiler::BridgeSource(&text);
+    platform::d3dcompiler::MakeGlobalConstantsUniform(&text);
+    platform::d3dcompiler::WriteOutMatrixMajority(&text);
     std::string error;
     EXPECT_FALSE(
-        platform::CheckNumThreads(text, "a.fx", "cs_main", platform::ShaderStage::Compute, "cs_5_0", &error));
+        platform::d3dcompiler::CheckNumThreads(text, "a.fx", "cs_main", platform::ShaderStage::Compute, "cs_5_0", &error));
     EXPECT_NE(
         error.find("a.fx:2: error: [numthreads(x, y, z)] takes three integer constants: nested more than"),
         std::string::npos)

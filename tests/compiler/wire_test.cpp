@@ -11,9 +11,9 @@
 
 namespace {
 
-using platform::ChildEnd;
-using platform::FrontEndJob;
-using platform::IsolatedRun;
+using platform::d3dcompiler::ChildEnd;
+using platform::d3dcompiler::FrontEndJob;
+using platform::d3dcompiler::IsolatedRun;
 
 FrontEndJob SampleJob() {
     FrontEndJob job;
@@ -30,10 +30,10 @@ FrontEndJob SampleJob() {
 
 TEST(WireTest, AJobComesBackAsItWasSent) {
     const FrontEndJob sent = SampleJob();
-    const std::string bytes = platform::EncodeJob(sent, "/home/author/shaders", 1234);
+    const std::string bytes = platform::d3dcompiler::EncodeJob(sent, "/home/author/shaders", 1234);
     FrontEndJob got;
     int limitMs = 0;
-    ASSERT_TRUE(platform::DecodeJob(bytes, &got, &limitMs));
+    ASSERT_TRUE(platform::d3dcompiler::DecodeJob(bytes, &got, &limitMs));
     EXPECT_EQ(limitMs, 1234);
     EXPECT_TRUE(got.source == sent.source) << "the source came back changed";
     EXPECT_EQ(got.name, sent.name);
@@ -47,17 +47,17 @@ TEST(WireTest, AJobComesBackAsItWasSent) {
 }
 
 TEST(WireTest, CutOrPaddedMessagesAreRefused) {
-    const std::string job = platform::EncodeJob(SampleJob(), "/tmp", 10);
-    const std::string run = platform::EncodeRun(IsolatedRun());
+    const std::string job = platform::d3dcompiler::EncodeJob(SampleJob(), "/tmp", 10);
+    const std::string run = platform::d3dcompiler::EncodeRun(IsolatedRun());
     FrontEndJob j;
     IsolatedRun r;
     int limitMs;
     for (size_t cut : {size_t(0), size_t(3), job.size() / 2, job.size() - 1})
-        EXPECT_FALSE(platform::DecodeJob(job.substr(0, cut), &j, &limitMs))
+        EXPECT_FALSE(platform::d3dcompiler::DecodeJob(job.substr(0, cut), &j, &limitMs))
             << "a job cut to " << cut << " bytes";
-    EXPECT_FALSE(platform::DecodeJob(job + "x", &j, &limitMs)) << "a job with a byte more";
-    EXPECT_FALSE(platform::DecodeRun(run.substr(0, run.size() - 1), &r)) << "a run a byte short";
-    EXPECT_FALSE(platform::DecodeRun(run + "x", &r)) << "a run with a byte more";
+    EXPECT_FALSE(platform::d3dcompiler::DecodeJob(job + "x", &j, &limitMs)) << "a job with a byte more";
+    EXPECT_FALSE(platform::d3dcompiler::DecodeRun(run.substr(0, run.size() - 1), &r)) << "a run a byte short";
+    EXPECT_FALSE(platform::d3dcompiler::DecodeRun(run + "x", &r)) << "a run with a byte more";
 }
 
 // Messages larger than a socket holds arrive whole; a close midway or before any message is told apart.
@@ -68,18 +68,18 @@ TEST(WireTest, MessagesCrossASocketWholeAndClosesAreToldApart) {
     std::string sendFailure;
     bool sent = false;
     std::thread writer([&] {
-        sent = platform::SendMessage(fds[0], big, platform::kNoDeadline, &sendFailure);
+        sent = platform::d3dcompiler::SendMessage(fds[0], big, platform::d3dcompiler::kNoDeadline, &sendFailure);
         const std::string cut("\x10\0\0\0\0\0\0\0abc", 11);
         sent = sent && write(fds[0], cut.data(), cut.size()) == static_cast<ssize_t>(cut.size());
         close(fds[0]);
     });
     std::string got, failure;
-    EXPECT_TRUE(platform::ReceiveMessage(fds[1], &got, platform::kNoDeadline, &failure)) << failure;
+    EXPECT_TRUE(platform::d3dcompiler::ReceiveMessage(fds[1], &got, platform::d3dcompiler::kNoDeadline, &failure)) << failure;
     EXPECT_TRUE(got == big) << "got " << got.size() << " bytes, want " << big.size();
-    EXPECT_FALSE(platform::ReceiveMessage(fds[1], &got, platform::kNoDeadline, &failure));
+    EXPECT_FALSE(platform::d3dcompiler::ReceiveMessage(fds[1], &got, platform::d3dcompiler::kNoDeadline, &failure));
     EXPECT_EQ(failure, "the other end closed in the middle of a message");
     failure.clear();
-    EXPECT_FALSE(platform::ReceiveMessage(fds[1], &got, platform::kNoDeadline, &failure));
+    EXPECT_FALSE(platform::d3dcompiler::ReceiveMessage(fds[1], &got, platform::d3dcompiler::kNoDeadline, &failure));
     EXPECT_EQ(failure, "") << "a close between messages is not a failure";
     writer.join();
     EXPECT_TRUE(sent) << sendFailure;

@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "fxview-compile: %s\n%s", error.c_str(), kUsage);
         return 1;
     }
-    platform::SetIncludeDirectories(line.includeDirectories);
+    platform::d3dcompiler::SetIncludeDirectories(line.includeDirectories);
     std::vector<D3D_SHADER_MACRO> macros;
     for (const auto& [name, value] : line.defines)
         macros.push_back({name.c_str(), value.c_str()});

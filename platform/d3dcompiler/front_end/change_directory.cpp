@@ -4,7 +4,7 @@
 #include <climits>
 #include <unistd.h>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 bool ChangeDirectory(const std::string& path) {
     if (path.size() < PATH_MAX)
@@ -30,4 +30,4 @@ bool ChangeDirectory(const std::string& path) {
     return true;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

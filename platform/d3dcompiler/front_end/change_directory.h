@@ -4,9 +4,9 @@
 
 #include <string>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // False, with errno, when a part cannot be entered; the process may then be in a folder between.
 bool ChangeDirectory(const std::string& path);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -2,7 +2,7 @@
 
 #include "declarations.h"
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -32,4 +32,4 @@ std::string CrashHint(const std::string& source, const std::string& name) {
            std::string(t.Text(matrix)) + "': shift its rows one by one\n";
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

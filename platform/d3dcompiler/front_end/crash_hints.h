@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // A message line naming the construct in `source` (named `name`) that glslang is known to crash on,
 // or "" when none is found.
@@ -12,4 +12,4 @@ std::string CrashHint(const std::string& source, const std::string& name);
 // The same for the intrinsic calls glslang is known to crash on.
 std::string IntrinsicCrashHint(const std::string& source, const std::string& name);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

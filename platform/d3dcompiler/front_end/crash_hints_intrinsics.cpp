@@ -3,7 +3,7 @@
 
 #include "declarations.h"
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -56,4 +56,4 @@ std::string IntrinsicCrashHint(const std::string& source, const std::string& nam
     return "";
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

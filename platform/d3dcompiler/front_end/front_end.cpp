@@ -7,7 +7,7 @@
 #include <cstring>
 #include <unistd.h>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -168,4 +168,4 @@ FrontEndResult RunFrontEnd(const FrontEndJob& job, int limitMs) {
     return result;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

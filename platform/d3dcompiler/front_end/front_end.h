@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // Everything the front end needs, in a form that can travel to the compile server.
 struct FrontEndJob {
@@ -63,4 +63,4 @@ FrontEndResult RunFrontEnd(const FrontEndJob& job, int limitMs);
 // server, and what the server does for each request. `callerFd` is as RunIsolated's.
 IsolatedRun RunFrontEndChild(const FrontEndJob& job, int limitMs, int callerFd);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <set>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -154,4 +154,4 @@ std::vector<uint32_t> GlslangProgram::Spirv(bool lines, std::string* said) const
     return std::vector<uint32_t>(words.begin(), words.end());
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // Sets up glslang for this process and builds its table of built-in functions for `stage`, once
 // each: every child forked afterwards starts with them.
@@ -40,4 +40,4 @@ class GlslangProgram {
     std::unique_ptr<Parts> parts_;
 };
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -68,4 +68,4 @@ std::string FormatGlslangLog(const std::string& log, const std::string& name) {
     return out;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -154,4 +154,4 @@ size_t SourceLength(const char* data, size_t size) {
     return nul ? static_cast<size_t>(static_cast<const char*>(nul) - data) : size;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

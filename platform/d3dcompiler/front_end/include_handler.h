@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 std::unique_ptr<glslang::TShader::Includer> MakeStandardFileIncluder(std::vector<std::string> directories);
 
 // The text of a shader source as the compiler sees it: everything before the first NUL byte.
 size_t SourceLength(const char* data, size_t size);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 std::string ForwardSlashes(std::string path) {
     std::replace(path.begin(), path.end(), '\\', '/');
@@ -50,4 +50,4 @@ bool FindIgnoringCase(std::string* path) {
     return true;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

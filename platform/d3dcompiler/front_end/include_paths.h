@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // `path` with every backslash a slash.
 std::string ForwardSlashes(std::string path);
@@ -13,4 +13,4 @@ std::string ForwardSlashes(std::string path);
 // leaving it as it is, when there is none.
 bool FindIgnoringCase(std::string* path);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -21,7 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -201,22 +201,18 @@ bool RunOnCompileServer(const FrontEndJob& job, int limitMs, IsolatedRun* run) {
     return late;
 }
 
-} // namespace platform
-
-namespace fxtest {
-
-int CompileServerProcess() {
-    if (getpid() != platform::gServer.owner)
+int CompileServerPid() {
+    if (getpid() != gServer.owner)
         return 0;
-    std::lock_guard<std::mutex> guard(platform::gServer.lock);
-    return platform::gServer.fd >= 0 ? platform::gServer.pid : 0;
+    std::lock_guard<std::mutex> guard(gServer.lock);
+    return gServer.fd >= 0 ? gServer.pid : 0;
 }
 
 void UseCompileServer(bool use) {
-    platform::gServer.use = use;
+    gServer.use = use;
 }
 
-} // namespace fxtest
+} // namespace platform::d3dcompiler
 
 extern "C" int __real_main(int argc, char** argv, char** envp);
 
@@ -228,6 +224,6 @@ extern "C" int __real_main(int argc, char** argv, char** envp);
 extern "C" int __wrap_main(int argc, char** argv, char** envp) {
     platform::OpenClosedStandardStreams();
     platform::RelayPipedStandardStreams();
-    platform::StartCompileServer();
+    platform::d3dcompiler::StartCompileServer();
     return __real_main(argc, argv, envp);
 }

@@ -7,7 +7,7 @@
 #include "front_end.h"
 #include "isolation.h"
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // False, logged, when the server could not be started; compiles then fork from the program.
 bool StartCompileServer();
@@ -16,4 +16,9 @@ bool StartCompileServer();
 // caller then runs the job itself. True with the run otherwise.
 bool RunOnCompileServer(const FrontEndJob& job, int limitMs, IsolatedRun* run);
 
-} // namespace platform
+// The server's process id, when this process started one that still runs; 0 otherwise.
+int CompileServerPid();
+// Whether compiles go to the server (the default) or fork from this process.
+void UseCompileServer(bool use);
+
+} // namespace platform::d3dcompiler

@@ -10,7 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -75,4 +75,4 @@ void ServeCompiles(int fd) {
     _exit(kServerLost);
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

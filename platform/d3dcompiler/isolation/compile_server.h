@@ -3,9 +3,9 @@
 // large, multithreaded process. It never runs the front end itself and never writes to standard output.
 #pragma once
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // Answers requests on `fd` until the program's end closes, then exits; it never returns.
 [[noreturn]] void ServeCompiles(int fd);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

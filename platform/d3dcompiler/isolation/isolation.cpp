@@ -14,7 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -228,4 +228,4 @@ IsolatedRun RunIsolated(const std::function<void(RecordWriter&)>& work, int limi
     return run;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // The child's end of the pipe. After the first failed write the rest are skipped, and the child
 // exits with kExitWriteFailed.
@@ -71,4 +71,4 @@ IsolatedRun RunIsolated(const std::function<void(RecordWriter&)>& work, int limi
 // The failure of a run abandoned because its caller left.
 constexpr char kCallerLeft[] = "the caller left";
 
-} // namespace platform
+} // namespace platform::d3dcompiler

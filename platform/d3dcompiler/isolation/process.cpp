@@ -10,7 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 ProcessClock::time_point After(int ms) {
     return ProcessClock::now() + std::chrono::milliseconds(ms);
@@ -60,4 +60,4 @@ bool Child::Wait(bool stop, int* status, rusage* usage) {
     return reaped_;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -8,7 +8,7 @@
 #include <sys/resource.h>
 #include <sys/types.h>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 using ProcessClock = std::chrono::steady_clock;
 // No deadline: the server waits on its program for as long as the program lives.
@@ -56,4 +56,4 @@ class Child {
     bool reaped_ = false;
 };
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -1,13 +1,14 @@
 #include "reload_time_limit.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
 #include <set>
 #include <string_view>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -24,11 +25,22 @@ struct Reload {
 };
 Reload gReload;
 
+constexpr unsigned kReloadTimeLimitMs = 30000;
+std::atomic<unsigned> gReloadTimeLimitMs{kReloadTimeLimitMs};
+
 size_t Key(const std::string& source, const std::string& name) {
     return std::hash<std::string_view>()(source) ^ (std::hash<std::string>()(name) * 31);
 }
 
 } // namespace
+
+unsigned ReloadTimeLimitMs() {
+    return gReloadTimeLimitMs.load();
+}
+
+void SetReloadTimeLimitMs(unsigned ms) {
+    gReloadTimeLimitMs = ms ? ms : kReloadTimeLimitMs;
+}
 
 CompileTurn BeginCompile(const std::string& source, const std::string& name, const std::string& stage,
                          unsigned limitMs) {
@@ -64,4 +76,4 @@ void EndCompile(const CompileTurn& turn, const std::string& stage, bool timedOut
         gReload.spentBy = stage;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 struct CompileTurn {
     uint64_t run = 0;
@@ -18,10 +18,15 @@ struct CompileTurn {
     std::string spentBy;
 };
 
+// The time one reload's compiles may take together: past it, a compile is a hang to the user who
+// pressed F5. Tests shorten it; 0 sets it back.
+unsigned ReloadTimeLimitMs();
+void SetReloadTimeLimitMs(unsigned ms);
+
 // `limitMs` is the limit of a whole reload.
 CompileTurn BeginCompile(const std::string& source, const std::string& name, const std::string& stage,
                          unsigned limitMs);
 // Records how the compile ended: one that ran out of time ends its reload's time.
 void EndCompile(const CompileTurn& turn, const std::string& stage, bool timedOut);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -224,4 +224,4 @@ bool ReceiveMessage(int fd, std::string* bytes, ProcessClock::time_point deadlin
     return false;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

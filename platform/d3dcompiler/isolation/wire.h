@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 std::string EncodeJob(const FrontEndJob& job, const std::string& directory, int limitMs);
 bool DecodeJob(const std::string& bytes, FrontEndJob* job, int* limitMs);
@@ -23,4 +23,4 @@ constexpr char kNoAnswer[] = "no answer in time";
 bool SendMessage(int fd, const std::string& bytes, ProcessClock::time_point deadline, std::string* failure);
 bool ReceiveMessage(int fd, std::string* bytes, ProcessClock::time_point deadline, std::string* failure);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -9,7 +9,7 @@
 #include <map>
 #include <set>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -449,4 +449,4 @@ bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, 
     return true;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

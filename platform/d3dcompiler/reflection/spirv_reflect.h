@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // Fills `info`, whose stage is already set, from `spirv`; false, with a message, when the entry point is
 // missing or a resource lies outside the registers of the binding table.
 bool ReflectSpirv(const std::vector<uint32_t>& spirv, const std::string& entry, ShaderInfo* info,
                   std::string* error);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

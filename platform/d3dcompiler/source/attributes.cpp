@@ -10,7 +10,7 @@
 #include <cstring>
 #include <map>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -451,4 +451,4 @@ bool CheckNumThreads(const std::string& text, const std::string& name, const std
     return true;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // `text` is the preprocessed source, whose `#line` directives name the file of each line; `name` the
 // file of the lines before the first. False, with a message naming file and line, when the entry
@@ -17,4 +17,4 @@ namespace platform {
 bool CheckNumThreads(const std::string& text, const std::string& name, const std::string& entry,
                      ShaderStage stage, const char* target, std::string* error);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

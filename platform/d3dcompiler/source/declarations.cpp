@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -479,4 +479,4 @@ Brace Declarations::Opens(size_t brace, int* owner) const {
     return it == braces_.end() ? Brace::Block : it->second.first;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

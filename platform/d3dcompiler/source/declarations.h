@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 enum class DeclarationKind {
     Global,       // a variable at file scope
@@ -93,4 +93,4 @@ bool IsIntegerType(std::string_view name, size_t* components = nullptr);
 // True for the built-in matrix type names (`float4x4`, `int2x3` ...).
 bool IsMatrixType(std::string_view name);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -8,7 +8,7 @@
 
 #include <map>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -117,7 +117,7 @@ class Structures {
 
     void Brace(size_t open) {
         int owner;
-        const platform::Brace kind = d_.Opens(open, &owner);
+        const platform::d3dcompiler::Brace kind = d_.Opens(open, &owner);
         if (owner < 0)
             return;
         const Declaration& d = d_.all()[owner];
@@ -308,4 +308,4 @@ void BridgeSource(std::string* text) {
         text->insert(0, kMsad4);
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

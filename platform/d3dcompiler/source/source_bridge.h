@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // Rewrites `text` in place: a UTF-8 byte-order mark, `unsigned int`, `DWORD`, `export`, the
 // `texture2D` spellings, `lu` suffixes, apostrophes outside strings and comments, effect-file blocks
@@ -13,4 +13,4 @@ namespace platform {
 // msad4.
 void BridgeSource(std::string* text);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 void SourceEdits::Replace(size_t begin, size_t end, std::string_view with) {
     const std::string_view range = text_.substr(begin, end - begin);
@@ -50,4 +50,4 @@ std::string SourceEdits::Apply() const {
     return out;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

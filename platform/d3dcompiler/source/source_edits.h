@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 class SourceEdits {
   public:
@@ -31,4 +31,4 @@ class SourceEdits {
     std::vector<Edit> edits_;
 };
 
-} // namespace platform
+} // namespace platform::d3dcompiler

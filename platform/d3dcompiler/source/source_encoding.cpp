@@ -1,6 +1,6 @@
 #include "source_encoding.h"
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 const char* Utf16Encoding(const char* data, size_t size) {
     if (!data || size < 2)
@@ -18,4 +18,4 @@ const char* Utf16Encoding(const char* data, size_t size) {
     return nullptr;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -5,10 +5,10 @@
 
 #include <cstddef>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // "UTF-16LE" or "UTF-16BE" for a source in UTF-16, with or without a byte-order mark; null for any
 // other.
 const char* Utf16Encoding(const char* data, size_t size);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 void MakeGlobalConstantsUniform(std::string* text) {
     const Tokens t(*text);
@@ -26,4 +26,4 @@ void MakeGlobalConstantsUniform(std::string* text) {
     *text = edits.Apply();
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -7,8 +7,8 @@
 
 #include <string>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 void MakeGlobalConstantsUniform(std::string* text);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

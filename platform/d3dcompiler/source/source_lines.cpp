@@ -4,7 +4,7 @@
 
 #include <strings.h>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -53,4 +53,4 @@ std::string WhereInSource(const std::string& source, const std::string& name, co
     return name + ":" + std::to_string(t[at].line) + ": error: ";
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

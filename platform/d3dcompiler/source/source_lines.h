@@ -4,10 +4,10 @@
 
 #include <string>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // "name:line: error: " for a message about a register (`register X ...`) or groupshared memory,
 // where `source` declares it; "name: error: " where it does not, as in an include.
 std::string WhereInSource(const std::string& source, const std::string& name, const std::string& message);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

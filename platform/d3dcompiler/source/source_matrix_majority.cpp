@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <set>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -70,4 +70,4 @@ void WriteOutMatrixMajority(std::string* text) {
     *text = edits.Apply();
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

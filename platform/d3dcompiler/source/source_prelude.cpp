@@ -1,6 +1,6 @@
 #include "source_prelude.h"
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 const char kWindowsPrelude[] =
     "static float fxview_zero = 0;\n"
@@ -11,4 +11,4 @@ const char kWindowsPrelude[] =
     "#define fmod(x, y) ((x) % ((y) + fxview_zero))\n"
     "#line 1\n";
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -4,9 +4,9 @@
 // is not a constant keeps glslang from folding it. Both are macros, so that only calls are rewritten.
 #pragma once
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // Ends with `#line 1`, so that the source keeps its numbering.
 extern const char kWindowsPrelude[];
 
-} // namespace platform
+} // namespace platform::d3dcompiler

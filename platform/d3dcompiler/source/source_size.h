@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 constexpr uint64_t kMaxSourceBytes = uint64_t{64} << 20;
 
 // "200 MiB, more than the 64 MiB a shader file may have".
 std::string TooLargeReason(uint64_t size);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -213,4 +213,4 @@ size_t Tokens::Close(size_t open) const {
     return tokens_.size();
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

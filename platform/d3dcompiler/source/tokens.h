@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 enum class TokenKind {
     Identifier,
@@ -57,4 +57,4 @@ class Tokens {
     void MatchBrackets();
 };
 
-} // namespace platform
+} // namespace platform::d3dcompiler

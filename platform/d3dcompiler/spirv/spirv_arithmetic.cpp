@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <iterator>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -224,4 +224,4 @@ bool ComputeAsWindows(std::vector<uint32_t>* spirv, std::string* error) {
     return RewriteSpirv(spirv, error, [](SpirvModule& module) { return Rewriter(&module).Run(); });
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

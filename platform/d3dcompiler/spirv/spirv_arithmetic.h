@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // Rewrites `spirv` in place; false, with a message, when it is not a whole module.
 bool ComputeAsWindows(std::vector<uint32_t>* spirv, std::string* error);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

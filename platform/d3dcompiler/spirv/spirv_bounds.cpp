@@ -4,7 +4,7 @@
 
 #include <unordered_map>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -109,4 +109,4 @@ bool ClampBufferIndices(std::vector<uint32_t>* spirv, std::string* error) {
     return RewriteSpirv(spirv, error, [error](SpirvModule& module) { return Clamper(&module).Run(error); });
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // Rewrites `spirv` in place; false, with a message, when an access into a run-time array cannot be
 // traced to its buffer (the module is then left as it was).
 bool ClampBufferIndices(std::vector<uint32_t>* spirv, std::string* error);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -202,4 +202,4 @@ bool PackConstantBuffers(std::vector<uint32_t>* spirv, std::string* error) {
     return RewriteSpirv(spirv, error, [error](SpirvModule& module) { return Packer(&module).Run(error); });
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // Rewrites the Offset decorations of every structure inside a uniform block of `spirv`. Types that a
 // storage buffer uses as well are left alone. False, with a message, when packoffset puts a member
 // inside another (in an array's padding), which Vulkan cannot express.
 bool PackConstantBuffers(std::vector<uint32_t>* spirv, std::string* error);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -182,4 +182,4 @@ bool PackStructuredBuffers(std::vector<uint32_t>* spirv, std::string* error) {
     return RewriteSpirv(spirv, error, [](SpirvModule& module) { return Packer(&module).Run(); });
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

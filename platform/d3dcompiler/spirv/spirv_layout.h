@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // Rewrites the Offset, ArrayStride and MatrixStride decorations of every type inside a storage
 // buffer block of `spirv` to tight packing. Types shared with a constant buffer are left alone.
 // False, with a message, when `spirv` is not a whole module.
 bool PackStructuredBuffers(std::vector<uint32_t>* spirv, std::string* error);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -1,6 +1,6 @@
 #include "spirv_lines.h"
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -66,4 +66,4 @@ SpirvSourceLine LineOfId(const SpirvModule& module, uint32_t id) {
     return {};
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 struct SpirvSourceLine {
     std::string file; // empty when no line is marked
@@ -19,4 +19,4 @@ SpirvSourceLine LineOfInstruction(const SpirvModule& module, size_t ordinal);
 // The line of the instruction that defines `id`, or of the first that uses it in a function.
 SpirvSourceLine LineOfId(const SpirvModule& module, uint32_t id);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

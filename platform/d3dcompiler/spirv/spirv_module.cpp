@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -209,4 +209,4 @@ uint32_t SpirvModule::GlslStd450() {
     return id;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

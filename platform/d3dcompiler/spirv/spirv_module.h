@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 struct SpirvInstruction {
     spv::Op op = spv::OpNop;
@@ -67,4 +67,4 @@ class SpirvModule {
 bool RewriteSpirv(std::vector<uint32_t>* spirv, std::string* error,
                   const std::function<bool(SpirvModule&)>& pass);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -12,7 +12,7 @@
 #include <cctype>
 #include <cstdlib>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -90,4 +90,4 @@ bool RunSpirvStage(std::vector<uint32_t>* spirv, const std::function<std::vector
     return false;
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // Why the stage refused a module: our message, with the third-party tool's words, if any, after it.
 struct SpirvStageFailure {
@@ -36,4 +36,4 @@ bool RunSpirvStage(std::vector<uint32_t>* spirv, const std::function<std::vector
                    bool optimize, const std::function<void(const SpirvStageFailure&)>& flawed,
                    SpirvStageFailure* failure);
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -4,7 +4,7 @@
 
 #include <spirv-tools/libspirv.hpp>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 namespace {
 
@@ -93,4 +93,4 @@ bool ValidateForDevice(const std::vector<uint32_t>& spirv, SpirvStageFailure* fa
                     "cannot run on the device: its SPIR-V is not valid for Vulkan 1.3", failure);
 }
 
-} // namespace platform
+} // namespace platform::d3dcompiler

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace platform {
+namespace platform::d3dcompiler {
 
 // False, with the failure, when glslang's module is not valid even by the rules for HLSL before
 // legalisation: legalisation may then crash or loop on it, so the child sends this first.
@@ -17,4 +17,4 @@ bool ValidateGlslangOutput(const std::vector<uint32_t>& spirv, SpirvStageFailure
 // False, with the failure, when the device's Vulkan would refuse `spirv`.
 bool ValidateForDevice(const std::vector<uint32_t>& spirv, SpirvStageFailure* failure);
 
-} // namespace platform
+} // namespace platform::d3dcompiler
