@@ -13,6 +13,7 @@ struct Counts {
     long passed = 0;
     long failed = 0;
     std::vector<const Difference*> seen;
+    void (*report)(const char* file, int line, const std::string& text) = nullptr;
 };
 
 Counts& State() {
@@ -24,6 +25,10 @@ Counts& State() {
 
 void BeginCase(const char* name) {
     State().caseName = name;
+}
+
+void ReportFailuresTo(void (*report)(const char* file, int line, const std::string& text)) {
+    State().report = report;
 }
 
 void AllowDifferences() {
@@ -78,6 +83,8 @@ bool Check(bool ok, const std::string& got, const std::string& want, const std::
         NoteDifference(difference);
     else
         ++state.failed;
+    if (state.report && !known)
+        state.report(where.file_name(), int(where.line()), what + ": got " + got + ", want " + want);
     std::fflush(stdout); // the line stays though the program crashes next
     return false;
 }

@@ -36,6 +36,9 @@ bool Check(bool ok, const std::string& got, const std::string& want, const std::
 bool Avoid(const Difference* difference, const std::string& what,
            const std::source_location& where = std::source_location::current());
 
+// Where a test framework drives the harness: each failing check is handed on to `report` as well.
+void ReportFailuresTo(void (*report)(const char* file, int line, const std::string& text));
+
 // The closing report; the exit status: 0 when nothing failed.
 int Report();
 

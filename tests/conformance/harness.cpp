@@ -21,13 +21,13 @@ const char* WindowClass() {
 
 // Copies `resource` into `staging` and hands the mapped copy to `read`.
 template <class Read>
-void ReadStaging(const Device& d, ID3D11Resource* resource, ID3D11Resource* staging, Read read) {
-    d.context->CopyResource(staging, resource);
+void ReadStaging(ID3D11DeviceContext* context, ID3D11Resource* resource, ID3D11Resource* staging, Read read) {
+    context->CopyResource(staging, resource);
     D3D11_MAPPED_SUBRESOURCE mapped = {};
-    if (!CheckHr(d.context->Map(staging, 0, D3D11_MAP_READ, 0, &mapped), S_OK, "Map of a staging copy"))
+    if (!CheckHr(context->Map(staging, 0, D3D11_MAP_READ, 0, &mapped), S_OK, "Map of a staging copy"))
         return;
     read(mapped);
-    d.context->Unmap(staging, 0);
+    context->Unmap(staging, 0);
 }
 
 } // namespace
@@ -125,23 +125,24 @@ Device::~Device() {
         CheckEq(device.take()->Release(), ULONG(0), "the device released last");
 }
 
-std::vector<uint8_t> ReadBuffer(const Device& d, ID3D11Buffer* buffer) {
+std::vector<uint8_t> ReadBuffer(ID3D11Device* device, ID3D11DeviceContext* context, ID3D11Buffer* buffer) {
     D3D11_BUFFER_DESC desc;
     buffer->GetDesc(&desc);
     const D3D11_BUFFER_DESC stagingDesc = {
         desc.ByteWidth, D3D11_USAGE_STAGING, 0, D3D11_CPU_ACCESS_READ, 0, 0};
     Ref<ID3D11Buffer> staging;
-    if (!CheckHr(d.device->CreateBuffer(&stagingDesc, nullptr, staging.out()), S_OK, "a staging buffer"))
+    if (!CheckHr(device->CreateBuffer(&stagingDesc, nullptr, staging.out()), S_OK, "a staging buffer"))
         return {};
     std::vector<uint8_t> bytes;
-    ReadStaging(d, buffer, staging.get(), [&](const D3D11_MAPPED_SUBRESOURCE& mapped) {
+    ReadStaging(context, buffer, staging.get(), [&](const D3D11_MAPPED_SUBRESOURCE& mapped) {
         const auto* data = static_cast<const uint8_t*>(mapped.pData);
         bytes.assign(data, data + desc.ByteWidth);
     });
     return bytes;
 }
 
-std::vector<uint32_t> ReadTexture(const Device& d, ID3D11Texture2D* texture) {
+std::vector<uint32_t> ReadTexture(ID3D11Device* device, ID3D11DeviceContext* context,
+                                  ID3D11Texture2D* texture) {
     D3D11_TEXTURE2D_DESC desc;
     texture->GetDesc(&desc);
     desc.Usage = D3D11_USAGE_STAGING;
@@ -149,10 +150,10 @@ std::vector<uint32_t> ReadTexture(const Device& d, ID3D11Texture2D* texture) {
     desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
     desc.MiscFlags = 0;
     Ref<ID3D11Texture2D> staging;
-    if (!CheckHr(d.device->CreateTexture2D(&desc, nullptr, staging.out()), S_OK, "a staging texture"))
+    if (!CheckHr(device->CreateTexture2D(&desc, nullptr, staging.out()), S_OK, "a staging texture"))
         return {};
     std::vector<uint32_t> texels;
-    ReadStaging(d, texture, staging.get(), [&](const D3D11_MAPPED_SUBRESOURCE& mapped) {
+    ReadStaging(context, texture, staging.get(), [&](const D3D11_MAPPED_SUBRESOURCE& mapped) {
         texels.resize(size_t(desc.Width) * desc.Height);
         for (UINT y = 0; y < desc.Height; ++y)
             std::memcpy(&texels[size_t(y) * desc.Width],

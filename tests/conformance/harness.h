@@ -88,10 +88,17 @@ bool MakeTarget(const Device& d, UINT width, UINT height, Ref<ID3D11Texture2D>* 
                 Ref<ID3D11RenderTargetView>* view);
 
 // The bytes of a buffer, copied to a staging buffer and mapped; empty after a failed check.
-std::vector<uint8_t> ReadBuffer(const Device& d, ID3D11Buffer* buffer);
+std::vector<uint8_t> ReadBuffer(ID3D11Device* device, ID3D11DeviceContext* context, ID3D11Buffer* buffer);
+inline std::vector<uint8_t> ReadBuffer(const Device& d, ID3D11Buffer* buffer) {
+    return ReadBuffer(d.device.get(), d.context.get(), buffer);
+}
 
 // The RGBA8 texels of a 2D texture, copied to a staging texture and mapped, row after row.
-std::vector<uint32_t> ReadTexture(const Device& d, ID3D11Texture2D* texture);
+std::vector<uint32_t> ReadTexture(ID3D11Device* device, ID3D11DeviceContext* context,
+                                  ID3D11Texture2D* texture);
+inline std::vector<uint32_t> ReadTexture(const Device& d, ID3D11Texture2D* texture) {
+    return ReadTexture(d.device.get(), d.context.get(), texture);
+}
 
 inline uint32_t Rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
     return r | g << 8 | b << 16 | a << 24;

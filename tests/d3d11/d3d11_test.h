@@ -1,13 +1,15 @@
-// What the Direct3D 11 stand-in's tests share, all through the Direct3D 11 API: a window and swap
-// chain, shaders compiled with D3DCompile2, read-backs, and a silent validation layer at the end.
+// What the Direct3D 11 stand-in's tests share, all through the Direct3D 11 API: the conformance
+// program's harness (its failed checks fail the test), the program's buffers, a window's pixels, and
+// a silent validation layer with no live object left at the end.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <d3d11.h>
-#include <d3dcompiler.h>
 #include <testing.h>
+
+#include "conformance/harness.h"
 
 #include <cstdint>
 #include <string>
@@ -15,33 +17,17 @@
 
 namespace d3dtest {
 
-// A shown top-level window with the given client size; destroyed at scope end.
-class TestWindow {
+using conformance::Compile;
+using conformance::PumpMessages;
+using conformance::ReadBuffer;
+using conformance::ReadTexture;
+
+// A shown top-level window, of the program's client size unless told; destroyed at scope end.
+class TestWindow : public conformance::Window {
   public:
-    TestWindow(int width = 1280, int height = 720);
-    ~TestWindow();
-    HWND hwnd() const { return hwnd_; }
+    TestWindow(int width = 1280, int height = 720) : Window(width, height) {}
     uint32_t Texel(int x, int y) const; // as ReadWindow reads it
-
-  private:
-    HWND hwnd_ = nullptr;
 };
-
-// The swap chain the program asks for: 1280 x 720 RGBA8, one buffer, windowed, mode switch allowed.
-DXGI_SWAP_CHAIN_DESC ProgramSwapChainDesc(HWND window);
-
-// Pumps the window messages that are waiting, so that resizes reach the window's state.
-void PumpMessages();
-
-// Compiles `entry` of `source` for `target`; fails the calling test when it does not compile.
-std::vector<uint8_t> Compile(const std::string& source, const char* entry, const char* target);
-
-// The bytes of a buffer, copied to a staging buffer and mapped.
-std::vector<uint8_t> ReadBuffer(ID3D11Device* device, ID3D11DeviceContext* context, ID3D11Buffer* buffer);
-
-// The RGBA8 texels of a 2D texture, copied to a staging texture and mapped, row after row.
-std::vector<uint32_t> ReadTexture(ID3D11Device* device, ID3D11DeviceContext* context,
-                                  ID3D11Texture2D* texture);
 
 // What the window shows of the width x height area at (x, y) of its client area, row after row, as
 // RGBA8 texels with alpha 255. A presented frame is read here: after Present the back buffer's

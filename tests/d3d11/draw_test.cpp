@@ -10,6 +10,8 @@
 
 namespace {
 
+using conformance::Rgba;
+
 constexpr UINT kWidth = 1280;
 constexpr UINT kHeight = 720;
 
@@ -36,10 +38,6 @@ float4 ps_opaque(float4 position : SV_Position) : SV_Target {
     return float4(screenIn[p.y * 1280 + p.x].rgb, 1.0);
 }
 )";
-
-uint32_t Rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-    return r | g << 8 | b << 16 | a << 24;
-}
 
 // Direct3D's float to UNORM rule: scale in single precision, round to nearest even.
 uint32_t Unorm8(float value) {
@@ -128,20 +126,10 @@ class DrawTest : public d3dtest::D3D11Test {
         }
     }
 
-    // Compares the back buffer with `want(x, y)`; reports the first few differences.
+    // Compares the back buffer with `want(x, y)`.
     template <class Want> void ExpectBackBuffer(Want want, const char* what) {
-        const std::vector<uint32_t> texels = d3dtest::ReadTexture(device, context, backBuffer);
-        ASSERT_EQ(texels.size(), size_t(kWidth) * kHeight) << what;
-        size_t wrong = 0;
-        for (UINT y = 0; y < kHeight; ++y) {
-            for (UINT x = 0; x < kWidth; ++x) {
-                const uint32_t got = texels[size_t(y) * kWidth + x];
-                if (got != want(x, y) && wrong++ < 5)
-                    ADD_FAILURE() << what << ": pixel (" << x << ", " << y << "): got 0x" << std::hex << got
-                                  << ", want 0x" << want(x, y);
-            }
-        }
-        EXPECT_EQ(wrong, 0u) << what << ": pixels that differ";
+        conformance::CheckTexels(d3dtest::ReadTexture(device, context, backBuffer), kWidth, kHeight, want,
+                                 what);
     }
 
     // Frames go on while the window changes, until its client area is width x height.

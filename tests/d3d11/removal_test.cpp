@@ -40,7 +40,7 @@ void RunawayDispatch() {
     const long validationAtStart = fxtest::ValidationMessages();
     d3dtest::TestWindow window;
     const long liveAtStart = fxtest::LiveObjects();
-    DXGI_SWAP_CHAIN_DESC desc = d3dtest::ProgramSwapChainDesc(window.hwnd());
+    DXGI_SWAP_CHAIN_DESC desc = conformance::SwapChainDesc(window.hwnd(), 1280, 720);
     IDXGISwapChain* chain = nullptr;
     ID3D11Device* device = nullptr;
     ID3D11DeviceContext* context = nullptr;

@@ -58,14 +58,7 @@ Expectation ReadExpectation(const std::string& source) {
     return e;
 }
 
-// Releases what it holds at scope end, so that a failed check leaves no object behind.
-template <typename T> struct Held {
-    T* p = nullptr;
-    ~Held() {
-        if (p)
-            p->Release();
-    }
-};
+using conformance::Ref;
 
 class CompatTest : public d3dtest::D3D11Test {
   protected:
@@ -74,11 +67,11 @@ class CompatTest : public d3dtest::D3D11Test {
         std::ifstream in(path, std::ios::binary);
         const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         const Expectation want = ReadExpectation(source);
-        Held<ID3DBlob> code, messages;
+        Ref<ID3DBlob> code, messages;
         HRESULT hr = D3DCompile2(source.data(), source.size(), path.c_str(), nullptr,
                                  D3D_COMPILE_STANDARD_FILE_INCLUDE, "cs_main", "cs_5_0", want.flags, 0, 0,
-                                 nullptr, 0, &code.p, &messages.p);
-        const std::string text = messages.p ? static_cast<const char*>(messages.p->GetBufferPointer()) : "";
+                                 nullptr, 0, code.out(), messages.out());
+        const std::string text = messages ? static_cast<const char*>(messages->GetBufferPointer()) : "";
         if (want.errorLine) {
             EXPECT_EQ(hr, E_FAIL) << path;
             const std::string where = path + ":" + std::to_string(want.errorLine) + ": error";
@@ -87,9 +80,9 @@ class CompatTest : public d3dtest::D3D11Test {
             return;
         }
         ASSERT_EQ(hr, S_OK) << path << ": " << text;
-        Held<ID3D11ComputeShader> shader;
-        ASSERT_EQ(device->CreateComputeShader(code.p->GetBufferPointer(), code.p->GetBufferSize(), nullptr,
-                                              &shader.p),
+        Ref<ID3D11ComputeShader> shader;
+        ASSERT_EQ(device->CreateComputeShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr,
+                                              shader.out()),
                   S_OK)
             << path;
         D3D11_BUFFER_DESC desc = {64 * want.stride,
@@ -98,18 +91,19 @@ class CompatTest : public d3dtest::D3D11Test {
                                   0,
                                   D3D11_RESOURCE_MISC_BUFFER_STRUCTURED,
                                   want.stride};
-        Held<ID3D11Buffer> buffer;
-        Held<ID3D11UnorderedAccessView> view;
-        ASSERT_EQ(device->CreateBuffer(&desc, nullptr, &buffer.p), S_OK);
-        ASSERT_EQ(device->CreateUnorderedAccessView(buffer.p, nullptr, &view.p), S_OK);
-        context->CSSetShader(shader.p, nullptr, 0);
+        Ref<ID3D11Buffer> buffer;
+        Ref<ID3D11UnorderedAccessView> view;
+        ASSERT_EQ(device->CreateBuffer(&desc, nullptr, buffer.out()), S_OK);
+        ASSERT_EQ(device->CreateUnorderedAccessView(buffer.get(), nullptr, view.out()), S_OK);
+        context->CSSetShader(shader.get(), nullptr, 0);
         context->CSSetConstantBuffers(0, 1, &constants);
-        context->CSSetUnorderedAccessViews(0, 1, &view.p, nullptr);
+        ID3D11UnorderedAccessView* views[] = {view.get()};
+        context->CSSetUnorderedAccessViews(0, 1, views, nullptr);
         context->Dispatch(1, 1, 1);
         ID3D11UnorderedAccessView* none = nullptr;
         context->CSSetUnorderedAccessViews(0, 1, &none, nullptr);
         context->CSSetShader(nullptr, nullptr, 0);
-        const std::vector<uint8_t> bytes = d3dtest::ReadBuffer(device, context, buffer.p);
+        const std::vector<uint8_t> bytes = d3dtest::ReadBuffer(device, context, buffer.get());
         std::vector<uint32_t> got(want.words.size());
         ASSERT_GE(bytes.size(), got.size() * 4) << path;
         if (!got.empty())
