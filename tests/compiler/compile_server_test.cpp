@@ -149,7 +149,7 @@ TEST(CompileServerTest, AfterTheServerIsKilledCompilesForkFromTheProgram) {
     EXPECT_NE(crash.messages.find("crashed on this source (signal 11, SIGSEGV)"), std::string::npos)
         << "got " << crash.messages;
     EXPECT_EQ(fxtest::CompileServerProcess(), 0);
-    EXPECT_EQ(fxtest::Count(log, "compile server failed"), 1u) << "got log " << log;
+    EXPECT_EQ(Count(log, "compile server failed"), 1) << "got log " << log;
     EXPECT_TRUE(fxtest::NoChildren()) << "a compile left a child of the program";
 }
 

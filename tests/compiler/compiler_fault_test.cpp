@@ -78,7 +78,7 @@ TEST_F(CompilerFaultTest, SourcesThatCrashTheFrontEndFailWithAMessage) {
         EXPECT_EQ(r.hr, E_FAIL) << c.what;
         EXPECT_EQ(r.code, nullptr) << c.what;
         EXPECT_EQ(r.messages, kCrashMessage) << c.what;
-        EXPECT_EQ(fxtest::Count(log, "fxview platform: D3DCompile2 failed: the HLSL compiler crashed"), 1u)
+        EXPECT_EQ(Count(log, "fxview platform: D3DCompile2 failed: the HLSL compiler crashed"), 1)
             << c.what << ": got log " << log << "want the failing call logged once";
 
         Result after;
@@ -106,7 +106,7 @@ TEST_F(CompilerFaultTest, ACompilePastTheTimeLimitIsStopped) {
     EXPECT_EQ(r.code, nullptr);
     EXPECT_EQ(r.messages,
               "main.fx: error: the HLSL compiler did not finish within 0.001 s and was stopped\n");
-    EXPECT_EQ(fxtest::Count(log, "fxview platform: D3DCompile2 failed: the HLSL compiler did not finish"), 1u)
+    EXPECT_EQ(Count(log, "fxview platform: D3DCompile2 failed: the HLSL compiler did not finish"), 1)
         << "got log " << log;
     Result again;
     Compile(&again, slow);
@@ -135,7 +135,7 @@ TEST_F(CompilerFaultTest, AReloadHasOneTimeLimitForAllItsStages) {
     EXPECT_EQ(cs.messages,
               "main.fx: error: 'cs_main' not compiled: compiling 'ps_main' of the same source took "
               "all the 0.001 s a reload may take\n");
-    EXPECT_EQ(fxtest::Count(log, "did not finish"), 1u) << log;
+    EXPECT_EQ(Count(log, "did not finish"), 1) << log;
     Result again;
     fxtest::Compile(&again, slow, "ps_main", "ps_5_0", kProgramFlags, "main.fx");
     EXPECT_EQ(again.hr, S_OK) << again.messages;

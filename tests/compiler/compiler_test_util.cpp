@@ -5,9 +5,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,27 +18,6 @@ void Compile(CompileResult* r, const std::string& source, const char* entry, con
     r->messages = Text(messages);
     if (messages)
         messages->Release();
-}
-
-ScratchDir::ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "fxview-compiler-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        ADD_FAILURE() << "mkdtemp failed for " << pattern;
-    path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ScratchDir::Write(const std::string& name, const std::string& bytes) const {
-    std::filesystem::path file = std::filesystem::path(path_) / name;
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    EXPECT_TRUE(out.good()) << "writing " << file;
-    return file.string();
 }
 
 platform::ShaderInfo Decode(ID3DBlob* code) {
@@ -112,25 +88,6 @@ std::string ValidateForVulkan(const std::vector<uint32_t>& spirv) {
     if (tools.Validate(spirv.data(), spirv.size(), options))
         return "";
     return message.empty() ? "invalid" : message;
-}
-
-std::string DefaultShaderPath() {
-    const char* source = std::getenv("FXVIEW_SOURCE_DIR");
-    return std::string(source ? source : ".") + "/main.fx";
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-size_t Count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
 }
 
 bool NoChildren() {

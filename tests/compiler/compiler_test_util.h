@@ -1,8 +1,10 @@
-// Helpers shared by the compiler tests: scratch folders and files, decoding a code blob, and
+// Helpers shared by the compiler tests: compiles, decoding a code blob, and
 // reading bindings back out of SPIR-V independently of the compiler's own reflection.
 #pragma once
 
+#include "files.h"
 #include "shader_blob.h"
+#include "text.h"
 
 #include <d3dcompiler.h>
 
@@ -38,18 +40,6 @@ void Compile(CompileResult* r, const std::string& source, const char* entry, con
              ID3DInclude* include = D3D_COMPILE_STANDARD_FILE_INCLUDE,
              const D3D_SHADER_MACRO* defines = nullptr);
 
-// A fresh folder under the system's temporary folder, removed with its contents at destruction.
-class ScratchDir {
-  public:
-    ScratchDir();
-    ~ScratchDir();
-    const std::string& path() const { return path_; }
-    std::string Write(const std::string& name, const std::string& bytes) const;
-
-  private:
-    std::string path_;
-};
-
 // Decodes a code blob; fails the calling test when it is not one.
 platform::ShaderInfo Decode(ID3DBlob* code);
 
@@ -65,14 +55,6 @@ bool DeclaresExtension(const std::vector<uint32_t>& spirv);
 // The spirv-val verdict for Vulkan 1.3 with scalar block layout: "" when valid, else the
 // validator's message.
 std::string ValidateForVulkan(const std::vector<uint32_t>& spirv);
-
-// The default shader file of the repository.
-std::string DefaultShaderPath();
-
-std::string ReadAll(const std::string& path);
-
-// How often `what` occurs in `text`.
-size_t Count(const std::string& text, const std::string& what);
 
 // True when this process has no child at all, running or unreaped.
 bool NoChildren();

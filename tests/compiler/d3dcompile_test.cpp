@@ -272,11 +272,11 @@ TEST_F(D3DCompile2Test, MessagesNameTheEncodingAndShowControlCharactersEscaped) 
         EXPECT_EQ(r.messages, std::string("main.fx:1: error: the file is ") + encoding +
                                   "; the HLSL compiler reads ASCII or UTF-8: save it as UTF-8\n");
     }
-    fxtest::ScratchDir dir;
+    Scratch dir;
     dir.Write("wide.hlsl", little);
     const std::string main = dir.Write("main.fx", "#include \"wide.hlsl\"\n");
     Result included;
-    Compile(&included, fxtest::ReadAll(main), "ps_main", "ps_5_0", kProgramFlags, main.c_str());
+    Compile(&included, ReadFile(main), "ps_main", "ps_5_0", kProgramFlags, main.c_str());
     EXPECT_NE(included.messages.find("cannot open include file 'wide.hlsl': the file is UTF-16LE; the HLSL "
                                      "compiler reads ASCII or UTF-8: save it as UTF-8"),
               std::string::npos)
@@ -350,7 +350,7 @@ TEST_F(D3DCompile2Test, FailingSourcesNameTheirFileAndLine) {
 // backslashes separate folders, a name may differ from the file's in case, and files may start with
 // a UTF-8 byte-order mark.
 TEST_F(D3DCompile2Test, IncludesResolveBesideTheIncluderThenTheCurrentDirectory) {
-    fxtest::ScratchDir dir;
+    Scratch dir;
     dir.Write("shaders/lib/colour.hlsl",
               "\xEF\xBB\xBF#include \"scale.hlsl\"\nfloat4 Colour() { return SCALE; }\n");
     dir.Write("shaders/lib/scale.hlsl", "#define SCALE 0.5\n");
@@ -359,9 +359,9 @@ TEST_F(D3DCompile2Test, IncludesResolveBesideTheIncluderThenTheCurrentDirectory)
         dir.Write("shaders/main.fx", "\xEF\xBB\xBF#include \"Lib\\Colour.hlsl\"\n#include \"fromcwd.hlsl\"\n"
                                      "float4 ps_main() : SV_Target { return Colour() * Extra(); }\n");
     std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path() + "/cwd");
+    std::filesystem::current_path(dir.Path("cwd"));
     Result r;
-    Compile(&r, fxtest::ReadAll(main), "ps_main", "ps_5_0", kProgramFlags, main.c_str());
+    Compile(&r, ReadFile(main), "ps_main", "ps_5_0", kProgramFlags, main.c_str());
     std::filesystem::current_path(before);
     EXPECT_EQ(r.hr, S_OK) << r.messages;
 }
@@ -369,13 +369,13 @@ TEST_F(D3DCompile2Test, IncludesResolveBesideTheIncluderThenTheCurrentDirectory)
 // A main.fx or an include past the size limit is refused before anything copies it: a 1 GiB include
 // of nothing (sparse) and a main.fx of 65 MiB.
 TEST_F(D3DCompile2Test, FilesPastTheSizeLimitAreRefusedWithTheLimit) {
-    fxtest::ScratchDir dir;
+    Scratch dir;
     const std::string big = dir.Write("big.hlsl", "");
     ASSERT_EQ(truncate(big.c_str(), off_t{1} << 30), 0);
     const std::string main =
         dir.Write("main.fx", "#include \"big.hlsl\"\nfloat4 ps_main() : SV_Target { return 1; }\n");
     Result include, whole;
-    Compile(&include, fxtest::ReadAll(main), "ps_main", "ps_5_0", kProgramFlags, main.c_str());
+    Compile(&include, ReadFile(main), "ps_main", "ps_5_0", kProgramFlags, main.c_str());
     EXPECT_NE(
         include.messages.find(
             "cannot open include file 'big.hlsl': 1024 MiB, more than the 64 MiB a shader file may have"),
@@ -387,8 +387,8 @@ TEST_F(D3DCompile2Test, FilesPastTheSizeLimitAreRefusedWithTheLimit) {
 }
 
 TEST_F(D3DCompile2Test, AnIncludeThatCannotBeReadIsAnError) {
-    fxtest::ScratchDir dir;
-    std::filesystem::create_directories(dir.path() + "/folder.hlsl");
+    Scratch dir;
+    std::filesystem::create_directories(dir.Path("folder.hlsl"));
     std::string self = dir.Write("self.hlsl", "#include \"self.hlsl\"\n");
     struct Case {
         std::string line;
@@ -397,7 +397,7 @@ TEST_F(D3DCompile2Test, AnIncludeThatCannotBeReadIsAnError) {
     } cases[] = {{"#include \"missing.hlsl\"\n", "missing.hlsl", "main.fx:1: error"},
                  {"#include \"folder.hlsl\"\n", "folder.hlsl", "main.fx:1: error"},
                  {"#include \"self.hlsl\"\n", "nested", "self.hlsl:1: error"}};
-    std::string name = dir.path() + "/main.fx";
+    std::string name = dir.Path("main.fx");
     for (const Case& c : cases) {
         Result r;
         Compile(&r, c.line + kPixel, "ps_main", "ps_5_0", kProgramFlags, name.c_str());

@@ -45,11 +45,11 @@ class CompileFromFileTest : public testing::Test {
     void TearDown() override {
         EXPECT_EQ(fxtest::LiveObjects("ID3D10Blob"), 0) << "blobs left alive after the test";
     }
-    fxtest::ScratchDir dir;
+    Scratch dir;
 };
 
 TEST_F(CompileFromFileTest, DefaultMainFxCompilesAtItsThreeEntryPoints) {
-    const std::string path = fxtest::DefaultShaderPath();
+    const std::string path = SourceDir() + "/main.fx";
     const uint32_t b0 = 1u << 0, u0 = 1u << 0, u1 = 1u << 1; // register bit masks
 
     Printed vs, ps, cs;
@@ -115,15 +115,15 @@ TEST_F(CompileFromFileTest, UnreadableFilesPrintWhatAMissingFilePrints) {
     const std::string want = "INFO : <source>: error: entry point 'cs_main' not found\n\n" +
                              StatusLine("cs_main", "cs_5_0", E_FAIL);
     Printed missing;
-    Compile(&missing, dir.path() + "/missing.fx", "cs_main", "cs_5_0");
+    Compile(&missing, dir.Path("missing.fx"), "cs_main", "cs_5_0");
     EXPECT_EQ(missing.hr, E_FAIL);
     EXPECT_EQ(missing.out, want);
 
-    std::filesystem::create_directories(dir.path() + "/folder.fx");
+    std::filesystem::create_directories(dir.Path("folder.fx"));
     std::string huge = dir.Write("huge.fx", kVertex);
     // Sparse: the claimed size is 3 GiB, nothing is stored, and nothing that size may be allocated.
     ASSERT_EQ(truncate(huge.c_str(), 3ll << 30), 0);
-    for (const std::string& path : {dir.Write("empty.fx", ""), dir.path() + "/folder.fx", huge}) {
+    for (const std::string& path : {dir.Write("empty.fx", ""), dir.Path("folder.fx"), huge}) {
         Printed r;
         Compile(&r, path, "cs_main", "cs_5_0");
         EXPECT_EQ(r.hr, E_FAIL) << path;
@@ -156,7 +156,7 @@ TEST_F(CompileFromFileTest, IncludesBesideMainFx) {
                          "#include \"absent.hlsl\"\n");
     dir.Write("good.fx", "#include \"common.hlsl\"\nfloat4 ps_main() : SV_Target { return Grey(); }\n");
     std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
+    std::filesystem::current_path(dir.dir);
     Printed good, bad;
     Compile(&good, "good.fx", "ps_main", "ps_5_0");
     Compile(&bad, "main.fx", "ps_main", "ps_5_0");

@@ -1,6 +1,7 @@
 // The program's device layer on the stand-in: D3DInit's output and error lines step by step,
 // D3DRelease, and the buffer factory's dumps, views and failures.
 #include "console.h"
+#include "files.h"
 #include "d3d11_test.h"
 
 #include "d3d.h"
@@ -33,26 +34,21 @@ class StartupTest : public d3dtest::D3D11Test {
   protected:
     void SetUp() override {
         D3D11Test::SetUp();
-        char name[] = "/tmp/fxview-d3d11-XXXXXX";
-        dir_ = mkdtemp(name);
-        shaderPath_ = dir_ + "/main.fx";
         WriteShader(kShaderFile);
     }
     void TearDown() override {
         CapturedStdout([] { D3DRelease(); });
-        std::remove(shaderPath_.c_str());
-        rmdir(dir_.c_str());
         D3D11Test::TearDown();
     }
-    void WriteShader(const std::string& text) { std::ofstream(shaderPath_) << text; }
+    void WriteShader(const std::string& text) { dir_.Write("main.fx", text); }
     // D3DInit on the test's window; its result lands in *hr.
     std::string Init(HRESULT* hr) {
         return CapturedStdout([&] { *hr = D3DInit(window_.hwnd(), 1280, 720, shaderPath_.c_str()); });
     }
 
     d3dtest::TestWindow window_;
-    std::string dir_;
-    std::string shaderPath_;
+    Scratch dir_;
+    const std::string shaderPath_ = dir_.Path("main.fx");
 };
 
 TEST_F(StartupTest, StartUpPrintsTheVertexStatusThenTheQuadDumpAndShutdownLeavesNothing) {

@@ -5,6 +5,7 @@
 
 #include "console.h"
 #include "d3d11_test.h"
+#include "files.h"
 
 #include "d3d.h"
 #include "scene.h"
@@ -20,9 +21,7 @@ class SceneTest : public d3dtest::D3D11Test {
         D3D11Test::SetUp();
         fxtest::SetTick(0); // no frame-rate lines amid the console text
         home_ = std::filesystem::current_path();
-        char name[] = "/tmp/fxview-scene-XXXXXX";
-        dir_ = mkdtemp(name);
-        std::filesystem::current_path(dir_);
+        std::filesystem::current_path(dir_.dir);
         WriteShader(InitialShader());
         HRESULT hr = E_FAIL;
         CapturedStdout([&] { hr = D3DInit(window_.hwnd(), 1280, 720, "main.fx"); });
@@ -36,7 +35,6 @@ class SceneTest : public d3dtest::D3D11Test {
             D3DRelease();
         });
         std::filesystem::current_path(home_);
-        std::filesystem::remove_all(dir_);
         D3D11Test::TearDown();
     }
     virtual std::string InitialShader() = 0;
@@ -56,7 +54,7 @@ class SceneTest : public d3dtest::D3D11Test {
 
     d3dtest::TestWindow window_;
     std::filesystem::path home_;
-    std::filesystem::path dir_;
+    Scratch dir_;
 };
 
 // RGBA8 texel as read back: red in the low byte.

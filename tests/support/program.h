@@ -17,27 +17,11 @@
 #include <sstream>
 #include <string>
 
+#include "files.h"
 #include "text.h"
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-inline std::string SourceDir() {
-    const char* dir = std::getenv("FXVIEW_SOURCE_DIR");
-    return dir ? dir : ".";
-}
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-inline void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
 
 inline void Pause(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -53,17 +37,6 @@ inline bool Within(double seconds, const std::function<bool()>& done) {
     }
     return true;
 }
-
-// A scratch directory that holds main.fx and the program's console output.
-struct Scratch {
-    std::filesystem::path dir;
-    Scratch() {
-        char name[] = "/tmp/fxview-test-XXXXXX";
-        dir = mkdtemp(name);
-    }
-    ~Scratch() { std::filesystem::remove_all(dir); }
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
-};
 
 // The shown window titled "test" on `displayName` (the test's own when empty), waited for up to 10
 // s; 0 when none appears.

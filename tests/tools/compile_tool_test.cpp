@@ -2,6 +2,8 @@
 // module, a bad one fails with its line, /D reaches the preprocessor and /I is searched last.
 #include "command_line.h"
 
+#include "files.h"
+
 #include <d3dcompiler.h>
 #include <gtest/gtest.h>
 
@@ -74,17 +76,7 @@ struct Outcome {
 
 class CompileTool : public testing::Test {
   protected:
-    void SetUp() override {
-        char name[] = "/tmp/fxview-compile-test-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir_ = name;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    void Write(const std::string& name, const std::string& text) {
-        fs::create_directories((dir_ / name).parent_path());
-        std::ofstream(dir_ / name) << text;
-    }
+    void Write(const std::string& name, const std::string& text) { scratch_.Write(name, text); }
 
     // Runs fxview-compile in the scratch folder with `arguments`.
     Outcome Compile(const std::string& arguments) {
@@ -103,7 +95,8 @@ class CompileTool : public testing::Test {
         return run;
     }
 
-    fs::path dir_;
+    Scratch scratch_;
+    const fs::path& dir_ = scratch_.dir;
 };
 
 constexpr char kKernel[] = "RWStructuredBuffer<uint> o : register(u0);\n"
