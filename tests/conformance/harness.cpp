@@ -101,8 +101,7 @@ std::vector<uint8_t> Compile(const char* source, const char* entry, const char* 
     return {bytes, bytes + code->GetBufferSize()};
 }
 
-bool MakeTarget(const Device& d, UINT width, UINT height, Ref<ID3D11Texture2D>* texture,
-                Ref<ID3D11RenderTargetView>* view) {
+D3D11_TEXTURE2D_DESC TextureDesc(UINT width, UINT height, D3D11_USAGE usage, UINT bind, UINT cpu) {
     D3D11_TEXTURE2D_DESC desc = {};
     desc.Width = width;
     desc.Height = height;
@@ -110,8 +109,16 @@ bool MakeTarget(const Device& d, UINT width, UINT height, Ref<ID3D11Texture2D>* 
     desc.ArraySize = 1;
     desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
     desc.SampleDesc = {1, 0};
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = D3D11_BIND_RENDER_TARGET;
+    desc.Usage = usage;
+    desc.BindFlags = bind;
+    desc.CPUAccessFlags = cpu;
+    return desc;
+}
+
+bool MakeTarget(const Device& d, UINT width, UINT height, Ref<ID3D11Texture2D>* texture,
+                Ref<ID3D11RenderTargetView>* view) {
+    const D3D11_TEXTURE2D_DESC desc =
+        TextureDesc(width, height, D3D11_USAGE_DEFAULT, D3D11_BIND_RENDER_TARGET, 0);
     return CheckHr(d.device->CreateTexture2D(&desc, nullptr, texture->out()), S_OK,
                    "a render-target texture") &&
            CheckHr(d.device->CreateRenderTargetView(texture->get(), nullptr, view->out()), S_OK,

@@ -83,6 +83,9 @@ void PumpMessages();
 std::vector<uint8_t> Compile(const char* source, const char* entry, const char* target,
                              const Difference* difference = nullptr);
 
+// A width x height RGBA8 texture of one level and one sample.
+D3D11_TEXTURE2D_DESC TextureDesc(UINT width, UINT height, D3D11_USAGE usage, UINT bind, UINT cpu);
+
 // A width x height RGBA8 texture that can be drawn into and copied, with its render-target view.
 bool MakeTarget(const Device& d, UINT width, UINT height, Ref<ID3D11Texture2D>* texture,
                 Ref<ID3D11RenderTargetView>* view);

@@ -17,20 +17,6 @@ uint32_t Pattern(UINT x, UINT y) {
     return Rgba(x & 255, y & 255, (x >> 8) | 0x10, 0x80 | (y >> 8));
 }
 
-D3D11_TEXTURE2D_DESC TextureDesc(UINT width, UINT height, D3D11_USAGE usage, UINT bind, UINT cpu) {
-    D3D11_TEXTURE2D_DESC desc = {};
-    desc.Width = width;
-    desc.Height = height;
-    desc.MipLevels = 1;
-    desc.ArraySize = 1;
-    desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-    desc.SampleDesc = {1, 0};
-    desc.Usage = usage;
-    desc.BindFlags = bind;
-    desc.CPUAccessFlags = cpu;
-    return desc;
-}
-
 // Copies a staging texture of Pattern into `target`, writes a box of it with UpdateSubresource and
 // copies it to a plain texture, reading back each step.
 void CheckCopies(const Device& d, ID3D11Texture2D* target) {
