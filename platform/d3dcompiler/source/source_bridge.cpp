@@ -302,6 +302,10 @@ class Structures {
 void BridgeSource(std::string* text) {
     if (text->compare(0, 3, "\xEF\xBB\xBF") == 0)
         text->erase(0, 3);
+    // Windows' preprocessor ends a last line at the end of the file; glslang's wants its newline
+    // after a last `#include`.
+    if (!text->empty() && text->back() != '\n')
+        text->push_back('\n');
     const bool msad4 = Respell(text);
     *text = Structures(*text).Run();
     if (msad4)
