@@ -4,6 +4,7 @@
 #include "source_bridge.h"
 
 #include "declarations.h"
+#include "source_conversions.h"
 #include "source_edits.h"
 
 #include <map>
@@ -308,6 +309,7 @@ void BridgeSource(std::string* text) {
         text->push_back('\n');
     const bool msad4 = Respell(text);
     *text = Structures(*text).Run();
+    ConvertAsWindows(text);
     if (msad4)
         text->insert(0, kMsad4);
 }

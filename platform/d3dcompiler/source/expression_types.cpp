@@ -1,0 +1,92 @@
+#include "expression_types.h"
+
+#include <cctype>
+
+namespace platform::d3dcompiler {
+
+namespace {
+
+// Swizzle letters of one set: `xyzw` or `rgba`.
+bool IsSwizzle(std::string_view s) {
+    if (s.empty() || s.size() > 4)
+        return false;
+    const std::string_view set =
+        std::string_view("xyzw").find(s[0]) != std::string_view::npos ? "xyzw" : "rgba";
+    for (char c : s)
+        if (set.find(c) == std::string_view::npos)
+            return false;
+    return true;
+}
+
+// `type` becomes what a declaration of it, member or variable, holds.
+void Take(const Tokens& t, const Declarations& d, const Declaration& declaration, ExpressionType* type) {
+    type->name = std::string(d.TypeName(declaration));
+    type->arrayDims = declaration.arraySizes.size();
+    const Declaration* alias = d.Find(t.Text(declaration.type.begin), declaration.nameToken);
+    if (alias && alias->kind == DeclarationKind::Typedef)
+        type->arrayDims += alias->arraySizes.size();
+}
+
+} // namespace
+
+std::string_view ScalarOf(std::string_view numeric) {
+    if (!IsNumericType(numeric))
+        return {};
+    size_t n = numeric.size();
+    while (n > 0 && (std::isdigit(static_cast<unsigned char>(numeric[n - 1])) || numeric[n - 1] == 'x'))
+        --n;
+    return numeric.substr(0, n);
+}
+
+const Declaration* FindStruct(const Tokens&, const Declarations& d, std::string_view name, size_t at) {
+    const Declaration* s = d.Find(name, at);
+    return s && s->kind == DeclarationKind::Struct ? s : nullptr;
+}
+
+bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionType* type) {
+    const Declaration* named = t.IsIdentifier(at) ? d.Find(t.Text(at), at) : nullptr;
+    if (!named || named->kind == DeclarationKind::Struct || named->kind == DeclarationKind::Function ||
+        named->kind == DeclarationKind::Typedef || named->kind == DeclarationKind::Buffer ||
+        named->kind == DeclarationKind::Effect)
+        return false;
+    Take(t, d, *named, type);
+    size_t i = at + 1;
+    for (;;) {
+        if (t.Is(i, "[")) {
+            const size_t close = t.Close(i);
+            if (close >= t.size())
+                return false;
+            size_t components = 0;
+            if (type->arrayDims > 0) {
+                --type->arrayDims;
+            } else if (IsMatrixType(type->name) || !IsNumericType(type->name, &components) ||
+                       components == 1) {
+                return false; // a matrix row, or a resource's element, is not read here
+            } else {
+                type->name = std::string(ScalarOf(type->name));
+            }
+            i = close + 1;
+        } else if (t.Is(i, ".") && t.IsIdentifier(i + 1) && !t.Is(i + 2, "(")) {
+            if (type->arrayDims > 0)
+                return false;
+            const std::string_view field = t.Text(i + 1);
+            if (const Declaration* s = FindStruct(t, d, type->name, at)) {
+                const Declaration* member = d.Member(*s, field);
+                if (!member)
+                    return false;
+                Take(t, d, *member, type);
+            } else if (IsNumericType(type->name) && !IsMatrixType(type->name) && IsSwizzle(field)) {
+                const std::string scalar(ScalarOf(type->name));
+                type->name = field.size() == 1 ? scalar : scalar + std::to_string(field.size());
+            } else {
+                return false;
+            }
+            i += 2;
+        } else {
+            type->end = i;
+            return true;
+        }
+    }
+}
+
+} // namespace platform::d3dcompiler

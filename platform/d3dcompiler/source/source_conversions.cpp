@@ -1,0 +1,235 @@
+#include "source_conversions.h"
+
+#include "declarations.h"
+#include "expression_types.h"
+#include "source_edits.h"
+
+#include <set>
+
+namespace platform::d3dcompiler {
+
+namespace {
+
+// The dimensions a texture type's size has: 2 for `Texture2D` and `Texture2DMS`, 0 for others.
+size_t TextureDimensions(std::string_view type) {
+    if (type.compare(0, 2, "RW") == 0)
+        type.remove_prefix(2);
+    if (type.compare(0, 7, "Texture") != 0)
+        return 0;
+    type.remove_prefix(7);
+    const bool array = type.size() >= 5 && type.substr(type.size() - 5) == "Array";
+    if (array)
+        type.remove_suffix(5);
+    if (type.size() >= 2 && type.substr(type.size() - 2) == "MS")
+        type.remove_suffix(2);
+    const size_t base = type == "1D" ? 1 : type == "2D" || type == "Cube" ? 2 : type == "3D" ? 3 : 0;
+    return base == 0 ? 0 : base + (array ? 1 : 0);
+}
+
+// The number of results a buffer type's GetDimensions gives, 0 for other types.
+size_t BufferResults(std::string_view type) {
+    if (type == "StructuredBuffer" || type == "RWStructuredBuffer" || type == "AppendStructuredBuffer" ||
+        type == "ConsumeStructuredBuffer")
+        return 2; // elements, stride
+    if (type == "Buffer" || type == "RWBuffer" || type == "ByteAddressBuffer" ||
+        type == "RWByteAddressBuffer")
+        return 1;
+    return 0;
+}
+
+// Whether `arguments` arguments fit GetDimensions of `type`, with the first result's in `first`:
+// a texture's size has its dimensions (and the sample count of a multisampled one), or a mip
+// level first and the number of levels last.
+bool Results(std::string_view type, size_t arguments, size_t* first) {
+    *first = 0;
+    if (const size_t results = BufferResults(type))
+        return arguments == results;
+    const size_t dims = TextureDimensions(type);
+    if (dims == 0 || arguments < dims || arguments > dims + 2)
+        return false;
+    *first = arguments == dims + 2 ? 1 : 0;
+    return true;
+}
+
+class Converter {
+  public:
+    explicit Converter(const std::string& text) : t_(text), d_(t_), edits_(text) {}
+
+    std::string Run() {
+        for (size_t i = 0; i + 2 < t_.size(); ++i) {
+            if (t_.Is(i, ".") && t_.Is(i + 1, "GetDimensions") && t_.Is(i + 2, "("))
+                GetDimensions(i);
+        }
+        for (const Declaration& f : d_.all()) {
+            if (f.kind == DeclarationKind::Function && f.body)
+                Returns(f);
+        }
+        return edits_.Apply();
+    }
+
+  private:
+    const Tokens t_;
+    const Declarations d_;
+    SourceEdits edits_;
+    std::set<std::string> converters_; // "from>to" of the converting functions written
+
+    // The start of the path whose last token is `last`: names, `.`, and bracketed indices.
+    size_t PathStart(size_t last) const {
+        size_t i = last;
+        while (i > 0) {
+            if (t_.Is(i, "]")) {
+                size_t open = i;
+                while (open > 0 && t_.Close(open) != i)
+                    --open;
+                if (open == 0)
+                    return t_.size();
+                i = open - 1;
+            } else if (t_.IsIdentifier(i) && t_.Is(i - 1, ".")) {
+                i -= 2;
+            } else {
+                return t_.IsIdentifier(i) ? i : t_.size();
+            }
+        }
+        return t_.IsIdentifier(i) ? i : t_.size();
+    }
+
+    // `object.GetDimensions(...)` as a statement, at the `.` token `dot`.
+    void GetDimensions(size_t dot) {
+        const size_t start = PathStart(dot - 1), open = dot + 2, close = t_.Close(open);
+        ExpressionType object;
+        if (start >= t_.size() || close >= t_.size() || !t_.Is(close + 1, ";") ||
+            !TypeOfPath(t_, d_, start, &object) || object.end != dot || object.arrayDims != 0)
+            return;
+        const bool statement = start == 0 || t_.Is(start - 1, ";") || t_.Is(start - 1, "{") ||
+                               t_.Is(start - 1, "}") || t_.Is(start - 1, ")") || t_.Is(start - 1, "else") ||
+                               t_[start - 1].kind == TokenKind::Directive;
+        if (!statement)
+            return;
+        std::vector<size_t> args = {open + 1}; // each argument's first token
+        for (size_t i = open + 1; i < close; ++i) {
+            if (t_.Is(i, "(") || t_.Is(i, "["))
+                i = t_.Close(i);
+            else if (t_.Is(i, ","))
+                args.push_back(i + 1);
+        }
+        size_t first;
+        if (!Results(object.name, args.size(), &first))
+            return;
+        std::set<std::string_view> scalars;
+        for (size_t a = first; a < args.size(); ++a) {
+            ExpressionType out;
+            const size_t end = a + 1 < args.size() ? args[a + 1] - 1 : close;
+            if (!TypeOfPath(t_, d_, args[a], &out) || out.end != end || out.arrayDims != 0)
+                return;
+            scalars.insert(ScalarOf(out.name));
+        }
+        // Buffers give uint results only; textures float or uint ones, when all outputs are alike.
+        const bool texture = BufferResults(object.name) == 0;
+        if (scalars.size() == 1 && (*scalars.begin() == "uint" || (texture && *scalars.begin() == "float")))
+            return;
+        std::string before = "{ uint ", after;
+        for (size_t a = first; a < args.size(); ++a) {
+            const std::string temporary = "fxview_size" + std::to_string(a);
+            const size_t end = a + 1 < args.size() ? args[a + 1] - 1 : close;
+            before += temporary + (a + 1 < args.size() ? ", " : "; ");
+            after += " " +
+                     std::string(t_.text().substr(t_[args[a]].begin, t_[end - 1].end - t_[args[a]].begin)) +
+                     " = " + temporary + ";";
+            edits_.Replace(t_[args[a]].begin, t_[end - 1].end, temporary);
+        }
+        edits_.Insert(t_[start].begin, before);
+        edits_.Insert(t_[close + 1].end, after + " }");
+    }
+
+    // The scalar components of a value of `type` as paths from it (`.position[2]`), with their scalar
+    // type; false where a part of it has no known size.
+    bool Components(const std::string& type, size_t at, const std::string& path,
+                    std::vector<std::pair<std::string, std::string>>* out, int depth = 0) const {
+        if (depth > 8)
+            return false;
+        size_t n = 0;
+        if (IsNumericType(type, &n)) {
+            const std::string scalar(ScalarOf(type));
+            if (IsMatrixType(type)) {
+                const size_t x = type.find('x');
+                const size_t rows = type[x - 1] - '0', columns = type[x + 1] - '0';
+                for (size_t r = 0; r < rows; ++r)
+                    for (size_t c = 0; c < columns; ++c)
+                        out->emplace_back(path + "[" + std::to_string(r) + "][" + std::to_string(c) + "]",
+                                          scalar);
+            } else if (n == 1) {
+                out->emplace_back(path, scalar);
+            } else {
+                for (size_t c = 0; c < n; ++c)
+                    out->emplace_back(path + "[" + std::to_string(c) + "]", scalar);
+            }
+            return true;
+        }
+        const Declaration* s = FindStruct(t_, d_, type, at);
+        if (!s)
+            return false;
+        for (const Declaration& m : d_.all()) {
+            if (m.kind != DeclarationKind::Member || m.owner != s - d_.all().data())
+                continue;
+            std::vector<std::string> paths = {path + "." + std::string(m.name)};
+            for (const TokenRange& size : m.arraySizes) {
+                if (size.end != size.begin + 1 || t_[size.begin].kind != TokenKind::Number)
+                    return false;
+                const unsigned long count = std::stoul(std::string(t_.Text(size.begin)), nullptr, 0);
+                std::vector<std::string> indexed;
+                for (const std::string& p : paths)
+                    for (unsigned long k = 0; k < count && k < 4096; ++k)
+                        indexed.push_back(p + "[" + std::to_string(k) + "]");
+                paths.swap(indexed);
+            }
+            for (const std::string& p : paths)
+                if (!Components(std::string(d_.TypeName(m)), at, p, out, depth + 1))
+                    return false;
+        }
+        return true;
+    }
+
+    // `return name;` of another structure than `f` returns.
+    void Returns(const Declaration& f) {
+        const std::string to(d_.TypeName(f));
+        if (!FindStruct(t_, d_, to, f.nameToken) || !f.arraySizes.empty())
+            return;
+        const size_t close = t_.Close(f.body);
+        for (size_t i = f.body; i < close && i < t_.size(); ++i) {
+            ExpressionType value;
+            if (!t_.Is(i, "return") || !TypeOfPath(t_, d_, i + 1, &value) || !t_.Is(value.end, ";") ||
+                value.arrayDims != 0 || value.name == to || !FindStruct(t_, d_, value.name, i))
+                continue;
+            const std::string name = "fxview_" + value.name + "_as_" + to;
+            if (!converters_.count(value.name + ">" + to) && !WriteConverter(value.name, to, f, name))
+                continue;
+            edits_.Insert(t_[i + 1].begin, name + "(");
+            edits_.Insert(t_[value.end - 1].end, ")");
+        }
+    }
+
+    bool WriteConverter(const std::string& from, const std::string& to, const Declaration& f,
+                        const std::string& name) {
+        std::vector<std::pair<std::string, std::string>> source, target;
+        if (!Components(from, f.nameToken, "v", &source) || !Components(to, f.nameToken, "r", &target) ||
+            source.size() != target.size())
+            return false;
+        std::string code = to + " " + name + "(" + from + " v) { " + to + " r; ";
+        for (size_t c = 0; c < source.size(); ++c)
+            code += target[c].first + " = (" + std::string(target[c].second) + ")" + source[c].first + "; ";
+        code += "return r; } ";
+        edits_.Insert(t_[f.first].begin, code);
+        converters_.insert(from + ">" + to);
+        return true;
+    }
+};
+
+} // namespace
+
+void ConvertAsWindows(std::string* text) {
+    if (text->find("GetDimensions") == std::string::npos && text->find("return") == std::string::npos)
+        return;
+    *text = Converter(*text).Run();
+}
+
+} // namespace platform::d3dcompiler
