@@ -1,6 +1,8 @@
 #include "expression_types.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 namespace platform::d3dcompiler {
 
@@ -28,6 +30,69 @@ void Take(const Tokens& t, const Declarations& d, const Declaration& declaration
 }
 
 } // namespace
+
+std::vector<const Declaration*> MembersOf(const Declarations& d, const Declaration& s) {
+    std::vector<const Declaration*> members;
+    const int owner = static_cast<int>(&s - d.all().data());
+    for (const Declaration& m : d.all())
+        if (m.kind == DeclarationKind::Member && m.owner == owner)
+            members.push_back(&m);
+    return members;
+}
+
+bool LiteralSize(const Tokens& t, const TokenRange& size, size_t* count) {
+    if (size.end != size.begin + 1 || t[size.begin].kind != TokenKind::Number)
+        return false;
+    const std::string text(t.Text(size.begin));
+    char* end = nullptr;
+    *count = std::strtoul(text.c_str(), &end, 0);
+    // Beyond what any shader declares, a size is taken for a fault rather than written out.
+    return end != text.c_str() && *count > 0 && *count <= 4096;
+}
+
+bool ScalarPaths(const Tokens& t, const Declarations& d, const std::string& type, size_t at,
+                 const std::string& path, std::vector<ScalarPath>* out) {
+    // Structures nest no deeper in real code; a loop through both sides of an `#if` ends here.
+    if (std::count(path.begin(), path.end(), '.') > 16)
+        return false;
+    size_t n = 0;
+    if (IsNumericType(type, &n)) {
+        const std::string scalar(ScalarOf(type));
+        if (IsMatrixType(type)) {
+            const size_t x = type.find('x');
+            const size_t rows = type[x - 1] - '0', columns = type[x + 1] - '0';
+            for (size_t r = 0; r < rows; ++r)
+                for (size_t c = 0; c < columns; ++c)
+                    out->push_back({path + "[" + std::to_string(r) + "][" + std::to_string(c) + "]", scalar});
+        } else if (n == 1) {
+            out->push_back({path, scalar});
+        } else {
+            for (size_t c = 0; c < n; ++c)
+                out->push_back({path + "[" + std::to_string(c) + "]", scalar});
+        }
+        return true;
+    }
+    const Declaration* s = FindStruct(t, d, type, at);
+    if (!s)
+        return false;
+    for (const Declaration* m : MembersOf(d, *s)) {
+        std::vector<std::string> paths = {path + "." + std::string(m->name)};
+        for (const TokenRange& size : m->arraySizes) {
+            size_t count;
+            if (!LiteralSize(t, size, &count))
+                return false;
+            std::vector<std::string> indexed;
+            for (const std::string& p : paths)
+                for (size_t k = 0; k < count; ++k)
+                    indexed.push_back(p + "[" + std::to_string(k) + "]");
+            paths.swap(indexed);
+        }
+        for (const std::string& p : paths)
+            if (!ScalarPaths(t, d, std::string(d.TypeName(*m)), at, p, out))
+                return false;
+    }
+    return true;
+}
 
 std::string_view ScalarOf(std::string_view numeric) {
     if (!IsNumericType(numeric))

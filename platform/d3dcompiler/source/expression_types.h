@@ -6,6 +6,7 @@
 #include "declarations.h"
 
 #include <string>
+#include <vector>
 
 namespace platform::d3dcompiler {
 
@@ -21,6 +22,23 @@ bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionTyp
 
 // The structure named `name` as seen at token `at`, or nullptr.
 const Declaration* FindStruct(const Tokens& t, const Declarations& d, std::string_view name, size_t at);
+
+// The members of the structure `s`, in order.
+std::vector<const Declaration*> MembersOf(const Declarations& d, const Declaration& s);
+
+// The size an array dimension spells as a number literal; false for any other spelling.
+bool LiteralSize(const Tokens& t, const TokenRange& size, size_t* count);
+
+// A scalar of a value: its path from the value (`.position[2]`) and its scalar type.
+struct ScalarPath {
+    std::string path;
+    std::string scalar;
+};
+
+// The scalars of a value of type `type` seen at token `at`, in order, as paths after `path`; false
+// where a part of it has no known size.
+bool ScalarPaths(const Tokens& t, const Declarations& d, const std::string& type, size_t at,
+                 const std::string& path, std::vector<ScalarPath>* out);
 
 // The scalar type of a numeric type name: `float` for `float3x4`; "" for other names.
 std::string_view ScalarOf(std::string_view numeric);

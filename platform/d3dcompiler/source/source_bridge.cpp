@@ -6,6 +6,7 @@
 #include "declarations.h"
 #include "source_conversions.h"
 #include "source_edits.h"
+#include "source_initializers.h"
 
 #include <map>
 
@@ -94,6 +95,8 @@ class Structures {
     explicit Structures(const std::string& text) : t_(text), d_(t_), edits_(text) {}
 
     std::string Run() {
+        for (const Declaration& d : d_.all())
+            PipelineState(d);
         for (size_t i = 0; i < t_.size(); ++i) {
             if (t_.Is(i, "{")) {
                 hoisted_.emplace_back();
@@ -141,6 +144,18 @@ class Structures {
         } else if (kind == Brace::Initializer) {
             ElidedBraces(d, open, close);
         }
+    }
+
+    // `RasterizerState RS_SolidFill;`: a pipeline state the application sets, with no state block,
+    // which no shader reads: blanked.
+    void PipelineState(const Declaration& d) {
+        const std::string_view type = t_.Text(d.type.begin);
+        if (d.kind != DeclarationKind::Global || d.type.end != d.type.begin + 1 || !IsStateObject(type) ||
+            type == "SamplerState" || type == "SamplerComparisonState")
+            return;
+        const size_t end = d.arraySizes.empty() ? d.nameToken + 1 : d.arraySizes.back().end + 1;
+        if (t_.Is(end, ";") && d.first < d.nameToken)
+            Blank(d.first, end);
     }
 
     bool IsLiteral(size_t begin, size_t end) const {
@@ -310,6 +325,7 @@ void BridgeSource(std::string* text) {
     const bool msad4 = Respell(text);
     *text = Structures(*text).Run();
     ConvertAsWindows(text);
+    FlattenInitializers(text);
     if (msad4)
         text->insert(0, kMsad4);
 }

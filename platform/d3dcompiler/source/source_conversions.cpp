@@ -141,54 +141,6 @@ class Converter {
         edits_.Insert(t_[close + 1].end, after + " }");
     }
 
-    // The scalar components of a value of `type` as paths from it (`.position[2]`), with their scalar
-    // type; false where a part of it has no known size.
-    bool Components(const std::string& type, size_t at, const std::string& path,
-                    std::vector<std::pair<std::string, std::string>>* out, int depth = 0) const {
-        if (depth > 8)
-            return false;
-        size_t n = 0;
-        if (IsNumericType(type, &n)) {
-            const std::string scalar(ScalarOf(type));
-            if (IsMatrixType(type)) {
-                const size_t x = type.find('x');
-                const size_t rows = type[x - 1] - '0', columns = type[x + 1] - '0';
-                for (size_t r = 0; r < rows; ++r)
-                    for (size_t c = 0; c < columns; ++c)
-                        out->emplace_back(path + "[" + std::to_string(r) + "][" + std::to_string(c) + "]",
-                                          scalar);
-            } else if (n == 1) {
-                out->emplace_back(path, scalar);
-            } else {
-                for (size_t c = 0; c < n; ++c)
-                    out->emplace_back(path + "[" + std::to_string(c) + "]", scalar);
-            }
-            return true;
-        }
-        const Declaration* s = FindStruct(t_, d_, type, at);
-        if (!s)
-            return false;
-        for (const Declaration& m : d_.all()) {
-            if (m.kind != DeclarationKind::Member || m.owner != s - d_.all().data())
-                continue;
-            std::vector<std::string> paths = {path + "." + std::string(m.name)};
-            for (const TokenRange& size : m.arraySizes) {
-                if (size.end != size.begin + 1 || t_[size.begin].kind != TokenKind::Number)
-                    return false;
-                const unsigned long count = std::stoul(std::string(t_.Text(size.begin)), nullptr, 0);
-                std::vector<std::string> indexed;
-                for (const std::string& p : paths)
-                    for (unsigned long k = 0; k < count && k < 4096; ++k)
-                        indexed.push_back(p + "[" + std::to_string(k) + "]");
-                paths.swap(indexed);
-            }
-            for (const std::string& p : paths)
-                if (!Components(std::string(d_.TypeName(m)), at, p, out, depth + 1))
-                    return false;
-        }
-        return true;
-    }
-
     // `return name;` of another structure than `f` returns.
     void Returns(const Declaration& f) {
         const std::string to(d_.TypeName(f));
@@ -210,13 +162,13 @@ class Converter {
 
     bool WriteConverter(const std::string& from, const std::string& to, const Declaration& f,
                         const std::string& name) {
-        std::vector<std::pair<std::string, std::string>> source, target;
-        if (!Components(from, f.nameToken, "v", &source) || !Components(to, f.nameToken, "r", &target) ||
-            source.size() != target.size())
+        std::vector<ScalarPath> source, target;
+        if (!ScalarPaths(t_, d_, from, f.nameToken, "v", &source) ||
+            !ScalarPaths(t_, d_, to, f.nameToken, "r", &target) || source.size() != target.size())
             return false;
         std::string code = to + " " + name + "(" + from + " v) { " + to + " r; ";
         for (size_t c = 0; c < source.size(); ++c)
-            code += target[c].first + " = (" + std::string(target[c].second) + ")" + source[c].first + "; ";
+            code += target[c].path + " = (" + target[c].scalar + ")" + source[c].path + "; ";
         code += "return r; } ";
         edits_.Insert(t_[f.first].begin, code);
         converters_.insert(from + ">" + to);
