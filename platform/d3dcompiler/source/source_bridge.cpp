@@ -7,6 +7,7 @@
 #include "source_conversions.h"
 #include "source_edits.h"
 #include "source_initializers.h"
+#include "source_legacy_samplers.h"
 
 #include <map>
 
@@ -326,6 +327,7 @@ void BridgeSource(std::string* text) {
     *text = Structures(*text).Run();
     ConvertAsWindows(text);
     FlattenInitializers(text);
+    SplitLegacySamplers(text);
     if (msad4)
         text->insert(0, kMsad4);
 }
