@@ -144,6 +144,25 @@ class Structures {
                 Blank(d.first, semicolon);
         } else if (kind == Brace::Initializer) {
             ElidedBraces(d, open, close);
+        } else if (kind == Brace::Struct || kind == Brace::Buffer) {
+            Members(kind, open, close);
+        }
+    }
+
+    // Inside a structure or buffer: empty declarations (`;`), which Windows' compiler skips, and a
+    // buffer member's `register(cN)`, which shader model 4 and later ignore (the member is packed
+    // where it falls).
+    void Members(platform::d3dcompiler::Brace kind, size_t open, size_t close) {
+        for (size_t i = open + 1; i < close; ++i) {
+            if (t_.Is(i, "{") || t_.Is(i, "(")) {
+                i = t_.Close(i);
+            } else if (t_.Is(i, ";") && (t_.Is(i - 1, ";") || t_.Is(i - 1, "{"))) {
+                Blank(i, i);
+            } else if (kind == Brace::Buffer && t_.Is(i, ":") && t_.Is(i + 1, "register") &&
+                       t_.Is(i + 2, "(") && t_.IsIdentifier(i + 3) &&
+                       (t_.Text(i + 3)[0] == 'c' || t_.Text(i + 3)[0] == 'C') && t_.Is(i + 4, ")")) {
+                Blank(i, i + 4);
+            }
         }
     }
 
