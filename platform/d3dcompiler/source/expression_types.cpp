@@ -24,6 +24,12 @@ bool IsSwizzle(std::string_view s) {
 void Take(const Tokens& t, const Declarations& d, const Declaration& declaration, ExpressionType* type) {
     type->name = std::string(d.TypeName(declaration));
     type->arrayDims = declaration.arraySizes.size();
+    type->declaration = &declaration;
+    const TokenRange& spelled = declaration.type;
+    type->element =
+        spelled.end == spelled.begin + 4 && t.Is(spelled.begin + 1, "<") && t.Is(spelled.begin + 3, ">")
+            ? std::string(t.Text(spelled.begin + 2))
+            : std::string();
     const Declaration* alias = d.Find(t.Text(declaration.type.begin), declaration.nameToken);
     if (alias && alias->kind == DeclarationKind::Typedef)
         type->arrayDims += alias->arraySizes.size();
@@ -124,11 +130,16 @@ bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionTyp
             size_t components = 0;
             if (type->arrayDims > 0) {
                 --type->arrayDims;
+            } else if (!type->element.empty()) {
+                type->name = type->element;
+                type->element.clear();
+                type->declaration = nullptr;
             } else if (IsMatrixType(type->name) || !IsNumericType(type->name, &components) ||
                        components == 1) {
                 return false; // a matrix row, or a resource's element, is not read here
             } else {
                 type->name = std::string(ScalarOf(type->name));
+                type->declaration = nullptr;
             }
             i = close + 1;
         } else if (t.Is(i, ".") && t.IsIdentifier(i + 1) && !t.Is(i + 2, "(")) {
@@ -143,6 +154,7 @@ bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionTyp
             } else if (IsNumericType(type->name) && !IsMatrixType(type->name) && IsSwizzle(field)) {
                 const std::string scalar(ScalarOf(type->name));
                 type->name = field.size() == 1 ? scalar : scalar + std::to_string(field.size());
+                type->declaration = nullptr;
             } else {
                 return false;
             }

@@ -14,10 +14,12 @@ struct ExpressionType {
     std::string name;     // through typedefs: `float2`, `Texture2D`, or a structure's name
     size_t arrayDims = 0; // dimensions not yet indexed
     size_t end = 0;       // the token after the expression
+    std::string element;  // a buffer's element type (`S` of `StructuredBuffer<S>`), else ""
+    const Declaration* declaration = nullptr; // the variable or member last named
 };
 
 // The type of the expression that starts with the name at token `at` and goes on while members,
-// indices and swizzles follow; false where a part of it is not known.
+// indices, swizzles and buffer elements follow; false where a part of it is not known.
 bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionType* type);
 
 // The structure named `name` as seen at token `at`, or nullptr.

@@ -60,6 +60,10 @@ class Converter {
             if (t_.Is(i, ".") && t_.Is(i + 1, "GetDimensions") && t_.Is(i + 2, "("))
                 GetDimensions(i);
         }
+        for (size_t i = 1; i + 1 < t_.size(); ++i) {
+            if (t_.Is(i, "="))
+                Assignment(i);
+        }
         for (const Declaration& f : d_.all()) {
             if (f.kind == DeclarationKind::Function && f.body)
                 Returns(f);
@@ -141,6 +145,54 @@ class Converter {
         edits_.Insert(t_[close + 1].end, after + " }");
     }
 
+    // The spelled array sizes of `type`, when all of its declaration's are still to be indexed.
+    bool Sizes(const ExpressionType& type, std::vector<std::string>* sizes) const {
+        if (!type.declaration || type.arrayDims != type.declaration->arraySizes.size() ||
+            !type.element.empty())
+            return false;
+        for (const TokenRange& size : type.declaration->arraySizes) {
+            if (size.empty())
+                return false;
+            sizes->push_back(std::string(
+                t_.text().substr(t_[size.begin].begin, t_[size.end - 1].end - t_[size.begin].begin)));
+        }
+        return true;
+    }
+
+    // The one member of the structure `type` names when it is of `value`'s type and sizes, or null.
+    const Declaration* SoleMemberAlike(const ExpressionType& structure, const ExpressionType& value,
+                                       size_t at) const {
+        const Declaration* s = FindStruct(t_, d_, structure.name, at);
+        std::vector<std::string> sizes, memberSizes;
+        if (!s || structure.arrayDims != 0 || !Sizes(value, &sizes))
+            return nullptr;
+        const std::vector<const Declaration*> members = MembersOf(d_, *s);
+        if (members.size() != 1 || d_.TypeName(*members[0]) != value.name)
+            return nullptr;
+        ExpressionType member;
+        member.name = value.name;
+        member.arrayDims = members[0]->arraySizes.size();
+        member.declaration = members[0];
+        return Sizes(member, &memberSizes) && memberSizes == sizes ? members[0] : nullptr;
+    }
+
+    // `array = buffer[i];` where the element is a structure of that one array, and the other way
+    // round: Windows assigns the components in order; glslang wants the member named.
+    void Assignment(size_t equals) {
+        const size_t start = PathStart(equals - 1);
+        ExpressionType left, right;
+        if (start >= t_.size() || !TypeOfPath(t_, d_, start, &left) || left.end != equals ||
+            !TypeOfPath(t_, d_, equals + 1, &right) || !t_.Is(right.end, ";"))
+            return;
+        if (const Declaration* m = SoleMemberAlike(right, left, equals)) {
+            edits_.Insert(t_[equals + 1].begin, "(");
+            edits_.Insert(t_[right.end - 1].end, ")." + std::string(m->name));
+        } else if (const Declaration* m = SoleMemberAlike(left, right, equals)) {
+            edits_.Insert(t_[start].begin, "(");
+            edits_.Insert(t_[equals - 1].end, ")." + std::string(m->name));
+        }
+    }
+
     // `return name;` of another structure than `f` returns.
     void Returns(const Declaration& f) {
         const std::string to(d_.TypeName(f));
@@ -179,8 +231,6 @@ class Converter {
 } // namespace
 
 void ConvertAsWindows(std::string* text) {
-    if (text->find("GetDimensions") == std::string::npos && text->find("return") == std::string::npos)
-        return;
     *text = Converter(*text).Run();
 }
 
