@@ -233,6 +233,15 @@ HRESULT MakeShaderBlob(const ShaderInfo& info, ID3DBlob** shader) {
     return S_OK;
 }
 
+// The source as the program's Windows build hands it over: it reads main.fx in text mode, which ends
+// the text at a Ctrl-Z byte and leaves the rest of its zero-filled buffer NUL. glibc's fread has no
+// text mode, and this is the first place the layer sees the bytes the program read.
+size_t TextModeLength(const char* data, size_t size) {
+    const size_t length = SourceLength(data, size);
+    const void* ctrlZ = length ? std::memchr(data, '\x1A', length) : nullptr;
+    return ctrlZ ? static_cast<size_t>(static_cast<const char*>(ctrlZ) - data) : length;
+}
+
 HRESULT Compile(const char* data, size_t length, const std::string& name, const D3D_SHADER_MACRO* defines,
                 ID3DInclude* include, const char* entry, const char* target, ShaderStage stage, UINT flags,
                 ID3DBlob** shader, std::string* messages) {
@@ -342,7 +351,7 @@ extern "C" HRESULT WINAPI D3DCompile2(const void* data, SIZE_T data_size, const 
     }
     std::string messages;
     try {
-        hr = Compile(source, SourceLength(source, data_size), name, defines, include, entrypoint, target,
+        hr = Compile(source, TextModeLength(source, data_size), name, defines, include, entrypoint, target,
                      stage, sflags, shader, &messages);
     } catch (const std::bad_alloc&) {
         LogFailure("D3DCompile2", "out of memory");

@@ -237,6 +237,25 @@ class Evaluator {
             ++at_;
             return true;
         }
+        if ((text == "min" || text == "max" || text == "abs") && tokens_.Is(at_ + 1, "(")) {
+            // The integer intrinsics Windows folds in constants: `max(STEP, 32)`.
+            at_ += 2;
+            std::vector<long long> args;
+            do {
+                Value part;
+                long long a;
+                if (!Conditional(&part) || !Scalar(part, &a))
+                    return false;
+                args.push_back(a);
+            } while (Take(","));
+            if (!Take(")") || args.size() != (text == "abs" ? 1u : 2u))
+                return Fail("'" + std::string(text) + "' takes " +
+                            (text == "abs" ? "one argument" : "two arguments"));
+            *v = {text == "abs"   ? std::llabs(args[0])
+                  : text == "min" ? std::min(args[0], args[1])
+                                  : std::max(args[0], args[1])};
+            return true;
+        }
         size_t components;
         if (IsIntegerType(text, &components)) {
             // A constructor or function-style cast: `uint(8)`, `uint2(8, 4)`.

@@ -4,7 +4,10 @@
 #include "source_bridge.h"
 
 #include "declarations.h"
+#include "source_conversions.h"
 #include "source_edits.h"
+#include "source_initializers.h"
+#include "source_legacy_samplers.h"
 
 #include <map>
 
@@ -93,6 +96,8 @@ class Structures {
     explicit Structures(const std::string& text) : t_(text), d_(t_), edits_(text) {}
 
     std::string Run() {
+        for (const Declaration& d : d_.all())
+            PipelineState(d);
         for (size_t i = 0; i < t_.size(); ++i) {
             if (t_.Is(i, "{")) {
                 hoisted_.emplace_back();
@@ -139,7 +144,38 @@ class Structures {
                 Blank(d.first, semicolon);
         } else if (kind == Brace::Initializer) {
             ElidedBraces(d, open, close);
+        } else if (kind == Brace::Struct || kind == Brace::Buffer) {
+            Members(kind, open, close);
         }
+    }
+
+    // Inside a structure or buffer: empty declarations (`;`), which Windows' compiler skips, and a
+    // buffer member's `register(cN)`, which shader model 4 and later ignore (the member is packed
+    // where it falls).
+    void Members(platform::d3dcompiler::Brace kind, size_t open, size_t close) {
+        for (size_t i = open + 1; i < close; ++i) {
+            if (t_.Is(i, "{") || t_.Is(i, "(")) {
+                i = t_.Close(i);
+            } else if (t_.Is(i, ";") && (t_.Is(i - 1, ";") || t_.Is(i - 1, "{"))) {
+                Blank(i, i);
+            } else if (kind == Brace::Buffer && t_.Is(i, ":") && t_.Is(i + 1, "register") &&
+                       t_.Is(i + 2, "(") && t_.IsIdentifier(i + 3) &&
+                       (t_.Text(i + 3)[0] == 'c' || t_.Text(i + 3)[0] == 'C') && t_.Is(i + 4, ")")) {
+                Blank(i, i + 4);
+            }
+        }
+    }
+
+    // `RasterizerState RS_SolidFill;`: a pipeline state the application sets, with no state block,
+    // which no shader reads: blanked.
+    void PipelineState(const Declaration& d) {
+        const std::string_view type = t_.Text(d.type.begin);
+        if (d.kind != DeclarationKind::Global || d.type.end != d.type.begin + 1 || !IsStateObject(type) ||
+            type == "SamplerState" || type == "SamplerComparisonState")
+            return;
+        const size_t end = d.arraySizes.empty() ? d.nameToken + 1 : d.arraySizes.back().end + 1;
+        if (t_.Is(end, ";") && d.first < d.nameToken)
+            Blank(d.first, end);
     }
 
     bool IsLiteral(size_t begin, size_t end) const {
@@ -302,8 +338,15 @@ class Structures {
 void BridgeSource(std::string* text) {
     if (text->compare(0, 3, "\xEF\xBB\xBF") == 0)
         text->erase(0, 3);
+    // Windows' preprocessor ends a last line at the end of the file; glslang's wants its newline
+    // after a last `#include`.
+    if (!text->empty() && text->back() != '\n')
+        text->push_back('\n');
     const bool msad4 = Respell(text);
     *text = Structures(*text).Run();
+    ConvertAsWindows(text);
+    FlattenInitializers(text);
+    SplitLegacySamplers(text);
     if (msad4)
         text->insert(0, kMsad4);
 }

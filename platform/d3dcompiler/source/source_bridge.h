@@ -7,10 +7,12 @@
 
 namespace platform::d3dcompiler {
 
-// Rewrites `text` in place: a UTF-8 byte-order mark, `unsigned int`, `DWORD`, `export`, the
-// `texture2D` spellings, `lu` suffixes, apostrophes outside strings and comments, effect-file blocks
-// and state objects, for-loop variables used after their loop, brace-elided array initializers, and calls of
-// msad4.
+// Rewrites `text` in place: a UTF-8 byte-order mark, a last line without its newline, `unsigned int`,
+// `DWORD`, `export`, the `texture2D` spellings, `lu` suffixes, apostrophes outside strings and
+// comments, effect-file blocks and state objects (pipeline states without a block too), for-loop
+// variables used after their loop, brace-elided array initializers, calls of msad4, the conversions
+// of source_conversions.h, the initializers of source_initializers.h and the samplers of
+// source_legacy_samplers.h.
 void BridgeSource(std::string* text);
 
 } // namespace platform::d3dcompiler

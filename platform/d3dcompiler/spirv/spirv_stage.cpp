@@ -4,6 +4,7 @@
 #include "spirv_bounds.h"
 #include "spirv_cbuffer_layout.h"
 #include "spirv_layout.h"
+#include "spirv_scalar_reductions.h"
 #include "spirv_lines.h"
 #include "spirv_validation.h"
 
@@ -73,15 +74,25 @@ bool RunPasses(std::vector<uint32_t>* spirv, bool optimize, SpirvStageFailure* f
 bool RunSpirvStage(std::vector<uint32_t>* spirv, const std::function<std::vector<uint32_t>()>& withLines,
                    bool optimize, const std::function<void(const SpirvStageFailure&)>& flawed,
                    SpirvStageFailure* failure) {
+    // Scalar reductions are mended before the check, which would refuse them.
+    const auto mendedWithLines = [&withLines] {
+        std::vector<uint32_t> marked = withLines();
+        // It reads as the module without marks did, so there is no message to keep.
+        std::string unread;
+        ReduceScalarsAsWindows(&marked, &unread);
+        return marked;
+    };
+    if (!ReduceScalarsAsWindows(spirv, &failure->message))
+        return false;
     SpirvStageFailure flaw;
     if (!ValidateGlslangOutput(*spirv, &flaw)) {
-        ValidateGlslangOutput(withLines(), &flaw);
+        ValidateGlslangOutput(mendedWithLines(), &flaw);
         flawed(flaw);
     }
     if (RunPasses(spirv, optimize, failure))
         return true;
     // The same passes on the module with line marks fail the same way, on a line.
-    std::vector<uint32_t> marked = withLines();
+    std::vector<uint32_t> marked = mendedWithLines();
     SpirvStageFailure placed;
     if (!RunPasses(&marked, optimize, &placed)) {
         failure->file = placed.file;

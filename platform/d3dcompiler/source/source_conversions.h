@@ -1,0 +1,19 @@
+// Conversions Windows' compiler makes where glslang's HLSL front end finds no function or refuses the
+// types, written out in the source as conversions both compilers take. Each keeps every line:
+// - GetDimensions with outputs of other types than its results' (`tex.GetDimensions(0, size.x,
+//   size.y, levels)` with a float2 `size` and a uint `levels`, a buffer's count in a float): Windows
+//   converts each result into its output; glslang finds the float and the uint overloads equally
+//   good, or stores a uint in a float. The results go through uint temporaries.
+// - A structure returned where the function returns another structure of as many components
+//   (`Interpolants main(Vertex v) { return v; }`): Windows copies it component by component, so a
+//   function doing that is put before the one that returns it.
+#pragma once
+
+#include <string>
+
+namespace platform::d3dcompiler {
+
+// Rewrites `text` in place.
+void ConvertAsWindows(std::string* text);
+
+} // namespace platform::d3dcompiler
