@@ -119,13 +119,13 @@ class Converter {
         size_t first;
         if (!Results(object.name, args.size(), &first))
             return;
-        std::set<std::string_view> scalars;
+        std::set<std::string> scalars;
         for (size_t a = first; a < args.size(); ++a) {
             ExpressionType out;
             const size_t end = a + 1 < args.size() ? args[a + 1] - 1 : close;
             if (!TypeOfPath(t_, d_, args[a], &out) || out.end != end || out.arrayDims != 0)
                 return;
-            scalars.insert(ScalarOf(out.name));
+            scalars.insert(std::string(ScalarOf(out.name)));
         }
         // Buffers give uint results only; textures float or uint ones, when all outputs are alike.
         const bool texture = BufferResults(object.name) == 0;
