@@ -24,6 +24,7 @@ class Flattener {
     const Tokens t_;
     const Declarations d_;
     SourceEdits edits_;
+    bool unknownIsScalar_ = false;
 
     std::string Text(size_t begin, size_t end) const {
         return std::string(t_.text().substr(t_[begin].begin, t_[end - 1].end - t_[begin].begin));
@@ -53,7 +54,8 @@ class Flattener {
         return true;
     }
 
-    // One item that is not a brace list: a number, `true` or `false`, or a name path of known type.
+    // One item that is not a brace list: a number, `true` or `false`, a constructor, or a name path of
+    // known type.
     bool Item(size_t begin, size_t end, std::vector<std::string>* out) const {
         const size_t number = t_.Is(begin, "-") || t_.Is(begin, "+") ? begin + 1 : begin;
         if (end == number + 1 &&
@@ -61,11 +63,26 @@ class Flattener {
             out->push_back(Text(begin, end));
             return true;
         }
-        ExpressionType type;
         std::vector<ScalarPath> paths;
-        if (!TypeOfPath(t_, d_, begin, &type) || type.end != end || type.arrayDims != 0 ||
-            !ScalarPaths(t_, d_, type.name, begin, "", &paths))
-            return false;
+        if (IsNumericType(t_.Text(begin)) && t_.Is(begin + 1, "(") && t_.Close(begin + 1) == end - 1) {
+            if (!ScalarPaths(t_, d_, std::string(t_.Text(begin)), begin, "", &paths))
+                return false;
+        } else {
+            ExpressionType type;
+            if (!TypeOfPath(t_, d_, begin, &type) || type.end != end || type.arrayDims != 0 ||
+                !ScalarPaths(t_, d_, type.name, begin, "", &paths)) {
+                // In a list of numbers an expression of unknown type is taken as one scalar: were it
+                // a vector, the constructor it lands in would have too many arguments and fail.
+                if (!unknownIsScalar_)
+                    return false;
+                out->push_back("(" + Text(begin, end) + ")");
+                return true;
+            }
+        }
+        if (paths.size() == 1) {
+            out->push_back(Text(begin, end));
+            return true;
+        }
         const std::string value = "(" + Text(begin, end) + ")";
         for (const ScalarPath& p : paths)
             out->push_back(value + p.path);
@@ -118,13 +135,16 @@ class Flattener {
         return true;
     }
 
-    // A structure's, or an array of structures', brace list.
+    // A structure's, or an array of structures', brace list, and that of a multi-dimensional array
+    // of numbers (`float2 a[][3] = { 1, 2, ..., 12 }`), which glslang would fill element by element.
     void Initializer(const Declaration& d) {
         const std::string type(d_.TypeName(d));
         const size_t open = d.initializer.begin, close = t_.Close(open);
         std::vector<ScalarPath> element;
         std::vector<std::string> scalars;
-        if (!FindStruct(t_, d_, type, d.nameToken) || close >= t_.size() ||
+        const bool numbers = IsNumericType(type) && d.arraySizes.size() > 1;
+        unknownIsScalar_ = numbers;
+        if (!(numbers || FindStruct(t_, d_, type, d.nameToken)) || close >= t_.size() ||
             !ScalarPaths(t_, d_, type, d.nameToken, "", &element) || element.empty() ||
             !Scalars(open + 1, close, &scalars))
             return;
