@@ -53,9 +53,10 @@ bool RespellWord(const Tokens& t, size_t i, SourceEdits* edits) {
     return word == "msad4" && t.Is(i + 1, "(");
 }
 
-// The words and numbers Windows' compiler spells otherwise, and apostrophes: they open no character
-// constant in HLSL, but glslang's preprocessor stops at them even in skipped blocks and `#error`
-// text, so they become spaces outside strings and comments. True when the source calls msad4.
+// The words and numbers Windows' compiler spells otherwise, a macro's name ended by an escaped line
+// break, and apostrophes: they open no character constant in HLSL, but glslang's preprocessor stops
+// at them even in skipped blocks and `#error` text, so they become spaces outside strings and
+// comments. True when the source calls msad4.
 bool Respell(std::string* text) {
     const Tokens t(*text);
     SourceEdits edits(*text);
@@ -70,6 +71,11 @@ bool Respell(std::string* text) {
                 if (directive.Is(k, "'"))
                     edits.Blank(directive[k].begin, directive[k].end);
             }
+            // `#define RS\` with the body on the next lines: Windows' preprocessor ends the name at
+            // the escaped line break, glslang's takes what follows as part of the name.
+            if (directive.size() > 1 && directive.Is(0, "define") &&
+                (*text)[directive[1].end] == '\\')
+                edits.Insert(directive[1].end, " ");
         } else if (word == "'") {
             edits.Blank(t[i].begin, t[i].end);
         } else if (t[i].kind == TokenKind::Number) {
