@@ -73,8 +73,7 @@ bool Respell(std::string* text) {
             }
             // `#define RS\` with the body on the next lines: Windows' preprocessor ends the name at
             // the escaped line break, glslang's takes what follows as part of the name.
-            if (directive.size() > 1 && directive.Is(0, "define") &&
-                (*text)[directive[1].end] == '\\')
+            if (directive.size() > 1 && directive.Is(0, "define") && (*text)[directive[1].end] == '\\')
                 edits.Insert(directive[1].end, " ");
         } else if (word == "'") {
             edits.Blank(t[i].begin, t[i].end);
