@@ -321,6 +321,10 @@ TEST_F(D3DCompile2Test, FailingSourcesNameTheirFileAndLine) {
         // unknown name and crashed it (found by the fuzzer).
         {"#define GR(OUP_WIDTH 32\n" + std::string(kCs) + "[numthreads(GROUP_WIDTH, 1, 1)]" + kEntry,
          "cs_main", "main.fx", "main.fx:1: error"},
+        // Glslang crashed on a geometry stage without its vertex count.
+        {"struct V { float4 p : SV_Position; };\n"
+         "void gs_main(point V v[1], inout TriangleStream<V> s) { s.Append(v[0]); }\n",
+         "gs_main", nullptr, "<source>:2: error: geometry entry point 'gs_main' has no [maxvertexcount(n)]"},
         {kVertex, "ps_main", nullptr, "<source>: error: entry point 'ps_main' not found\n"},
         {"", "ps_main", nullptr, "<source>: error: entry point 'ps_main' not found\n"},
         {std::string(64, '\0'), "ps_main", nullptr, "<source>: error: entry point 'ps_main' not found\n"},

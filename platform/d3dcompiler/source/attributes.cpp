@@ -349,9 +349,8 @@ class LineMap {
     }
 };
 
-// The token of `[` opening the [numthreads] attribute before the function whose first token is at
-// `first`, or 0.
-size_t FindAttribute(const Tokens& t, size_t first) {
+// The token naming the attribute `name` before the function whose first token is at `first`, or 0.
+size_t FindAttribute(const Tokens& t, size_t first, std::string_view name) {
     size_t at = first;
     while (at > 0 && t.Is(at - 1, "]")) {
         size_t open = at - 1;
@@ -362,25 +361,25 @@ size_t FindAttribute(const Tokens& t, size_t first) {
             else if (t.Is(open, "[") && --depth == 0)
                 break;
         }
-        size_t name = open + 1;
-        if (t.Is(name, "["))
-            ++name;
-        if (t.Is(name, "numthreads"))
-            return name;
+        size_t named = open + 1;
+        if (t.Is(named, "["))
+            ++named;
+        if (t.Is(named, name))
+            return named;
         at = open > 0 && t.Is(open - 1, "[") ? open - 1 : open;
     }
     return 0;
 }
 
-// The first declaration of function `entry`, and the [numthreads] before the first of its
+// The first declaration of function `entry`, and the attribute `name` before the first of its
 // declarations that has one; 0 where there is none.
 void FindEntryPoint(const Tokens& t, const Declarations& declarations, const std::string& entry,
-                    size_t* declared, size_t* attribute) {
+                    std::string_view name, size_t* declared, size_t* attribute) {
     for (const Declaration& d : declarations.all()) {
         if (d.kind != DeclarationKind::Function || d.owner >= 0 || d.name != entry)
             continue;
         *declared = *declared ? *declared : d.nameToken;
-        *attribute = *attribute ? *attribute : FindAttribute(t, d.first);
+        *attribute = *attribute ? *attribute : FindAttribute(t, d.first, name);
     }
 }
 
@@ -439,15 +438,23 @@ bool FoldThreadGroupSize(const Tokens& t, const Declarations& declarations, cons
 
 bool CheckNumThreads(const std::string& text, const std::string& name, const std::string& entry,
                      ShaderStage stage, const char* target, std::string* error) {
-    if (stage != ShaderStage::Compute)
+    if (stage != ShaderStage::Compute && stage != ShaderStage::Geometry)
         return true;
     const Tokens t(text);
     const Declarations declarations(t);
     const LineMap lines(t, name);
     size_t declared = 0, attribute = 0;
-    FindEntryPoint(t, declarations, entry, &declared, &attribute);
+    const bool geometry = stage == ShaderStage::Geometry;
+    FindEntryPoint(t, declarations, entry, geometry ? "maxvertexcount" : "numthreads", &declared, &attribute);
     if (!declared)
         return true; // the compile says the entry point is missing
+    if (geometry) {
+        // Glslang crashes on a geometry stage without it, or asks for a GLSL layout.
+        if (!attribute)
+            *error = lines.Where(t[declared]) + "geometry entry point '" + entry +
+                     "' has no [maxvertexcount(n)] attribute\n";
+        return attribute != 0;
+    }
     if (!attribute) {
         *error = lines.Where(t[declared]) + "compute entry point '" + entry +
                  "' has no [numthreads(x, y, z)] attribute\n";

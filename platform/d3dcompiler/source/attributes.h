@@ -13,7 +13,8 @@ namespace platform::d3dcompiler {
 // `text` is the preprocessed source, whose `#line` directives name the file of each line; `name` the
 // file of the lines before the first. False, with a message naming file and line, when the entry
 // point's attribute does not fold to three integer constants within `target`'s limits, or when a
-// compute entry point has none. Attributes of other functions and of other stages are not read.
+// compute entry point has none, or a geometry entry point no [maxvertexcount]. Attributes of other
+// functions and of other stages are not read.
 bool CheckNumThreads(const std::string& text, const std::string& name, const std::string& entry,
                      ShaderStage stage, const char* target, std::string* error);
 
