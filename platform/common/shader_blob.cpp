@@ -8,7 +8,7 @@ namespace {
 
 // "FXSH" in the first four bytes, then the layout version.
 constexpr uint32_t kBlobMagic = 0x48535846;
-constexpr uint32_t kBlobVersion = 3;
+constexpr uint32_t kBlobVersion = 4;
 constexpr uint32_t kSpirvMagic = 0x07230203;
 
 // The layout, all fields little-endian 32-bit words, strings padded to a whole word:
@@ -78,12 +78,18 @@ class Reader {
     bool ok_ = true;
 };
 
-// The resource's register lies in its class, and its binding word holds that register's binding.
-bool IsResource(const ShaderResource& r, const std::vector<uint32_t>& spirv) {
+// The resource's register lies in its class, and its binding word holds that register's binding;
+// model 5.1's registers are Direct3D 12's, past that table.
+bool IsResource(const ShaderResource& r, uint32_t model, const std::vector<uint32_t>& spirv) {
     const uint32_t cls = static_cast<uint32_t>(r.registerClass);
-    return cls < kRegisterClassCount && r.reg < kRegisterCount[cls] &&
-           r.kind <= DescriptorKind::Unsupported && r.bindingWord < spirv.size() &&
-           spirv[r.bindingWord] == BindingOf(r.registerClass, r.reg);
+    if (cls >= kRegisterClassCount || r.kind > DescriptorKind::Unsupported || r.bindingWord >= spirv.size())
+        return false;
+    return model == 51 ||
+           (r.reg < kRegisterCount[cls] && spirv[r.bindingWord] == BindingOf(r.registerClass, r.reg));
+}
+
+bool IsModel(uint32_t model) {
+    return model == 40 || model == 41 || model == 50 || model == 51;
 }
 
 bool IsStage(uint32_t stage) {
@@ -105,6 +111,7 @@ std::vector<uint8_t> EncodeShaderBlob(const ShaderInfo& info) {
     w.U32(kBlobVersion);
     w.U32(0); // total size, filled in below
     w.U32(static_cast<uint32_t>(info.stage));
+    w.U32(info.model);
     for (const auto& used : info.usedRegisters) {
         for (uint32_t word = 0; word < kMostRegisters / 32; ++word)
             w.U32(
@@ -137,12 +144,14 @@ bool DecodeShaderBlob(const void* data, size_t size, ShaderInfo* info) {
     if (!data)
         return false;
     Reader r(data, size);
-    uint32_t magic = 0, version = 0, total = 0, stage = 0;
+    uint32_t magic = 0, version = 0, total = 0, stage = 0, model = 0;
     if (!r.U32(&magic) || magic != kBlobMagic || !r.U32(&version) || version != kBlobVersion ||
-        !r.U32(&total) || total != size || !r.U32(&stage) || !IsStage(stage))
+        !r.U32(&total) || total != size || !r.U32(&stage) || !IsStage(stage) || !r.U32(&model) ||
+        !IsModel(model))
         return false;
     ShaderInfo out;
     out.stage = static_cast<ShaderStage>(stage);
+    out.model = model;
     for (uint32_t cls = 0; cls < kRegisterClassCount; ++cls) {
         std::bitset<kMostRegisters>& used = out.usedRegisters[cls];
         for (uint32_t word = 0; word < kMostRegisters / 32; ++word) {
@@ -187,7 +196,7 @@ bool DecodeShaderBlob(const void* data, size_t size, ShaderInfo* info) {
         out.spirv[0] != kSpirvMagic)
         return false;
     for (const ShaderResource& resource : out.resources) {
-        if (!IsResource(resource, out.spirv))
+        if (!IsResource(resource, model, out.spirv))
             return false;
     }
     *info = std::move(out);

@@ -52,6 +52,9 @@ struct ShaderResource {
 
 struct ShaderInfo {
     ShaderStage stage = ShaderStage::Vertex;
+    // The shader model times ten: 40, 41, 50 or 51. Model 5.1 is Direct3D 12's: its registers may lie
+    // in other spaces and past Direct3D 11's, and the device refuses its code.
+    uint32_t model = 50;
     std::string entryPoint;          // the SPIR-V entry point name
     std::vector<ShaderInput> inputs; // vertex stage only
     // Bit r of usedRegisters[c] is set when the module uses register r of class c.
@@ -64,8 +67,9 @@ struct ShaderInfo {
 // Serialises `info` into the bytes of a code blob.
 std::vector<uint8_t> EncodeShaderBlob(const ShaderInfo& info);
 
-// Reads a code blob back; false when the bytes are not a blob made by EncodeShaderBlob, a resource's
-// register is outside its class, or its binding word does not hold that register's binding.
+// Reads a code blob back; false when the bytes are not a blob made by EncodeShaderBlob, or, below
+// model 5.1, a resource's register is outside its class or its binding word does not hold that
+// register's binding.
 bool DecodeShaderBlob(const void* data, size_t size, ShaderInfo* info);
 
 } // namespace platform

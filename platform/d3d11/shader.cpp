@@ -109,6 +109,10 @@ HRESULT DecodeShader(const void* bytecode, SIZE_T length, platform::ShaderStage 
     if (!bytecode || length == 0 || !platform::DecodeShaderBlob(bytecode, length, &info) ||
         info.stage != stage)
         return E_INVALIDARG;
+    if (info.model > 50)
+        return Refuse("CreateShader",
+                      "shader model 5.1 code is Direct3D 12's: Direct3D 11 runs models 4.0 to 5.0",
+                      E_INVALIDARG);
     code->stage = stage;
     code->entry = std::move(info.entryPoint);
     code->inputs = std::move(info.inputs);

@@ -13,6 +13,7 @@
 #include "source_global_constants.h"
 #include "source_lines.h"
 #include "source_matrix_majority.h"
+#include "source_other_geometry.h"
 #include "source_prelude.h"
 #include "source_size.h"
 #include "spirv_reflect.h"
@@ -155,6 +156,8 @@ FrontEndJob MakeFrontEndJob(const std::string& source, const std::string& name,
     FrontEndJob job;
     job.source = source;
     BridgeSource(&job.source);
+    if (stage == ShaderStage::Geometry)
+        DropOtherGeometryFunctions(&job.source, entry);
     MakeGlobalConstantsUniform(&job.source);
     if (flags & D3DCOMPILE_PACK_MATRIX_ROW_MAJOR)
         job.source.insert(0, kRowMajorPrologue);
@@ -292,6 +295,7 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     }
     ShaderInfo info;
     info.stage = stage;
+    info.model = ShaderModelOf(target);
     if (!Reflect(r, source, name, entry, &info, messages))
         return E_FAIL;
     if ((flags & D3DCOMPILE_WARNINGS_ARE_ERRORS) && messages->find(": warning") != std::string::npos) {

@@ -29,6 +29,10 @@ bool ParseTarget(const char* target, ShaderStage* stage) {
     return false;
 }
 
+uint32_t ShaderModelOf(const char* target) {
+    return uint32_t(target[3] - '0') * 10 + uint32_t(target[5] - '0');
+}
+
 bool CheckThreadGroupSize(const char* target, const uint32_t size[3], std::string* error) {
     const bool model4 = std::strncmp(target + 3, "4_", 2) == 0;
     const uint64_t maxXY = model4 ? 768 : 1024, maxZ = model4 ? 1 : 64, maxTotal = model4 ? 768 : 1024;

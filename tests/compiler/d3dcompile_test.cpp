@@ -256,6 +256,23 @@ TEST_F(D3DCompile2Test, NumThreadsOfOtherStagesIsIgnoredAndDefinesAreUsed) {
     EXPECT_EQ(defined.hr, S_OK) << defined.messages;
 }
 
+// An effect-style file with a geometry function per pass, of other vertex types: each compiles as the
+// entry point (glslang crashed on the other one's Append).
+TEST_F(D3DCompile2Test, GeometryFunctionsOfOtherVertexTypesShareAFile) {
+    const char kSource[] = "struct In { float4 q : POSITION; };\n"
+                           "struct Line { float4 p : SV_Position; };\n"
+                           "struct Quad { float4 p : SV_Position; float2 uv : TEXCOORD0; };\n"
+                           "[maxvertexcount(4)] void gs_quad(point In v[1], inout TriangleStream<Quad> s) {\n"
+                           "    Quad o; o.p = v[0].q; o.uv = 0; s.Append(o); }\n"
+                           "[MaxVertexCount(2)] void gs_line(point In v[1], inout LineStream<Line> s) {\n"
+                           "    Line o; o.p = v[0].q; s.Append(o); }\n";
+    for (const char* entry : {"gs_quad", "gs_line"}) {
+        Result r;
+        Compile(&r, kSource, entry, "gs_5_0");
+        EXPECT_EQ(r.hr, S_OK) << entry << ": " << r.messages;
+    }
+}
+
 // A main.fx saved as UTF-16 by a Windows editor is named as such. A shader's control characters (an
 // include's name holding a terminal's escape sequences) reach the messages and the log escaped.
 TEST_F(D3DCompile2Test, MessagesNameTheEncodingAndShowControlCharactersEscaped) {
@@ -321,6 +338,10 @@ TEST_F(D3DCompile2Test, FailingSourcesNameTheirFileAndLine) {
         // unknown name and crashed it (found by the fuzzer).
         {"#define GR(OUP_WIDTH 32\n" + std::string(kCs) + "[numthreads(GROUP_WIDTH, 1, 1)]" + kEntry,
          "cs_main", "main.fx", "main.fx:1: error"},
+        {"Texture2D t : register(t2, space1);\n" + std::string(kCs) +
+             "[numthreads(1, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { o[0] = t[id.xy]; }\n",
+         "cs_main", nullptr,
+         "<source>:1: error: register t2 is in space1: register spaces need shader model 5.1"},
         // Glslang crashed on a geometry stage without its vertex count.
         {"struct V { float4 p : SV_Position; };\n"
          "void gs_main(point V v[1], inout TriangleStream<V> s) { s.Append(v[0]); }\n",

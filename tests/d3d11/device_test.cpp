@@ -59,6 +59,22 @@ RWStructuredBuffer<double> cells : register(u0);
         << "double without shaderFloat64";
 }
 
+// Shader model 5.1 compiles, register spaces and all, but its code is Direct3D 12's.
+TEST_F(DeviceTest, ShaderModel51CodeIsRefused) {
+    MakeDevice();
+    std::vector<uint8_t> code = Compile(R"(
+Texture2D<float4> t : register(t0, space1);
+RWTexture2D<float4> u : register(u11);
+RWStructuredBuffer<float4> cells : register(u0);
+[numthreads(1, 1, 1)] void cs_main(uint3 id : SV_DispatchThreadID) { cells[0] = t[id.xy]; u[id.xy] = 1; }
+)",
+                                        "cs_main", "cs_5_1");
+    ASSERT_FALSE(code.empty());
+    ID3D11ComputeShader* compute = nullptr;
+    EXPECT_EQ(device->CreateComputeShader(code.data(), code.size(), nullptr, &compute), E_INVALIDARG);
+    EXPECT_EQ(compute, nullptr);
+}
+
 TEST_F(DeviceTest, ABufferKeepsItsDeviceAliveAfterTheApplicationsReferencesGo) {
     MakeDevice();
     D3D11_BUFFER_DESC desc = Desc(64, D3D11_BIND_VERTEX_BUFFER);

@@ -280,13 +280,23 @@ bool CollectResource(const Module& m, const Variable& v, ShaderInfo* info, std::
         return false;
     }
     auto it = m.decorations.find(v.id);
-    if (it == m.decorations.end() || !it->second.hasBinding || it->second.set != kDescriptorSet) {
+    // Model 5.1's register spaces and registers past Direct3D 11's are Direct3D 12's to bind: they
+    // compile, and the device refuses the code.
+    const bool direct3d12 = info->model == 51;
+    if (it == m.decorations.end() || !it->second.hasBinding) {
         *error = std::string("a resource of class ") + RegisterLetter(cls) + " without a register";
         return false;
     }
     uint32_t base = BindingOf(cls, 0);
     uint32_t binding = it->second.binding;
+    if (it->second.set != kDescriptorSet && !direct3d12) {
+        *error = std::string("register ") + RegisterLetter(cls) + std::to_string(binding - base) +
+                 " is in space" + std::to_string(it->second.set) + ": register spaces need shader model 5.1";
+        return false;
+    }
     const uint32_t count = kRegisterCount[static_cast<uint32_t>(cls)];
+    if (direct3d12 && (binding < base || binding - base >= count || it->second.set != kDescriptorSet))
+        return true;
     if (binding < base || binding - base >= count) {
         *error = std::string("register ") + RegisterLetter(cls) + std::to_string(binding - base) +
                  " is out of range: " + RegisterLetter(cls) + "0 to " + RegisterLetter(cls) +
@@ -331,11 +341,14 @@ DescriptorKind KindOf(const Module& m, const Variable& v) {
     return DescriptorKind::Unsupported;
 }
 
-// Every variable with a binding, hidden counters included, as the device binds it.
+// Every variable with a binding, hidden counters included, as the device binds it; for model 5.1,
+// those within Direct3D 11's table.
 bool ListResources(const Module& m, ShaderInfo* info, std::string* error) {
     for (const Variable& v : m.variables) {
         auto d = m.decorations.find(v.id);
         if (d == m.decorations.end() || !d->second.hasBinding)
+            continue;
+        if (info->model == 51 && (d->second.binding >= kBindingsPerStage || d->second.set != kDescriptorSet))
             continue;
         if (d->second.binding >= kBindingsPerStage) {
             *error = "a binding outside the register table";

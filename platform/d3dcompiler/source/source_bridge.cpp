@@ -9,6 +9,7 @@
 #include "source_initializers.h"
 #include "source_legacy_samplers.h"
 
+#include <cctype>
 #include <map>
 
 namespace platform::d3dcompiler {
@@ -35,10 +36,53 @@ const char kMsad4[] =
     "#endif\n"
     "#line 1\n";
 
+// Windows' compiler reads attribute names in any case; glslang's only in lower case.
+bool IsAttributeName(const Tokens& t, size_t i, std::string* lower) {
+    static const char* const kNames[] = {"numthreads",
+                                         "maxvertexcount",
+                                         "earlydepthstencil",
+                                         "instance",
+                                         "domain",
+                                         "partitioning",
+                                         "outputtopology",
+                                         "unroll",
+                                         "outputcontrolpoints",
+                                         "patchconstantfunc",
+                                         "maxtessfactor",
+                                         "loop",
+                                         "fastopt",
+                                         "allow_uav_condition",
+                                         "branch",
+                                         "flatten",
+                                         "forcecase",
+                                         "call"};
+    if (!t.Is(i - 1, "[") || !(t.Is(i + 1, "(") || t.Is(i + 1, "]")))
+        return false;
+    // After a name, a number or `)`, and after `]` unless arguments follow, `[` opens an index.
+    const size_t before = i - 1;
+    if (before > 0) {
+        const Token& p = t[before - 1];
+        if (p.kind == TokenKind::Identifier ? !t.Is(before - 1, "else") && !t.Is(before - 1, "do")
+                                            : p.kind == TokenKind::Number || t.Is(before - 1, ")") ||
+                                                  (t.Is(before - 1, "]") && !t.Is(i + 1, "(")))
+            return false;
+    }
+    lower->assign(t.Text(i));
+    for (char& c : *lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* name : kNames)
+        if (*lower == name)
+            return *lower != t.Text(i);
+    return false;
+}
+
 // A word Windows' compiler spells otherwise, respelled; true for a call of msad4.
 bool RespellWord(const Tokens& t, size_t i, SourceEdits* edits) {
     const std::string_view word = t.Text(i);
-    if (word == "unsigned" && t.Is(i + 1, "int")) {
+    std::string lower;
+    if (i > 0 && IsAttributeName(t, i, &lower)) {
+        edits->Replace(t[i].begin, t[i].end, lower);
+    } else if (word == "unsigned" && t.Is(i + 1, "int")) {
         edits->Replace(t[i].begin, t[i].end, "uint");
         edits->Blank(t[i + 1].begin, t[i + 1].end);
     } else if (word == "DWORD") {
@@ -53,10 +97,10 @@ bool RespellWord(const Tokens& t, size_t i, SourceEdits* edits) {
     return word == "msad4" && t.Is(i + 1, "(");
 }
 
-// The words and numbers Windows' compiler spells otherwise, a macro's name ended by an escaped line
-// break, and apostrophes: they open no character constant in HLSL, but glslang's preprocessor stops
-// at them even in skipped blocks and `#error` text, so they become spaces outside strings and
-// comments. True when the source calls msad4.
+// The words, attribute names and numbers Windows' compiler spells otherwise, a macro's name ended by
+// an escaped line break, and apostrophes: they open no character constant in HLSL, but glslang's preprocessor
+// stops at them even in skipped blocks and `#error` text, so they become spaces outside strings and comments.
+// True when the source calls msad4.
 bool Respell(std::string* text) {
     const Tokens t(*text);
     SourceEdits edits(*text);

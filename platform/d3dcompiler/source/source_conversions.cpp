@@ -68,6 +68,10 @@ class Converter {
             if (f.kind == DeclarationKind::Function && f.body)
                 Returns(f);
         }
+        for (size_t i = 0; i + 1 < t_.size(); ++i) {
+            if (t_.Is(i, "switch") && t_.Is(i + 1, "("))
+                SwitchCondition(i + 1);
+        }
         return edits_.Apply();
     }
 
@@ -210,6 +214,17 @@ class Converter {
             edits_.Insert(t_[i + 1].begin, name + "(");
             edits_.Insert(t_[value.end - 1].end, ")");
         }
+    }
+
+    // `switch (g_index.x)` on a float: Windows converts it to int; glslang wants an integer.
+    void SwitchCondition(size_t open) {
+        ExpressionType type;
+        size_t components = 0;
+        if (!TypeOfPath(t_, d_, open + 1, &type) || type.end != t_.Close(open) || type.arrayDims != 0 ||
+            !IsNumericType(type.name, &components) || components != 1 || IsIntegerType(type.name))
+            return;
+        edits_.Insert(t_[open + 1].begin, "int(");
+        edits_.Insert(t_[type.end - 1].end, ")");
     }
 
     bool WriteConverter(const std::string& from, const std::string& to, const Declaration& f,
