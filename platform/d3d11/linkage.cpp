@@ -4,6 +4,9 @@ namespace {
 
 using platform::ShaderInput;
 
+// Direct3D 11's pixel stage reads at most 32 registers.
+constexpr uint32_t kMostLocations = 32;
+
 const char* StageName(platform::ShaderStage stage) {
     return stage == platform::ShaderStage::Geometry ? "geometry" : "vertex";
 }
@@ -25,6 +28,12 @@ const ShaderInput* Writer(const platform::d3d11::ShaderCode& from, const ShaderI
 // Where the outputs of `from` put `input`'s locations, which must follow one another as the input's do.
 bool Place(const platform::d3d11::ShaderCode& from, const ShaderInput& input, uint32_t* location,
            std::string* why) {
+    if (input.locations > kMostLocations) {
+        *why = "the pixel shader reads " + std::to_string(input.locations) + " registers as " +
+               Named(input, input.semanticIndex) + "; at most " + std::to_string(kMostLocations) +
+               " are allowed";
+        return false;
+    }
     for (uint32_t k = 0; k < input.locations; ++k) {
         const uint32_t index = input.semanticIndex + k;
         const ShaderInput* output = Writer(from, input, index);
