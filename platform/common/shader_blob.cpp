@@ -15,7 +15,8 @@ constexpr uint32_t kSpirvMagic = 0x07230203;
 //   magic, version, total size in bytes, stage, usedRegisters[4] of four words each (lowest first),
 //   threadGroupSize[3],
 //   entry point length, entry point bytes,
-//   input count, per input: semantic index, location, semantic length, semantic bytes,
+//   input count, per input: semantic index, location, locations, components, location word,
+//   semantic length, semantic bytes; output count, per output the same,
 //   resource count, per resource: register class, register, descriptor kind, binding word,
 //   SPIR-V word count, SPIR-V words.
 class Writer {
@@ -92,6 +93,12 @@ bool IsModel(uint32_t model) {
     return model == 40 || model == 41 || model == 50 || model == 51;
 }
 
+// The variable's location word, when it has one, holds its location.
+bool HoldsLocation(const ShaderInput& input, const std::vector<uint32_t>& spirv) {
+    return input.locationWord == 0 ||
+           (input.locationWord < spirv.size() && spirv[input.locationWord] == input.location);
+}
+
 bool IsStage(uint32_t stage) {
     switch (static_cast<ShaderStage>(stage)) {
     case ShaderStage::Vertex:
@@ -120,11 +127,16 @@ std::vector<uint8_t> EncodeShaderBlob(const ShaderInfo& info) {
     for (uint32_t size : info.threadGroupSize)
         w.U32(size);
     w.String(info.entryPoint);
-    w.U32(static_cast<uint32_t>(info.inputs.size()));
-    for (const ShaderInput& input : info.inputs) {
-        w.U32(input.semanticIndex);
-        w.U32(input.location);
-        w.String(input.semantic);
+    for (const std::vector<ShaderInput>* list : {&info.inputs, &info.outputs}) {
+        w.U32(static_cast<uint32_t>(list->size()));
+        for (const ShaderInput& input : *list) {
+            w.U32(input.semanticIndex);
+            w.U32(input.location);
+            w.U32(input.locations);
+            w.U32(input.components);
+            w.U32(input.locationWord);
+            w.String(input.semantic);
+        }
     }
     w.U32(static_cast<uint32_t>(info.resources.size()));
     for (const ShaderResource& resource : info.resources) {
@@ -168,14 +180,19 @@ bool DecodeShaderBlob(const void* data, size_t size, ShaderInfo* info) {
         if (!r.U32(&groupSize))
             return false;
     }
-    uint32_t inputCount = 0;
-    if (!r.String(&out.entryPoint) || !r.U32(&inputCount))
+    if (!r.String(&out.entryPoint))
         return false;
-    for (uint32_t i = 0; i < inputCount; ++i) {
-        ShaderInput input;
-        if (!r.U32(&input.semanticIndex) || !r.U32(&input.location) || !r.String(&input.semantic))
+    for (std::vector<ShaderInput>* list : {&out.inputs, &out.outputs}) {
+        uint32_t count = 0;
+        if (!r.U32(&count))
             return false;
-        out.inputs.push_back(std::move(input));
+        for (uint32_t i = 0; i < count; ++i) {
+            ShaderInput input;
+            if (!r.U32(&input.semanticIndex) || !r.U32(&input.location) || !r.U32(&input.locations) ||
+                !r.U32(&input.components) || !r.U32(&input.locationWord) || !r.String(&input.semantic))
+                return false;
+            list->push_back(std::move(input));
+        }
     }
     uint32_t resourceCount = 0;
     if (!r.U32(&resourceCount) || resourceCount > r.Left() / (4 * sizeof(uint32_t)))
@@ -198,6 +215,12 @@ bool DecodeShaderBlob(const void* data, size_t size, ShaderInfo* info) {
     for (const ShaderResource& resource : out.resources) {
         if (!IsResource(resource, model, out.spirv))
             return false;
+    }
+    for (const std::vector<ShaderInput>* list : {&out.inputs, &out.outputs}) {
+        for (const ShaderInput& input : *list) {
+            if (!HoldsLocation(input, out.spirv))
+                return false;
+        }
     }
     *info = std::move(out);
     return true;

@@ -1,6 +1,7 @@
 // The layout of a compiled shader as D3DCompile2 hands it out and CreateXShader takes it back:
-// SPIR-V plus everything the device needs without parsing it again (stage, entry point, vertex inputs,
-// used registers, each resource's register and descriptor type, group size). Parsing checks every
+// SPIR-V plus everything the device needs without parsing it again (stage, entry point, the inputs and
+// outputs with their semantics, used registers, each resource's register and descriptor type, group
+// size). Parsing checks every
 // offset, so bytes that are not ours are refused, not read.
 #pragma once
 
@@ -21,10 +22,16 @@ enum class ShaderStage : uint32_t {
     Geometry = 3,
 };
 
+// One input or output variable of the stage with a semantic, system values left out. It spans
+// `locations` consecutive locations, one semantic index each from `semanticIndex` on, as an array or
+// matrix spans registers in Direct3D.
 struct ShaderInput {
     std::string semantic; // upper case, without the index: "POSITION"
     uint32_t semanticIndex = 0;
     uint32_t location = 0;
+    uint32_t locations = 1;
+    uint32_t components = 4;   // of each location
+    uint32_t locationWord = 0; // where its Location decoration's number lies in `spirv`; 0 if unknown
 };
 
 // The descriptor a resource takes, numbered as Vulkan's VkDescriptorType; Unsupported for a kind the
@@ -55,8 +62,9 @@ struct ShaderInfo {
     // The shader model times ten: 40, 41, 50 or 51. Model 5.1 is Direct3D 12's: its registers may lie
     // in other spaces and past Direct3D 11's, and the device refuses its code.
     uint32_t model = 50;
-    std::string entryPoint;          // the SPIR-V entry point name
-    std::vector<ShaderInput> inputs; // vertex stage only
+    std::string entryPoint;           // the SPIR-V entry point name
+    std::vector<ShaderInput> inputs;  // vertex and pixel stages
+    std::vector<ShaderInput> outputs; // vertex and geometry stages: what the pixel stage reads
     // Bit r of usedRegisters[c] is set when the module uses register r of class c.
     std::bitset<kMostRegisters> usedRegisters[kRegisterClassCount];
     uint32_t threadGroupSize[3] = {};      // compute stage only
@@ -67,9 +75,9 @@ struct ShaderInfo {
 // Serialises `info` into the bytes of a code blob.
 std::vector<uint8_t> EncodeShaderBlob(const ShaderInfo& info);
 
-// Reads a code blob back; false when the bytes are not a blob made by EncodeShaderBlob, or, below
-// model 5.1, a resource's register is outside its class or its binding word does not hold that
-// register's binding.
+// Reads a code blob back; false when the bytes are not a blob made by EncodeShaderBlob, an input's or
+// output's location word does not hold its location, or, below model 5.1, a resource's register is
+// outside its class or its binding word does not hold that register's binding.
 bool DecodeShaderBlob(const void* data, size_t size, ShaderInfo* info);
 
 } // namespace platform

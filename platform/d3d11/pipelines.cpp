@@ -1,6 +1,7 @@
 #include "pipelines.h"
 
 #include "hooks.h"
+#include "linkage.h"
 #include "slow_build.h"
 
 #include <algorithm>
@@ -43,12 +44,15 @@ void PipelineCache::Init(const Vulkan* vk, FrameRing* frames) {
 
 void PipelineCache::Destroy() {
     for (const std::unique_ptr<Entry>& entry : entries_)
-        Release(entry->pipeline);
+        Release(*entry);
     entries_.clear();
     codes_.clear();
 }
 
-void PipelineCache::Release(const Pipeline& pipeline) {
+void PipelineCache::Release(const Entry& entry) {
+    if (!entry.linked)
+        return;
+    const Pipeline& pipeline = entry.pipeline;
     platform::CountLive("VkPipeline", -1);
     frames_->Defer(GarbageKind::Pipeline, reinterpret_cast<uint64_t>(pipeline.pipeline));
     frames_->Defer(GarbageKind::PipelineLayout, reinterpret_cast<uint64_t>(pipeline.layout));
@@ -90,7 +94,7 @@ void PipelineCache::Forget(uint64_t id) {
     for (size_t i = 0; i < entries_.size();) {
         const Entry& e = *entries_[i];
         if (e.vs == id || e.gs == id || e.ps == id || e.cs == id || e.input == id) {
-            Release(e.pipeline);
+            Release(e);
             entries_[i] = std::move(entries_.back());
             entries_.pop_back();
         } else {
@@ -209,7 +213,33 @@ uint32_t StageInfos(const ShaderCode* const (&stages)[3], VkPipelineShaderStageC
 
 } // namespace
 
-VkResult PipelineCache::Graphics(const GraphicsState& state, const Pipeline** out) {
+platform::VkStatus PipelineCache::LinkedPixelModule(const GraphicsState& state, VkShaderModule* module,
+                                                    VkShaderModule* linked, bool* unlinked) {
+    *module = state.ps->module;
+    const ShaderCode* from = state.gs ? state.gs : state.vs;
+    auto code =
+        std::find_if(codes_.begin(), codes_.end(), [&](const Code& c) { return c.id == state.ps->id; });
+    if (!from || code == codes_.end())
+        return {};
+    std::vector<uint32_t> moved;
+    std::string why;
+    if (!LinkPixelInputs(*from, *state.ps, code->spirv, &moved, &why)) {
+        platform::LogFailure("Draw", (why + "; nothing is drawn").c_str());
+        *unlinked = true;
+        return {};
+    }
+    if (moved.empty())
+        return {};
+    VkShaderModuleCreateInfo info = {VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO};
+    info.codeSize = moved.size() * sizeof(uint32_t);
+    info.pCode = moved.data();
+    const VkResult result = vkCreateShaderModule(vk_->device, &info, nullptr, linked);
+    if (result == VK_SUCCESS)
+        *module = *linked;
+    return {"vkCreateShaderModule", result};
+}
+
+platform::VkStatus PipelineCache::Graphics(const GraphicsState& state, const Pipeline** out) {
     const uint64_t vs = state.vs ? state.vs->id : 0;
     const uint64_t gs = state.gs ? state.gs->id : 0;
     const uint64_t ps = state.ps ? state.ps->id : 0;
@@ -218,8 +248,8 @@ VkResult PipelineCache::Graphics(const GraphicsState& state, const Pipeline** ou
         if (e->vs == vs && e->gs == gs && e->ps == ps && e->cs == 0 && e->input == input &&
             e->topology == state.topology && e->targetCount == state.targetCount &&
             std::equal(e->targets, e->targets + e->targetCount, state.targets)) {
-            *out = &e->pipeline;
-            return VK_SUCCESS;
+            *out = e->linked ? &e->pipeline : nullptr;
+            return {};
         }
     }
 
@@ -231,14 +261,32 @@ VkResult PipelineCache::Graphics(const GraphicsState& state, const Pipeline** ou
     entry->topology = state.topology;
     entry->targetCount = state.targetCount;
     std::copy(state.targets, state.targets + state.targetCount, entry->targets);
+    VkShaderModule psModule = VK_NULL_HANDLE, linked = VK_NULL_HANDLE;
+    bool unlinked = false;
+    if (state.ps) {
+        const platform::VkStatus status = LinkedPixelModule(state, &psModule, &linked, &unlinked);
+        if (!status.Ok())
+            return status;
+    }
+    if (unlinked) {
+        // Kept, so that the next draws of the pair find it and draw nothing without a word.
+        entry->linked = false;
+        entries_.push_back(std::move(entry));
+        *out = nullptr;
+        return {};
+    }
     const ShaderCode* stages[3] = {state.vs, state.gs, state.ps};
     VkResult result = MakeLayout(stages, 3, &entry->pipeline);
-    if (result != VK_SUCCESS)
-        return result;
+    if (result != VK_SUCCESS) {
+        vkDestroyShaderModule(vk_->device, linked, nullptr);
+        return {"vkCreateGraphicsPipelines", result};
+    }
 
     VkPipelineShaderStageCreateInfo stageInfo[3];
     std::string entries;
     const uint32_t stageCount = StageInfos(stages, stageInfo, &entries);
+    if (state.ps)
+        stageInfo[stageCount - 1].module = psModule;
     FixedFunction f;
     FillFixedFunction(state, &f);
 
@@ -258,7 +306,9 @@ VkResult PipelineCache::Graphics(const GraphicsState& state, const Pipeline** ou
         result = vkCreateGraphicsPipelines(vk_->device, VK_NULL_HANDLE, 1, &info, nullptr,
                                            &entry->pipeline.pipeline);
     }
-    return Keep(std::move(entry), result, out);
+    // A pipeline keeps what it needs of its modules: the moved one is not needed past its build.
+    vkDestroyShaderModule(vk_->device, linked, nullptr);
+    return {"vkCreateGraphicsPipelines", Keep(std::move(entry), result, out)};
 }
 
 VkResult PipelineCache::Keep(std::unique_ptr<Entry> entry, VkResult result, const Pipeline** out) {

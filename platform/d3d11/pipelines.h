@@ -9,6 +9,7 @@
 #include "frames.h"
 #include "registers.h"
 #include "shader_blob.h"
+#include "vk_status.h"
 
 #include <memory>
 #include <string>
@@ -38,6 +39,7 @@ struct ShaderCode {
     std::string entry;
     std::vector<ShaderBinding> bindings;
     std::vector<platform::ShaderInput> inputs;
+    std::vector<platform::ShaderInput> outputs;
 };
 
 struct VertexInputs {
@@ -81,7 +83,9 @@ class PipelineCache {
     void Init(const Vulkan* vk, FrameRing* frames);
     void Destroy();
 
-    VkResult Graphics(const GraphicsState& state, const Pipeline** out);
+    // Null in `out`, with success, when the pixel stage reads an input the stage before it does not
+    // write: such a pair draws nothing, and the first build says so once on standard error.
+    platform::VkStatus Graphics(const GraphicsState& state, const Pipeline** out);
     VkResult Compute(const ShaderCode& cs, const Pipeline** out);
 
     // The id for shader code: that of identical code (stage, entry point and SPIR-V) still known,
@@ -103,12 +107,17 @@ class PipelineCache {
         uint32_t targetCount = 0;
         VkFormat targets[kMaxRenderTargets] = {};
         Pipeline pipeline;
+        bool linked = true; // false: the stages do not link, and `pipeline` is empty
     };
 
     VkResult MakeLayout(const ShaderCode* const* stages, uint32_t stageCount, Pipeline* pipeline);
     // Keeps a new entry whose pipeline was made with `result`, or frees its layouts when that failed.
     VkResult Keep(std::unique_ptr<Entry> entry, VkResult result, const Pipeline** out);
-    void Release(const Pipeline& pipeline);
+    void Release(const Entry& entry);
+    // The pixel module of `state` as the pipeline takes it: its own, or `*linked`, made with its inputs
+    // moved to the outputs of the stage before it; `*unlinked` when they do not link.
+    platform::VkStatus LinkedPixelModule(const GraphicsState& state, VkShaderModule* module,
+                                         VkShaderModule* linked, bool* unlinked);
 
     struct Code {
         uint64_t id;

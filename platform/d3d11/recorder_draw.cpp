@@ -116,10 +116,13 @@ void Recorder::BeginRendering(VkCommandBuffer cmd, const DrawCall& draw) {
 }
 
 platform::VkStatus Recorder::Draw(const DrawCall& draw, const BoundResources& bound) {
-    const Pipeline* pipeline;
+    const Pipeline* pipeline = nullptr;
+    const platform::VkStatus built = device_->pipelines.Graphics(draw.key, &pipeline);
+    // No pipeline: stages that do not link draw nothing.
+    if (!built.Ok() || !pipeline)
+        return built;
     VkCommandBuffer cmd;
-    const platform::VkStatus status =
-        BeginWith("vkCreateGraphicsPipelines", device_->pipelines.Graphics(draw.key, &pipeline), &cmd);
+    const platform::VkStatus status = Begin(&cmd);
     if (!status.Ok())
         return status;
     // Barriers go before the render pass begins.

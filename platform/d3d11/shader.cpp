@@ -116,6 +116,7 @@ HRESULT DecodeShader(const void* bytecode, SIZE_T length, platform::ShaderStage 
     code->stage = stage;
     code->entry = std::move(info.entryPoint);
     code->inputs = std::move(info.inputs);
+    code->outputs = std::move(info.outputs);
     *spirv = std::move(info.spirv);
     if (const char* why = PlaceBindings(info.resources, StageBindingBase(stage), spirv, &code->bindings))
         return Refuse("CreateShader", why, E_INVALIDARG);

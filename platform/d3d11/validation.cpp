@@ -23,12 +23,14 @@ ValidationState& Validation() {
 }
 
 // Best-practices hints are shown but not counted as faults: some remain by design, as the small
-// allocations of small buffers.
+// allocations of small buffers. So are vertex outputs the pixel stage does not read, which Direct3D's
+// linkage by semantic allows.
 VKAPI_ATTR VkBool32 VKAPI_CALL OnValidationMessage(VkDebugUtilsMessageSeverityFlagBitsEXT,
                                                    VkDebugUtilsMessageTypeFlagsEXT,
                                                    const VkDebugUtilsMessengerCallbackDataEXT* data, void*) {
-    const bool hint = data->pMessageIdName && std::strstr(data->pMessageIdName, "BestPractices");
-    if (!hint)
+    const char* id = data->pMessageIdName;
+    const bool hint = id && std::strstr(id, "BestPractices");
+    if (!hint && !(id && std::strstr(id, "OutputNotConsumed")))
         ++Validation().messages;
     std::fprintf(stderr, "fxview vulkan %s: %s\n", hint ? "best practices" : "validation", data->pMessage);
     return VK_FALSE;

@@ -144,6 +144,39 @@ TEST_F(D3DCompile2Test, VertexInputsKeepSemanticIndexAndLocation) {
     EXPECT_EQ(fxtest::ValidateForVulkan(info.spirv), "");
 }
 
+// What the device links the pixel stage's inputs to the vertex stage's outputs by: semantic name and
+// index (an array's elements one index each, split into variables or not), locations, components and
+// where each Location number lies; system values are not listed.
+TEST_F(D3DCompile2Test, OutputsAndPixelInputsCarrySemanticsLocationsAndComponents) {
+    const char source[] =
+        "struct V { float4 p : SV_Position; float2 uv : texcoord1; float4 t[2] : TEXCOORD2; "
+        "float4x4 m : MAT0; };\n"
+        "V vs_main(float3 p : POSITION) { V v = (V)0; v.p = float4(p, 1); v.uv = p.xy; "
+        "v.t[1] = 1; v.m[2] = 2; return v; }\n"
+        "float4 ps_main(float4 t[2] : TEXCOORD2, float4 p : SV_Position, float x : TEXCOORD1) "
+        ": SV_Target { return t[1] + x + p; }\n";
+    const auto listed = [](const std::vector<platform::ShaderInput>& list,
+                           const std::vector<uint32_t>& spirv) {
+        std::set<std::string> got;
+        for (const platform::ShaderInput& v : list) {
+            EXPECT_EQ(spirv.at(v.locationWord), v.location) << v.semantic;
+            got.insert(v.semantic + std::to_string(v.semanticIndex) + " x" + std::to_string(v.locations) +
+                       " of " + std::to_string(v.components));
+        }
+        return got;
+    };
+    Result vs, ps;
+    Compile(&vs, source, "vs_main", "vs_5_0");
+    Compile(&ps, source, "ps_main", "ps_5_0");
+    ASSERT_EQ(vs.hr, S_OK) << vs.messages;
+    ASSERT_EQ(ps.hr, S_OK) << ps.messages;
+    const platform::ShaderInfo v = fxtest::Decode(vs.code), p = fxtest::Decode(ps.code);
+    EXPECT_EQ(listed(v.outputs, v.spirv), (std::set<std::string>{"TEXCOORD1 x1 of 2", "TEXCOORD2 x1 of 4",
+                                                                 "TEXCOORD3 x1 of 4", "MAT0 x4 of 4"}));
+    EXPECT_EQ(listed(p.inputs, p.spirv), (std::set<std::string>{"TEXCOORD2 x2 of 4", "TEXCOORD1 x1 of 1"}));
+    EXPECT_TRUE(p.outputs.empty());
+}
+
 // The forms of thread group size HLSL authors write: literals, macros of macros, integer constants,
 // casts, vector members and arithmetic on them. Only the compiled entry point's attribute counts.
 TEST_F(D3DCompile2Test, ThreadGroupSizeFoldsIntegerConstantExpressions) {

@@ -14,6 +14,8 @@ platform::ShaderInfo Sample() {
     info.stage = platform::ShaderStage::Vertex;
     info.entryPoint = "vs_main";
     info.inputs = {{"POSITION", 0, 0}, {"TEXCOORD", 3, 1}};
+    // An output of two locations of two components, whose Location number is word 3.
+    info.outputs = {{"COLOR", 2, 9, 2, 2, 3}};
     info.usedRegisters[0] = 0x1;
     info.usedRegisters[1] = 0x82;
     info.threadGroupSize[0] = 32;
@@ -37,6 +39,13 @@ TEST(ShaderBlob, DecodeReadsBackWhatEncodeWrote) {
         EXPECT_EQ(out.inputs[i].semanticIndex, in.inputs[i].semanticIndex);
         EXPECT_EQ(out.inputs[i].location, in.inputs[i].location);
     }
+    ASSERT_EQ(out.outputs.size(), 1u);
+    EXPECT_EQ(out.outputs[0].semantic, "COLOR");
+    EXPECT_EQ(out.outputs[0].semanticIndex, 2u);
+    EXPECT_EQ(out.outputs[0].location, 9u);
+    EXPECT_EQ(out.outputs[0].locations, 2u);
+    EXPECT_EQ(out.outputs[0].components, 2u);
+    EXPECT_EQ(out.outputs[0].locationWord, 3u);
     EXPECT_EQ(0, std::memcmp(out.usedRegisters, in.usedRegisters, sizeof in.usedRegisters));
     EXPECT_EQ(0, std::memcmp(out.threadGroupSize, in.threadGroupSize, sizeof in.threadGroupSize));
     ASSERT_EQ(out.resources.size(), 1u);
@@ -56,6 +65,11 @@ TEST(ShaderBlob, BytesThatAreNotABlobAreRefused) {
         EXPECT_FALSE(platform::DecodeShaderBlob(cut.data(), cut.size(), &out))
             << "cut to " << size << " bytes";
     }
+    platform::ShaderInfo moved = Sample();
+    moved.outputs[0].location = 8;
+    const std::vector<uint8_t> elsewhere = platform::EncodeShaderBlob(moved);
+    EXPECT_FALSE(platform::DecodeShaderBlob(elsewhere.data(), elsewhere.size(), &out))
+        << "a location word that does not hold the location";
     std::vector<uint8_t> longer = good;
     longer.push_back(0);
     EXPECT_FALSE(platform::DecodeShaderBlob(longer.data(), longer.size(), &out)) << "a byte too many";

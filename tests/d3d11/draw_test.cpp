@@ -4,7 +4,9 @@
 
 #include "x11_window.h"
 
+#include <array>
 #include <chrono>
+#include <cstring>
 #include <cmath>
 #include <string>
 
@@ -37,6 +39,53 @@ float4 ps_opaque(float4 position : SV_Position) : SV_Target {
     uint2 p = uint2(position.xy);
     return float4(screenIn[p.y * 1280 + p.x].rgb, 1.0);
 }
+)";
+
+// The vertex stage writes five semantics, an array among them; each pixel stage reads some of them,
+// whole, in an order of its own, loose, in an array or in a structure, and writes what it read into
+// cells 0 to 2 of the screen buffer; or it reads one the vertex stage does not write (at all, or as
+// wide as it is read).
+const char* kLinkage = R"(
+RWStructuredBuffer<float4> cells : register(u1);
+struct VsOut {
+    float4 color : COLOR0;
+    float4 position : SV_Position;
+    float2 uv1 : TEXCOORD1;
+    float4 uv0 : TexCoord0;
+    float4 pair[2] : TEXCOORD2;
+};
+VsOut vs_link(float3 position : POSITION) {
+    VsOut o;
+    o.color = float4(0.25, 0.5, 0.75, 1.0);
+    o.position = float4(position, 1.0);
+    o.uv1 = float2(2.0, 3.0);
+    o.uv0 = float4(4.0, 5.0, 6.0, 7.0);
+    o.pair[0] = float4(8.0, 9.0, 10.0, 11.0);
+    o.pair[1] = float4(12.0, 13.0, 14.0, 15.0);
+    return o;
+}
+float4 ps_reordered(float4 uv0 : TEXCOORD0, float4 p : SV_Position, float2 uv1 : TEXCOORD1,
+                    float4 c : color0) : SV_Target {
+    cells[0] = c;
+    cells[1] = float4(uv1, 0.0, 0.0);
+    cells[2] = uv0;
+    return 1.0;
+}
+float4 ps_array(float4 pair[2] : TEXCOORD2, float4 t0 : TEXCOORD0) : SV_Target {
+    cells[0] = pair[1];
+    cells[1] = pair[0];
+    cells[2] = t0;
+    return 1.0;
+}
+struct PsIn { float2 uv1 : TEXCOORD1; float4 c : COLOR; };
+float4 ps_struct(PsIn i) : SV_Target {
+    cells[0] = i.c;
+    cells[1] = float4(i.uv1, 0.0, 0.0);
+    cells[2] = 0.0;
+    return 1.0;
+}
+float4 ps_unwritten(float4 c : COLOR0, float4 t : TEXCOORD5) : SV_Target { return c + t; }
+float4 ps_wider(float4 uv1 : TEXCOORD1) : SV_Target { return uv1; }
 )";
 
 // Direct3D's float to UNORM rule: scale in single precision, round to nearest even.
@@ -90,8 +139,8 @@ class DrawTest : public d3dtest::D3D11Test {
         D3D11Test::TearDown();
     }
 
-    ID3D11PixelShader* MakePixelShader(const char* entry) {
-        std::vector<uint8_t> code = d3dtest::Compile(kShaders, entry, "ps_5_0");
+    ID3D11PixelShader* MakePixelShader(const char* entry, const char* source = kShaders) {
+        std::vector<uint8_t> code = d3dtest::Compile(source, entry, "ps_5_0");
         ID3D11PixelShader* shader = nullptr;
         EXPECT_EQ(device->CreatePixelShader(code.data(), code.size(), nullptr, &shader), S_OK);
         return shader;
@@ -225,6 +274,45 @@ TEST_F(DrawTest, ShadersMadeAgainFromTheSameCodeDrawWithoutNewPipelinesAndReleas
         flat(i);
     EXPECT_EQ(fxtest::LiveObjects("VkPipeline"), kept);
     EXPECT_LT(kept, 16);
+}
+
+TEST_F(DrawTest, PixelInputsReadTheVertexOutputOfTheirSemanticAndOnesNotWrittenDrawNothingWithAMessage) {
+    std::vector<uint8_t> vs = d3dtest::Compile(kLinkage, "vs_link", "vs_5_0");
+    vs_->Release();
+    vs_ = nullptr;
+    ASSERT_EQ(device->CreateVertexShader(vs.data(), vs.size(), nullptr, &vs_), S_OK);
+    using Cells = std::array<float, 12>;
+    const struct {
+        const char* entry;
+        Cells cells;      // what a pair that links writes
+        const char* said; // for a pair that does not link: what its message names
+    } cases[] = {
+        {"ps_reordered", {0.25f, 0.5f, 0.75f, 1, 2, 3, 0, 0, 4, 5, 6, 7}, nullptr},
+        {"ps_array", {12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7}, nullptr},
+        {"ps_struct", {0.25f, 0.5f, 0.75f, 1, 2, 3, 0, 0, 0, 0, 0, 0}, nullptr},
+        {"ps_unwritten", {}, "reads TEXCOORD5, which the vertex shader does not write"},
+        {"ps_wider", {}, "reads TEXCOORD1 with 4 components; the vertex shader writes 2"},
+    };
+    for (const auto& c : cases) {
+        ps_->Release();
+        ps_ = MakePixelShader(c.entry, kLinkage);
+        testing::internal::CaptureStderr();
+        Frame(1.0f, uav_, false);
+        Frame(2.0f, uav_, false);
+        const std::string said = testing::internal::GetCapturedStderr();
+        if (c.said) {
+            ExpectBackBuffer([](UINT, UINT) { return kClear; }, c.entry);
+            EXPECT_NE(said.find(c.said), std::string::npos) << c.entry << ": " << said;
+            EXPECT_EQ(said.find("Draw failed"), said.rfind("Draw failed")) << "said once: " << said;
+            continue;
+        }
+        EXPECT_EQ(said.find("fxview platform"), std::string::npos) << c.entry << ": " << said;
+        const std::vector<uint8_t> bytes = d3dtest::ReadBuffer(device, context, screen_);
+        Cells got;
+        std::memcpy(got.data(), bytes.data(), sizeof got);
+        for (size_t i = 0; i < got.size(); ++i)
+            EXPECT_NEAR(got[i], c.cells[i], 1e-5f) << c.entry << ", float " << i;
+    }
 }
 
 TEST_F(DrawTest, PresentScalesToTheWindowThroughResizesMinimisingAndFullScreenAndReleasedShadersGo) {

@@ -38,7 +38,8 @@ struct Decorations {
     bool hasBinding = false;
     uint32_t location = 0;
     uint32_t binding = 0;
-    uint32_t bindingWord = 0; // where the Binding number lies in the module handed on
+    uint32_t bindingWord = 0;  // where the Binding number lies in the module handed on
+    uint32_t locationWord = 0; // where the Location number lies in the module handed on
     uint32_t set = 0;
     std::string semantic;
     std::set<uint32_t> nonWritableMembers;
@@ -50,7 +51,7 @@ struct Type {
                               // image; structs: the first member
     uint32_t storage = 0;     // pointers
     uint32_t sampled = 0;     // images
-    uint32_t memberCount = 0; // structs
+    uint32_t memberCount = 0; // structs: members; vectors: components; matrices: columns; arrays: length
     uint32_t dim = 0;         // images
 };
 
@@ -69,6 +70,7 @@ struct Module {
     std::map<uint32_t, uint64_t> sizes;     // of the types that have one, in bytes, packed tight
     std::map<uint32_t, uint64_t> constants; // 32-bit integer constants: array lengths
     std::set<uint32_t> counters;            // the hidden counters of append and consume buffers
+    std::map<uint32_t, uint32_t> elements;  // interface variables glslang made of one array element
 };
 
 bool IsStrippedExtension(const std::string& name) {
@@ -97,8 +99,10 @@ void NoteType(const SpirvInstruction& instruction, Module* m) {
         break;
     case spv::OpTypeVector:
     case spv::OpTypeMatrix:
-        if (count >= 4)
+        if (count >= 4) {
             m->sizes[ins[1]] = m->sizes[ins[2]] * ins[3];
+            m->types[ins[1]] = {opcode, ins[2], 0, 0, ins[3]};
+        }
         break;
     case spv::OpConstant:
         if (count == 4)
@@ -120,6 +124,8 @@ void NoteType(const SpirvInstruction& instruction, Module* m) {
     case spv::OpTypeRuntimeArray:
         if (count >= 3)
             m->types[ins[1]] = {opcode, ins[2], 0, 0, 0};
+        if (opcode == spv::OpTypeArray && count >= 4)
+            m->types[ins[1]].memberCount = static_cast<uint32_t>(m->constants[ins[3]]);
         break;
     case spv::OpTypeStruct:
         if (count >= 2)
@@ -132,6 +138,23 @@ void NoteType(const SpirvInstruction& instruction, Module* m) {
             m->types[ins[1]] = {opcode, ins[3], ins[2], 0, 0};
         break;
     }
+}
+
+// glslang splits an array member of an entry point's structure into one variable per element, named
+// "name[n]", each with the array's semantic: element n is the semantic's index plus n.
+void NoteElement(uint32_t id, const std::string& name, Module* m) {
+    if (name.empty() || name.back() != ']')
+        return;
+    const size_t open = name.rfind('[');
+    if (open == std::string::npos || open + 2 >= name.size())
+        return;
+    uint32_t element = 0;
+    for (size_t i = open + 1; i + 1 < name.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i])) || element > 65535)
+            return;
+        element = element * 10 + static_cast<uint32_t>(name[i] - '0');
+    }
+    m->elements[id] = element;
 }
 
 // One OpDecorate of at least three words, whose instruction lands at word `keptAt`.
@@ -150,6 +173,7 @@ void NoteDecoration(const uint32_t* ins, uint32_t count, size_t keptAt, Module* 
     case spv::DecorationLocation:
         d.hasLocation = true;
         d.location = operand;
+        d.locationWord = static_cast<uint32_t>(keptAt + 3);
         break;
     case spv::DecorationBinding:
         d.hasBinding = true;
@@ -177,6 +201,10 @@ bool Note(const SpirvInstruction& instruction, size_t keptAt, Module* m) {
     case spv::OpExecutionMode:
         if (count >= 6 && ins[2] == spv::ExecutionModeLocalSize)
             m->localSizes[ins[1]] = {ins[3], ins[4], ins[5]};
+        return true;
+    case spv::OpName:
+        if (count >= 3)
+            NoteElement(ins[1], instruction.String(2), m);
         return true;
     case spv::OpVariable:
         if (count >= 4)
@@ -363,9 +391,30 @@ bool ListResources(const Module& m, ShaderInfo* info, std::string* error) {
     return true;
 }
 
-ShaderInput ToInput(const Decorations& d) {
+// How many locations a variable of type `typeId` takes, and how many components each has.
+void Shape(const Module& m, uint32_t typeId, ShaderInput* input) {
+    const Type* type = FindType(m, typeId);
+    input->locations = 1;
+    input->components = 1;
+    while (type && type->opcode == spv::OpTypeArray) {
+        input->locations *= type->memberCount;
+        type = FindType(m, type->element);
+    }
+    if (type && type->opcode == spv::OpTypeMatrix) {
+        input->locations *= type->memberCount;
+        type = FindType(m, type->element);
+    }
+    if (type && type->opcode == spv::OpTypeVector)
+        input->components = type->memberCount;
+}
+
+ShaderInput ToInput(const Module& m, const Variable& v, const Decorations& d) {
     ShaderInput input;
     input.location = d.location;
+    input.locationWord = d.locationWord;
+    const Type* pointer = FindType(m, v.type);
+    if (pointer && pointer->opcode == spv::OpTypePointer)
+        Shape(m, pointer->element, &input);
     size_t digits = d.semantic.size();
     while (digits > 0 && std::isdigit(static_cast<unsigned char>(d.semantic[digits - 1])))
         --digits;
@@ -374,6 +423,9 @@ ShaderInput ToInput(const Decorations& d) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (digits < d.semantic.size())
         input.semanticIndex = static_cast<uint32_t>(std::strtoul(d.semantic.c_str() + digits, nullptr, 10));
+    auto element = m.elements.find(v.id);
+    if (element != m.elements.end())
+        input.semanticIndex += element->second;
     return input;
 }
 
@@ -430,11 +482,17 @@ bool CollectVariables(const Module& m, ShaderInfo* info, std::string* error) {
             groupShared += size == m.sizes.end() ? 0 : size->second;
             break;
         }
-        case spv::StorageClassInput: {
+        case spv::StorageClassInput:
+        case spv::StorageClassOutput: {
+            // The vertex stage's inputs meet the input layout; the pixel stage's inputs meet the
+            // outputs of the vertex or geometry stage.
+            const bool input = v.storage == spv::StorageClassInput;
+            const bool listed =
+                input ? info->stage == ShaderStage::Vertex || info->stage == ShaderStage::Pixel
+                      : info->stage == ShaderStage::Vertex || info->stage == ShaderStage::Geometry;
             auto it = m.decorations.find(v.id);
-            if (info->stage == ShaderStage::Vertex && it != m.decorations.end() && !it->second.builtIn &&
-                it->second.hasLocation)
-                info->inputs.push_back(ToInput(it->second));
+            if (listed && it != m.decorations.end() && !it->second.builtIn && it->second.hasLocation)
+                (input ? info->inputs : info->outputs).push_back(ToInput(m, v, it->second));
             break;
         }
         }

@@ -1,7 +1,7 @@
-// Reads back from a compiled SPIR-V module what the Direct3D 11 stand-in needs (entry point, vertex
-// inputs with their HLSL semantics, registers used by class, each resource's register and descriptor,
-// thread-group size), so that the device never parses the module, and removes the
-// semantic decorations, so the module needs no Vulkan extension. Only modules glslang makes from HLSL.
+// Reads back from a compiled SPIR-V module what the Direct3D 11 stand-in needs (entry point, the
+// inputs and outputs with their HLSL semantics and locations, registers used by class, each resource's
+// register and descriptor, thread-group size), so that the device never parses the module, and removes
+// the semantic decorations, so the module needs no Vulkan extension. Only modules glslang makes from HLSL.
 #pragma once
 
 #include "shader_blob.h"
