@@ -59,6 +59,8 @@ class Converter {
         for (size_t i = 0; i + 2 < t_.size(); ++i) {
             if (t_.Is(i, ".") && t_.Is(i + 1, "GetDimensions") && t_.Is(i + 2, "("))
                 GetDimensions(i);
+            else if (i > 0 && t_.Is(i, ".") && t_.Is(i + 1, "Length") && !t_.Is(i + 2, "("))
+                Length(i);
         }
         for (size_t i = 1; i + 1 < t_.size(); ++i) {
             if (t_.Is(i, "="))
@@ -80,6 +82,7 @@ class Converter {
     const Declarations d_;
     SourceEdits edits_;
     std::set<std::string> converters_; // "from>to" of the converting functions written
+    std::set<std::string> lengths_;    // the textures' size functions written
 
     // The start of the path whose last token is `last`: names, `.`, and bracketed indices.
     size_t PathStart(size_t last) const {
@@ -225,6 +228,37 @@ class Converter {
             return;
         edits_.Insert(t_[open + 1].begin, "int(");
         edits_.Insert(t_[type.end - 1].end, ")");
+    }
+
+    // `tex.Length` of a global texture: its size as GetDimensions gives it, through a function written
+    // after the texture's declaration.
+    void Length(size_t dot) {
+        const Declaration* tex = d_.Find(t_.Text(dot - 1), dot - 1);
+        if (!tex || tex->kind != DeclarationKind::Global || !tex->arraySizes.empty())
+            return;
+        const std::string type(d_.TypeName(*tex));
+        const size_t dims = TextureDimensions(type);
+        if (dims == 0 || type.find("MS") != std::string::npos)
+            return;
+        const std::string name = "fxview_length_" + std::string(tex->name);
+        if (lengths_.insert(name).second) {
+            size_t end = tex->nameToken;
+            while (end < t_.size() && !t_.Is(end, ";"))
+                ++end;
+            if (end == t_.size())
+                return;
+            const std::string result = dims == 1 ? "uint" : "uint" + std::to_string(dims);
+            std::string code = " " + result + " " + name + "() { uint s[" + std::to_string(dims) + "]; " +
+                               std::string(tex->name) + ".GetDimensions(";
+            for (size_t k = 0; k < dims; ++k)
+                code += (k ? ", s[" : "s[") + std::to_string(k) + "]";
+            code += "); return " + result + "(";
+            for (size_t k = 0; k < dims; ++k)
+                code += (k ? ", s[" : "s[") + std::to_string(k) + "]";
+            code += "); }";
+            edits_.Insert(t_[end].end, code);
+        }
+        edits_.Replace(t_[dot - 1].begin, t_[dot + 1].end, name + "()");
     }
 
     bool WriteConverter(const std::string& from, const std::string& to, const Declaration& f,

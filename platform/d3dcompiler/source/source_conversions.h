@@ -4,6 +4,8 @@
 //   size.y, levels)` with a float2 `size` and a uint `levels`, a buffer's count in a float): Windows
 //   converts each result into its output; glslang finds the float and the uint overloads equally
 //   good, or stores a uint in a float. The results go through uint temporaries.
+// - `tex.Length`, the size of a global texture as a property: Windows has it, glslang not; it becomes
+//   a call of a function written after the texture's declaration, which asks GetDimensions.
 // - A `switch` on a floating-point scalar: Windows converts it to int; glslang refuses it.
 // - A structure returned where the function returns another structure of as many components
 //   (`Interpolants main(Vertex v) { return v; }`): Windows copies it component by component, so a
