@@ -61,6 +61,9 @@ class Converter {
                 GetDimensions(i);
             else if (i > 0 && t_.Is(i, ".") && t_.Is(i + 1, "Length") && !t_.Is(i + 2, "("))
                 Length(i);
+            else if (t_.Is(i, ".") && t_.Is(i + 2, "(") &&
+                     (t_.Is(i + 1, "Store2") || t_.Is(i + 1, "Store3") || t_.Is(i + 1, "Store4")))
+                StoreValue(i);
         }
         for (size_t i = 1; i + 1 < t_.size(); ++i) {
             if (t_.Is(i, "="))
@@ -259,6 +262,26 @@ class Converter {
             edits_.Insert(t_[end].end, code);
         }
         edits_.Replace(t_[dot - 1].begin, t_[dot + 1].end, name + "()");
+    }
+
+    // `buffer.Store2(offset, value)`: Windows converts the value to the vector stored, a scalar
+    // replicated; glslang crashes on a scalar. Converting a vector of that size changes nothing.
+    void StoreValue(size_t dot) {
+        const Declaration* buffer = dot > 0 ? d_.Find(t_.Text(dot - 1), dot - 1) : nullptr;
+        if (buffer && d_.TypeName(*buffer).find("ByteAddressBuffer") == std::string_view::npos)
+            return;
+        const size_t open = dot + 2, close = t_.Close(open);
+        size_t comma = open + 1;
+        while (comma < close && !t_.Is(comma, ",")) {
+            if (t_.Is(comma, "(") || t_.Is(comma, "[") || t_.Is(comma, "{"))
+                comma = t_.Close(comma);
+            ++comma;
+        }
+        if (close >= t_.size() || comma + 1 >= close)
+            return;
+        const std::string_view method = t_.Text(dot + 1);
+        edits_.Insert(t_[comma + 1].begin, "uint" + std::string(1, method.back()) + "(");
+        edits_.Insert(t_[close - 1].end, ")");
     }
 
     bool WriteConverter(const std::string& from, const std::string& to, const Declaration& f,

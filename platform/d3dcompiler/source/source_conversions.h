@@ -6,6 +6,8 @@
 //   good, or stores a uint in a float. The results go through uint temporaries.
 // - `tex.Length`, the size of a global texture as a property: Windows has it, glslang not; it becomes
 //   a call of a function written after the texture's declaration, which asks GetDimensions.
+// - The value of a byte-address buffer's Store2, Store3 and Store4, converted to the vector stored: a
+//   scalar is replicated, as Windows does; glslang crashes on it.
 // - A `switch` on a floating-point scalar: Windows converts it to int; glslang refuses it.
 // - A structure returned where the function returns another structure of as many components
 //   (`Interpolants main(Vertex v) { return v; }`): Windows copies it component by component, so a
