@@ -7,6 +7,7 @@
 #include "source_conversions.h"
 #include "source_edits.h"
 #include "source_initializers.h"
+#include "source_intrinsics.h"
 #include "source_legacy_samplers.h"
 
 #include <map>
@@ -347,6 +348,7 @@ void BridgeSource(std::string* text) {
     ConvertAsWindows(text);
     FlattenInitializers(text);
     SplitLegacySamplers(text);
+    RewriteIntrinsicCalls(text);
     if (msad4)
         text->insert(0, kMsad4);
 }
