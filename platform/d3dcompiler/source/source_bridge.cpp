@@ -9,6 +9,7 @@
 #include "source_initializers.h"
 #include "source_intrinsics.h"
 #include "source_legacy_samplers.h"
+#include "source_literals.h"
 
 #include <map>
 
@@ -349,6 +350,7 @@ void BridgeSource(std::string* text) {
     FlattenInitializers(text);
     SplitLegacySamplers(text);
     RewriteIntrinsicCalls(text);
+    WrapIntegerLiterals(text);
     if (msad4)
         text->insert(0, kMsad4);
 }
