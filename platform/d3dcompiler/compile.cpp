@@ -9,6 +9,7 @@
 #include "reload_time_limit.h"
 #include "shader_blob.h"
 #include "source_bridge.h"
+#include "source_entry.h"
 #include "source_encoding.h"
 #include "source_global_constants.h"
 #include "source_lines.h"
@@ -155,6 +156,7 @@ FrontEndJob MakeFrontEndJob(const std::string& source, const std::string& name,
     FrontEndJob job;
     job.source = source;
     BridgeSource(&job.source);
+    SingleOutEntryPoint(&job.source, entry);
     MakeGlobalConstantsUniform(&job.source);
     if (flags & D3DCOMPILE_PACK_MATRIX_ROW_MAJOR)
         job.source.insert(0, kRowMajorPrologue);

@@ -1,0 +1,64 @@
+#include "source_entry.h"
+
+#include "declarations.h"
+#include "expression_types.h"
+#include "source_edits.h"
+
+namespace platform::d3dcompiler {
+
+namespace {
+
+// True when the value declared by `d`, ending before token `end`, carries a semantic: `: TEXCOORD0`.
+bool HasSemantic(const Tokens& t, size_t end) {
+    return t.Is(end, ":") && t.IsIdentifier(end + 1);
+}
+
+// True when the function `f` (at index `index`) can be an entry point: a void result or one with a
+// semantic, and each parameter with a semantic, a structure's type, or uniform.
+bool CanBeEntry(const Tokens& t, const Declarations& d, const Declaration& f, int index) {
+    const size_t close = t.Close(f.nameToken + 1);
+    if (!t.Is(f.type.begin, "void") && !HasSemantic(t, close + 1))
+        return false;
+    for (const Declaration& p : d.all()) {
+        if (p.kind != DeclarationKind::Parameter || p.owner != index)
+            continue;
+        const size_t end = p.arraySizes.empty() ? p.nameToken + 1 : p.arraySizes.back().end + 1;
+        bool uniform = false;
+        for (size_t q : p.qualifiers)
+            uniform = uniform || t.Is(q, "uniform");
+        if (!uniform && !HasSemantic(t, end) && !FindStruct(t, d, d.TypeName(p), p.nameToken))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void SingleOutEntryPoint(std::string* text, std::string_view entry) {
+    const Tokens t(*text);
+    const Declarations d(t);
+    int definitions = 0;
+    const Declaration* chosen = nullptr;
+    const Declaration* last = nullptr;
+    for (size_t i = 0; i < d.all().size(); ++i) {
+        const Declaration& f = d.all()[i];
+        if (f.kind != DeclarationKind::Function || f.name != entry || f.body == 0)
+            continue;
+        ++definitions;
+        last = &f;
+        if (CanBeEntry(t, d, f, static_cast<int>(i)))
+            chosen = &f;
+    }
+    if (definitions < 2)
+        return;
+    if (!chosen)
+        chosen = last;
+    SourceEdits edits(*text);
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t.IsIdentifier(i) && t.Text(i) == entry && i != chosen->nameToken && !t.Is(i - 1, "."))
+            edits.Insert(t[i].begin, "fxview_overload_");
+    }
+    *text = edits.Apply();
+}
+
+} // namespace platform::d3dcompiler
