@@ -4,6 +4,7 @@
 #include "spirv_atomics.h"
 #include "spirv_bounds.h"
 #include "spirv_cbuffer_layout.h"
+#include "spirv_comparison_textures.h"
 #include "spirv_layout.h"
 #include "spirv_scalar_reductions.h"
 #include "spirv_lines.h"
@@ -82,9 +83,11 @@ bool RunSpirvStage(std::vector<uint32_t>* spirv, const std::function<std::vector
         std::string unread;
         ReduceScalarsAsWindows(&marked, &unread);
         TypeAtomicsAsWindows(&marked, &unread);
+        BindComparisonTextures(&marked, &unread);
         return marked;
     };
-    if (!ReduceScalarsAsWindows(spirv, &failure->message) || !TypeAtomicsAsWindows(spirv, &failure->message))
+    if (!ReduceScalarsAsWindows(spirv, &failure->message) ||
+        !TypeAtomicsAsWindows(spirv, &failure->message) || !BindComparisonTextures(spirv, &failure->message))
         return false;
     SpirvStageFailure flaw;
     if (!ValidateGlslangOutput(*spirv, &flaw)) {
