@@ -10,6 +10,7 @@
 #include "source_intrinsics.h"
 #include "source_legacy_samplers.h"
 #include "source_literals.h"
+#include "source_token_paste.h"
 
 #include <map>
 
@@ -351,6 +352,7 @@ void BridgeSource(std::string* text) {
     SplitLegacySamplers(text);
     RewriteIntrinsicCalls(text);
     WrapIntegerLiterals(text);
+    PasteAsWindows(text);
     if (msad4)
         text->insert(0, kMsad4);
 }
