@@ -145,6 +145,8 @@ class Structures {
                 Blank(open, close);
             else
                 Blank(d.first, semicolon);
+        } else if (kind == Brace::StateBlock) {
+            Blank(open, close); // a plain variable's state block, which only the effect framework reads
         } else if (kind == Brace::Initializer) {
             ElidedBraces(d, open, close);
         } else if (kind == Brace::Struct || kind == Brace::Buffer) {
