@@ -4,6 +4,7 @@
 #include "source_bridge.h"
 
 #include "declarations.h"
+#include "source_buffer_resources.h"
 #include "source_conversions.h"
 #include "source_edits.h"
 #include "source_initializers.h"
@@ -351,6 +352,7 @@ void BridgeSource(std::string* text) {
     *text = Structures(*text).Run();
     ConvertAsWindows(text);
     FlattenInitializers(text);
+    MoveResourcesOutOfBuffers(text);
     SplitLegacySamplers(text);
     RewriteIntrinsicCalls(text);
     WrapIntegerLiterals(text);
