@@ -8,7 +8,7 @@ namespace platform::d3dcompiler {
 
 namespace {
 
-// True when the value declared by `d`, ending before token `end`, carries a semantic: `: TEXCOORD0`.
+// True when the declaration ending before token `end` carries a semantic: `: TEXCOORD0`.
 bool HasSemantic(const Tokens& t, size_t end) {
     return t.Is(end, ":") && t.IsIdentifier(end + 1);
 }
