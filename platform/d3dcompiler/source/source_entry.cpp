@@ -4,6 +4,8 @@
 #include "expression_types.h"
 #include "source_edits.h"
 
+#include <algorithm>
+
 namespace platform::d3dcompiler {
 
 namespace {
@@ -32,6 +34,20 @@ bool CanBeEntry(const Tokens& t, const Declarations& d, const Declaration& f, in
     return true;
 }
 
+// True when a conditional directive lies between tokens `begin` and `end`: definitions on two sides of
+// an `#if` may never meet, and which one remains is the preprocessor's to say.
+bool Conditional(const Tokens& t, size_t begin, size_t end) {
+    for (size_t i = begin; i < end && i < t.size(); ++i) {
+        if (t[i].kind != TokenKind::Directive)
+            continue;
+        const Tokens directive(t, i);
+        if (directive.Is(0, "if") || directive.Is(0, "ifdef") || directive.Is(0, "ifndef") ||
+            directive.Is(0, "elif") || directive.Is(0, "else") || directive.Is(0, "endif"))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void SingleOutEntryPoint(std::string* text, std::string_view entry) {
@@ -40,16 +56,18 @@ void SingleOutEntryPoint(std::string* text, std::string_view entry) {
     int definitions = 0;
     const Declaration* chosen = nullptr;
     const Declaration* last = nullptr;
+    size_t first = t.size();
     for (size_t i = 0; i < d.all().size(); ++i) {
         const Declaration& f = d.all()[i];
         if (f.kind != DeclarationKind::Function || f.name != entry || f.body == 0)
             continue;
         ++definitions;
+        first = std::min(first, f.first);
         last = &f;
         if (CanBeEntry(t, d, f, static_cast<int>(i)))
             chosen = &f;
     }
-    if (definitions < 2)
+    if (definitions < 2 || Conditional(t, first, t.Close(last->body)))
         return;
     if (!chosen)
         chosen = last;

@@ -10,7 +10,8 @@
 
 namespace platform::d3dcompiler {
 
-// Rewrites `text` in place; a name defined once, or not at all, is left as it is.
+// Rewrites `text` in place; a name defined once, or not at all, or with an `#if` between its
+// definitions, is left as it is.
 void SingleOutEntryPoint(std::string* text, std::string_view entry);
 
 } // namespace platform::d3dcompiler
