@@ -241,6 +241,18 @@ TEST_F(D3DCompile2Test, ThreadGroupSizesThatAreNotThreeIntegerConstantsFail) {
     }
 }
 
+// A construct glslang leaves out of its module (here a compare-store spelt by a macro, which the
+// source passes do not see) fails the compile rather than compiling without it.
+TEST_F(D3DCompile2Test, WhatGlslangLeavesOutFailsTheCompile) {
+    Result r;
+    Compile(&r,
+            "#define STORE InterlockedCompareStore\nRWByteAddressBuffer b : register(u0);\n"
+            "[numthreads(1, 1, 1)] void cs_main() { b.STORE(0, 0, 1); }\n",
+            "cs_main", "cs_5_0");
+    EXPECT_EQ(r.hr, E_FAIL);
+    EXPECT_NE(r.messages.find("Missing functionality"), std::string::npos) << r.messages;
+}
+
 // Windows' compiler ignores [numthreads] outside compute; defines reach the source.
 TEST_F(D3DCompile2Test, NumThreadsOfOtherStagesIsIgnoredAndDefinesAreUsed) {
     Result pixel, compute, defined;

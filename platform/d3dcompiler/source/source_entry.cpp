@@ -15,11 +15,12 @@ bool HasSemantic(const Tokens& t, size_t end) {
     return t.Is(end, ":") && t.IsIdentifier(end + 1);
 }
 
-// True when the function `f` (at index `index`) can be an entry point: a void result or one with a
-// semantic, and each parameter with a semantic, a structure's type, or uniform.
+// True when the function `f` (at index `index`) can be an entry point: a void result, a structure or
+// one with a semantic, and each parameter with a semantic, a structure's type, or uniform.
 bool CanBeEntry(const Tokens& t, const Declarations& d, const Declaration& f, int index) {
     const size_t close = t.Close(f.nameToken + 1);
-    if (!t.Is(f.type.begin, "void") && !HasSemantic(t, close + 1))
+    if (!t.Is(f.type.begin, "void") && !HasSemantic(t, close + 1) &&
+        !FindStruct(t, d, t.Text(f.type.begin), f.nameToken))
         return false;
     for (const Declaration& p : d.all()) {
         if (p.kind != DeclarationKind::Parameter || p.owner != index)
@@ -34,11 +35,14 @@ bool CanBeEntry(const Tokens& t, const Declarations& d, const Declaration& f, in
     return true;
 }
 
-// True when a conditional directive lies between tokens `begin` and `end`: definitions on two sides of
-// an `#if` may never meet, and which one remains is the preprocessor's to say.
+// True when a conditional directive lies at file scope between tokens `begin` (at file scope) and
+// `end`: definitions on two sides of an `#if` may never meet, and which one remains is the
+// preprocessor's to say. Directives inside function bodies choose no definition.
 bool Conditional(const Tokens& t, size_t begin, size_t end) {
+    int depth = 0;
     for (size_t i = begin; i < end && i < t.size(); ++i) {
-        if (t[i].kind != TokenKind::Directive)
+        depth += t.Is(i, "{") ? 1 : t.Is(i, "}") ? -1 : 0;
+        if (t[i].kind != TokenKind::Directive || depth > 0)
             continue;
         const Tokens directive(t, i);
         if (directive.Is(0, "if") || directive.Is(0, "ifdef") || directive.Is(0, "ifndef") ||
@@ -67,7 +71,7 @@ void SingleOutEntryPoint(std::string* text, std::string_view entry) {
         if (CanBeEntry(t, d, f, static_cast<int>(i)))
             chosen = &f;
     }
-    if (definitions < 2 || Conditional(t, first, t.Close(last->body)))
+    if (definitions < 2 || Conditional(t, first, last->first))
         return;
     if (!chosen)
         chosen = last;

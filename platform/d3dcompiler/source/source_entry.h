@@ -1,7 +1,7 @@
 // An entry point whose name has several definitions (a helper `float3 ToneMap(float3 c)` beside the
-// entry `float4 ToneMap(PSInput i) : SV_Target`): Windows' compiler takes the definition that can be
-// an entry point, the one whose result and parameters all carry semantics (or are structures or
-// uniforms), the last such where several can; glslang fails without a message. The other
+// entry `float4 ToneMap(PSInput i) : SV_Target`), which Windows' compiler compiles and glslang fails
+// on without a message. The entry is the definition that can be one, whose result and parameters all
+// carry semantics (or are structures or uniforms), the last such where several can; the other
 // definitions, their declarations and every call are renamed, so that the name is the entry's alone.
 #pragma once
 
