@@ -18,7 +18,12 @@ const char* PlaceBindings(const std::vector<platform::ShaderResource>& resources
             return "a resource kind this layer does not implement (arrays of resources included)";
         const uint32_t binding = base + platform::BindingOf(r.registerClass, r.reg);
         (*spirv)[r.bindingWord] = binding;
-        out->push_back({binding, static_cast<VkDescriptorType>(r.kind), r.registerClass, r.reg});
+        // A texture also read through a comparison sampler is two variables of one register.
+        bool listed = false;
+        for (const platform::d3d11::ShaderBinding& b : *out)
+            listed = listed || b.binding == binding;
+        if (!listed)
+            out->push_back({binding, static_cast<VkDescriptorType>(r.kind), r.registerClass, r.reg});
     }
     return nullptr;
 }

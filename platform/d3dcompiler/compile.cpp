@@ -9,6 +9,7 @@
 #include "reload_time_limit.h"
 #include "shader_blob.h"
 #include "source_bridge.h"
+#include "source_entry.h"
 #include "source_encoding.h"
 #include "source_global_constants.h"
 #include "source_lines.h"
@@ -156,6 +157,7 @@ FrontEndJob MakeFrontEndJob(const std::string& source, const std::string& name,
     FrontEndJob job;
     job.source = source;
     BridgeSource(&job.source);
+    SingleOutEntryPoint(&job.source, entry);
     if (stage == ShaderStage::Geometry)
         DropOtherGeometryFunctions(&job.source, entry);
     MakeGlobalConstantsUniform(&job.source);

@@ -274,12 +274,29 @@ TEST_F(D3DCompile2Test, ThreadGroupSizesThatAreNotThreeIntegerConstantsFail) {
     }
 }
 
+// A construct glslang leaves out of its module (here a compare-store spelt by a macro, which the
+// source passes do not see) fails the compile rather than compiling without it.
+TEST_F(D3DCompile2Test, WhatGlslangLeavesOutFailsTheCompile) {
+    Result r;
+    Compile(&r,
+            "#define STORE InterlockedCompareStore\nRWByteAddressBuffer b : register(u0);\n"
+            "[numthreads(1, 1, 1)] void cs_main() { b.STORE(0, 0, 1); }\n",
+            "cs_main", "cs_5_0");
+    EXPECT_EQ(r.hr, E_FAIL);
+    EXPECT_NE(r.messages.find("Missing functionality"), std::string::npos) << r.messages;
+}
+
 // Windows' compiler ignores [numthreads] outside compute; defines reach the source.
 TEST_F(D3DCompile2Test, NumThreadsOfOtherStagesIsIgnoredAndDefinesAreUsed) {
-    Result pixel, defined;
-    Compile(&pixel, "[numthreads(0, 0, 1)] float4 ps_main() : SV_Target { return 1; }\n", "ps_main",
-            "ps_5_0");
+    Result pixel, compute, defined;
+    const char both[] =
+        "static const uint N = 8;\n"
+        "[earlydepthstencil] [numthreads(N, 0, 1)] float4 ps_main() : SV_Target { return 1; }\n"
+        "[numthreads(N, 1, 1)] void cs_main() {}\n";
+    Compile(&pixel, both, "ps_main", "ps_5_0");
     EXPECT_EQ(pixel.hr, S_OK) << pixel.messages;
+    Compile(&compute, both, "cs_main", "cs_5_0");
+    EXPECT_EQ(compute.hr, S_OK) << compute.messages;
     D3D_SHADER_MACRO defines[] = {{"WITH_ENTRY", nullptr}, {"SCALE", "2.0"}, {nullptr, nullptr}};
     Compile(
         &defined,

@@ -139,7 +139,8 @@ bool GlslangProgram::Compile(std::vector<uint32_t>* spirv, std::string* messages
     *spirv = Spirv(false, &said);
     if (!said.empty())
         *messages += job_.name + ": error: glslang could not make SPIR-V of this source: " + said;
-    return said.empty() || said.find("error") == std::string::npos;
+    // What glslang could not translate it leaves out of the module: a failure, not a warning.
+    return said.find("error") == std::string::npos && said.find("Missing functionality") == std::string::npos;
 }
 
 std::vector<uint32_t> GlslangProgram::Spirv(bool lines, std::string* said) const {

@@ -16,6 +16,11 @@ namespace {
 
 using Value = std::vector<long long>;
 
+// Windows' compiler folds integer constants in 32 bits: `65536 * 65536 + 8` is 8.
+long long Wrap(long long v) {
+    return static_cast<int32_t>(static_cast<uint32_t>(v));
+}
+
 // How deep the readers of a source nest their calls at the most.
 constexpr int kMaxNesting = 256;
 
@@ -142,9 +147,9 @@ class Evaluator {
             else if (op == ">=")
                 r = a >= b;
             else if (op == "<<")
-                r = b >= 0 && b < 63 ? a << b : 0;
+                r = static_cast<long long>(static_cast<uint32_t>(a) << (b & 31));
             else if (op == ">>")
-                r = b >= 0 && b < 63 ? a >> b : 0;
+                r = static_cast<int32_t>(a) >> (b & 31);
             else if (op == "+")
                 r = a + b;
             else if (op == "-")
@@ -155,7 +160,7 @@ class Evaluator {
                 r = a / b;
             else
                 r = a % b;
-            *v = {r};
+            *v = {Wrap(r)};
         }
     }
 
@@ -169,7 +174,7 @@ class Evaluator {
             long long a;
             if (!Unary(v) || !Scalar(*v, &a))
                 return false;
-            *v = {op[0] == '-' ? -a : op[0] == '!' ? !a : op[0] == '~' ? ~a : a};
+            *v = {Wrap(op[0] == '-' ? -a : op[0] == '!' ? !a : op[0] == '~' ? ~a : a)};
             return true;
         }
         size_t components;
@@ -226,7 +231,7 @@ class Evaluator {
             const char* allowed = hex ? "0123456789abcdefABCDEFuUlL" : "0123456789uUlL";
             if (text.find_first_not_of(allowed, hex ? 2 : 0) != std::string::npos)
                 return Fail(std::string(text).insert(0, 1, '\'') + "' is not a whole number");
-            *v = {std::strtoll(std::string(text).c_str(), nullptr, 0)};
+            *v = {Wrap(static_cast<long long>(std::strtoull(std::string(text).c_str(), nullptr, 0)))};
             ++at_;
             return true;
         }

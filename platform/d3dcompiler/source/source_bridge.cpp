@@ -4,10 +4,14 @@
 #include "source_bridge.h"
 
 #include "declarations.h"
+#include "source_buffer_resources.h"
 #include "source_conversions.h"
 #include "source_edits.h"
 #include "source_initializers.h"
+#include "source_intrinsics.h"
 #include "source_legacy_samplers.h"
+#include "source_literals.h"
+#include "source_token_paste.h"
 
 #include <cctype>
 #include <map>
@@ -191,6 +195,8 @@ class Structures {
                 Blank(open, close);
             else
                 Blank(d.first, semicolon);
+        } else if (kind == Brace::StateBlock) {
+            Blank(open, close); // a plain variable's state block, which only the effect framework reads
         } else if (kind == Brace::Initializer) {
             ElidedBraces(d, open, close);
         } else if (kind == Brace::Struct || kind == Brace::Buffer) {
@@ -395,7 +401,11 @@ void BridgeSource(std::string* text) {
     *text = Structures(*text).Run();
     ConvertAsWindows(text);
     FlattenInitializers(text);
+    MoveResourcesOutOfBuffers(text);
     SplitLegacySamplers(text);
+    RewriteIntrinsicCalls(text);
+    WrapIntegerLiterals(text);
+    PasteAsWindows(text);
     if (msad4)
         text->insert(0, kMsad4);
 }

@@ -9,6 +9,7 @@ const char kWindowsPrelude[] =
     "}\n"
     "#define lit(n_dot_l, n_dot_h, m) fxview_lit(n_dot_l, n_dot_h, m)\n"
     "#define fmod(x, y) ((x) % ((y) + fxview_zero))\n"
+    "#define ldexp(x, e) ((x) * exp2(e))\n"
     "#line 1\n";
 
 } // namespace platform::d3dcompiler

@@ -26,7 +26,8 @@ size_t OperatorLength(char a, char b, char c) {
         return c == '=' ? 3 : 2;
     if (b == '=' && a != '\0' && std::strchr("=!<>+-*/%&|^", a))
         return 2;
-    if ((b == a && (a == '&' || a == '|' || a == '+' || a == '-' || a == ':')) || (a == '-' && b == '>'))
+    if ((b == a && (a == '&' || a == '|' || a == '+' || a == '-' || a == ':' || a == '#')) ||
+        (a == '-' && b == '>'))
         return 2;
     return 1;
 }

@@ -1,8 +1,10 @@
 #include "spirv_stage.h"
 
 #include "spirv_arithmetic.h"
+#include "spirv_atomics.h"
 #include "spirv_bounds.h"
 #include "spirv_cbuffer_layout.h"
+#include "spirv_comparison_textures.h"
 #include "spirv_layout.h"
 #include "spirv_scalar_reductions.h"
 #include "spirv_lines.h"
@@ -74,15 +76,18 @@ bool RunPasses(std::vector<uint32_t>* spirv, bool optimize, SpirvStageFailure* f
 bool RunSpirvStage(std::vector<uint32_t>* spirv, const std::function<std::vector<uint32_t>()>& withLines,
                    bool optimize, const std::function<void(const SpirvStageFailure&)>& flawed,
                    SpirvStageFailure* failure) {
-    // Scalar reductions are mended before the check, which would refuse them.
+    // Scalar reductions and atomics are mended before the check, which would refuse them.
     const auto mendedWithLines = [&withLines] {
         std::vector<uint32_t> marked = withLines();
         // It reads as the module without marks did, so there is no message to keep.
         std::string unread;
         ReduceScalarsAsWindows(&marked, &unread);
+        TypeAtomicsAsWindows(&marked, &unread);
+        BindComparisonTextures(&marked, &unread);
         return marked;
     };
-    if (!ReduceScalarsAsWindows(spirv, &failure->message))
+    if (!ReduceScalarsAsWindows(spirv, &failure->message) ||
+        !TypeAtomicsAsWindows(spirv, &failure->message) || !BindComparisonTextures(spirv, &failure->message))
         return false;
     SpirvStageFailure flaw;
     if (!ValidateGlslangOutput(*spirv, &flaw)) {

@@ -1,5 +1,7 @@
 // The SPIR-V stage of a compile, in the order its passes run, written in one place (spirv_stage.cpp):
-// 0. any() and all() of a scalar as Windows computes them (spirv_scalar_reductions.h), then a check
+// 0. any() and all() of a scalar as Windows computes them (spirv_scalar_reductions.h), atomics on a
+//    byte-address buffer with signed values (spirv_atomics.h), the binding of a texture also read
+//    through a comparison sampler (spirv_comparison_textures.h), then a check
 //    of glslang's module by the rules for HLSL before legalisation (spirv_validation.h),
 //    whose failure is handed on at once, as legalisation may crash on such a module;
 // 1. Windows' arithmetic (spirv_arithmetic.h) on glslang's module as it comes, so that the passes
