@@ -114,7 +114,7 @@ const Declaration* FindStruct(const Tokens&, const Declarations& d, std::string_
     return s && s->kind == DeclarationKind::Struct ? s : nullptr;
 }
 
-bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionType* type) {
+bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionType* type, size_t until) {
     const Declaration* named = t.IsIdentifier(at) ? d.Find(t.Text(at), at) : nullptr;
     if (!named || named->kind == DeclarationKind::Struct || named->kind == DeclarationKind::Function ||
         named->kind == DeclarationKind::Typedef || named->kind == DeclarationKind::Buffer ||
@@ -123,6 +123,10 @@ bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionTyp
     Take(t, d, *named, type);
     size_t i = at + 1;
     for (;;) {
+        if (i >= until) {
+            type->end = i;
+            return true;
+        }
         if (t.Is(i, "[")) {
             const size_t close = t.Close(i);
             if (close >= t.size())

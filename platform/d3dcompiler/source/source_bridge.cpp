@@ -8,6 +8,7 @@
 #include "source_edits.h"
 #include "source_initializers.h"
 #include "source_legacy_samplers.h"
+#include "source_matrices.h"
 
 #include <map>
 
@@ -347,6 +348,7 @@ void BridgeSource(std::string* text) {
     ConvertAsWindows(text);
     FlattenInitializers(text);
     SplitLegacySamplers(text);
+    LowerMatrices(text);
     if (msad4)
         text->insert(0, kMsad4);
 }

@@ -1,0 +1,189 @@
+#include "source_matrices.h"
+
+#include "declarations.h"
+#include "expression_types.h"
+#include "source_edits.h"
+
+#include <set>
+
+namespace platform::d3dcompiler {
+
+namespace {
+
+struct Shape {
+    size_t rows = 0, columns = 0;
+};
+
+// The rows and columns of a matrix type name, `float3x4` or `min16float1x4`.
+bool MatrixShape(std::string_view type, Shape* shape) {
+    if (!IsMatrixType(type))
+        return false;
+    const size_t x = type.rfind('x');
+    shape->rows = type[x - 1] - '0';
+    shape->columns = type[x + 1] - '0';
+    return true;
+}
+
+bool IsThin(const Shape& s) {
+    return s.rows == 1 || s.columns == 1;
+}
+
+// The vector a one-row or one-column matrix type becomes: `float4` for `float1x4` and `float4x1`.
+std::string VectorOf(std::string_view matrix, const Shape& s) {
+    return std::string(ScalarOf(matrix)) + std::to_string(s.rows * s.columns);
+}
+
+// The components a matrix swizzle names, each as row and column from 0: `_m01_m10` or `_12_21`,
+// one form throughout; false for other names or components outside `s`.
+bool MatrixSwizzle(std::string_view name, const Shape& s, std::vector<Shape>* components) {
+    const bool zeroBased = name.size() >= 2 && name[1] == 'm';
+    const size_t width = zeroBased ? 4 : 3, base = zeroBased ? 0 : 1;
+    if (name.empty() || name.size() % width != 0 || name.size() / width > 4)
+        return false;
+    for (size_t at = 0; at < name.size(); at += width) {
+        if (name[at] != '_' || (zeroBased && name[at + 1] != 'm'))
+            return false;
+        const char r = name[at + width - 2], c = name[at + width - 1];
+        if (r < char('0' + base) || c < char('0' + base))
+            return false;
+        const Shape component = {size_t(r - '0') - base, size_t(c - '0') - base};
+        if (component.rows >= s.rows || component.columns >= s.columns)
+            return false;
+        components->push_back(component);
+    }
+    return true;
+}
+
+bool IsAssignment(std::string_view op) {
+    static const std::set<std::string_view> ops = {
+        "=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "<<=", ">>=", "++", "--"};
+    return ops.count(op) != 0;
+}
+
+class MatrixLowering {
+  public:
+    explicit MatrixLowering(const std::string& text) : t_(text), d_(t_), edits_(text) {}
+
+    std::string Run() {
+        for (const Declaration& d : d_.all())
+            ThinDeclaration(d);
+        for (size_t i = 0; i < t_.size(); ++i) {
+            if (t_.IsIdentifier(i) && !kept_.count(i))
+                ThinType(i);
+            else if (t_.Is(i, "[") && i > 0)
+                Index(i);
+            else if (t_.Is(i, ".") && t_.IsIdentifier(i + 1) && i > 0)
+                Swizzle(i);
+        }
+        return edits_.Apply();
+    }
+
+  private:
+    const Tokens t_;
+    const Declarations d_;
+    SourceEdits edits_;
+    std::set<const Declaration*> thin_; // declarations of one-row or one-column matrices made vectors
+    std::set<size_t> kept_;             // their type tokens where a constant buffer holds them
+
+    // A uniform's one-row or one-column matrix keeps its type: a constant buffer lays it out as
+    // registers of its rows or columns, which no vector matches.
+    void ThinDeclaration(const Declaration& d) {
+        Shape s;
+        if (d.type.empty() || !MatrixShape(t_.Text(d.type.begin), &s) || !IsThin(s))
+            return;
+        bool uniform = d.kind == DeclarationKind::BufferMember || d.kind == DeclarationKind::Global;
+        for (size_t q : d.qualifiers)
+            uniform = uniform && !t_.Is(q, "static") && !t_.Is(q, "groupshared");
+        if (uniform)
+            kept_.insert(d.type.begin);
+        else
+            thin_.insert(&d);
+    }
+
+    void ThinType(size_t i) {
+        Shape s;
+        if (MatrixShape(t_.Text(i), &s) && IsThin(s))
+            edits_.Replace(t_[i].begin, t_[i].end, VectorOf(t_.Text(i), s));
+    }
+
+    // The start of the name path whose last token is `last`: names, `.`, and bracketed indices.
+    size_t PathStart(size_t last) const {
+        size_t i = last;
+        for (;;) {
+            if (t_.Is(i, "]")) {
+                size_t open = i;
+                while (open > 0 && t_.Close(open) != i)
+                    --open;
+                if (open == 0)
+                    return t_.size();
+                i = open - 1;
+            } else if (t_.IsIdentifier(i) && i >= 2 && t_.Is(i - 1, ".")) {
+                i -= 2;
+            } else {
+                return t_.IsIdentifier(i) ? i : t_.size();
+            }
+        }
+    }
+
+    // The type of the name path that ends before token `end`.
+    bool PathBefore(size_t end, size_t* start, ExpressionType* type) const {
+        *start = PathStart(end - 1);
+        return *start < t_.size() && TypeOfPath(t_, d_, *start, type, end) && type->end == end &&
+               type->arrayDims == 0 && type->element.empty();
+    }
+
+    // The index of a one-row matrix's row is dropped, and that of a one-column matrix's column.
+    void Index(size_t open) {
+        size_t start;
+        ExpressionType type;
+        Shape s;
+        if (!PathBefore(open, &start, &type) || !thin_.count(type.declaration) || !MatrixShape(type.name, &s))
+            return;
+        const size_t close = t_.Close(open);
+        if (close >= t_.size())
+            return;
+        if (s.rows == 1)
+            edits_.Blank(t_[open].begin, t_[close].end);
+        else if (t_.Is(close + 1, "[") && t_.Close(close + 1) < t_.size())
+            edits_.Blank(t_[close + 1].begin, t_[t_.Close(close + 1)].end);
+    }
+
+    void Swizzle(size_t dot) {
+        size_t start;
+        ExpressionType type;
+        Shape s;
+        std::vector<Shape> components;
+        const std::string_view name = t_.Text(dot + 1);
+        if (name.empty() || name[0] != '_' || !PathBefore(dot, &start, &type) ||
+            !MatrixShape(type.name, &s) || !MatrixSwizzle(name, s, &components))
+            return;
+        if (thin_.count(type.declaration)) {
+            std::string letters;
+            for (const Shape& c : components)
+                letters += "xyzw"[s.rows == 1 ? c.columns : c.rows];
+            edits_.Replace(t_[dot + 1].begin, t_[dot + 1].end, letters);
+            return;
+        }
+        // One component, and components assigned to, glslang takes as they are.
+        const bool assigned = IsAssignment(t_.Text(dot + 2)) ||
+                              (start > 0 && (t_.Is(start - 1, "++") || t_.Is(start - 1, "--")));
+        if (components.size() < 2 || assigned || IsThin(s))
+            return;
+        const std::string_view path = t_.text().substr(t_[start].begin, t_[dot - 1].end - t_[start].begin);
+        if (path.find('\n') != std::string_view::npos)
+            return;
+        std::string vector = std::string(ScalarOf(type.name)) + std::to_string(components.size()) + "(";
+        for (size_t c = 0; c < components.size(); ++c)
+            vector += std::string(c ? ", " : "") + std::string(path) + "[" +
+                      std::to_string(components[c].rows) + "][" + std::to_string(components[c].columns) + "]";
+        edits_.Replace(t_[start].begin, t_[dot + 1].end, vector + ")");
+    }
+};
+
+} // namespace
+
+void LowerMatrices(std::string* text) {
+    *text = MatrixLowering(*text).Run();
+}
+
+} // namespace platform::d3dcompiler
