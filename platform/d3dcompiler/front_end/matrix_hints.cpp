@@ -7,9 +7,9 @@ namespace platform::d3dcompiler {
 namespace {
 
 bool IsThinMatrix(std::string_view type) {
-    if (!IsMatrixType(type))
-        return false;
     const size_t x = type.rfind('x');
+    if (!IsMatrixType(type) || x == std::string_view::npos || x + 2 != type.size())
+        return false;
     return type[x - 1] == '1' || type[x + 1] == '1';
 }
 

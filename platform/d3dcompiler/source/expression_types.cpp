@@ -65,7 +65,10 @@ bool ScalarPaths(const Tokens& t, const Declarations& d, const std::string& type
     if (IsNumericType(type, &n)) {
         const std::string scalar(ScalarOf(type));
         if (IsMatrixType(type)) {
-            const size_t x = type.find('x');
+            const size_t x = type.rfind('x');
+            // `matrix` alone names no shape.
+            if (x == std::string::npos || x + 2 != type.size())
+                return false;
             const size_t rows = type[x - 1] - '0', columns = type[x + 1] - '0';
             for (size_t r = 0; r < rows; ++r)
                 for (size_t c = 0; c < columns; ++c)

@@ -4,6 +4,7 @@
 #include "source_bridge.h"
 
 #include "declarations.h"
+#include "source_casts.h"
 #include "source_conversions.h"
 #include "source_edits.h"
 #include "source_initializers.h"
@@ -348,6 +349,7 @@ void BridgeSource(std::string* text) {
     ConvertAsWindows(text);
     FlattenInitializers(text);
     SplitLegacySamplers(text);
+    CastAsWindows(text);
     LowerMatrices(text);
     if (msad4)
         text->insert(0, kMsad4);

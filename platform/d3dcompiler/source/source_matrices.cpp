@@ -16,9 +16,10 @@ struct Shape {
 
 // The rows and columns of a matrix type name, `float3x4` or `min16float1x4`.
 bool MatrixShape(std::string_view type, Shape* shape) {
-    if (!IsMatrixType(type))
-        return false;
     const size_t x = type.rfind('x');
+    // `matrix` alone names no shape.
+    if (!IsMatrixType(type) || x == std::string_view::npos || x + 2 != type.size())
+        return false;
     shape->rows = type[x - 1] - '0';
     shape->columns = type[x + 1] - '0';
     return true;
