@@ -49,7 +49,7 @@ class Caster {
     const Tokens t_;
     const Declarations d_;
     SourceEdits edits_;
-    std::map<std::string, std::string> helpers_; // "from>to" to the function that casts so
+    std::map<std::string, std::string> helpers_; // "from>to@item" to the function that casts so
 
     // The type a cast names in the parentheses from `open`: `S`, `uint[4]`, or a typedef of them.
     bool CastType(size_t open, size_t* close, ValueType* type) const {
@@ -109,8 +109,15 @@ class Caster {
             type->name = path.name;
             *end = path.end;
             if (path.arrayDims > 0) {
-                const std::vector<TokenRange>& sizes =
-                    path.declaration ? path.declaration->arraySizes : std::vector<TokenRange>();
+                // The declaration's sizes, then those of the typedef it is declared with.
+                std::vector<TokenRange> sizes;
+                if (path.declaration) {
+                    sizes = path.declaration->arraySizes;
+                    const Declaration* alias =
+                        d_.Find(t_.Text(path.declaration->type.begin), path.declaration->nameToken);
+                    if (alias && alias->kind == DeclarationKind::Typedef)
+                        sizes.insert(sizes.end(), alias->arraySizes.begin(), alias->arraySizes.end());
+                }
                 if (sizes.size() < path.arrayDims)
                     return false;
                 for (size_t k = sizes.size() - path.arrayDims; k < sizes.size(); ++k) {
@@ -144,7 +151,10 @@ class Caster {
     // The function that casts `from` to `to`, written before the item at token `item` when new; ""
     // where the components do not match. A cast to an array returns it in a structure's `v`.
     std::string Helper(const ValueType& from, const ValueType& to, size_t item) {
-        const std::string key = from.name + from.Spelled() + ">" + to.name + to.Spelled();
+        // Casts are read last first: a function is shared within one item only, so that it is
+        // always written before its first use.
+        const std::string key =
+            from.name + from.Spelled() + ">" + to.name + to.Spelled() + "@" + std::to_string(item);
         if (auto it = helpers_.find(key); it != helpers_.end())
             return it->second;
         std::vector<ScalarPath> source, target;

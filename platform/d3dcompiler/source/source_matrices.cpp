@@ -69,7 +69,9 @@ class MatrixLowering {
         for (const Declaration& d : d_.all())
             ThinDeclaration(d);
         for (size_t i = 0; i < t_.size(); ++i) {
-            if (t_.IsIdentifier(i) && !kept_.count(i))
+            if (t_.Is(i, "mul") && t_.Is(i + 1, "("))
+                Product(i);
+            else if (t_.IsIdentifier(i) && !kept_.count(i))
                 ThinType(i);
             else if (t_.Is(i, "[") && i > 0)
                 Index(i);
@@ -147,6 +149,42 @@ class MatrixLowering {
             edits_.Blank(t_[open].begin, t_[close].end);
         else if (t_.Is(close + 1, "[") && t_.Close(close + 1) < t_.size())
             edits_.Blank(t_[close + 1].begin, t_[t_.Close(close + 1)].end);
+    }
+
+    // The one-row or one-column matrix path [begin, end): its shape, scalar type and text.
+    bool ThinPath(size_t begin, size_t end, Shape* s, std::string* scalar, std::string_view* text) const {
+        ExpressionType type;
+        if (begin >= end || !TypeOfPath(t_, d_, begin, &type) || type.end != end || type.arrayDims != 0 ||
+            !thin_.count(type.declaration) || !MatrixShape(type.name, s))
+            return false;
+        *scalar = std::string(ScalarOf(type.name));
+        *text = t_.text().substr(t_[begin].begin, t_[end - 1].end - t_[begin].begin);
+        return text->find('\n') == std::string_view::npos;
+    }
+
+    // `mul(column, row)` of a one-column and a one-row matrix is their outer product, a matrix,
+    // where the vectors they become would give their dot product.
+    void Product(size_t name) {
+        const size_t open = name + 1, close = t_.Close(open);
+        size_t comma = open + 1;
+        while (comma < close && !t_.Is(comma, ",")) {
+            if (t_.Is(comma, "(") || t_.Is(comma, "["))
+                comma = t_.Close(comma);
+            ++comma;
+        }
+        Shape a, b;
+        std::string scalar, other;
+        std::string_view column, row;
+        if (close >= t_.size() || comma >= close || !ThinPath(open + 1, comma, &a, &scalar, &column) ||
+            !ThinPath(comma + 1, close, &b, &other, &row) || a.columns != 1 || a.rows < 2 || b.rows != 1 ||
+            b.columns < 2)
+            return;
+        std::string product = scalar + std::to_string(a.rows) + "x" + std::to_string(b.columns) + "(";
+        for (size_t r = 0; r < a.rows; ++r)
+            for (size_t c = 0; c < b.columns; ++c)
+                product += std::string(r + c ? ", " : "") + std::string(column) + "[" + std::to_string(r) +
+                           "] * " + std::string(row) + "[" + std::to_string(c) + "]";
+        edits_.Replace(t_[name].begin, t_[close].end, product + ")");
     }
 
     void Swizzle(size_t dot) {

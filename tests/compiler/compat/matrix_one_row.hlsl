@@ -1,4 +1,4 @@
-// expect: 1.0 2.0 3.0 4.0 7.0 3.0 18.0 4.0 70.0 3.0 -6.0
+// expect: 1.0 2.0 3.0 4.0 7.0 3.0 18.0 4.0 70.0 3.0 -6.0 12.0 21.0
 cbuffer Pattern : register(b0) { float4 v; }; // (0, 1, 2, 3)
 RWStructuredBuffer<float> o : register(u0);
 
@@ -23,4 +23,8 @@ void cs_main(uint3 id : SV_DispatchThreadID)
     o[9] = p._m00_m02.y;
     int1x2 k = int1x2(5, -6);
     o[10] = k[0][1];
+    // A column times a row is a matrix.
+    float4x4 outer = mul(c, q);
+    o[11] = outer[1][1];
+    o[12] = outer[2][2];
 }
