@@ -21,11 +21,16 @@ size_t IntegerMatrix(const Tokens& t) {
     return t.size();
 }
 
-// The type of the first one-row or one-column matrix a constant buffer holds, or t.size().
+// The type of the first one-row or one-column matrix a constant buffer holds, else of the first a
+// structure holds (which a constant buffer may hold), or t.size().
 size_t ThinUniform(const Tokens& t, const Declarations& d) {
+    size_t member = t.size();
     for (const Declaration& v : d.all()) {
-        if (v.type.empty() || !IsThinMatrix(t.Text(v.type.begin)) ||
-            (v.kind != DeclarationKind::BufferMember && v.kind != DeclarationKind::Global))
+        if (v.type.empty() || !IsThinMatrix(t.Text(v.type.begin)))
+            continue;
+        if (v.kind == DeclarationKind::Member && member == t.size())
+            member = v.type.begin;
+        if (v.kind != DeclarationKind::BufferMember && v.kind != DeclarationKind::Global)
             continue;
         bool uniform = true;
         for (size_t q : v.qualifiers)
@@ -33,7 +38,7 @@ size_t ThinUniform(const Tokens& t, const Declarations& d) {
         if (uniform)
             return v.type.begin;
     }
-    return t.size();
+    return member;
 }
 
 } // namespace

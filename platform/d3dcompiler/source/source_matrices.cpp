@@ -66,6 +66,7 @@ class MatrixLowering {
     explicit MatrixLowering(const std::string& text) : t_(text), d_(t_), edits_(text) {}
 
     std::string Run() {
+        UniformStructures();
         for (const Declaration& d : d_.all())
             ThinDeclaration(d);
         for (size_t i = 0; i < t_.size(); ++i) {
@@ -87,6 +88,29 @@ class MatrixLowering {
     SourceEdits edits_;
     std::set<const Declaration*> thin_; // declarations of one-row or one-column matrices made vectors
     std::set<size_t> kept_;             // their type tokens where a constant buffer holds them
+    std::set<const Declaration*> uniformStructures_;
+
+    bool IsUniform(const Declaration& d) const {
+        bool uniform = d.kind == DeclarationKind::BufferMember || d.kind == DeclarationKind::Global;
+        for (size_t q : d.qualifiers)
+            uniform = uniform && !t_.Is(q, "static") && !t_.Is(q, "groupshared");
+        if (d.kind == DeclarationKind::Member && d.owner >= 0)
+            uniform = uniformStructures_.count(&d_.all()[d.owner]) != 0;
+        return uniform;
+    }
+
+    // The structures a constant buffer holds, directly or in another structure.
+    void UniformStructures() {
+        for (bool grown = true; grown;) {
+            grown = false;
+            for (const Declaration& d : d_.all()) {
+                const Declaration* s =
+                    d.type.empty() ? nullptr : FindStruct(t_, d_, d_.TypeName(d), d.nameToken);
+                if (s && IsUniform(d) && uniformStructures_.insert(s).second)
+                    grown = true;
+            }
+        }
+    }
 
     // A uniform's one-row or one-column matrix keeps its type: a constant buffer lays it out as
     // registers of its rows or columns, which no vector matches.
@@ -94,10 +118,7 @@ class MatrixLowering {
         Shape s;
         if (d.type.empty() || !MatrixShape(t_.Text(d.type.begin), &s) || !IsThin(s))
             return;
-        bool uniform = d.kind == DeclarationKind::BufferMember || d.kind == DeclarationKind::Global;
-        for (size_t q : d.qualifiers)
-            uniform = uniform && !t_.Is(q, "static") && !t_.Is(q, "groupshared");
-        if (uniform)
+        if (IsUniform(d))
             kept_.insert(d.type.begin);
         else
             thin_.insert(&d);
