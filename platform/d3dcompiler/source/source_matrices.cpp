@@ -126,8 +126,38 @@ class MatrixLowering {
 
     void ThinType(size_t i) {
         Shape s;
-        if (MatrixShape(t_.Text(i), &s) && IsThin(s))
+        if (!MatrixShape(t_.Text(i), &s) || !IsThin(s))
+            return;
+        if (s.rows > 1 && i > 0 && t_.Is(i - 1, "(") && t_.Is(i + 1, ")"))
+            return ColumnCast(i, s);
+        edits_.Replace(t_[i].begin, t_[i].end, VectorOf(t_.Text(i), s));
+    }
+
+    // `(float4x1)m` of a wider matrix is its first column, where a cast to a vector would take its
+    // first row: the column is written out. A value whose type is not known keeps the cast, which
+    // glslang refuses, rather than risk the row.
+    void ColumnCast(size_t i, const Shape& s) {
+        const size_t at = i + 2;
+        Shape from;
+        ExpressionType type;
+        size_t components = 0;
+        const bool path = TypeOfPath(t_, d_, at, &type) && type.arrayDims == 0 && type.element.empty();
+        const bool constructed = t_.IsIdentifier(at) && t_.Is(at + 1, "(") && IsNumericType(t_.Text(at)) &&
+                                 !IsMatrixType(t_.Text(at));
+        if (at >= t_.size() || (!path && !constructed && t_[at].kind != TokenKind::Number))
+            return;
+        if (!path || !MatrixShape(type.name, &from) || IsThin(from) ||
+            !IsNumericType(type.name, &components)) {
             edits_.Replace(t_[i].begin, t_[i].end, VectorOf(t_.Text(i), s));
+            return;
+        }
+        const std::string_view value = t_.text().substr(t_[at].begin, t_[type.end - 1].end - t_[at].begin);
+        if (from.rows < s.rows || value.find('\n') != std::string_view::npos)
+            return;
+        std::string column = VectorOf(t_.Text(i), s) + "(";
+        for (size_t r = 0; r < s.rows; ++r)
+            column += std::string(r ? ", " : "") + std::string(value) + "[" + std::to_string(r) + "][0]";
+        edits_.Replace(t_[i - 1].begin, t_[type.end - 1].end, column + ")");
     }
 
     // The start of the name path whose last token is `last`: names, `.`, and bracketed indices.

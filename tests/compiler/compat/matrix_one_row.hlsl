@@ -1,5 +1,9 @@
-// expect: 1.0 2.0 3.0 4.0 7.0 3.0 18.0 4.0 70.0 3.0 -6.0 12.0 21.0
-cbuffer Pattern : register(b0) { float4 v; }; // (0, 1, 2, 3)
+// expect: 1.0 2.0 3.0 4.0 7.0 3.0 18.0 4.0 70.0 3.0 -6.0 12.0 21.0 5.0 25.0 1.0
+cbuffer Pattern : register(b0)
+{
+    float4 v;   // (0, 1, 2, 3)
+    float4x4 M; // column by column: M[r][c] is word 4 + 4c + r
+};
 RWStructuredBuffer<float> o : register(u0);
 
 // One-row and one-column matrices constructed, converted and returned where vectors are expected.
@@ -27,4 +31,10 @@ void cs_main(uint3 id : SV_DispatchThreadID)
     float4x4 outer = mul(c, q);
     o[11] = outer[1][1];
     o[12] = outer[2][2];
+    // A cast of a wider matrix takes its top-left corner: a column, or a row.
+    float4x1 first = (float4x1)M;
+    float1x2 top = (float1x2)M;
+    o[13] = first[1][0];
+    o[14] = first._m10 * 5;
+    o[15] = top._m01 - first._41;
 }
