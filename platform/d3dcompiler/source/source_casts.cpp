@@ -102,6 +102,16 @@ class Caster {
         } else if (t_.IsIdentifier(at) && IsNumericType(t_.Text(at)) && t_.Is(at + 1, "(")) {
             type->name = std::string(t_.Text(at));
             *end = t_.Close(at + 1) + 1;
+        } else if (const Declaration* f =
+                       t_.IsIdentifier(at) && t_.Is(at + 1, "(") ? d_.Find(t_.Text(at), at) : nullptr;
+                   f && f->kind == DeclarationKind::Function) {
+            // A function of the source, overloads aside: they may return other types.
+            for (const Declaration& other : d_.all())
+                if (other.kind == DeclarationKind::Function && other.name == f->name && &other != f &&
+                    d_.TypeName(other) != d_.TypeName(*f))
+                    return false;
+            type->name = std::string(d_.TypeName(*f));
+            *end = t_.Close(at + 1) + 1;
         } else {
             ExpressionType path;
             if (!TypeOfPath(t_, d_, at, &path) || !path.element.empty())
