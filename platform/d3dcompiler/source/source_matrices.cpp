@@ -72,6 +72,8 @@ class MatrixLowering {
         for (size_t i = 0; i < t_.size(); ++i) {
             if (t_.Is(i, "mul") && t_.Is(i + 1, "("))
                 Product(i);
+            else if (t_.Is(i, "transpose") && t_.Is(i + 1, "("))
+                Transpose(i);
             else if (t_.IsIdentifier(i) && !kept_.count(i))
                 ThinType(i);
             else if (t_.Is(i, "[") && i > 0)
@@ -236,6 +238,17 @@ class MatrixLowering {
                 product += std::string(r + c ? ", " : "") + std::string(column) + "[" + std::to_string(r) +
                            "] * " + std::string(row) + "[" + std::to_string(c) + "]";
         edits_.Replace(t_[name].begin, t_[close].end, product + ")");
+    }
+
+    // The transpose of a one-row or one-column matrix has its components in the same order: as a
+    // vector it is the same vector.
+    void Transpose(size_t name) {
+        Shape s;
+        std::string scalar;
+        std::string_view text;
+        const size_t close = t_.Close(name + 1);
+        if (close < t_.size() && ThinPath(name + 2, close, &s, &scalar, &text))
+            edits_.Blank(t_[name].begin, t_[name].end);
     }
 
     void Swizzle(size_t dot) {

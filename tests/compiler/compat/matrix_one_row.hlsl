@@ -1,4 +1,4 @@
-// expect: 1.0 2.0 3.0 4.0 7.0 3.0 18.0 4.0 70.0 3.0 -6.0 12.0 21.0 5.0 25.0 1.0
+// expect: 1.0 2.0 3.0 4.0 7.0 3.0 18.0 4.0 70.0 3.0 -6.0 12.0 21.0 5.0 25.0 1.0 7.0
 cbuffer Pattern : register(b0)
 {
     float4 v;   // (0, 1, 2, 3)
@@ -37,4 +37,6 @@ void cs_main(uint3 id : SV_DispatchThreadID)
     o[13] = first[1][0];
     o[14] = first._m10 * 5;
     o[15] = top._m01 - first._41;
+    float1x4 across = transpose(first);
+    o[16] = across[0][3];
 }
