@@ -4,6 +4,8 @@
 #include "expression_types.h"
 #include "source_edits.h"
 
+#include <cstdio>
+#include <functional>
 #include <map>
 
 namespace platform::d3dcompiler {
@@ -88,8 +90,10 @@ class Caster {
     // number; its end in `end`.
     bool Operand(size_t at, size_t* end, ValueType* type, bool* cast) const {
         size_t close;
-        *cast = t_.Is(at, "(") && CastType(at, &close, type);
+        ValueType to;
+        *cast = t_.Is(at, "(") && CastType(at, &close, &to);
         if (*cast) {
+            *type = to;
             ValueType inner;
             bool nested;
             return close + 1 < t_.size() && Operand(close + 1, end, &inner, &nested);
@@ -172,7 +176,10 @@ class Caster {
         if (!Scalars(from, "v", item, &source) || !Scalars(to, array ? "r.v" : "r", item, &target) ||
             source.empty() || target.empty() || (source.size() < target.size() && source.size() != 1))
             return "";
-        const std::string name = "fxview_cast" + std::to_string(helpers_.size());
+        // Each file of an include tree is rewritten alone: the text's hash keeps their names apart.
+        char file[16];
+        std::snprintf(file, sizeof file, "%08zx", std::hash<std::string_view>()(t_.text()) & 0xFFFFFFFF);
+        const std::string name = "fxview_cast" + std::string(file) + "_" + std::to_string(helpers_.size());
         std::string code, result = to.name;
         if (array) {
             result = name + "_array";
