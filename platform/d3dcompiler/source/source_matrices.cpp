@@ -106,8 +106,11 @@ class MatrixLowering {
         for (bool grown = true; grown;) {
             grown = false;
             for (const Declaration& d : d_.all()) {
-                const Declaration* s =
-                    d.type.empty() ? nullptr : FindStruct(t_, d_, d_.TypeName(d), d.nameToken);
+                // `ConstantBuffer<S>` holds an `S`.
+                const bool templated =
+                    d.type.end == d.type.begin + 4 && t_.Is(d.type.begin, "ConstantBuffer");
+                const std::string_view type = templated ? t_.Text(d.type.begin + 2) : d_.TypeName(d);
+                const Declaration* s = d.type.empty() ? nullptr : FindStruct(t_, d_, type, d.nameToken);
                 if (s && IsUniform(d) && uniformStructures_.insert(s).second)
                     grown = true;
             }
@@ -118,12 +121,17 @@ class MatrixLowering {
     // registers of its rows or columns, which no vector matches.
     void ThinDeclaration(const Declaration& d) {
         Shape s;
-        if (d.type.empty() || !MatrixShape(t_.Text(d.type.begin), &s) || !IsThin(s))
+        if (d.type.empty() || !MatrixShape(d_.TypeName(d), &s) || !IsThin(s))
             return;
-        if (IsUniform(d))
-            kept_.insert(d.type.begin);
-        else
+        if (!IsUniform(d)) {
             thin_.insert(&d);
+            return;
+        }
+        kept_.insert(d.type.begin);
+        // Through a typedef, the typedef keeps it.
+        const Declaration* alias = d_.Find(t_.Text(d.type.begin), d.nameToken);
+        if (alias && alias->kind == DeclarationKind::Typedef && !alias->type.empty())
+            kept_.insert(alias->type.begin);
     }
 
     void ThinType(size_t i) {
