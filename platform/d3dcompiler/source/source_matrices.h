@@ -5,7 +5,9 @@
 // - One-row and one-column matrices (`float1x4`, `float4x1`): glslang constructs, converts and
 //   returns none, and SPIR-V has no such matrices. Outside constant buffers, where a vector is laid
 //   out otherwise, each is the vector of its components: the index of the one row or column is
-//   dropped and its `_m02` members are vector components.
+//   dropped and its `_m02` members are vector components. What a vector would compute otherwise is
+//   written out: `mul(column, row)` as their outer product, `(float4x1)m` of a wider matrix as its
+//   first column; `transpose` of one is the same vector.
 #pragma once
 
 #include <string>
