@@ -203,7 +203,8 @@ class Caster {
             return;
         const bool statement =
             open == 0 || t_.Is(open - 1, ";") || t_.Is(open - 1, "{") || t_.Is(open - 1, "}");
-        if (statement && t_.Is(end, "=") && !cast)
+        const bool variable = t_.IsIdentifier(close + 1) && !t_.Is(close + 2, "(") && !cast;
+        if (statement && t_.Is(end, "=") && variable)
             return Assigned(open, close, end, to, from, item);
         if (from == to)
             return;
