@@ -106,11 +106,13 @@ class MatrixLowering {
         for (bool grown = true; grown;) {
             grown = false;
             for (const Declaration& d : d_.all()) {
+                if (d.type.empty())
+                    continue;
                 // `ConstantBuffer<S>` holds an `S`.
                 const bool templated =
                     d.type.end == d.type.begin + 4 && t_.Is(d.type.begin, "ConstantBuffer");
                 const std::string_view type = templated ? t_.Text(d.type.begin + 2) : d_.TypeName(d);
-                const Declaration* s = d.type.empty() ? nullptr : FindStruct(t_, d_, type, d.nameToken);
+                const Declaration* s = FindStruct(t_, d_, type, d.nameToken);
                 if (s && IsUniform(d) && uniformStructures_.insert(s).second)
                     grown = true;
             }
@@ -276,7 +278,7 @@ class MatrixLowering {
             return;
         }
         // One component, and components assigned to, glslang takes as they are.
-        const bool assigned = IsAssignment(t_.Text(dot + 2)) ||
+        const bool assigned = (dot + 2 < t_.size() && IsAssignment(t_.Text(dot + 2))) ||
                               (start > 0 && (t_.Is(start - 1, "++") || t_.Is(start - 1, "--")));
         if (components.size() < 2 || assigned || IsThin(s))
             return;
