@@ -51,7 +51,14 @@ std::string MatrixHint(const std::string& source, const std::string& name, const
     if (!integer && !thin)
         return "";
     const Tokens t(source);
-    const size_t at = integer ? IntegerMatrix(t) : ThinUniform(t, Declarations(t));
+    size_t at = integer ? IntegerMatrix(t) : ThinUniform(t, Declarations(t));
+    // The sign of a float matrix is an integer matrix that the source need not name.
+    for (size_t i = 0; integer && at >= t.size() && i + 1 < t.size(); ++i)
+        if (t.Is(i, "sign") && t.Is(i + 1, "("))
+            return name + ":" + std::to_string(t[i].line) +
+                   ": error: the sign of a matrix is an integer matrix, which has no SPIR-V type, and "
+                   "glslang " +
+                   "lowers those only when constructed and indexed: take the sign of each row\n";
     if (at >= t.size())
         return "";
     const std::string type(t.Text(at));

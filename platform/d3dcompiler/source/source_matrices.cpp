@@ -61,6 +61,18 @@ bool IsAssignment(std::string_view op) {
     return ops.count(op) != 0;
 }
 
+// The intrinsics that apply to each component of a matrix, which glslang gives SPIR-V that applies
+// them to the matrix whole, which SPIR-V has no instruction for.
+bool IsComponentwise(std::string_view name) {
+    static const std::set<std::string_view> names = {
+        "abs",        "acos",  "asin",    "atan",  "atan2", "ceil",     "clamp", "cos",    "cosh",
+        "ddx",        "ddy",   "degrees", "exp",   "exp2",  "floor",    "frac",  "fwidth", "isfinite",
+        "isinf",      "isnan", "ldexp",   "lerp",  "log",   "log10",    "log2",  "mad",    "max",
+        "min",        "pow",   "radians", "round", "rsqrt", "saturate", "sign",  "sin",    "sinh",
+        "smoothstep", "sqrt",  "step",    "tan",   "tanh",  "trunc"};
+    return names.count(name) != 0;
+}
+
 class MatrixLowering {
   public:
     explicit MatrixLowering(const std::string& text) : t_(text), d_(t_), edits_(text) {}
@@ -74,6 +86,8 @@ class MatrixLowering {
                 Product(i);
             else if (t_.Is(i, "transpose") && t_.Is(i + 1, "("))
                 Transpose(i);
+            else if (IsComponentwise(t_.Text(i)) && t_.Is(i + 1, "("))
+                i = Componentwise(i);
             else if (t_.IsIdentifier(i) && !kept_.count(i))
                 ThinType(i);
             else if (t_.Is(i, "[") && i > 0)
@@ -250,6 +264,76 @@ class MatrixLowering {
         edits_.Replace(t_[name].begin, t_[close].end, product + ")");
     }
 
+    // A row of the arguments [begin, end) of a component-wise intrinsic: each matrix in them by its
+    // row `row`, scalars as they are; `shape` gets the matrices' shape and `scalar` their scalar type.
+    // False for anything else in them but numbers, operators, parentheses and other such intrinsics.
+    bool Row(size_t begin, size_t end, size_t row, Shape* shape, std::string* scalar,
+             std::string* out) const {
+        static const std::set<std::string_view> operators = {"+", "-", "*", "/", ",", "(", ")"};
+        for (size_t i = begin; i < end;) {
+            const std::string_view text = t_.Text(i);
+            if (t_[i].kind == TokenKind::Number || operators.count(text)) {
+                *out += std::string(text) + (t_.Is(i, ",") ? " " : "");
+                ++i;
+                continue;
+            }
+            if (t_.IsIdentifier(i) && t_.Is(i + 1, "(")) {
+                if (!IsComponentwise(text))
+                    return false;
+                *out += std::string(text);
+                ++i;
+                continue;
+            }
+            ExpressionType type;
+            size_t components = 0;
+            Shape s;
+            if (!TypeOfPath(t_, d_, i, &type) || type.end > end || type.arrayDims != 0 ||
+                !type.element.empty() || !IsNumericType(type.name, &components))
+                return false;
+            const std::string path(t_.text().substr(t_[i].begin, t_[type.end - 1].end - t_[i].begin));
+            if (path.find('\n') != std::string::npos)
+                return false;
+            if (MatrixShape(type.name, &s) && !IsThin(s) && !thin_.count(type.declaration)) {
+                if (shape->rows != 0 && (s.rows != shape->rows || s.columns != shape->columns))
+                    return false;
+                *shape = s;
+                *scalar = std::string(ScalarOf(type.name));
+                *out += "(" + path + ")[" + std::to_string(row) + "]";
+            } else if (components == 1) {
+                *out += path;
+            } else {
+                return false;
+            }
+            i = type.end;
+        }
+        return true;
+    }
+
+    // `abs(m)`, `min(m, 0.5)`, `sign(m)` of a matrix `m`: the matrix of the intrinsic of each row.
+    // Returns the last token it read.
+    size_t Componentwise(size_t name) {
+        const size_t close = t_.Close(name + 1);
+        if (close >= t_.size())
+            return name;
+        Shape shape;
+        std::string scalar;
+        std::vector<std::string> rows(1);
+        if (!Row(name, close + 1, 0, &shape, &scalar, &rows[0]) || shape.rows == 0)
+            return name;
+        for (size_t r = 1; r < shape.rows; ++r) {
+            rows.emplace_back();
+            Row(name, close + 1, r, &shape, &scalar, &rows.back());
+        }
+        // The sign of a float is an int; whether it is a number, a bool.
+        const std::string_view f = t_.Text(name);
+        const std::string result = f == "sign" ? "int" : f.substr(0, 2) == "is" ? "bool" : scalar;
+        std::string matrix = result + std::to_string(shape.rows) + "x" + std::to_string(shape.columns) + "(";
+        for (size_t r = 0; r < rows.size(); ++r)
+            matrix += (r ? ", " : "") + rows[r];
+        edits_.Replace(t_[name].begin, t_[close].end, matrix + ")");
+        return close;
+    }
+
     // The transpose of a one-row or one-column matrix has its components in the same order: as a
     // vector it is the same vector.
     void Transpose(size_t name) {
@@ -296,9 +380,13 @@ class MatrixLowering {
 } // namespace
 
 void LowerMatrices(std::string* text) {
-    // Most files have neither one-row or one-column matrices nor matrix swizzles: not read.
-    if (text->find("1x") == std::string::npos && text->find("x1") == std::string::npos &&
-        text->find("._") == std::string::npos)
+    // Most files have no matrix type named, `float4x4` or `matrix`, nor matrix swizzles: not read.
+    bool matrices = text->find("._") != std::string::npos || text->find("matrix") != std::string::npos;
+    for (size_t x = text->find('x', 1); !matrices && x != std::string::npos && x + 1 < text->size();
+         x = text->find('x', x + 1))
+        matrices =
+            (*text)[x - 1] >= '1' && (*text)[x - 1] <= '4' && (*text)[x + 1] >= '1' && (*text)[x + 1] <= '4';
+    if (!matrices)
         return;
     *text = MatrixLowering(*text).Run();
 }
