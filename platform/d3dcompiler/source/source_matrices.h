@@ -8,6 +8,9 @@
 //   dropped and its `_m02` members are vector components. What a vector would compute otherwise is
 //   written out: `mul(column, row)` as their outer product, `(float4x1)m` of a wider matrix as its
 //   first column; `transpose` of one is the same vector.
+// - Intrinsics that apply to each component (`abs(m)`, `clamp(m, 0, 1)`, `sign(m)`) of matrices:
+//   glslang gives them SPIR-V that applies them to the matrix whole, which SPIR-V cannot, so each
+//   becomes the matrix of the intrinsic of each row, `float2x2(abs(m[0]), abs(m[1]))`.
 #pragma once
 
 #include <string>
