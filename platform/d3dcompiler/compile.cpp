@@ -6,6 +6,7 @@
 #include "hooks.h"
 #include "include_directories.h"
 #include "include_handler.h"
+#include "matrix_hints.h"
 #include "reload_time_limit.h"
 #include "shader_blob.h"
 #include "source_bridge.h"
@@ -182,8 +183,10 @@ std::string ExplainUnfinished(const FrontEndResult& r, const std::string& source
                               const char* entry, unsigned limitMs) {
     std::string log;
     std::string messages = DescribeFault(r, name, entry, limitMs, &log);
-    if (r.end == ChildEnd::Signalled)
-        messages += CrashHint(source, name) + IntrinsicCrashHint(source, name);
+    if (r.end == ChildEnd::Signalled) {
+        const std::string hint = CrashHint(source, name) + IntrinsicCrashHint(source, name);
+        messages += hint.empty() ? MatrixHint(source, name, "") : hint;
+    }
     LogFailure("D3DCompile2", log.c_str());
     return messages;
 }
@@ -212,6 +215,9 @@ void ExplainCompileFailure(const FrontEndResult& r, const std::string& name, con
 // the register or variable it is about.
 std::string PlaceMessage(const SpirvStageFailure& failure, const std::string& source,
                          const std::string& name) {
+    const std::string hint = MatrixHint(source, name, failure.message);
+    if (!hint.empty())
+        return hint;
     if (failure.line != 0)
         return (failure.file.empty() ? name : failure.file) + ":" + std::to_string(failure.line) +
                ": error: " + failure.message + "\n";

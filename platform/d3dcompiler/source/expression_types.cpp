@@ -65,7 +65,10 @@ bool ScalarPaths(const Tokens& t, const Declarations& d, const std::string& type
     if (IsNumericType(type, &n)) {
         const std::string scalar(ScalarOf(type));
         if (IsMatrixType(type)) {
-            const size_t x = type.find('x');
+            const size_t x = type.rfind('x');
+            // `matrix` alone names no shape.
+            if (x == std::string::npos || x + 2 != type.size())
+                return false;
             const size_t rows = type[x - 1] - '0', columns = type[x + 1] - '0';
             for (size_t r = 0; r < rows; ++r)
                 for (size_t c = 0; c < columns; ++c)
@@ -114,7 +117,7 @@ const Declaration* FindStruct(const Tokens&, const Declarations& d, std::string_
     return s && s->kind == DeclarationKind::Struct ? s : nullptr;
 }
 
-bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionType* type) {
+bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionType* type, size_t until) {
     const Declaration* named = t.IsIdentifier(at) ? d.Find(t.Text(at), at) : nullptr;
     if (!named || named->kind == DeclarationKind::Struct || named->kind == DeclarationKind::Function ||
         named->kind == DeclarationKind::Typedef || named->kind == DeclarationKind::Buffer ||
@@ -123,6 +126,10 @@ bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionTyp
     Take(t, d, *named, type);
     size_t i = at + 1;
     for (;;) {
+        if (i >= until) {
+            type->end = i;
+            return true;
+        }
         if (t.Is(i, "[")) {
             const size_t close = t.Close(i);
             if (close >= t.size())

@@ -5,6 +5,7 @@
 
 #include "declarations.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,10 @@ struct ExpressionType {
 };
 
 // The type of the expression that starts with the name at token `at` and goes on while members,
-// indices, swizzles and buffer elements follow; false where a part of it is not known.
-bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionType* type);
+// indices, swizzles and buffer elements follow, up to token `until` at most; false where a part of it
+// is not known.
+bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionType* type,
+                size_t until = SIZE_MAX);
 
 // The structure named `name` as seen at token `at`, or nullptr.
 const Declaration* FindStruct(const Tokens& t, const Declarations& d, std::string_view name, size_t at);

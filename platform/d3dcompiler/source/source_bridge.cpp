@@ -5,12 +5,14 @@
 
 #include "declarations.h"
 #include "source_buffer_resources.h"
+#include "source_casts.h"
 #include "source_conversions.h"
 #include "source_edits.h"
 #include "source_initializers.h"
 #include "source_intrinsics.h"
 #include "source_legacy_samplers.h"
 #include "source_literals.h"
+#include "source_matrices.h"
 #include "source_token_paste.h"
 
 #include <cctype>
@@ -406,6 +408,8 @@ void BridgeSource(std::string* text) {
     RewriteIntrinsicCalls(text);
     WrapIntegerLiterals(text);
     PasteAsWindows(text);
+    CastAsWindows(text);
+    LowerMatrices(text);
     if (msad4)
         text->insert(0, kMsad4);
 }
