@@ -1,0 +1,178 @@
+#include "source_truncation.h"
+
+#include "expression_types.h"
+
+#include <algorithm>
+
+namespace platform::d3dcompiler {
+
+namespace {
+
+// Components of a scalar or vector type name, 0 for any other type.
+size_t Width(std::string_view type) {
+    size_t n = 0;
+    return IsNumericType(type, &n) && !IsMatrixType(type) ? n : 0;
+}
+
+// Letters of one swizzle set, `xyzw` or `rgba`, up to four.
+bool IsSwizzle(std::string_view s) {
+    if (s.empty() || s.size() > 4)
+        return false;
+    const std::string_view set = std::string_view("xyzw").find(s[0]) != std::string_view::npos ? "xyzw" : "rgba";
+    return s.find_first_not_of(set) == std::string_view::npos;
+}
+
+bool IsBinaryOperator(std::string_view s) {
+    return s == "+" || s == "-" || s == "*" || s == "/" || s == "%" || s == "&" || s == "|" || s == "^" ||
+           s == "<<" || s == ">>";
+}
+
+// The width of the value of an expression, read where the source spells it; 0 where it is not known.
+class WidthReader {
+  public:
+    WidthReader(const Tokens& t, const Declarations& d, const ReturnWidths& returns)
+        : t_(t), d_(d), returns_(returns) {}
+
+    // The width of tokens [begin, end): arithmetic between operands, each scalar or vector; the
+    // result is as wide as its narrowest vector operand.
+    size_t Of(size_t begin, size_t end) {
+        if (begin >= end || depth_ == kMaxDepth)
+            return 0;
+        ++depth_;
+        size_t width = 1;
+        size_t at = begin;
+        for (;;) {
+            const size_t term = Operand(&at, end);
+            if (term == 0)
+                break;
+            if (term > 1)
+                width = width == 1 ? term : std::min(width, term);
+            if (at == end) {
+                --depth_;
+                return width;
+            }
+            if (!IsBinaryOperator(t_.Text(at)))
+                break;
+            ++at;
+        }
+        --depth_;
+        return 0;
+    }
+
+  private:
+    static constexpr int kMaxDepth = 64;
+    const Tokens& t_;
+    const Declarations& d_;
+    const ReturnWidths& returns_;
+    int depth_ = 0;
+
+    // One operand at `*at` with its prefix and postfix operators; `*at` moves past it.
+    size_t Operand(size_t* at, size_t end) {
+        size_t i = *at;
+        while (i < end && (t_.Is(i, "-") || t_.Is(i, "+") || t_.Is(i, "!") || t_.Is(i, "~") || t_.Is(i, "++") ||
+                           t_.Is(i, "--")))
+            ++i;
+        if (i >= end)
+            return 0;
+        size_t width = 0;
+        const std::string_view word = t_.Text(i);
+        if (t_[i].kind == TokenKind::Number || word == "true" || word == "false") {
+            width = 1;
+            ++i;
+        } else if (word == "(") {
+            const size_t close = t_.Close(i);
+            if (close >= end)
+                return 0;
+            if (close == i + 2 && IsNumericType(t_.Text(i + 1))) {
+                // A cast: its own width, whatever it converts.
+                size_t operand = close + 1;
+                if (Operand(&operand, end) == 0)
+                    return 0;
+                *at = operand;
+                return Width(t_.Text(i + 1));
+            }
+            width = Of(i + 1, close);
+            i = close + 1;
+        } else if (t_.IsIdentifier(i) && t_.Is(i + 1, "(")) {
+            const size_t close = t_.Close(i + 1);
+            if (close >= end)
+                return 0;
+            const auto returned = returns_.find(word);
+            width = IsNumericType(word) ? Width(word) : returned != returns_.end() ? returned->second : 0;
+            i = close + 1;
+        } else if (t_.IsIdentifier(i)) {
+            ExpressionType type;
+            if (!TypeOfPath(t_, d_, i, &type) || type.arrayDims != 0 || !type.element.empty())
+                return 0;
+            width = Width(type.name);
+            i = type.end;
+        }
+        for (; width != 0 && t_.Is(i, ".") && t_.IsIdentifier(i + 1) && !t_.Is(i + 2, "("); i += 2)
+            width = IsSwizzle(t_.Text(i + 1)) ? t_.Text(i + 1).size() : 0;
+        if (t_.Is(i, "++") || t_.Is(i, "--"))
+            ++i;
+        if (width == 0 || i > end)
+            return 0;
+        *at = i;
+        return width;
+    }
+};
+
+std::string Truncation(size_t from, size_t to) {
+    return "implicit truncation of vector type: " + std::to_string(from) + " components into " +
+           std::to_string(to);
+}
+
+} // namespace
+
+ReturnWidths FunctionReturnWidths(const Declarations& d) {
+    ReturnWidths widths;
+    for (const Declaration& f : d.all()) {
+        if (f.kind != DeclarationKind::Function)
+            continue;
+        const size_t width = Width(d.TypeName(f));
+        const auto [it, added] = widths.emplace(f.name, width);
+        if (!added && it->second != width)
+            it->second = 0;
+    }
+    return widths;
+}
+
+void FindTruncations(const Tokens& t, const Declarations& d, const ReturnWidths& returns,
+                     const Declaration& function, std::vector<SourceWarning>* out) {
+    WidthReader reader(t, d, returns);
+    const size_t end = std::min(t.Close(function.body), t.size());
+    const size_t returnWidth = Width(d.TypeName(function));
+    for (size_t i = function.body + 1; i < end; ++i) {
+        if (!t.IsIdentifier(i) || t.Is(i - 1, ".") || t.Is(i + 1, "("))
+            continue;
+        size_t target = 0, value = i + 1;
+        const Declaration* declared = d.DeclaredAt(i);
+        if (t.Is(i, "return")) {
+            target = returnWidth;
+        } else if (declared) {
+            if (declared->initializer.empty() || !declared->arraySizes.empty())
+                continue;
+            target = Width(d.TypeName(*declared));
+            value = declared->initializer.begin;
+        } else if (t.Is(i + 1, "=") || t.Is(i + 1, ".") || t.Is(i + 1, "[") || t.Is(i + 1, "+=") ||
+                   t.Is(i + 1, "-=") || t.Is(i + 1, "*=") || t.Is(i + 1, "/=")) {
+            ExpressionType type;
+            if (!TypeOfPath(t, d, i, &type) || type.arrayDims != 0 || !type.element.empty())
+                continue;
+            const std::string_view op = t.Text(type.end);
+            if (op != "=" && op != "+=" && op != "-=" && op != "*=" && op != "/=")
+                continue;
+            target = Width(type.name);
+            value = type.end + 1;
+        }
+        if (target == 0)
+            continue;
+        const size_t valueEnd = ExpressionEnd(t, value, end);
+        const size_t width = reader.Of(value, valueEnd);
+        if (width > target)
+            out->push_back({value, Truncation(width, target)});
+    }
+}
+
+} // namespace platform::d3dcompiler
