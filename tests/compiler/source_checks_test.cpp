@@ -1,0 +1,111 @@
+// Windows' warnings and refusals that glslang does not give: each with its line, warnings only for
+// the code the entry point runs, D3DCOMPILE_WARNINGS_ARE_ERRORS failing on them, and the project's
+// own shaders free of them.
+#include "compiler_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using Result = fxtest::CompileResult;
+using fxtest::Compile;
+using fxtest::kProgramFlags;
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+const char kWarned[] = "RWStructuredBuffer<float4> o : register(u0);\n"
+                       "float3 Narrow(float4 a) { return a; }\n"
+                       "float3 Unused(float4 a) { float u; return a / 0 + u; }\n"
+                       "void Set(out float v, bool c) { if (c) v = 1; else v = 2; }\n"
+                       "[numthreads(1, 1, 1)]\n"
+                       "void cs_main(uint3 id : SV_DispatchThreadID) {\n"
+                       "    float3 v = float4(1, 2, 3, 4);\n"
+                       "    float sum;\n"
+                       "    for (uint i = 0; i < 4; ++i) sum += i;\n"
+                       "    float y = id.x / 0.0, z = id.y % 0;\n"
+                       "#if 0\n"
+                       "    float3 skipped = float4(1, 1, 1, 1) / 0;\n"
+                       "#endif\n"
+                       "    float s, c, out1, b;\n"
+                       "    sincos(y, s, c);\n"
+                       "    Set(out1, id.x > 1);\n"
+                       "    if (id.x > 2) b = 1; else b = 0;\n"
+                       "    float4 w;\n"
+                       "    w.xyz = v; w.w = 1;\n"
+                       "    o[id.x] = float4(Narrow(w) + s + c + out1 + b + v.xy.x, sum + y + z);\n"
+                       "}\n";
+
+TEST(SourceChecksTest, WarningsNameTheirLineOnlyForTheEntryPointsCodeAndFailUnderWarningsAreErrors) {
+    Result plain;
+    Compile(&plain, kWarned, "cs_main", "cs_5_0");
+    ASSERT_EQ(plain.hr, S_OK) << plain.messages;
+    for (const char* want : {"<source>:2: warning: implicit truncation of vector type",
+                             "<source>:7: warning: implicit truncation of vector type",
+                             "<source>:9: warning: use of potentially uninitialized variable 'sum'",
+                             "<source>:10: warning: division by zero"})
+        EXPECT_NE(plain.messages.find(want), std::string::npos) << want << " in " << plain.messages;
+    // The unused function, the skipped block, out arguments, branches that all assign and a vector
+    // assigned in parts say nothing.
+    EXPECT_EQ(Count(plain.messages, ": warning: "), 4u) << plain.messages;
+
+    Result strict;
+    Compile(&strict, kWarned, "cs_main", "cs_5_0", kProgramFlags | D3DCOMPILE_WARNINGS_ARE_ERRORS);
+    EXPECT_EQ(strict.hr, E_FAIL);
+    EXPECT_EQ(strict.code, nullptr);
+    EXPECT_NE(strict.messages.find("<source>:7: warning: implicit truncation"), std::string::npos);
+}
+
+TEST(SourceChecksTest, EntryPointsAndStaticsWindowsRefusesAreRefusedWithTheirLine) {
+    Result bare;
+    Compile(&bare, "float4 ps_main(float4 p : SV_Position) { return p; }\n", "ps_main", "ps_5_0");
+    EXPECT_EQ(bare.hr, E_FAIL);
+    EXPECT_NE(bare.messages.find("<source>:1: error: 'ps_main': the entry point's return value has no semantic"),
+              std::string::npos)
+        << bare.messages;
+    Result constant;
+    Compile(&constant, "static const float k;\nfloat4 ps_main() : SV_Target { return k; }\n", "ps_main",
+            "ps_5_0");
+    EXPECT_EQ(constant.hr, E_FAIL);
+    EXPECT_NE(constant.messages.find("<source>:1: error: 'k': a const variable needs an initial value"),
+              std::string::npos)
+        << constant.messages;
+    // Shader model 4 and 5 need no SV_Target: a pixel stage may write only depth, or nothing.
+    for (const char* allowed : {"void ps_main(out float d : SV_Depth) { d = 0.5; }\n",
+                                "RWStructuredBuffer<float4> o : register(u1);\nvoid ps_main() { o[0] = 1; }\n"}) {
+        Result r;
+        Compile(&r, allowed, "ps_main", "ps_5_0");
+        EXPECT_EQ(r.hr, S_OK) << allowed << r.messages;
+    }
+}
+
+TEST(SourceChecksTest, TheProjectsShadersCompileWithoutWarnings) {
+    const char* root = std::getenv("FXVIEW_SOURCE_DIR");
+    ASSERT_NE(root, nullptr);
+    std::vector<std::filesystem::path> files = {std::filesystem::path(root) / "main.fx"};
+    for (const auto& sample : std::filesystem::directory_iterator(std::filesystem::path(root) / "samples"))
+        files.push_back(sample.path() / "main.fx");
+    for (const auto& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream source;
+        source << in.rdbuf();
+        for (const auto& [entry, target] : {std::pair{"vs_main", "vs_5_0"}, std::pair{"ps_main", "ps_5_0"},
+                                            std::pair{"cs_main", "cs_5_0"}}) {
+            Result r;
+            Compile(&r, source.str(), entry, target, kProgramFlags | D3DCOMPILE_WARNINGS_ARE_ERRORS,
+                    file.string().c_str());
+            EXPECT_EQ(r.hr, S_OK) << file << " " << entry << ": " << r.messages;
+        }
+    }
+}
+
+} // namespace
