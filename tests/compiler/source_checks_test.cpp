@@ -23,27 +23,29 @@ size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-const char kWarned[] = "RWStructuredBuffer<float4> o : register(u0);\n"
-                       "float3 Narrow(float4 a) { return a; }\n"
-                       "float3 Unused(float4 a) { float u; return a / 0 + u; }\n"
-                       "void Set(out float v, bool c) { if (c) v = 1; else v = 2; }\n"
-                       "[numthreads(1, 1, 1)]\n"
-                       "void cs_main(uint3 id : SV_DispatchThreadID) {\n"
-                       "    float3 v = float4(1, 2, 3, 4);\n"
-                       "    float sum;\n"
-                       "    for (uint i = 0; i < 4; ++i) sum += i;\n"
-                       "    float y = id.x / 0.0, z = id.y % 0;\n"
-                       "#if 0\n"
-                       "    float3 skipped = float4(1, 1, 1, 1) / 0;\n"
-                       "#endif\n"
-                       "    float s, c, out1, b;\n"
-                       "    sincos(y, s, c);\n"
-                       "    Set(out1, id.x > 1);\n"
-                       "    if (id.x > 2) b = 1; else b = 0;\n"
-                       "    float4 w;\n"
-                       "    w.xyz = v; w.w = 1;\n"
-                       "    o[id.x] = float4(Narrow(w) + s + c + out1 + b + v.xy.x, sum + y + z);\n"
-                       "}\n";
+const char kWarned[] =
+    "RWStructuredBuffer<float4> o : register(u0); Texture2D t : register(t0);\n"
+    "float3 Narrow(float4 a) { return a; }\n"
+    "float Dot2(float2 a) { return a.x; } float3 Unused(float4 a) { float u; return a / 0 + u; }\n"
+    "void Set(out float v, bool c) { if (c) v = 1; else v = 2; }\n"
+    "[numthreads(1, 1, 1)]\n"
+    "void cs_main(uint3 id : SV_DispatchThreadID) {\n"
+    "    float3 v = float4(1, 2, 3, 4);\n"
+    "    float sum;\n"
+    "    for (uint i = 0; i < 4; ++i) sum += i;\n"
+    "    float y = id.x / 0.0, z = id.y % 0;\n"
+    "#if 0\n"
+    "    float3 skipped = float4(1, 1, 1, 1) / 0;\n"
+    "#endif\n"
+    "    float s, c, out1, b;\n"
+    "    sincos(y, s, c);\n"
+    "    Set(out1, id.x > 1);\n"
+    "    if (id.x > 2) b = 1; else b = 0;\n"
+    "    float4 w;\n"
+    "    w.xyz = v; w.w = 1;\n"
+    "    float3 loaded = t.Load(int3(id)) + Dot2(v);\n"
+    "    o[id.x] = float4(Narrow(w) + s + c + out1 + b + v.xy.x, sum + y + z);\n"
+    "}\n";
 
 TEST(SourceChecksTest, WarningsNameTheirLineOnlyForTheEntryPointsCodeAndFailUnderWarningsAreErrors) {
     Result plain;
@@ -52,11 +54,13 @@ TEST(SourceChecksTest, WarningsNameTheirLineOnlyForTheEntryPointsCodeAndFailUnde
     for (const char* want : {"<source>:2: warning: implicit truncation of vector type",
                              "<source>:7: warning: implicit truncation of vector type",
                              "<source>:9: warning: use of potentially uninitialized variable 'sum'",
-                             "<source>:10: warning: division by zero"})
+                             "<source>:10: warning: division by zero",
+                             "<source>:20: warning: implicit truncation of vector type: 4 components into 3",
+                             "<source>:20: warning: implicit truncation of vector type: 3 components into 2"})
         EXPECT_NE(plain.messages.find(want), std::string::npos) << want << " in " << plain.messages;
     // The unused function, the skipped block, out arguments, branches that all assign and a vector
     // assigned in parts say nothing.
-    EXPECT_EQ(Count(plain.messages, ": warning: "), 4u) << plain.messages;
+    EXPECT_EQ(Count(plain.messages, ": warning: "), 6u) << plain.messages;
 
     Result strict;
     Compile(&strict, kWarned, "cs_main", "cs_5_0", kProgramFlags | D3DCOMPILE_WARNINGS_ARE_ERRORS);
@@ -69,8 +73,9 @@ TEST(SourceChecksTest, EntryPointsAndStaticsWindowsRefusesAreRefusedWithTheirLin
     Result bare;
     Compile(&bare, "float4 ps_main(float4 p : SV_Position) { return p; }\n", "ps_main", "ps_5_0");
     EXPECT_EQ(bare.hr, E_FAIL);
-    EXPECT_NE(bare.messages.find("<source>:1: error: 'ps_main': the entry point's return value has no semantic"),
-              std::string::npos)
+    EXPECT_NE(
+        bare.messages.find("<source>:1: error: 'ps_main': the entry point's return value has no semantic"),
+        std::string::npos)
         << bare.messages;
     Result constant;
     Compile(&constant, "static const float k;\nfloat4 ps_main() : SV_Target { return k; }\n", "ps_main",
@@ -80,8 +85,9 @@ TEST(SourceChecksTest, EntryPointsAndStaticsWindowsRefusesAreRefusedWithTheirLin
               std::string::npos)
         << constant.messages;
     // Shader model 4 and 5 need no SV_Target: a pixel stage may write only depth, or nothing.
-    for (const char* allowed : {"void ps_main(out float d : SV_Depth) { d = 0.5; }\n",
-                                "RWStructuredBuffer<float4> o : register(u1);\nvoid ps_main() { o[0] = 1; }\n"}) {
+    for (const char* allowed :
+         {"void ps_main(out float d : SV_Depth) { d = 0.5; }\n",
+          "RWStructuredBuffer<float4> o : register(u1);\nvoid ps_main() { o[0] = 1; }\n"}) {
         Result r;
         Compile(&r, allowed, "ps_main", "ps_5_0");
         EXPECT_EQ(r.hr, S_OK) << allowed << r.messages;

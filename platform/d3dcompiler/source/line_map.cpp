@@ -20,9 +20,9 @@ LineMap::LineMap(const Tokens& t, const std::string& name) {
         const std::string_view directive = t.Text(i);
         const uint32_t next =
             t[i].line + static_cast<uint32_t>(std::count(directive.begin(), directive.end(), '\n')) + 1;
-        marks_.push_back(
-            {next, static_cast<uint32_t>(std::strtoul(std::string(d.Text(1)).c_str(), nullptr, 10)),
-             std::move(file)});
+        marks_.push_back({next,
+                          static_cast<uint32_t>(std::strtoul(std::string(d.Text(1)).c_str(), nullptr, 10)),
+                          std::move(file)});
     }
 }
 

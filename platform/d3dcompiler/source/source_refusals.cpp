@@ -21,7 +21,8 @@ bool HasQualifier(const Tokens& t, const Declaration& d, std::string_view word) 
 bool RepeatsComponent(std::string_view s) {
     if (s.size() < 2 || s.size() > 4)
         return false;
-    const std::string_view set = std::string_view("xyzw").find(s[0]) != std::string_view::npos ? "xyzw" : "rgba";
+    const std::string_view set =
+        std::string_view("xyzw").find(s[0]) != std::string_view::npos ? "xyzw" : "rgba";
     bool seen[4] = {};
     bool repeated = false;
     for (char c : s) {
@@ -63,8 +64,8 @@ void CheckSwizzleTargets(const Tokens& t, const std::unordered_set<std::string_v
             continue;
         const std::string_view swizzle = t.Text(i + 1);
         if (RepeatsComponent(swizzle) && !members.count(swizzle))
-            out->push_back(
-                {i + 1, "'." + std::string(swizzle) + "': a swizzle assigned to may not name a component twice"});
+            out->push_back({i + 1, "'." + std::string(swizzle) +
+                                       "': a swizzle assigned to may not name a component twice"});
     }
 }
 
@@ -77,14 +78,16 @@ void CheckEntryReturn(const Tokens& t, const Declarations& d, std::string_view e
         const std::string_view type = d.TypeName(f);
         const size_t close = t.Close(f.nameToken + 1);
         if (IsNumericType(type) && close < t.size() && !t.Is(close + 1, ":"))
-            out->push_back({f.nameToken, "'" + std::string(entry) + "': the entry point's return value has no semantic"});
+            out->push_back({f.nameToken,
+                            "'" + std::string(entry) + "': the entry point's return value has no semantic"});
         return;
     }
 }
 
 } // namespace
 
-std::string FindRefusals(const Tokens& t, const Declarations& d, const LineMap& lines, std::string_view entry) {
+std::string FindRefusals(const Tokens& t, const Declarations& d, const LineMap& lines,
+                         std::string_view entry) {
     std::vector<SourceWarning> found;
     std::unordered_set<std::string_view> members;
     for (const Declaration& v : d.all()) {

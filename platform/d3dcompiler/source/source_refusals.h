@@ -13,6 +13,7 @@ namespace platform::d3dcompiler {
 
 // One error message a line for each refusal in the whole source, whether the entry point reaches
 // it or not, as Windows' parser refuses them; "" when there is none.
-std::string FindRefusals(const Tokens& t, const Declarations& d, const LineMap& lines, std::string_view entry);
+std::string FindRefusals(const Tokens& t, const Declarations& d, const LineMap& lines,
+                         std::string_view entry);
 
 } // namespace platform::d3dcompiler

@@ -18,7 +18,8 @@ size_t Width(std::string_view type) {
 bool IsSwizzle(std::string_view s) {
     if (s.empty() || s.size() > 4)
         return false;
-    const std::string_view set = std::string_view("xyzw").find(s[0]) != std::string_view::npos ? "xyzw" : "rgba";
+    const std::string_view set =
+        std::string_view("xyzw").find(s[0]) != std::string_view::npos ? "xyzw" : "rgba";
     return s.find_first_not_of(set) == std::string_view::npos;
 }
 
@@ -30,8 +31,8 @@ bool IsBinaryOperator(std::string_view s) {
 // The width of the value of an expression, read where the source spells it; 0 where it is not known.
 class WidthReader {
   public:
-    WidthReader(const Tokens& t, const Declarations& d, const ReturnWidths& returns)
-        : t_(t), d_(d), returns_(returns) {}
+    WidthReader(const Tokens& t, const Declarations& d, const Functions& functions)
+        : t_(t), d_(d), functions_(functions) {}
 
     // The width of tokens [begin, end): arithmetic between operands, each scalar or vector; the
     // result is as wide as its narrowest vector operand.
@@ -63,14 +64,34 @@ class WidthReader {
     static constexpr int kMaxDepth = 64;
     const Tokens& t_;
     const Declarations& d_;
-    const ReturnWidths& returns_;
+    const Functions& functions_;
     int depth_ = 0;
+
+    // `tex.Sample(...)` and the other reads of a texture, of the element it declares, at the path's
+    // end; `*at` moves past the call.
+    bool TextureRead(const ExpressionType& type, size_t* at, size_t* width) const {
+        const size_t dot = type.end;
+        if (!t_.Is(dot, ".") || !t_.IsIdentifier(dot + 1) || !t_.Is(dot + 2, "(") || !type.declaration)
+            return false;
+        const std::string_view method = t_.Text(dot + 1);
+        if (method != "Sample" && method != "SampleLevel" && method != "SampleBias" &&
+            method != "SampleGrad" && method != "Load")
+            return false;
+        const size_t close = t_.Close(dot + 2);
+        if (close >= t_.size())
+            return false;
+        // A texture declared without its element holds float4.
+        const TokenRange& spelled = type.declaration->type;
+        *width = spelled.end == spelled.begin + 1 ? 4 : Width(type.element);
+        *at = close + 1;
+        return *width != 0;
+    }
 
     // One operand at `*at` with its prefix and postfix operators; `*at` moves past it.
     size_t Operand(size_t* at, size_t end) {
         size_t i = *at;
-        while (i < end && (t_.Is(i, "-") || t_.Is(i, "+") || t_.Is(i, "!") || t_.Is(i, "~") || t_.Is(i, "++") ||
-                           t_.Is(i, "--")))
+        while (i < end && (t_.Is(i, "-") || t_.Is(i, "+") || t_.Is(i, "!") || t_.Is(i, "~") ||
+                           t_.Is(i, "++") || t_.Is(i, "--")))
             ++i;
         if (i >= end)
             return 0;
@@ -97,15 +118,24 @@ class WidthReader {
             const size_t close = t_.Close(i + 1);
             if (close >= end)
                 return 0;
-            const auto returned = returns_.find(word);
-            width = IsNumericType(word) ? Width(word) : returned != returns_.end() ? returned->second : 0;
+            const auto called = functions_.find(word);
+            width = IsNumericType(word)                                        ? Width(word)
+                    : called != functions_.end() && !called->second.overloaded ? called->second.returned
+                                                                               : 0;
             i = close + 1;
         } else if (t_.IsIdentifier(i)) {
             ExpressionType type;
-            if (!TypeOfPath(t_, d_, i, &type) || type.arrayDims != 0 || !type.element.empty())
+            if (!TypeOfPath(t_, d_, i, &type) || type.arrayDims != 0)
                 return 0;
-            width = Width(type.name);
-            i = type.end;
+            if (type.name.compare(0, 7, "Texture") == 0) {
+                if (!TextureRead(type, &i, &width))
+                    return 0;
+            } else if (type.element.empty()) {
+                width = Width(type.name);
+                i = type.end;
+            } else {
+                return 0;
+            }
         }
         for (; width != 0 && t_.Is(i, ".") && t_.IsIdentifier(i + 1) && !t_.Is(i + 2, "("); i += 2)
             width = IsSwizzle(t_.Text(i + 1)) ? t_.Text(i + 1).size() : 0;
@@ -123,29 +153,65 @@ std::string Truncation(size_t from, size_t to) {
            std::to_string(to);
 }
 
-} // namespace
-
-ReturnWidths FunctionReturnWidths(const Declarations& d) {
-    ReturnWidths widths;
-    for (const Declaration& f : d.all()) {
-        if (f.kind != DeclarationKind::Function)
-            continue;
-        const size_t width = Width(d.TypeName(f));
-        const auto [it, added] = widths.emplace(f.name, width);
-        if (!added && it->second != width)
-            it->second = 0;
+// Arguments wider than the parameters they are passed to, in the call whose `(` is at `open`.
+void FindArgumentTruncations(const Tokens& t, WidthReader& reader, const std::vector<size_t>& parameters,
+                             size_t open, std::vector<SourceWarning>* out) {
+    const size_t close = t.Close(open);
+    if (close >= t.size() || close == open + 1)
+        return;
+    std::vector<std::pair<size_t, size_t>> arguments;
+    for (size_t a = open + 1; a < close;) {
+        const size_t e = ExpressionEnd(t, a, close);
+        arguments.push_back({a, e});
+        a = e + 1;
     }
-    return widths;
+    if (arguments.size() != parameters.size())
+        return;
+    for (size_t k = 0; k < arguments.size(); ++k) {
+        const size_t width = parameters[k] ? reader.Of(arguments[k].first, arguments[k].second) : 0;
+        if (width > parameters[k])
+            out->push_back({arguments[k].first, Truncation(width, parameters[k])});
+    }
 }
 
-void FindTruncations(const Tokens& t, const Declarations& d, const ReturnWidths& returns,
+} // namespace
+
+Functions UserFunctions(const Tokens& t, const Declarations& d) {
+    std::vector<std::vector<size_t>> parameters(d.all().size());
+    for (const Declaration& p : d.all()) {
+        if (p.kind != DeclarationKind::Parameter || p.owner < 0)
+            continue;
+        const bool out = std::any_of(p.qualifiers.begin(), p.qualifiers.end(),
+                                     [&](size_t q) { return t.Is(q, "out") || t.Is(q, "inout"); });
+        parameters[p.owner].push_back(out || !p.arraySizes.empty() ? 0 : Width(d.TypeName(p)));
+    }
+    Functions functions;
+    for (size_t i = 0; i < d.all().size(); ++i) {
+        const Declaration& f = d.all()[i];
+        if (f.kind != DeclarationKind::Function)
+            continue;
+        const FunctionWidths widths = {Width(d.TypeName(f)), parameters[i], false};
+        const auto [it, added] = functions.emplace(f.name, widths);
+        if (!added && (it->second.returned != widths.returned || it->second.parameters != widths.parameters))
+            it->second.overloaded = true;
+    }
+    return functions;
+}
+
+void FindTruncations(const Tokens& t, const Declarations& d, const Functions& functions,
                      const Declaration& function, std::vector<SourceWarning>* out) {
-    WidthReader reader(t, d, returns);
+    WidthReader reader(t, d, functions);
     const size_t end = std::min(t.Close(function.body), t.size());
     const size_t returnWidth = Width(d.TypeName(function));
     for (size_t i = function.body + 1; i < end; ++i) {
-        if (!t.IsIdentifier(i) || t.Is(i - 1, ".") || t.Is(i + 1, "("))
+        if (!t.IsIdentifier(i) || t.Is(i - 1, "."))
             continue;
+        if (t.Is(i + 1, "(")) {
+            const auto called = functions.find(t.Text(i));
+            if (called != functions.end() && !called->second.overloaded)
+                FindArgumentTruncations(t, reader, called->second.parameters, i + 1, out);
+            continue;
+        }
         size_t target = 0, value = i + 1;
         const Declaration* declared = d.DeclaredAt(i);
         if (t.Is(i, "return")) {

@@ -1,8 +1,8 @@
 // Implicit truncation of a vector: a wider vector assigned to a narrower vector or a scalar, in a
-// declaration, an assignment or a return (`float3 v = float4(...)`). Only values whose width is
+// declaration, an assignment, a return or an argument (`float3 v = float4(...)`). Only values whose width is
 // read from the source are judged: constructors, casts, variables and their members and swizzles,
-// literals, the user's functions, and arithmetic between them; a call of an intrinsic or a method
-// is not, so it never warns.
+// literals, the user's functions, textures' Sample and Load, and arithmetic between them; a call
+// of an intrinsic or of an overloaded function is not, so it never warns.
 #pragma once
 
 #include "declarations.h"
@@ -14,13 +14,19 @@
 
 namespace platform::d3dcompiler {
 
-// The number of components each user function returns, 0 where it is not a scalar or vector, or
-// where overloads of one name return different widths.
-using ReturnWidths = std::unordered_map<std::string_view, size_t>;
-ReturnWidths FunctionReturnWidths(const Declarations& d);
+// The widths a user function's name stands for, where every declaration of the name agrees: the
+// components it returns and those of each parameter, 0 for anything else than a scalar or vector
+// and for `out` parameters.
+struct FunctionWidths {
+    size_t returned = 0;
+    std::vector<size_t> parameters;
+    bool overloaded = false; // declarations of the name disagree: nothing is read from it
+};
+using Functions = std::unordered_map<std::string_view, FunctionWidths>;
+Functions UserFunctions(const Tokens& t, const Declarations& d);
 
 // The truncations in the body of `function`.
-void FindTruncations(const Tokens& t, const Declarations& d, const ReturnWidths& returns,
+void FindTruncations(const Tokens& t, const Declarations& d, const Functions& functions,
                      const Declaration& function, std::vector<SourceWarning>* out);
 
 } // namespace platform::d3dcompiler

@@ -75,18 +75,19 @@ void FindDivisionsByZero(const Tokens& t, size_t begin, size_t end, std::vector<
 
 } // namespace
 
-std::string FindWarnings(const Tokens& t, const Declarations& d, const LineMap& lines, std::string_view entry) {
+std::string FindWarnings(const Tokens& t, const Declarations& d, const LineMap& lines,
+                         std::string_view entry) {
     const FunctionsByName functions = DefinedFunctions(d);
     const std::vector<size_t> reached = CallTree(t, d, functions, entry);
     if (reached.empty())
         return {};
-    const ReturnWidths returns = FunctionReturnWidths(d);
+    const Functions widths = UserFunctions(t, d);
     std::vector<SourceWarning> found;
     for (size_t f : reached) {
         const Declaration& function = d.all()[f];
         const size_t end = std::min(t.Close(function.body), t.size());
         FindDivisionsByZero(t, function.body, end, &found);
-        FindTruncations(t, d, returns, function, &found);
+        FindTruncations(t, d, widths, function, &found);
         FindUninitializedReads(t, d, static_cast<int>(f), &found);
     }
     std::stable_sort(found.begin(), found.end(),

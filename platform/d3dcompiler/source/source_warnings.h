@@ -13,6 +13,7 @@
 namespace platform::d3dcompiler {
 
 // One warning message a line, in the order of the source; "" when there is none.
-std::string FindWarnings(const Tokens& t, const Declarations& d, const LineMap& lines, std::string_view entry);
+std::string FindWarnings(const Tokens& t, const Declarations& d, const LineMap& lines,
+                         std::string_view entry);
 
 } // namespace platform::d3dcompiler
