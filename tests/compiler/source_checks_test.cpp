@@ -40,11 +40,11 @@ const char kWarned[] =
     "    float s, c, out1, b;\n"
     "    sincos(y, s, c);\n"
     "    Set(out1, id.x > 1);\n"
-    "    if (id.x > 2) b = 1; else b = 0;\n"
+    "    float m; if (id.x > 3) m = 1; if (id.x > 2) b = 1; else b = 0;\n"
     "    float4 w;\n"
     "    w.xyz = v; w.w = 1;\n"
     "    float3 loaded = t.Load(int3(id)) + Dot2(v);\n"
-    "    o[id.x] = float4(Narrow(w) + s + c + out1 + b + v.xy.x, sum + y + z);\n"
+    "    o[id.x] = float4(Narrow(w) + s + c + out1 + b + v.xy.x, sum + y + z + m);\n"
     "}\n";
 
 TEST(SourceChecksTest, WarningsNameTheirLineOnlyForTheEntryPointsCodeAndFailUnderWarningsAreErrors) {
@@ -56,11 +56,12 @@ TEST(SourceChecksTest, WarningsNameTheirLineOnlyForTheEntryPointsCodeAndFailUnde
                              "<source>:9: warning: use of potentially uninitialized variable 'sum'",
                              "<source>:10: warning: division by zero",
                              "<source>:20: warning: implicit truncation of vector type: 4 components into 3",
-                             "<source>:20: warning: implicit truncation of vector type: 3 components into 2"})
+                             "<source>:20: warning: implicit truncation of vector type: 3 components into 2",
+                             "<source>:21: warning: use of potentially uninitialized variable 'm'"})
         EXPECT_NE(plain.messages.find(want), std::string::npos) << want << " in " << plain.messages;
-    // The unused function, the skipped block, out arguments, branches that all assign and a vector
-    // assigned in parts say nothing.
-    EXPECT_EQ(Count(plain.messages, ": warning: "), 6u) << plain.messages;
+    // The unused function, the skipped block, out arguments, an `if` and `else` that both assign and
+    // a vector assigned in parts say nothing.
+    EXPECT_EQ(Count(plain.messages, ": warning: "), 7u) << plain.messages;
 
     Result strict;
     Compile(&strict, kWarned, "cs_main", "cs_5_0", kProgramFlags | D3DCOMPILE_WARNINGS_ARE_ERRORS);

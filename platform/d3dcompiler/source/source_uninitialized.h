@@ -1,7 +1,9 @@
-// A local variable read before anything is assigned to it. Straight-line only, and never a false
-// alarm: the first mention of the variable after its declaration decides. A read there warns; an
-// assignment of the whole variable, of a part of it, or its passing to a call (an `out` argument)
-// ends the search, so that a variable assigned on some paths only is not reported.
+// A local variable read where some path reaches it without an assignment: after an `if` that
+// assigns it in one branch only, or with no assignment before at all. Judged for numeric locals
+// declared without a value, and never a false alarm on code Windows accepts silently: passing the
+// variable to a call counts as assigning it (it may be an `out` argument), so does assigning a part
+// of it, a loop's body that assigns it is taken to run, an `if` on a constant is taken to go its
+// way, and a `switch` that mentions it ends the search.
 #pragma once
 
 #include "declarations.h"
