@@ -3,6 +3,8 @@
 #include "source_refusals.h"
 #include "source_warnings.h"
 
+#include <algorithm>
+
 namespace platform::d3dcompiler {
 
 bool IsAssignment(std::string_view op) {
@@ -11,6 +13,7 @@ bool IsAssignment(std::string_view op) {
 }
 
 size_t ExpressionEnd(const Tokens& t, size_t at, size_t end) {
+    end = std::min(end, t.size());
     for (; at < end; ++at) {
         const std::string_view s = t.Text(at);
         if (s == "(" || s == "[" || s == "{") {

@@ -69,19 +69,21 @@ void CheckSwizzleTargets(const Tokens& t, const std::unordered_set<std::string_v
     }
 }
 
-// An entry point returning a value must say with a semantic where it goes.
+// An entry point returning a value must say with a semantic where it goes; a prototype may say it.
 void CheckEntryReturn(const Tokens& t, const Declarations& d, std::string_view entry,
                       std::vector<SourceWarning>* out) {
+    const Declaration* defined = nullptr;
     for (const Declaration& f : d.all()) {
-        if (f.kind != DeclarationKind::Function || f.owner >= 0 || f.name != entry || !f.body)
+        if (f.kind != DeclarationKind::Function || f.owner >= 0 || f.name != entry)
             continue;
-        const std::string_view type = d.TypeName(f);
         const size_t close = t.Close(f.nameToken + 1);
-        if (IsNumericType(type) && close < t.size() && !t.Is(close + 1, ":"))
-            out->push_back({f.nameToken,
-                            "'" + std::string(entry) + "': the entry point's return value has no semantic"});
-        return;
+        if (!IsNumericType(d.TypeName(f)) || close >= t.size() || t.Is(close + 1, ":"))
+            return;
+        defined = f.body ? &f : defined;
     }
+    if (defined)
+        out->push_back({defined->nameToken,
+                        "'" + std::string(entry) + "': the entry point's return value has no semantic"});
 }
 
 } // namespace

@@ -89,6 +89,15 @@ class WidthReader {
 
     // One operand at `*at` with its prefix and postfix operators; `*at` moves past it.
     size_t Operand(size_t* at, size_t end) {
+        if (depth_ == kMaxDepth)
+            return 0;
+        ++depth_;
+        const size_t width = OperandAt(at, end);
+        --depth_;
+        return width;
+    }
+
+    size_t OperandAt(size_t* at, size_t end) {
         size_t i = *at;
         while (i < end && (t_.Is(i, "-") || t_.Is(i, "+") || t_.Is(i, "!") || t_.Is(i, "~") ||
                            t_.Is(i, "++") || t_.Is(i, "--")))
@@ -226,7 +235,7 @@ void FindTruncations(const Tokens& t, const Declarations& d, const Functions& fu
             ExpressionType type;
             if (!TypeOfPath(t, d, i, &type) || type.arrayDims != 0 || !type.element.empty())
                 continue;
-            const std::string_view op = t.Text(type.end);
+            const std::string_view op = type.end < end ? t.Text(type.end) : std::string_view();
             if (op != "=" && op != "+=" && op != "-=" && op != "*=" && op != "/=")
                 continue;
             target = Width(type.name);

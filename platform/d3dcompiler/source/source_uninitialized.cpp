@@ -49,7 +49,8 @@ bool IsArgument(const Tokens& t, size_t at, size_t after) {
 // Follows one variable through the statements after its declaration.
 class Follower {
   public:
-    Follower(const Tokens& t, const Declarations& d, const Declaration& v) : t_(t), d_(d), v_(v) {}
+    Follower(const Tokens& t, const Declarations& d, const Declaration& v, size_t* budget)
+        : t_(t), d_(d), v_(v), budget_(budget) {}
 
     // The first read of the variable that may find it unassigned, or 0.
     size_t FirstUnassignedRead() {
@@ -72,22 +73,28 @@ class Follower {
     const Tokens& t_;
     const Declarations& d_;
     const Declaration& v_;
+    size_t* budget_;
     bool done_ = false; // a read found, or nothing more can be judged
     size_t read_ = 0;
     int depth_ = 0;
 
-    bool Mentions(size_t i) const {
+    bool Mentions(size_t i) {
+        if (*budget_ == 0) {
+            GiveUp();
+            return false;
+        }
+        --*budget_;
         return t_.IsIdentifier(i) && t_.Text(i) == v_.name && !t_.Is(i - 1, ".") &&
                d_.Find(v_.name, i) == &v_;
     }
-    bool MentionedIn(size_t begin, size_t end) const {
+    bool MentionedIn(size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i)
             if (Mentions(i))
                 return true;
         return false;
     }
     // Whether [begin, end) assigns the variable, whole or in part, or passes it to a call.
-    bool AssignsIn(size_t begin, size_t end) const {
+    bool AssignsIn(size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i) {
             if (!Mentions(i))
                 continue;
@@ -110,10 +117,16 @@ class Follower {
             } else if (t_.Is(after, "=")) {
                 // The value is read before the variable is written.
                 const size_t valueEnd = ExpressionEnd(t_, after + 1, end);
+                if (depth_ == kMaxNesting) {
+                    GiveUp();
+                    return;
+                }
+                ++depth_;
                 Expression(after + 1, valueEnd, assigned);
+                --depth_;
                 *assigned = true;
                 i = valueEnd - 1;
-            } else if (IsAssignment(t_.Text(after)) && after != i + 1) {
+            } else if (after != i + 1 && after < t_.size() && IsAssignment(t_.Text(after))) {
                 *assigned = true; // a part updated in place: its other parts may be unassigned too
             } else if (!*assigned) {
                 read_ = i;
@@ -216,18 +229,18 @@ class Follower {
         while (at < end && !t_.Is(at, ";") && !t_.Is(at, "}"))
             at =
                 t_.Is(at, "(") || t_.Is(at, "[") || t_.Is(at, "{") ? std::min(t_.Close(at), end) + 1 : at + 1;
-        return at;
+        return std::min(at, end);
     }
 };
 
 } // namespace
 
-void FindUninitializedReads(const Tokens& t, const Declarations& d, int function,
+void FindUninitializedReads(const Tokens& t, const Declarations& d, int function, size_t* budget,
                             std::vector<SourceWarning>* out) {
     for (const Declaration& v : d.all()) {
         if (v.kind != DeclarationKind::Local || v.owner != function || !Followed(t, d, v))
             continue;
-        if (const size_t read = Follower(t, d, v).FirstUnassignedRead())
+        if (const size_t read = Follower(t, d, v, budget).FirstUnassignedRead())
             out->push_back({read, "use of potentially uninitialized variable '" + std::string(v.name) + "'"});
     }
 }

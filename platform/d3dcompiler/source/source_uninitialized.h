@@ -13,8 +13,10 @@
 
 namespace platform::d3dcompiler {
 
-// The reads of uninitialised locals of the function declared at `function` in `d`.
-void FindUninitializedReads(const Tokens& t, const Declarations& d, int function,
+// The reads of uninitialised locals of the function declared at `function` in `d`. Each token looked
+// at takes one from `*budget`; none left, the search ends, so that a hostile source with many
+// locals in one long scope costs no more than a real one.
+void FindUninitializedReads(const Tokens& t, const Declarations& d, int function, size_t* budget,
                             std::vector<SourceWarning>* out);
 
 } // namespace platform::d3dcompiler
