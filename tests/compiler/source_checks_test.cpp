@@ -95,6 +95,33 @@ TEST(SourceChecksTest, EntryPointsAndStaticsWindowsRefusesAreRefusedWithTheirLin
     }
 }
 
+// Code that Windows compiles without a word, close to what is warned of or refused.
+TEST(SourceChecksTest, WhatWindowsTakesSilentlyCompilesSilently) {
+    const char source[] =
+        "struct S { float xx; };\n"
+        "RWStructuredBuffer<float4> o : register(u0);\n"
+        "Texture2D<float> depth : register(t0);\n"
+        "const float fromBuffer;\n"
+        "static const float k = 1;\n"
+        "static float table[65536];\n"
+        "float4 Pick(float4 a) { return a; }\n"
+        "float2 Pick(float2 a) { return a; }\n"
+        "[numthreads(1, 1, 1)]\n"
+        "void cs_main(uint3 id : SV_DispatchThreadID) {\n"
+        "    S s; s.xx = 1;\n"
+        "    float4 v = 0; v.xy = float2(1, 2);\n"
+        "    float4x4 m = 0; float3 row = m[0].xyz;\n"
+        "    float3 picked = Pick(v).xyz, chosen = id.x > 0 ? v.xyz : row;\n"
+        "    float d = depth.Load(int3(id)), e;\n"
+        "    for (uint i = 0; i < 4; ++i) e = i;\n"
+        "    float f; if (1) f = 2;\n"
+        "    o[id.x] = float4(picked + chosen, s.xx + d + e + f + k + table[id.x] + fromBuffer);\n"
+        "}\n";
+    Result r;
+    Compile(&r, source, "cs_main", "cs_5_0", kProgramFlags | D3DCOMPILE_WARNINGS_ARE_ERRORS);
+    EXPECT_EQ(r.hr, S_OK) << r.messages;
+}
+
 TEST(SourceChecksTest, TheProjectsShadersCompileWithoutWarnings) {
     const char* root = std::getenv("FXVIEW_SOURCE_DIR");
     ASSERT_NE(root, nullptr);
