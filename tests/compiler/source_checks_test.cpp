@@ -43,7 +43,7 @@ const char kWarned[] =
     "    float m; if (id.x > 3) m = 1; if (id.x > 2) b = 1; else b = 0;\n"
     "    float4 w;\n"
     "    w.xyz = v; w.w = 1;\n"
-    "    float3 loaded = t.Load(int3(id)) + Dot2(v);\n"
+    "    float3 loaded = t.Load(int3(id)) + Dot2(v); loaded += normalize(v - w);\n"
     "    o[id.x] = float4(Narrow(w) + s + c + out1 + b + v.xy.x, sum + y + z + m);\n"
     "}\n";
 
@@ -57,11 +57,14 @@ TEST(SourceChecksTest, WarningsNameTheirLineOnlyForTheEntryPointsCodeAndFailUnde
                              "<source>:10: warning: division by zero",
                              "<source>:20: warning: implicit truncation of vector type: 4 components into 3",
                              "<source>:20: warning: implicit truncation of vector type: 3 components into 2",
+                             "<source>:20: warning: implicit truncation of vector type: 4 components into 3\n"
+                             "<source>:20: warning: implicit truncation of vector type: 3 components into 2\n"
+                             "<source>:20: warning: implicit truncation of vector type: 4 components into 3",
                              "<source>:21: warning: use of potentially uninitialized variable 'm'"})
         EXPECT_NE(plain.messages.find(want), std::string::npos) << want << " in " << plain.messages;
     // The unused function, the skipped block, out arguments, an `if` and `else` that both assign and
     // a vector assigned in parts say nothing.
-    EXPECT_EQ(Count(plain.messages, ": warning: "), 7u) << plain.messages;
+    EXPECT_EQ(Count(plain.messages, ": warning: "), 8u) << plain.messages;
 
     Result strict;
     Compile(&strict, kWarned, "cs_main", "cs_5_0", kProgramFlags | D3DCOMPILE_WARNINGS_ARE_ERRORS);

@@ -28,24 +28,35 @@ bool IsBinaryOperator(std::string_view s) {
            s == "<<" || s == ">>";
 }
 
+std::string Truncation(size_t from, size_t to) {
+    return "implicit truncation of vector type: " + std::to_string(from) + " components into " +
+           std::to_string(to);
+}
+
 // The width of the value of an expression, read where the source spells it; 0 where it is not known.
 class WidthReader {
   public:
-    WidthReader(const Tokens& t, const Declarations& d, const Functions& functions)
-        : t_(t), d_(d), functions_(functions) {}
+    // Vectors of two widths met in arithmetic go to `out`.
+    WidthReader(const Tokens& t, const Declarations& d, const Functions& functions,
+                std::vector<SourceWarning>* out)
+        : t_(t), d_(d), functions_(functions), out_(out) {}
 
     // The width of tokens [begin, end): arithmetic between operands, each scalar or vector; the
-    // result is as wide as its narrowest vector operand.
+    // result is as wide as its narrowest vector operand, and the wider one is truncated. However
+    // the operators group, vectors of two widths meet somewhere, so reading them left to right
+    // finds the truncation on the same line.
     size_t Of(size_t begin, size_t end) {
         if (begin >= end || depth_ == kMaxDepth)
             return 0;
         ++depth_;
         size_t width = 1;
-        size_t at = begin;
+        size_t at = begin, op = begin;
         for (;;) {
             const size_t term = Operand(&at, end);
             if (term == 0)
                 break;
+            if (term > 1 && width > 1 && term != width)
+                out_->push_back({op, Truncation(std::max(width, term), std::min(width, term))});
             if (term > 1)
                 width = width == 1 ? term : std::min(width, term);
             if (at == end) {
@@ -54,7 +65,7 @@ class WidthReader {
             }
             if (!IsBinaryOperator(t_.Text(at)))
                 break;
-            ++at;
+            op = at++;
         }
         --depth_;
         return 0;
@@ -65,6 +76,7 @@ class WidthReader {
     const Tokens& t_;
     const Declarations& d_;
     const Functions& functions_;
+    std::vector<SourceWarning>* out_;
     int depth_ = 0;
 
     // `tex.Sample(...)` and the other reads of a texture, of the element it declares, at the path's
@@ -157,13 +169,10 @@ class WidthReader {
     }
 };
 
-std::string Truncation(size_t from, size_t to) {
-    return "implicit truncation of vector type: " + std::to_string(from) + " components into " +
-           std::to_string(to);
-}
-
-// Arguments wider than the parameters they are passed to, in the call whose `(` is at `open`.
-void FindArgumentTruncations(const Tokens& t, WidthReader& reader, const std::vector<size_t>& parameters,
+// Arguments wider than the parameters they are passed to, in the call whose `(` is at `open`, and
+// vectors of two widths met within any argument; `parameters` is null for a call of an intrinsic or
+// of an overloaded function.
+void FindArgumentTruncations(const Tokens& t, WidthReader& reader, const std::vector<size_t>* parameters,
                              size_t open, std::vector<SourceWarning>* out) {
     const size_t close = t.Close(open);
     if (close >= t.size() || close == open + 1)
@@ -174,12 +183,12 @@ void FindArgumentTruncations(const Tokens& t, WidthReader& reader, const std::ve
         arguments.push_back({a, e});
         a = e + 1;
     }
-    if (arguments.size() != parameters.size())
-        return;
+    const bool judged = parameters && parameters->size() == arguments.size();
     for (size_t k = 0; k < arguments.size(); ++k) {
-        const size_t width = parameters[k] ? reader.Of(arguments[k].first, arguments[k].second) : 0;
-        if (width > parameters[k])
-            out->push_back({arguments[k].first, Truncation(width, parameters[k])});
+        const size_t width = reader.Of(arguments[k].first, arguments[k].second);
+        const size_t parameter = judged ? (*parameters)[k] : 0;
+        if (parameter != 0 && width > parameter)
+            out->push_back({arguments[k].first, Truncation(width, parameter)});
     }
 }
 
@@ -209,7 +218,7 @@ Functions UserFunctions(const Tokens& t, const Declarations& d) {
 
 void FindTruncations(const Tokens& t, const Declarations& d, const Functions& functions,
                      const Declaration& function, std::vector<SourceWarning>* out) {
-    WidthReader reader(t, d, functions);
+    WidthReader reader(t, d, functions, out);
     const size_t end = std::min(t.Close(function.body), t.size());
     const size_t returnWidth = Width(d.TypeName(function));
     for (size_t i = function.body + 1; i < end; ++i) {
@@ -217,8 +226,11 @@ void FindTruncations(const Tokens& t, const Declarations& d, const Functions& fu
             continue;
         if (t.Is(i + 1, "(")) {
             const auto called = functions.find(t.Text(i));
-            if (called != functions.end() && !called->second.overloaded)
-                FindArgumentTruncations(t, reader, called->second.parameters, i + 1, out);
+            FindArgumentTruncations(t, reader,
+                                    called != functions.end() && !called->second.overloaded
+                                        ? &called->second.parameters
+                                        : nullptr,
+                                    i + 1, out);
             continue;
         }
         size_t target = 0, value = i + 1;
