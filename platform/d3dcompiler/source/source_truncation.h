@@ -1,8 +1,9 @@
 // Implicit truncation of a vector: a wider vector assigned to a narrower vector or a scalar, in a
-// declaration, an assignment, a return or an argument (`float3 v = float4(...)`). Only values whose width is
-// read from the source are judged: constructors, casts, variables and their members and swizzles,
-// literals, the user's functions, textures' Sample and Load, and arithmetic between them; a call
-// of an intrinsic or of an overloaded function is not, so it never warns.
+// declaration, an assignment, a return or an argument (`float3 v = float4(...)`), and vectors of two
+// widths met in arithmetic (`a4 - b3`). Only values whose width is read from the source are
+// judged: constructors, casts, variables and their members and swizzles, literals, the user's
+// functions, textures' Sample and Load, and arithmetic between them; the result of an intrinsic or
+// of an overloaded function is not, so it never warns.
 #pragma once
 
 #include "declarations.h"
