@@ -10,6 +10,7 @@
 #include "reload_time_limit.h"
 #include "shader_blob.h"
 #include "source_bridge.h"
+#include "source_checks.h"
 #include "source_entry.h"
 #include "source_encoding.h"
 #include "source_global_constants.h"
@@ -293,8 +294,15 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
         return E_FAIL;
     }
     *messages = r.compileMessages;
+    // What Windows refuses or warns of and glslang takes, read where the preprocessor left the source.
+    const SourceFindings findings = CheckPreprocessedSource(r.preprocessedText, name, entry);
     if (!r.compiled) {
         ExplainCompileFailure(r, name, entry, messages);
+        *messages += findings.errors;
+        return E_FAIL;
+    }
+    if (!findings.errors.empty()) {
+        *messages += findings.errors;
         return E_FAIL;
     }
     if (!r.spirvMade) {
@@ -306,6 +314,7 @@ HRESULT Compile(const char* data, size_t length, const std::string& name, const 
     info.model = ShaderModelOf(target);
     if (!Reflect(r, source, name, entry, &info, messages))
         return E_FAIL;
+    *messages += findings.warnings;
     if ((flags & D3DCOMPILE_WARNINGS_ARE_ERRORS) && messages->find(": warning") != std::string::npos) {
         *messages += name + ": error: warnings are errors (D3DCOMPILE_WARNINGS_ARE_ERRORS)\n";
         return E_FAIL;

@@ -3,6 +3,7 @@
 #include "attributes.h"
 
 #include "declarations.h"
+#include "line_map.h"
 #include "targets.h"
 
 #include <algorithm>
@@ -311,48 +312,6 @@ std::map<std::string, Value, std::less<>> IntegerConstants(const Tokens& t,
     }
     return constants;
 }
-
-// Where each line of the preprocessed text comes from, as its `#line N "file"` directives say.
-class LineMap {
-  public:
-    LineMap(const Tokens& t, const std::string& name) {
-        marks_.push_back({1, 1, name});
-        for (size_t i = 0; i < t.size(); ++i) {
-            if (t[i].kind != TokenKind::Directive)
-                continue;
-            const Tokens d(t, i);
-            if (!d.Is(0, "line") || d.size() < 2 || d[1].kind != TokenKind::Number)
-                continue;
-            std::string file = marks_.back().file;
-            if (d.size() > 2 && d[2].kind == TokenKind::String)
-                file = std::string(d.Text(2).substr(1, d.Text(2).size() - 2));
-            // The directive's last line is followed by line N.
-            const uint32_t next = t[i].line + LinesIn(t.Text(i)) + 1;
-            marks_.push_back(
-                {next, static_cast<uint32_t>(std::strtoul(std::string(d.Text(1)).c_str(), nullptr, 10)),
-                 std::move(file)});
-        }
-    }
-
-    std::string Where(const Token& token) const {
-        auto it = std::upper_bound(marks_.begin(), marks_.end(), token.line,
-                                   [](uint32_t line, const Mark& m) { return line < m.line; });
-        const Mark& m = *(it - 1);
-        return m.file + ":" + std::to_string(m.number + (token.line - m.line)) + ": error: ";
-    }
-
-  private:
-    struct Mark {
-        uint32_t line;   // in the text
-        uint32_t number; // in the file
-        std::string file;
-    };
-    std::vector<Mark> marks_;
-
-    static uint32_t LinesIn(std::string_view directive) {
-        return static_cast<uint32_t>(std::count(directive.begin(), directive.end(), '\n'));
-    }
-};
 
 // The token naming the attribute `name` before the function whose first token is at `first`, or 0.
 size_t FindAttribute(const Tokens& t, size_t first, std::string_view name) {
