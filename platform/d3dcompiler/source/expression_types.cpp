@@ -56,6 +56,24 @@ bool LiteralSize(const Tokens& t, const TokenRange& size, size_t* count) {
     return end != text.c_str() && *count > 0 && *count <= 4096;
 }
 
+size_t PathStart(const Tokens& t, size_t last) {
+    size_t i = last;
+    for (;;) {
+        if (t.Is(i, "]")) {
+            size_t open = i;
+            while (open > 0 && t.Close(open) != i)
+                --open;
+            if (open == 0)
+                return t.size();
+            i = open - 1;
+        } else if (t.IsIdentifier(i) && i >= 2 && t.Is(i - 1, ".")) {
+            i -= 2;
+        } else {
+            return t.IsIdentifier(i) ? i : t.size();
+        }
+    }
+}
+
 bool ScalarPaths(const Tokens& t, const Declarations& d, const std::string& type, size_t at,
                  const std::string& path, std::vector<ScalarPath>* out) {
     // Structures nest no deeper in real code; a loop through both sides of an `#if` ends here.

@@ -25,6 +25,10 @@ struct ExpressionType {
 bool TypeOfPath(const Tokens& t, const Declarations& d, size_t at, ExpressionType* type,
                 size_t until = SIZE_MAX);
 
+// The first token of the name path whose last token is `last` (names, `.`, bracketed indices), or
+// t.size() where it does not start with a name.
+size_t PathStart(const Tokens& t, size_t last);
+
 // The structure named `name` as seen at token `at`, or nullptr.
 const Declaration* FindStruct(const Tokens& t, const Declarations& d, std::string_view name, size_t at);
 

@@ -87,29 +87,9 @@ class Converter {
     std::set<std::string> converters_; // "from>to" of the converting functions written
     std::set<std::string> lengths_;    // the textures' size functions written
 
-    // The start of the path whose last token is `last`: names, `.`, and bracketed indices.
-    size_t PathStart(size_t last) const {
-        size_t i = last;
-        while (i > 0) {
-            if (t_.Is(i, "]")) {
-                size_t open = i;
-                while (open > 0 && t_.Close(open) != i)
-                    --open;
-                if (open == 0)
-                    return t_.size();
-                i = open - 1;
-            } else if (t_.IsIdentifier(i) && t_.Is(i - 1, ".")) {
-                i -= 2;
-            } else {
-                return t_.IsIdentifier(i) ? i : t_.size();
-            }
-        }
-        return t_.IsIdentifier(i) ? i : t_.size();
-    }
-
     // `object.GetDimensions(...)` as a statement, at the `.` token `dot`.
     void GetDimensions(size_t dot) {
-        const size_t start = PathStart(dot - 1), open = dot + 2, close = t_.Close(open);
+        const size_t start = PathStart(t_, dot - 1), open = dot + 2, close = t_.Close(open);
         ExpressionType object;
         if (start >= t_.size() || close >= t_.size() || !t_.Is(close + 1, ";") ||
             !TypeOfPath(t_, d_, start, &object) || object.end != dot || object.arrayDims != 0)
@@ -189,7 +169,7 @@ class Converter {
     // `array = buffer[i];` where the element is a structure of that one array, and the other way
     // round: Windows assigns the components in order; glslang wants the member named.
     void Assignment(size_t equals) {
-        const size_t start = PathStart(equals - 1);
+        const size_t start = PathStart(t_, equals - 1);
         ExpressionType left, right;
         if (start >= t_.size() || !TypeOfPath(t_, d_, start, &left) || left.end != equals ||
             !TypeOfPath(t_, d_, equals + 1, &right) || !t_.Is(right.end, ";"))

@@ -186,28 +186,9 @@ class MatrixLowering {
         edits_.Replace(t_[i - 1].begin, t_[type.end - 1].end, column + ")");
     }
 
-    // The start of the name path whose last token is `last`: names, `.`, and bracketed indices.
-    size_t PathStart(size_t last) const {
-        size_t i = last;
-        for (;;) {
-            if (t_.Is(i, "]")) {
-                size_t open = i;
-                while (open > 0 && t_.Close(open) != i)
-                    --open;
-                if (open == 0)
-                    return t_.size();
-                i = open - 1;
-            } else if (t_.IsIdentifier(i) && i >= 2 && t_.Is(i - 1, ".")) {
-                i -= 2;
-            } else {
-                return t_.IsIdentifier(i) ? i : t_.size();
-            }
-        }
-    }
-
     // The type of the name path that ends before token `end`.
     bool PathBefore(size_t end, size_t* start, ExpressionType* type) const {
-        *start = PathStart(end - 1);
+        *start = PathStart(t_, end - 1);
         return *start < t_.size() && TypeOfPath(t_, d_, *start, type, end) && type->end == end &&
                type->arrayDims == 0 && type->element.empty();
     }
