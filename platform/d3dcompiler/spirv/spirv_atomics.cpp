@@ -30,7 +30,7 @@ std::vector<size_t> ValueOperands(spv::Op op) {
 // The 32-bit integer type `id` is, with its signedness; false for any other.
 bool IsInt32(const SpirvModule& m, uint32_t id, bool* isSigned) {
     const SpirvInstruction* type = m.Global(id);
-    if (!type || type->op != spv::OpTypeInt || type->words[2] != 32)
+    if (!type || type->op != spv::OpTypeInt || type->words.size() < 4 || type->words[2] != 32)
         return false;
     *isSigned = type->words[3] != 0;
     return true;
@@ -41,9 +41,11 @@ bool IsInt32(const SpirvModule& m, uint32_t id, bool* isSigned) {
 void Retype(SpirvModule& m, SpirvInstruction* ins, std::vector<SpirvInstruction>* before,
             std::vector<SpirvInstruction>* after) {
     const std::vector<size_t> values = ValueOperands(ins->op);
+    if (values.empty() || ins->words.size() <= values.back())
+        return;
     const SpirvInstruction* pointer = m.Global(m.TypeOf(ins->words[3]));
     bool wordSigned, valueSigned;
-    if (values.empty() || !pointer || pointer->op != spv::OpTypePointer ||
+    if (!pointer || pointer->op != spv::OpTypePointer || pointer->words.size() < 4 ||
         !IsInt32(m, pointer->words[3], &wordSigned))
         return;
     const uint32_t word = pointer->words[3];
