@@ -103,7 +103,8 @@ void CheckDecode(const uint8_t* data, size_t size) {
     platform::ShaderInfo back;
     if (!platform::DecodeShaderBlob(again.data(), again.size(), &back) ||
         back.entryPoint != info.entryPoint || back.spirv != info.spirv ||
-        back.inputs.size() != info.inputs.size())
+        back.inputs.size() != info.inputs.size() || back.outputs.size() != info.outputs.size() ||
+        back.model != info.model)
         Fail("a decoded code blob does not survive encoding again");
 }
 
