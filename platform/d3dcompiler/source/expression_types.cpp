@@ -56,6 +56,18 @@ bool LiteralSize(const Tokens& t, const TokenRange& size, size_t* count) {
     return end != text.c_str() && *count > 0 && *count <= 4096;
 }
 
+std::vector<std::string> ElementPaths(const std::string& path, const std::vector<size_t>& sizes) {
+    std::vector<std::string> paths = {path};
+    for (size_t n : sizes) {
+        std::vector<std::string> indexed;
+        for (const std::string& p : paths)
+            for (size_t k = 0; k < n; ++k)
+                indexed.push_back(p + "[" + std::to_string(k) + "]");
+        paths.swap(indexed);
+    }
+    return paths;
+}
+
 size_t PathStart(const Tokens& t, size_t last) {
     size_t i = last;
     for (;;) {
@@ -103,18 +115,12 @@ bool ScalarPaths(const Tokens& t, const Declarations& d, const std::string& type
     if (!s)
         return false;
     for (const Declaration* m : MembersOf(d, *s)) {
-        std::vector<std::string> paths = {path + "." + std::string(m->name)};
+        std::vector<size_t> sizes;
         for (const TokenRange& size : m->arraySizes) {
-            size_t count;
-            if (!LiteralSize(t, size, &count))
+            if (!LiteralSize(t, size, &sizes.emplace_back()))
                 return false;
-            std::vector<std::string> indexed;
-            for (const std::string& p : paths)
-                for (size_t k = 0; k < count; ++k)
-                    indexed.push_back(p + "[" + std::to_string(k) + "]");
-            paths.swap(indexed);
         }
-        for (const std::string& p : paths)
+        for (const std::string& p : ElementPaths(path + "." + std::string(m->name), sizes))
             if (!ScalarPaths(t, d, std::string(d.TypeName(*m)), at, p, out))
                 return false;
     }

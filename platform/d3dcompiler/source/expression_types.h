@@ -49,6 +49,10 @@ struct ScalarPath {
 bool ScalarPaths(const Tokens& t, const Declarations& d, const std::string& type, size_t at,
                  const std::string& path, std::vector<ScalarPath>* out);
 
+// The paths of every element of an array `path` of dimensions `sizes`, in order (`a[0][0]`,
+// `a[0][1]` ...); `path` alone for no dimension.
+std::vector<std::string> ElementPaths(const std::string& path, const std::vector<size_t>& sizes);
+
 // The scalar type of a numeric type name: `float` for `float3x4`; "" for other names.
 std::string_view ScalarOf(std::string_view numeric);
 

@@ -103,10 +103,11 @@ bool RespellWord(const Tokens& t, size_t i, SourceEdits* edits) {
     return word == "msad4" && t.Is(i + 1, "(");
 }
 
-// The words, attribute names and numbers Windows' compiler spells otherwise, a macro's name ended by
-// an escaped line break, and apostrophes: they open no character constant in HLSL, but glslang's preprocessor
-// stops at them even in skipped blocks and `#error` text, so they become spaces outside strings and comments.
-// True when the source calls msad4.
+// In one sweep: the words, attribute names and numbers Windows' compiler spells otherwise (literals
+// wider than 32 bits too, source_literals.h), a macro's name ended by an escaped line break, `##`
+// beside punctuation (source_token_paste.h), and apostrophes: they open no character constant in
+// HLSL, but glslang's preprocessor stops at them even in skipped blocks and `#error` text, so they
+// become spaces outside strings and comments. True when the source calls msad4.
 bool Respell(std::string* text) {
     const Tokens t(*text);
     SourceEdits edits(*text);
@@ -121,6 +122,7 @@ bool Respell(std::string* text) {
                 if (directive.Is(k, "'"))
                     edits.Blank(directive[k].begin, directive[k].end);
             }
+            PasteAsWindows(directive, &edits);
             // `#define RS\` with the body on the next lines: Windows' preprocessor ends the name at
             // the escaped line break, glslang's takes what follows as part of the name.
             if (directive.size() > 1 && directive.Is(0, "define") && (*text)[directive[1].end] == '\\')
@@ -133,6 +135,7 @@ bool Respell(std::string* text) {
             if (n > 2 && (word[n - 2] == 'l' || word[n - 2] == 'L') &&
                 (word[n - 1] == 'u' || word[n - 1] == 'U'))
                 edits.Replace(t[i].end - 2, t[i].end, std::string{word[n - 1], word[n - 2]});
+            WrapWideLiteral(t, i, &edits);
         }
     }
     *text = edits.Apply();
@@ -406,8 +409,6 @@ void BridgeSource(std::string* text) {
     MoveResourcesOutOfBuffers(text);
     SplitLegacySamplers(text);
     RewriteIntrinsicCalls(text);
-    WrapIntegerLiterals(text);
-    PasteAsWindows(text);
     CastAsWindows(text);
     LowerMatrices(text);
     if (msad4)

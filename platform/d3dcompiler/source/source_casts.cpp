@@ -148,15 +148,7 @@ class Caster {
     // The scalars of a value of `type` named `path`, in order.
     bool Scalars(const ValueType& type, const std::string& path, size_t at,
                  std::vector<ScalarPath>* out) const {
-        std::vector<std::string> paths = {path};
-        for (size_t n : type.sizes) {
-            std::vector<std::string> indexed;
-            for (const std::string& p : paths)
-                for (size_t k = 0; k < n; ++k)
-                    indexed.push_back(p + "[" + std::to_string(k) + "]");
-            paths.swap(indexed);
-        }
-        for (const std::string& p : paths)
+        for (const std::string& p : ElementPaths(path, type.sizes))
             if (!ScalarPaths(t_, d_, type.name, at, p, out))
                 return false;
         return true;

@@ -224,22 +224,19 @@ class Converter {
         if (dims == 0 || type.find("MS") != std::string::npos)
             return;
         const std::string name = "fxview_length_" + std::string(tex->name);
+        size_t end = tex->nameToken;
+        while (end < t_.size() && !t_.Is(end, ";"))
+            ++end;
+        if (end == t_.size())
+            return;
         if (lengths_.insert(name).second) {
-            size_t end = tex->nameToken;
-            while (end < t_.size() && !t_.Is(end, ";"))
-                ++end;
-            if (end == t_.size())
-                return;
+            std::string sizes;
+            for (size_t k = 0; k < dims; ++k)
+                sizes += (k ? ", s[" : "s[") + std::to_string(k) + "]";
             const std::string result = dims == 1 ? "uint" : "uint" + std::to_string(dims);
-            std::string code = " " + result + " " + name + "() { uint s[" + std::to_string(dims) + "]; " +
-                               std::string(tex->name) + ".GetDimensions(";
-            for (size_t k = 0; k < dims; ++k)
-                code += (k ? ", s[" : "s[") + std::to_string(k) + "]";
-            code += "); return " + result + "(";
-            for (size_t k = 0; k < dims; ++k)
-                code += (k ? ", s[" : "s[") + std::to_string(k) + "]";
-            code += "); }";
-            edits_.Insert(t_[end].end, code);
+            edits_.Insert(t_[end].end, " " + result + " " + name + "() { uint s[" + std::to_string(dims) +
+                                           "]; " + std::string(tex->name) + ".GetDimensions(" + sizes +
+                                           "); return " + result + "(" + sizes + "); }");
         }
         edits_.Replace(t_[dot - 1].begin, t_[dot + 1].end, name + "()");
     }

@@ -35,25 +35,14 @@ bool WideValue(std::string_view digits, uint64_t* value) {
 
 } // namespace
 
-void WrapIntegerLiterals(std::string* text) {
-    const Tokens t(*text);
-    SourceEdits edits(*text);
-    bool changed = false;
-    for (size_t i = 0; i < t.size(); ++i) {
-        if (t[i].kind != TokenKind::Number)
-            continue;
-        const std::string_view word = t.Text(i);
-        size_t digits = word.size();
-        while (digits > 0 && std::strchr("uUlL", word[digits - 1]))
-            --digits;
-        uint64_t value;
-        if (!WideValue(word.substr(0, digits), &value))
-            continue;
-        edits.Replace(t[i].begin, t[i].begin + digits, std::to_string(value & UINT32_MAX));
-        changed = true;
-    }
-    if (changed)
-        *text = edits.Apply();
+void WrapWideLiteral(const Tokens& t, size_t i, SourceEdits* edits) {
+    const std::string_view word = t.Text(i);
+    size_t digits = word.size();
+    while (digits > 0 && std::strchr("uUlL", word[digits - 1]))
+        --digits;
+    uint64_t value;
+    if (WideValue(word.substr(0, digits), &value))
+        edits->Replace(t[i].begin, t[i].begin + digits, std::to_string(value & UINT32_MAX));
 }
 
 } // namespace platform::d3dcompiler

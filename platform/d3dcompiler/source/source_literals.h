@@ -3,11 +3,12 @@
 // in preprocessor lines are left to the preprocessor. Every line is kept.
 #pragma once
 
-#include <string>
+#include "source_edits.h"
+#include "tokens.h"
 
 namespace platform::d3dcompiler {
 
-// Rewrites `text` in place.
-void WrapIntegerLiterals(std::string* text);
+// Rewrites the number token `i` of `t`, when it is such a literal, its suffix kept.
+void WrapWideLiteral(const Tokens& t, size_t i, SourceEdits* edits);
 
 } // namespace platform::d3dcompiler

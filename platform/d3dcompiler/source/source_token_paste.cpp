@@ -5,29 +5,17 @@
 
 namespace platform::d3dcompiler {
 
-void PasteAsWindows(std::string* text) {
-    const Tokens t(*text);
-    SourceEdits edits(*text);
-    bool changed = false;
-    for (size_t i = 0; i < t.size(); ++i) {
-        if (t[i].kind != TokenKind::Directive)
+void PasteAsWindows(const Tokens& directive, SourceEdits* edits) {
+    if (!directive.Is(0, "define"))
+        return;
+    for (size_t k = 2; k + 1 < directive.size(); ++k) {
+        if (!directive.Is(k, "##") || directive.Is(k - 1, "#"))
             continue;
-        const Tokens directive(t, i);
-        if (!directive.Is(0, "define"))
-            continue;
-        for (size_t k = 2; k + 1 < directive.size(); ++k) {
-            if (!directive.Is(k, "##") || directive.Is(k - 1, "#"))
-                continue;
-            const bool left = directive[k - 1].kind == TokenKind::Punctuation;
-            const bool right = directive[k + 1].kind == TokenKind::Punctuation;
-            if (left != right) {
-                edits.Blank(directive[k].begin, directive[k].end);
-                changed = true;
-            }
-        }
+        const bool left = directive[k - 1].kind == TokenKind::Punctuation;
+        const bool right = directive[k + 1].kind == TokenKind::Punctuation;
+        if (left != right)
+            edits->Blank(directive[k].begin, directive[k].end);
     }
-    if (changed)
-        *text = edits.Apply();
 }
 
 } // namespace platform::d3dcompiler

@@ -5,11 +5,12 @@
 // glslang. Every line and column is kept.
 #pragma once
 
-#include <string>
+#include "source_edits.h"
+#include "tokens.h"
 
 namespace platform::d3dcompiler {
 
-// Rewrites `text` in place.
-void PasteAsWindows(std::string* text);
+// Rewrites the preprocessor line whose tokens are `directive`, when it is a `#define`.
+void PasteAsWindows(const Tokens& directive, SourceEdits* edits);
 
 } // namespace platform::d3dcompiler
